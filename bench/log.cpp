@@ -1,0 +1,56 @@
+#include "bench/log.h"
+
+#include "app/folders.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+const char kLogFileName[] = "Kelvane result.txt";
+
+const char kLogStarted[] = "Kelvane started...";
+const char kLogWorkFolder[] = " workdfolder: %s";
+const char kLogResources[] = " resources: %s";
+const char kLogHardware[] = "hardware detected:";
+const char kLogCpuFamily[] = " cpu family: 0x%x";
+const char kLogCpuType[] = " cpu type: 0x%x";
+const char kLogGlVendor[] = " opengl vendor: %s";
+const char kLogGlRenderer[] = " opengl renderer: %s";
+const char kLogGlVersion[] = " opengl version: %s";
+const char kLogTestParms[] = "test parms:";
+const char kLogSurface[] = " surface %dx%d %dbpp";
+const char kLogTextures[] = " textures: %s";
+const char kLogLighting[] = " lighting: %s";
+const char kLogKeepInSync[] = " keep in sync: %s";
+const char kLogTestStarted[] = "test started";
+const char kLogFps[] = " FPS %.1f %d triangles";
+const char kLogFinalScore[] = " final score: %d";
+const char kLogTestStopped[] = "test stopped";
+
+const char *const kOnOff[2] = {"off", "on "};
+
+void Write(const char *msg, bool create) {
+    // Room for the longest folder prefix and the name, so the path is never cut into
+    // the name of some other file.
+    char path[kFolderSize + sizeof kLogFileName];
+    snprintf(path, sizeof path, "%s%s", app_folder, kLogFileName);
+
+    char line[kLogLineSize];
+    int len = snprintf(line, sizeof line, "%.*s\n", (int)kLogMessageMax, msg ? msg : "");
+    if (len < 0)
+        return;
+
+    FILE *f = fopen(path, create ? "w" : "a");
+    if (!f)
+        return;
+    fwrite(line, 1, (size_t)len, f);
+    fclose(f);
+}
+
+void WriteF(bool create, const char *format, ...) {
+    char msg[kLogLineSize];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(msg, sizeof msg, format, args);
+    va_end(args);
+    Write(msg, create);
+}

@@ -1,0 +1,16 @@
+// The millisecond tick that frame-rate windows are measured with.
+#pragma once
+
+#include "platform/types.h"
+
+// The tick at the first call after start-up (or after ResetTickCount). It lies above
+// the 1000 ms window length, so the first frame of a test, whose clock starts at 0,
+// closes a window at once.
+enum { kTickOrigin = 2000 };
+
+// Milliseconds since the first call, plus kTickOrigin: positive and non-decreasing
+// whatever the machine's uptime. It saturates at INT32_MAX after 24.8 days in one process.
+SInt32 GetTickCount(void);
+
+// Anchors the tick anew at kTickOrigin on the next call.
+void ResetTickCount(void);

@@ -1,0 +1,140 @@
+#include "image/tga.h"
+
+#include <GL/gl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+// Reads exactly length bytes into a new buffer, or returns null.
+static unsigned char *ReadPixels(FILE *stream, int64_t length) {
+    if (length < 0 || (uint64_t)length > SIZE_MAX)
+        return NULL;
+    unsigned char *buf = (unsigned char *)malloc(length ? (size_t)length : 1);
+    if (!buf)
+        return NULL;
+    if (fread(buf, 1, (size_t)length, stream) != (size_t)length) {
+        free(buf);
+        return NULL;
+    }
+    return buf;
+}
+
+unsigned char *getRGB(FILE *stream, int64_t length) {
+    unsigned char *p = ReadPixels(stream, length);
+    if (!p)
+        return NULL;
+    size_t n = (size_t)length - (size_t)length % 3;
+    for (size_t i = 0; i < n; i += 3) {
+        unsigned char b = p[i];
+        p[i] = p[i + 2];
+        p[i + 2] = b;
+    }
+    return p;
+}
+
+unsigned char *getRGBA(FILE *stream, int64_t length) {
+    unsigned char *p = ReadPixels(stream, length);
+    if (!p)
+        return NULL;
+    // Whole pixels as words: the compiler turns this into wide vector shuffles.
+    size_t n = (size_t)length / 4;
+    for (size_t i = 0; i < n; i++) {
+        uint32_t v;
+        memcpy(&v, p + 4 * i, 4);
+        v = (v & 0xff00ff00u) | (v >> 16 & 0xffu) | (v & 0xffu) << 16;
+        memcpy(p + 4 * i, &v, 4);
+    }
+    return p;
+}
+
+unsigned char *getGray(FILE *stream, int64_t length) { return ReadPixels(stream, length); }
+
+// Bytes left in the stream from its position on; 0 when that cannot be known, as for
+// anything but a regular file, which no picture is stored as.
+static int64_t BytesLeft(FILE *stream) {
+    struct stat st;
+    long pos = ftell(stream);
+    if (pos < 0 || fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < pos)
+        return 0;
+    return (int64_t)st.st_size - pos;
+}
+
+unsigned char *ReadTGA(const char *path, int *width, int *height, int *depth) {
+    if (!path)
+        return NULL;
+    // Read-only: the reader never writes, and an installed texture may not be writable.
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return NULL;
+
+    unsigned char h[kTgaHeaderSize];
+    if (fread(h, 1, sizeof h, f) != sizeof h || h[1] != 0 || (h[2] != 2 && h[2] != 3)) {
+        fclose(f);
+        return NULL;
+    }
+    int w = h[12] | h[13] << 8;
+    int ht = h[14] | h[15] << 8;
+    int d = h[16];
+
+    unsigned char *pixels = NULL;
+    int bytes = d == 24 ? 3 : d == 32 ? 4 : d == 8 ? 1 : 0;
+    if (bytes && fseek(f, kTgaHeaderSize + h[0], SEEK_SET) == 0) {
+        int64_t length = (int64_t)w * ht * bytes;
+        // A header promising more pixels than the file holds is refused before allocating.
+        if (BytesLeft(f) >= length) {
+            if (d == 24)
+                pixels = getRGB(f, length);
+            else if (d == 32)
+                pixels = getRGBA(f, length);
+            else
+                pixels = getGray(f, length);
+        }
+    }
+    fclose(f);
+
+    if (width)
+        *width = w;
+    if (height)
+        *height = ht;
+    if (depth)
+        *depth = d;
+    return pixels;
+}
+
+static void Put16(unsigned char *p, int v) {
+    p[0] = (unsigned char)(v & 0xff);
+    p[1] = (unsigned char)(v >> 8 & 0xff);
+}
+
+int SaveTGA(const char *path, int width, int height) {
+    // The header holds 16-bit sizes; anything else cannot be described.
+    if (!path || width < 0 || height < 0 || width > 0xffff || height > 0xffff)
+        return 0;
+    size_t size = (size_t)width * (size_t)height * 3;
+    unsigned char *pixels = (unsigned char *)malloc(size ? size : 1);
+    if (!pixels)
+        return 0;
+
+    GLint alignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+
+    FILE *f = fopen(path, "wb");
+    if (!f) {
+        free(pixels);
+        return 0;
+    }
+    unsigned char header[kTgaHeaderSize] = {0};
+    header[2] = 2; // uncompressed true colour
+    Put16(header + 12, width);
+    Put16(header + 14, height);
+    header[16] = 24;
+
+    bool ok = fwrite(header, 1, sizeof header, f) == sizeof header &&
+              fwrite(pixels, 1, size, f) == size;
+    ok = (fclose(f) == 0) && ok;
+    free(pixels);
+    return ok ? 1 : 0;
+}
