@@ -3,13 +3,27 @@
 #include <GL/gl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+
+// A buffer that free() releases. Large ones are laid on huge pages where the kernel
+// offers them: faulting in a big image 4 KiB at a time costs more than reading it.
+static unsigned char *AllocPixels(size_t length) {
+    const size_t huge = (size_t)2 << 20;
+    if (length < huge)
+        return (unsigned char *)malloc(length ? length : 1);
+    void *p = NULL;
+    if (posix_memalign(&p, huge, length) != 0)
+        return NULL;
+    madvise(p, length, MADV_HUGEPAGE);
+    return (unsigned char *)p;
+}
 
 // Reads exactly length bytes into a new buffer, or returns null.
 static unsigned char *ReadPixels(FILE *stream, int64_t length) {
     if (length < 0 || (uint64_t)length > SIZE_MAX)
         return NULL;
-    unsigned char *buf = (unsigned char *)malloc(length ? (size_t)length : 1);
+    unsigned char *buf = AllocPixels((size_t)length);
     if (!buf)
         return NULL;
     if (fread(buf, 1, (size_t)length, stream) != (size_t)length) {
