@@ -36,12 +36,10 @@ void Write(const char *msg, bool create) {
 
     char line[kLogLineSize];
     int len = snprintf(line, sizeof line, "%.*s\n", (int)kLogMessageMax, msg ? msg : "");
-    if (len < 0)
-        return;
+    if (len < 0) return;
 
     FILE *f = fopen(path, create ? "w" : "a");
-    if (!f)
-        return;
+    if (!f) return;
     fwrite(line, 1, (size_t)len, f);
     fclose(f);
 }

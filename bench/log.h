@@ -3,27 +3,27 @@
 #pragma once
 
 enum {
-    kLogLineSize = 255,                  // a line, its line feed and NUL included
-    kLogMessageMax = kLogLineSize - 2,   // longer messages are cut
+    kLogLineSize = 255,                // a line, its line feed and NUL included
+    kLogMessageMax = kLogLineSize - 2, // longer messages are cut
 };
 
 extern const char kLogFileName[];
 
 // The lines of a test, in the order a test writes them.
-extern const char kLogStarted[];     // creates the log
-extern const char kLogWorkFolder[];  // app_folder
-extern const char kLogResources[];   // res_folder
+extern const char kLogStarted[];    // creates the log
+extern const char kLogWorkFolder[]; // app_folder
+extern const char kLogResources[];  // res_folder
 extern const char kLogHardware[];
-extern const char kLogCpuFamily[];   // only with kLogCpuType, when the host reports both
+extern const char kLogCpuFamily[]; // only with kLogCpuType, when the host reports both
 extern const char kLogCpuType[];
 extern const char kLogGlVendor[];
 extern const char kLogGlRenderer[];
 extern const char kLogGlVersion[];
 extern const char kLogTestParms[];
-extern const char kLogSurface[];     // width, height, bits per pixel
-extern const char kLogTextures[];    // kOnOff word
-extern const char kLogLighting[];    // kOnOff word
-extern const char kLogKeepInSync[];  // kOnOff word
+extern const char kLogSurface[];    // width, height, bits per pixel
+extern const char kLogTextures[];   // kOnOff word
+extern const char kLogLighting[];   // kOnOff word
+extern const char kLogKeepInSync[]; // kOnOff word
 extern const char kLogTestStarted[];
 extern const char kLogFps[];         // fps, triangles: every fourth window of a test
 extern const char kLogFinalScore[];  // when the stop rule ends the test

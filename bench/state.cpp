@@ -26,4 +26,6 @@ SInt32 TrianglesFor(SInt32 n) {
     return t > INT32_MAX ? INT32_MAX : (SInt32)t;
 }
 
-SInt32 TriangleCount(void) { return TrianglesFor(numCubes); }
+SInt32 TriangleCount(void) {
+    return TrianglesFor(numCubes);
+}

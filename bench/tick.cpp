@@ -15,9 +15,10 @@ SInt32 GetTickCount(void) {
     }
     // The host clock never runs back, but a replaced one might; hold the tick still then.
     UInt64 elapsed = ms > tickBase ? ms - tickBase : 0;
-    if (elapsed > (UInt64)(INT32_MAX - kTickOrigin))
-        return INT32_MAX;
+    if (elapsed > (UInt64)(INT32_MAX - kTickOrigin)) return INT32_MAX;
     return kTickOrigin + (SInt32)elapsed;
 }
 
-void ResetTickCount(void) { tickAnchored = false; }
+void ResetTickCount(void) {
+    tickAnchored = false;
+}

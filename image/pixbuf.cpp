@@ -5,18 +5,15 @@
 
 // Row length in bytes, or 0 when the arguments describe no buffer at all.
 static size_t RowBytes(const unsigned char *buffer, int width, int height, int bpp) {
-    if (!buffer || width <= 0 || height <= 0 || bpp <= 0)
-        return 0;
+    if (!buffer || width <= 0 || height <= 0 || bpp <= 0) return 0;
     return (size_t)width * (size_t)bpp;
 }
 
 void util_flip(unsigned char *buffer, int width, int height, int bpp) {
     size_t row = RowBytes(buffer, width, height, bpp);
-    if (row == 0 || height < 2)
-        return;
+    if (row == 0 || height < 2) return;
     unsigned char *tmp = (unsigned char *)malloc(row);
-    if (!tmp)
-        return; // without a spare row the buffer stays as it was
+    if (!tmp) return; // without a spare row the buffer stays as it was
     for (int i = 0; i < height / 2; i++) {
         unsigned char *a = buffer + (size_t)i * row;
         unsigned char *b = buffer + (size_t)(height - 1 - i) * row;
@@ -29,11 +26,9 @@ void util_flip(unsigned char *buffer, int width, int height, int bpp) {
 
 void util_mirror(unsigned char *buffer, int width, int height, int bpp) {
     size_t row = RowBytes(buffer, width, height, bpp);
-    if (row == 0)
-        return;
+    if (row == 0) return;
     unsigned char *tmp = (unsigned char *)malloc(row);
-    if (!tmp)
-        return;
+    if (!tmp) return;
     for (int r = 0; r < height; r++) {
         unsigned char *line = buffer + (size_t)r * row;
         memcpy(tmp, line, row);

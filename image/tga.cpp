@@ -10,22 +10,18 @@
 // offers them: faulting in a big image 4 KiB at a time costs more than reading it.
 static unsigned char *AllocPixels(size_t length) {
     const size_t huge = (size_t)2 << 20;
-    if (length < huge)
-        return (unsigned char *)malloc(length ? length : 1);
+    if (length < huge) return (unsigned char *)malloc(length ? length : 1);
     void *p = NULL;
-    if (posix_memalign(&p, huge, length) != 0)
-        return NULL;
+    if (posix_memalign(&p, huge, length) != 0) return NULL;
     madvise(p, length, MADV_HUGEPAGE);
     return (unsigned char *)p;
 }
 
 // Reads exactly length bytes into a new buffer, or returns null.
 static unsigned char *ReadPixels(FILE *stream, int64_t length) {
-    if (length < 0 || (uint64_t)length > SIZE_MAX)
-        return NULL;
+    if (length < 0 || (uint64_t)length > SIZE_MAX) return NULL;
     unsigned char *buf = AllocPixels((size_t)length);
-    if (!buf)
-        return NULL;
+    if (!buf) return NULL;
     if (fread(buf, 1, (size_t)length, stream) != (size_t)length) {
         free(buf);
         return NULL;
@@ -35,8 +31,7 @@ static unsigned char *ReadPixels(FILE *stream, int64_t length) {
 
 unsigned char *getRGB(FILE *stream, int64_t length) {
     unsigned char *p = ReadPixels(stream, length);
-    if (!p)
-        return NULL;
+    if (!p) return NULL;
     size_t n = (size_t)length - (size_t)length % 3;
     for (size_t i = 0; i < n; i += 3) {
         unsigned char b = p[i];
@@ -48,8 +43,7 @@ unsigned char *getRGB(FILE *stream, int64_t length) {
 
 unsigned char *getRGBA(FILE *stream, int64_t length) {
     unsigned char *p = ReadPixels(stream, length);
-    if (!p)
-        return NULL;
+    if (!p) return NULL;
     // Whole pixels as words: the compiler turns this into wide vector shuffles.
     size_t n = (size_t)length / 4;
     for (size_t i = 0; i < n; i++) {
@@ -61,7 +55,9 @@ unsigned char *getRGBA(FILE *stream, int64_t length) {
     return p;
 }
 
-unsigned char *getGray(FILE *stream, int64_t length) { return ReadPixels(stream, length); }
+unsigned char *getGray(FILE *stream, int64_t length) {
+    return ReadPixels(stream, length);
+}
 
 // Bytes left in the stream from its position on; 0 when that cannot be known, as for
 // anything but a regular file, which no picture is stored as.
@@ -74,12 +70,10 @@ static int64_t BytesLeft(FILE *stream) {
 }
 
 unsigned char *ReadTGA(const char *path, int *width, int *height, int *depth) {
-    if (!path)
-        return NULL;
+    if (!path) return NULL;
     // Read-only: the reader never writes, and an installed texture may not be writable.
     FILE *f = fopen(path, "rb");
-    if (!f)
-        return NULL;
+    if (!f) return NULL;
 
     unsigned char h[kTgaHeaderSize];
     if (fread(h, 1, sizeof h, f) != sizeof h || h[1] != 0 || (h[2] != 2 && h[2] != 3)) {
@@ -106,12 +100,9 @@ unsigned char *ReadTGA(const char *path, int *width, int *height, int *depth) {
     }
     fclose(f);
 
-    if (width)
-        *width = w;
-    if (height)
-        *height = ht;
-    if (depth)
-        *depth = d;
+    if (width) *width = w;
+    if (height) *height = ht;
+    if (depth) *depth = d;
     return pixels;
 }
 
@@ -122,12 +113,10 @@ static void Put16(unsigned char *p, int v) {
 
 int SaveTGA(const char *path, int width, int height) {
     // The header holds 16-bit sizes; anything else cannot be described.
-    if (!path || width < 0 || height < 0 || width > 0xffff || height > 0xffff)
-        return 0;
+    if (!path || width < 0 || height < 0 || width > 0xffff || height > 0xffff) return 0;
     size_t size = (size_t)width * (size_t)height * 3;
     unsigned char *pixels = (unsigned char *)malloc(size ? size : 1);
-    if (!pixels)
-        return 0;
+    if (!pixels) return 0;
 
     GLint alignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
@@ -146,8 +135,8 @@ int SaveTGA(const char *path, int width, int height) {
     Put16(header + 14, height);
     header[16] = 24;
 
-    bool ok = fwrite(header, 1, sizeof header, f) == sizeof header &&
-              fwrite(pixels, 1, size, f) == size;
+    bool ok =
+        fwrite(header, 1, sizeof header, f) == sizeof header && fwrite(pixels, 1, size, f) == size;
     ok = (fclose(f) == 0) && ok;
     free(pixels);
     return ok ? 1 : 0;

@@ -29,10 +29,8 @@ static long PeakKiB(void) {
     char line[256];
     long kib = -1;
     while (f && fgets(line, sizeof line, f))
-        if (sscanf(line, "VmHWM: %ld kB", &kib) == 1)
-            break;
-    if (f)
-        fclose(f);
+        if (sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+    if (f) fclose(f);
     return kib;
 }
 
@@ -44,8 +42,7 @@ static bool WriteImage(const char *path) {
     header[15] = kSide >> 8;
     header[16] = 32;
     FILE *f = fopen(path, "wb");
-    if (!f)
-        return false;
+    if (!f) return false;
     std::vector<unsigned char> row(kSide * 4);
     fwrite(header, 1, sizeof header, f);
     for (int y = 0; y < kSide; y++) {
@@ -61,8 +58,7 @@ static double TimeReadTga(const char *path) {
     double t = Now();
     unsigned char *p = ReadTGA(path, &w, &h, &d);
     t = Now() - t;
-    if (!p || w != kSide || d != 32)
-        exit(1);
+    if (!p || w != kSide || d != 32) exit(1);
     free(p);
     return t;
 }
@@ -72,8 +68,7 @@ static double TimeStb(const char *path) {
     double t = Now();
     unsigned char *p = stbi_load(path, &w, &h, &n, 0);
     t = Now() - t;
-    if (!p || w != kSide || n != 4)
-        exit(1);
+    if (!p || w != kSide || n != 4) exit(1);
     stbi_image_free(p);
     return t;
 }
@@ -86,8 +81,7 @@ static double TimeBareRead(const char *path) {
     size_t got = fread(p, 1, kPixelBytes, f);
     fclose(f);
     t = Now() - t;
-    if (got != kPixelBytes)
-        exit(1);
+    if (got != kPixelBytes) exit(1);
     free(p);
     return t;
 }

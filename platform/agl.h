@@ -50,8 +50,8 @@ GLboolean aglSetInteger(AGLContext ctx, GLenum pname, const GLint *params);
 // Compiles count glyphs from first on, codes as Latin-1, into lists base + code: each
 // draws the 1-bit glyph at the raster position and advances it by the glyph's advance.
 // face: 0 plain, 1 bold; size in pixels.
-GLboolean aglUseFont(AGLContext ctx, GLint fontID, UInt8 face, GLint size, GLint first,
-                     GLint count, GLint base);
+GLboolean aglUseFont(AGLContext ctx, GLint fontID, UInt8 face, GLint size, GLint first, GLint count,
+                     GLint base);
 void aglSwapBuffers(AGLContext ctx);
 
 // Test seam: each flag set makes the next matching call fail, once.

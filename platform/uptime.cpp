@@ -10,8 +10,14 @@ static AbsoluteTime MonotonicNow(void) {
     return (AbsoluteTime)ts.tv_sec * 1000000000u + (AbsoluteTime)ts.tv_nsec;
 }
 
-AbsoluteTime UpTime(void) { return upTimeSource ? upTimeSource() : MonotonicNow(); }
+AbsoluteTime UpTime(void) {
+    return upTimeSource ? upTimeSource() : MonotonicNow();
+}
 
-Nanoseconds AbsoluteToNanoseconds(AbsoluteTime t) { return t; }
+Nanoseconds AbsoluteToNanoseconds(AbsoluteTime t) {
+    return t;
+}
 
-void SetUpTimeSource(UpTimeSource source) { upTimeSource = source; }
+void SetUpTimeSource(UpTimeSource source) {
+    upTimeSource = source;
+}

@@ -109,8 +109,7 @@ TEST_F(AccountingTest, TenFramesGoOnNineEndTheTestWithTheScore) {
     EXPECT_EQ(11 * 11 * 1152 / 1000, finalScore);
     EXPECT_EQ(0, finalSave);
     EXPECT_EQ(angle, rotate); // the last frame does not turn the spheres
-    EXPECT_EQ(" FPS 10.0 93312 triangles\n FPS 9.0 115200 triangles\n final score: 139\n",
-              Log());
+    EXPECT_EQ(" FPS 10.0 93312 triangles\n FPS 9.0 115200 triangles\n final score: 139\n", Log());
 }
 
 TEST_F(AccountingTest, ScoreArithmetic) {

@@ -7,7 +7,9 @@ namespace {
 
 // A clock the test moves by hand, in nanoseconds of machine uptime.
 AbsoluteTime fakeUptime;
-AbsoluteTime FakeClock(void) { return fakeUptime; }
+AbsoluteTime FakeClock(void) {
+    return fakeUptime;
+}
 
 const UInt64 kMs = 1000000;
 
@@ -66,8 +68,7 @@ TEST_F(TickTest, TestRunsWindowByWindowAtAHugeUptime) {
         currTime = GetTickCount();
         SInt32 before = oldCurrTime;
         ASSERT_EQ(kFrameContinue, CountFrame());
-        if (oldCurrTime != before)
-            windowsClosed++;
+        if (oldCurrTime != before) windowsClosed++;
         fakeUptime += 20 * kMs;
     }
     EXPECT_GE(windowsClosed, 19);

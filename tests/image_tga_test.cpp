@@ -101,8 +101,7 @@ TEST_F(ReadTgaTest, LargeImagesDecodeEveryPixel) {
             ASSERT_EQ(data[p + 2], pixels[p]) << p;
             ASSERT_EQ(data[p + 1], pixels[p + 1]) << p;
             ASSERT_EQ(data[p], pixels[p + 2]) << p;
-            if (bpp == 4)
-                ASSERT_EQ(data[p + 3], pixels[p + 3]) << p;
+            if (bpp == 4) ASSERT_EQ(data[p + 3], pixels[p + 3]) << p;
         }
     }
 }

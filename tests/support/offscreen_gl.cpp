@@ -27,9 +27,9 @@ bool OpenOffscreenGL(int width, int height) {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    testWindow = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (testWindow)
-        testContext = SDL_GL_CreateContext(testWindow);
+    testWindow =
+        SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (testWindow) testContext = SDL_GL_CreateContext(testWindow);
     if (!testContext) {
         fprintf(stderr, "GL context: %s\n", SDL_GetError());
         CloseOffscreenGL();
@@ -40,10 +40,8 @@ bool OpenOffscreenGL(int width, int height) {
 }
 
 void CloseOffscreenGL(void) {
-    if (testContext)
-        SDL_GL_DeleteContext(testContext);
-    if (testWindow)
-        SDL_DestroyWindow(testWindow);
+    if (testContext) SDL_GL_DeleteContext(testContext);
+    if (testWindow) SDL_DestroyWindow(testWindow);
     testContext = nullptr;
     testWindow = nullptr;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

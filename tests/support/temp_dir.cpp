@@ -8,8 +8,7 @@
 
 TempDir::TempDir() {
     char tmpl[] = "/tmp/kelvane-test-XXXXXX";
-    if (!mkdtemp(tmpl))
-        abort();
+    if (!mkdtemp(tmpl)) abort();
     prefix_ = std::string(tmpl) + "/";
 }
 
@@ -26,8 +25,7 @@ TempDir::~TempDir() {
 std::vector<unsigned char> ReadBytes(const std::string &path) {
     std::vector<unsigned char> bytes;
     FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return bytes;
+    if (!f) return bytes;
     unsigned char buf[65536];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, f)) > 0)
@@ -43,11 +41,11 @@ std::string ReadText(const std::string &path) {
 
 void WriteBytes(const std::string &path, const std::vector<unsigned char> &bytes) {
     FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        abort();
-    if (!bytes.empty())
-        fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!f) abort();
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
 }
 
-bool FileExists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+bool FileExists(const std::string &path) {
+    return access(path.c_str(), F_OK) == 0;
+}

@@ -13,7 +13,8 @@ struct TgaHeader {
     int descriptor = 0;
 };
 
-inline std::vector<unsigned char> TgaFile(const TgaHeader &h, const std::vector<unsigned char> &pixels) {
+inline std::vector<unsigned char> TgaFile(const TgaHeader &h,
+                                          const std::vector<unsigned char> &pixels) {
     std::vector<unsigned char> f(18, 0);
     f[0] = (unsigned char)h.idLength;
     f[1] = (unsigned char)h.colorMapType;

@@ -1,0 +1,3 @@
+#include "app/startup.h"
+
+WindowRef window;
