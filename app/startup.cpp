@@ -1,3 +1,150 @@
 #include "app/startup.h"
 
+#include "app/folders.h"
+#include "app/handlers.h"
+#include "bench/frame.h"
+#include "gfx/scene.h"
+
+#include <stdio.h>
+
+IBNibRef nibRef;
 WindowRef window;
+EventHandlerUPP gWindowEventHandler;
+EventHandlerUPP gAppEventHandler;
+DMExtendedNotificationUPP gWindowEDMUPP;
+DMExtendedNotificationUPP gConfigEDMUPP;
+EventLoopTimerRef theTimer;
+
+const char kNibName[] = "main";
+const char kMenuBarName[] = "MenuBar";
+const char kMainWindowName[] = "MainWindow";
+
+static const EventTypeSpec kWindowEvents[] = {
+    {kEventClassWindow, kEventWindowCollapsing},  {kEventClassWindow, kEventWindowShown},
+    {kEventClassWindow, kEventWindowActivated},   {kEventClassWindow, kEventWindowDeactivated},
+    {kEventClassWindow, kEventWindowClose},       {kEventClassWindow, kEventWindowDrawContent},
+    {kEventClassWindow, kEventWindowDragStarted}, {kEventClassWindow, kEventWindowBoundsChanged},
+    {kEventClassWindow, kEventWindowZoomed},      {kEventClassWindow, kEventWindowZoom},
+    {kEventClassKeyboard, kEventRawKeyDown},      {kEventClassKeyboard, kEventRawKeyRepeat},
+    {kEventClassKeyboard, kEventRawKeyUp},
+};
+
+static const EventTypeSpec kAppEvents[] = {
+    {kEventClassCommand, kEventCommandProcess}, {kEventClassCommand, kEventCommandUpdateStatus},
+    {kEventClassMouse, kEventMouseDown},        {kEventClassMouse, kEventMouseUp},
+    {kEventClassMouse, kEventMouseDragged},     {kEventClassMouse, kEventMouseWheelMoved},
+};
+
+static const EventTimeInterval kFrameInterval = 0.0001;
+
+static int LoadFailed(const char *what, OSStatus status) {
+    fprintf(stderr,
+            "kelvane: cannot load %s from the interface description %s.ui in %s "
+            "(status %d)\n",
+            what, kNibName, res_folder[0] ? res_folder : "the resource folder", (int)status);
+    return 0;
+}
+
+// The 'new ' command every start posts; nothing acts on it.
+static void PostNewCommand(void) {
+    EventRef event = NULL;
+    if (CreateEvent(NULL, kEventClassCommand, kEventCommandProcess, 0.0, kEventAttributeNone,
+                    &event) != noErr)
+        return;
+    HICommand command = {};
+    command.commandID = kCommandNew;
+    if (SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof command,
+                          &command) == noErr)
+        PostEventToQueue(GetCurrentEventQueue(), event, kEventPriorityHigh);
+    ReleaseEvent(event);
+}
+
+int NewScene(void) {
+    // The folders are known before the interface description is looked for, so that a
+    // failure can say where it looked; the scene build below needs them too.
+    GetWorkingFolder();
+
+    OSStatus status = CreateNibReference(kNibName, &nibRef);
+    if (status != noErr) return LoadFailed("anything", status);
+    status = SetMenuBarFromNib(nibRef, kMenuBarName);
+    if (status != noErr) return LoadFailed(kMenuBarName, status);
+    window = NULL;
+    status = CreateWindowFromNib(nibRef, kMainWindowName, &window);
+    if (status != noErr) return LoadFailed(kMainWindowName, status);
+
+    SetPort(GetWindowPort(window));
+    gWindowEventHandler = NewEventHandlerUPP(windowEventHandler);
+    InstallEventHandler(GetWindowEventTarget(window), gWindowEventHandler,
+                        sizeof kWindowEvents / sizeof kWindowEvents[0], kWindowEvents, window,
+                        NULL);
+    ShowWindow(window);
+    gAppEventHandler = NewEventHandlerUPP(appEventHandler);
+    OSStatus appStatus =
+        InstallEventHandler(GetApplicationEventTarget(), gAppEventHandler,
+                            sizeof kAppEvents / sizeof kAppEvents[0], kAppEvents, NULL, NULL);
+
+    ProcessSerialNumber self = {0, kCurrentProcess};
+    gWindowEDMUPP = NewDMExtendedNotificationUPP(handleWindowDMEvent);
+    DMRegisterExtendedNotifyProc(gWindowEDMUPP, NULL, 0, &self);
+    gConfigEDMUPP = NewDMExtendedNotificationUPP(handleConfigDMEvent);
+    DMRegisterExtendedNotifyProc(gConfigEDMUPP, NULL, 0, &self);
+
+    if (appStatus == noErr) PostNewCommand();
+    InstallEventLoopTimer(GetCurrentEventLoop(), 0.0, kFrameInterval,
+                          NewEventLoopTimerUPP(TimerAction), window, &theTimer);
+    AllocScene();
+    return 1;
+}
+
+int DeleteScene(void) {
+    if (theTimer) {
+        RemoveEventLoopTimer(theTimer);
+        theTimer = NULL;
+    }
+    FreeScene();
+    if (gAppEventHandler) {
+        DisposeEventHandlerUPP(gAppEventHandler);
+        gAppEventHandler = NULL;
+    }
+    if (gWindowEventHandler) {
+        DisposeEventHandlerUPP(gWindowEventHandler);
+        gWindowEventHandler = NULL;
+    }
+    if (gWindowEDMUPP) {
+        DisposeDMExtendedNotificationUPP(gWindowEDMUPP);
+        gWindowEDMUPP = NULL;
+    }
+    if (gConfigEDMUPP) {
+        DisposeDMExtendedNotificationUPP(gConfigEDMUPP);
+        gConfigEDMUPP = NULL;
+    }
+    // Closing may already have disposed of the window, or it was never made.
+    if (IsValidWindowPtr(window)) {
+        HideWindow(window);
+        DisposeWindow(window);
+        window = NULL;
+    }
+    if (nibRef) {
+        DisposeNibReference(nibRef);
+        nibRef = NULL;
+    }
+    return 0;
+}
+
+void TimerAction(EventLoopTimerRef, void *) {
+    Render();
+}
+
+void handleWindowDMEvent(void *, SInt16 message, void *) {
+    if (message != kDMNotifyEvent) return;
+    FreeScene();
+    AllocScene();
+}
+
+void handleConfigDMEvent(void *, SInt16, void *) {}
+
+int KelvaneMain(void) {
+    if (NewScene()) RunApplicationEventLoop();
+    DeleteScene();
+    return 1;
+}

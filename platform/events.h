@@ -19,7 +19,7 @@ typedef UInt32 EventAttributes;
 typedef UInt32 EventParamName;
 typedef UInt32 EventParamType;
 typedef SInt16 EventPriority;
-typedef UInt32 EventMouseButton;
+typedef UInt16 EventMouseButton;
 typedef UInt32 EventMouseWheelAxis;
 
 struct EventTypeSpec {
@@ -80,6 +80,7 @@ enum {
     kEventParamMouseLocation = FourCC('m', 'l', 'o', 'c'),
     kEventParamMouseWheelAxis = FourCC('m', 'w', 'a', 'x'),
     kEventParamMouseWheelDelta = FourCC('m', 'w', 'd', 'l'),
+    kEventParamWindowMouseLocation = FourCC('w', 'm', 'o', 'u'),
 };
 
 enum {
@@ -90,6 +91,21 @@ enum {
     typeMouseButton = FourCC('m', 'b', 't', 'n'),
     typeQDPoint = FourCC('Q', 'D', 'p', 't'),
     typeMouseWheelAxis = FourCC('m', 'w', 'a', 'x'),
+    typeLongInteger = FourCC('l', 'o', 'n', 'g'),
+    typeHIPoint = FourCC('h', 'i', 'p', 't'),
+};
+
+struct HIPoint {
+    float x;
+    float y;
+};
+
+// Modifier bits of kEventParamKeyModifiers.
+enum {
+    cmdKey = 1 << 8,
+    shiftKey = 1 << 9,
+    optionKey = 1 << 11,
+    controlKey = 1 << 12,
 };
 
 enum {

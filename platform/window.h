@@ -23,6 +23,8 @@ enum {
 OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes attributes, const Rect *bounds,
                          WindowRef *outWindow);
 void DisposeWindow(WindowRef window);
+// True while window names a window that has not been disposed of.
+Boolean IsValidWindowPtr(WindowRef window);
 void ShowWindow(WindowRef window);
 void HideWindow(WindowRef window);
 // Resizes the window's content area (width, height in pixels).
