@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# `make run`: the program in its window, or a whole headless benchmark without a display.
+# `make run`: with a display the program in its window; without one, a whole benchmark
+# headless.
 set -euo pipefail
 build=${1:-build}
 exe="$build/Kelvane.app/Contents/Linux/kelvane"
-if [[ ! -x "$exe" ]]; then
-  echo "Built the benchmark core, image files and their tests; the program itself is not there yet ($exe)."
-  exit 0
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+  exec "$exe"
 fi
-exec "$exe"
+exec bash "$(dirname "$0")/benchmark.sh" "$build"

@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# End-to-end tests of the real program: its own Xvfb, Mesa's softpipe renderer, input
+# through xdotool. Usage: e2e.sh CASE BUILD-DIR
+set -uo pipefail
+case_name=$1
+build=$(cd "$2" && pwd)
+closer="$build/tests/e2e/close_window"
+work=$(mktemp -d /tmp/kelvane-e2e-XXXXXX)
+bundle="$work/Kelvane.app"
+log="$work/Kelvane result.txt"
+shot="$work/Kelvane result.tga"
+exe="$bundle/Contents/Linux/kelvane"
+pids=()
+
+fail() { echo "FAIL ($case_name): $*" >&2; [[ -f "$log" ]] && sed 's/^/  log| /' "$log" >&2; exit 1; }
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A private copy of the bundle, so that each case has its own log and may remove files.
+cp -r "$build/Kelvane.app" "$bundle" || fail "no bundle in $build"
+
+start_x() {
+  local fdfile="$work/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
+  pids+=($!)
+  for _ in $(seq 100); do [[ -s "$fdfile" ]] && break; sleep 0.1; done
+  [[ -s "$fdfile" ]] || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+}
+
+start_app() {
+  GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 "$exe" 2>"$work/stderr" &
+  app=$!
+  pids+=($app)
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$app" 2>/dev/null | head -n1)
+  [[ -n "$wid" ]] || fail "the window did not appear"
+  xdotool windowfocus --sync "$wid" 2>/dev/null
+}
+
+key() { xdotool key --clearmodifiers "$@"; }
+
+# Waits up to $2 seconds for a line matching the pattern $1 in the log.
+wait_log() {
+  local deadline=$((SECONDS + $2))
+  until grep -q -- "$1" "$log" 2>/dev/null; do
+    ((SECONDS < deadline)) || fail "no line matching '$1' after $2 s"
+    kill -0 "$app" 2>/dev/null || fail "the program ended early"
+    sleep 0.2
+  done
+}
+
+# Closes the window as a window manager would and checks the exit status.
+close_and_expect_status_1() {
+  "$closer" "$wid" || fail "could not send the close request"
+  local status=0
+  timeout 30 tail --pid="$app" -f /dev/null || fail "the program did not end after the close"
+  wait "$app"
+  status=$?
+  [[ $status -eq 1 ]] || fail "exit status $status, expected 1"
+}
+
+# The log must consist of the header, FPS lines of growing grids, the score and the end.
+check_full_log() {
+  local -a lines
+  mapfile -t lines <"$log"
+  local i=0
+  expect() { [[ "${lines[$i]:-}" =~ $1 ]] || fail "line $((i + 1)) '${lines[$i]:-}' is not /$1/"; i=$((i + 1)); }
+  expect '^Kelvane started\.\.\.$'
+  expect "^ workdfolder: $work/\$"
+  expect "^ resources: $bundle/Contents/Resources/\$"
+  expect '^hardware detected:$'
+  if [[ $(uname -m) == x86_64 ]]; then
+    expect '^ cpu family: 0x[1-9a-f][0-9a-f]*$'
+    expect '^ cpu type: 0x(0|[1-9a-f][0-9a-f]*)$'
+  fi
+  expect '^ opengl vendor: .+$'
+  expect '^ opengl renderer: .*softpipe.*$'
+  expect '^ opengl version: [0-9].+$'
+  expect '^test parms:$'
+  expect '^ surface 1024x768 24bpp$'
+  expect '^ textures: on $'
+  expect '^ lighting: on $'
+  expect '^ keep in sync: off$'
+  expect '^test started$'
+  local n=0
+  while [[ "${lines[$i]:-}" =~ ^\ FPS\ [0-9]+\.[0-9]\ ([0-9]+)\ triangles$ ]]; do
+    [[ ${BASH_REMATCH[1]} -eq $((n * n * 1152)) ]] || fail "line $((i + 1)): expected $((n * n * 1152)) triangles"
+    n=$((n + 1))
+    i=$((i + 1))
+  done
+  ((n > 0)) || fail "no FPS line"
+  [[ "${lines[$((i - 1))]}" =~ ^\ FPS\ ([0-9]+)\.[0-9] ]] && ((BASH_REMATCH[1] < 10)) ||
+    fail "the last measured window did not count fewer than 10 frames"
+  expect "^ final score: $((n * n * 1152 / 1000))\$"
+  expect '^test stopped$'
+  ((i == ${#lines[@]})) || fail "unexpected lines after 'test stopped'"
+}
+
+check_screenshot() {
+  [[ -f "$shot" ]] || fail "no screenshot"
+  local size
+  size=$(stat -c %s "$shot")
+  # The score view in the window: its drawable size.
+  read -r w h < <(xdotool getwindowgeometry "$wid" | awk '/Geometry/ { split($2, a, "x"); print a[1], a[2] }')
+  [[ $size -eq $((18 + w * h * 3)) ]] || fail "screenshot of $size bytes for a ${w}x${h} window"
+  local header expected
+  header=$(head -c 18 "$shot" | od -An -tx1 -v | tr -d ' \n')
+  expected=$(printf '000002000000000000000000%02x%02x%02x%02x1800' $((w & 255)) $((w >> 8)) $((h & 255)) $((h >> 8)))
+  [[ $header == "$expected" ]] || fail "header $header, expected $expected"
+  local colours
+  colours=$(tail -c +19 "$shot" | od -An -tx1 -v -w3 | sort -u | head -n 5 | wc -l)
+  ((colours > 1)) || fail "the screenshot is one flat colour"
+}
+
+start_x
+case "$case_name" in
+full_test)
+  start_app
+  key ctrl+t
+  wait_log '^test started$' 20
+  wait_log '^test stopped$' 150
+  for _ in $(seq 50); do [[ -f "$shot" ]] && break; sleep 0.2; done
+  check_full_log
+  check_screenshot
+  close_and_expect_status_1
+  ;;
+escape_aborts)
+  start_app
+  key ctrl+t
+  wait_log '^test started$' 20
+  sleep 1.5
+  key Escape
+  wait_log '^test stopped$' 20
+  sleep 2
+  grep -q 'final score' "$log" && fail "an aborted test has a score"
+  [[ $(tail -n1 "$log") == "test stopped" ]] || fail "the log does not end with 'test stopped'"
+  [[ -f "$shot" ]] && fail "an aborted test wrote a screenshot"
+  close_and_expect_status_1
+  ;;
+up_arrow_grows)
+  start_app
+  key ctrl+t
+  wait_log '^test started$' 20
+  sleep 0.5
+  key Up Up Up
+  wait_log '^ FPS ' 30
+  first=$(grep -m1 '^ FPS ' "$log")
+  [[ $first =~ \ ([0-9]+)\ triangles$ ]] || fail "odd FPS line '$first'"
+  [[ ${BASH_REMATCH[1]} -eq 10368 ]] || fail "first measured grid has ${BASH_REMATCH[1]} triangles, expected 3x3 = 10368"
+  key Escape
+  wait_log '^test stopped$' 20
+  close_and_expect_status_1
+  ;;
+close_window)
+  start_app
+  sleep 1
+  close_and_expect_status_1
+  ;;
+missing_texture)
+  rm "$bundle/Contents/Resources/default.tga"
+  start_app
+  key ctrl+t
+  wait_log '^test started$' 20
+  sleep 6 # a drawing scene would have logged its first grid by now
+  grep -q '^ FPS ' "$log" && fail "frames were counted without a texture"
+  kill -0 "$app" || fail "the program ended without its texture"
+  key Escape
+  wait_log '^test stopped$' 20
+  close_and_expect_status_1
+  ;;
+missing_interface)
+  rm "$bundle/Contents/Resources/main.ui"
+  GALLIUM_DRIVER=softpipe "$exe" 2>"$work/stderr" &
+  app=$!
+  status=0
+  timeout 20 tail --pid="$app" -f /dev/null || fail "the program kept running without its interface"
+  wait "$app"
+  status=$?
+  [[ $status -eq 1 ]] || fail "exit status $status, expected 1"
+  grep -q 'main\.ui' "$work/stderr" || fail "standard error does not name main.ui: $(cat "$work/stderr")"
+  ;;
+*)
+  fail "unknown case"
+  ;;
+esac
+echo "PASS ($case_name)"
