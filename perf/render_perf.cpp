@@ -1,0 +1,110 @@
+// Does the frame routine measure the GL implementation, or itself? Frames per second of
+// Render against a bare loop issuing the same GL calls with none of the benchmark's
+// bookkeeping, alternating in one run, at grid sizes 1, 8 and 24. Run: make perf.
+#include "bench/frame.h"
+#include "bench/state.h"
+#include "gfx/context.h"
+#include "gfx/scene.h"
+#include "gfx/text.h"
+#include "perf/perf_support.h"
+
+#include <GL/gl.h>
+#include <stdio.h>
+#include <string.h>
+
+static char lines[6][255]; // the overlay's texts, formatted once
+
+static void Text(float y, UInt32 font, const char *s) {
+    glRasterPos3f(-0.95f, y, 0.0f);
+    for (const unsigned char *c = (const unsigned char *)s; *c; c++)
+        glCallList(font + *c);
+}
+
+static void BareFrame(int n) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glTranslatef(0, 0, 0);
+    glEnable(GL_LIGHTING);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texAdr);
+    glColor4f(1, 1, 1, 1);
+    for (int r = 0; r < n; r++)
+        for (int c = 0; c < n; c++) {
+            glPushMatrix();
+            glTranslatef((float)(2 - 2 * n + 4 * c), (float)(2 - 2 * n + 4 * r), (float)(-6 * n));
+            glRotatef(rotate, 0.2f, 0, 0.2f);
+            glCallList(cubeList);
+            glPopMatrix();
+        }
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    GLint mode;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glColor4f(1, 1, 1, 1);
+    Text(0.9f, fontList, lines[0]);
+    Text(0.82f, fontList, lines[1]);
+    Text(0.74f, fontList, lines[2]);
+    Text(-0.85f, fontList, lines[3]);
+    glColor4f(1, 1, 0.4f, 1);
+    Text(-0.95f, bigFontList, lines[4]);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode((GLenum)mode);
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+    aglSwapBuffers(aglContext);
+}
+
+// Frames completed in `seconds` by one of the two loops.
+static int Run(bool bare, int n, double seconds) {
+    numCubes = n;
+    int frames = 0;
+    double end = NowSeconds() + seconds;
+    while (NowSeconds() < end) {
+        if (bare)
+            BareFrame(n);
+        else
+            Render();
+        frames++;
+    }
+    glFinish();
+    return frames;
+}
+
+int main() {
+    if (!OpenPerfWindow(640, 480) || !AllocScene()) {
+        fprintf(stderr, "no scene\n");
+        return 1;
+    }
+    printf("Render against a bare GL loop, 640x480 offscreen, alternating 1 s runs\n");
+    for (int n : {1, 8, 24}) {
+        snprintf(lines[0], sizeof lines[0], "%s", gl_vendor);
+        snprintf(lines[1], sizeof lines[1], "%s", gl_renderer);
+        snprintf(lines[2], sizeof lines[2], "%s", gl_version);
+        snprintf(lines[3], sizeof lines[3], "%d triangles (MouseWheel to change)", n * n * 1152);
+        snprintf(lines[4], sizeof lines[4], "%.0f FPS", 30.0);
+        Run(false, n, 0.3); // warm both paths
+        Run(true, n, 0.3);
+        int ours = 0, bare = 0;
+        for (int round = 0; round < 5; round++) {
+            ours += Run(false, n, 1.0);
+            bare += Run(true, n, 1.0);
+        }
+        printf("  N = %2d: Render %7.1f fps, bare %7.1f fps, ratio %.3f (goal >= 0.98)\n", n,
+               ours / 5.0, bare / 5.0, (double)ours / bare);
+    }
+    FreeScene();
+    return 0;
+}
