@@ -1,0 +1,29 @@
+// What the event core shares with the host-input translation and the interface description.
+#pragma once
+
+#include "platform/events.h"
+
+// A menu key equivalent: the modifiers (controlKey, shiftKey, optionKey bits) and virtual
+// key code that issue a command.
+struct MenuKey {
+    UInt32 modifiers;
+    UInt32 keyCode;
+    UInt32 command;
+};
+// Replaces the key equivalents the standard window handler matches; a null list clears them.
+void SetMenuKeys(const MenuKey *keys, int count);
+
+// Translates pending host input into events and sends them; waits at most timeoutMs for
+// the first one (0: only what is pending; negative: until something arrives).
+typedef void (*HostPump)(int timeoutMs);
+void SetHostPump(HostPump pump);
+
+// Sends the event where it belongs: window and keyboard events to the target of the
+// window they name (the application's when none), everything else to the application.
+OSStatus DispatchEvent(EventRef event);
+
+// Makes a plain event of the class and kind with one parameter; null when out of memory.
+EventRef MakeEvent(UInt32 eventClass, UInt32 kind);
+
+// The window's handler chain, made on first use and released with the window.
+void ReleaseWindowTarget(WindowRef window);

@@ -1,0 +1,203 @@
+#include "platform/events.h"
+#include "platform/events_internal.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <time.h>
+
+namespace {
+
+std::string trail; // which handlers ran, in order
+
+EventRef Make(UInt32 cls, UInt32 kind) {
+    EventRef e = MakeEvent(cls, kind);
+    EXPECT_NE(nullptr, e);
+    return e;
+}
+
+OSStatus PassOn(EventHandlerCallRef next, EventRef e, void *name) {
+    trail += (const char *)name;
+    return CallNextEventHandler(next, e);
+}
+OSStatus Take(EventHandlerCallRef, EventRef, void *name) {
+    trail += (const char *)name;
+    return noErr;
+}
+
+const EventTypeSpec kMouseDown[] = {{kEventClassMouse, kEventMouseDown}};
+
+TEST(HandlerChain, NewestFirstAndOnlyForRegisteredTypes) {
+    EventTargetRef app = GetApplicationEventTarget();
+    EventHandlerRef a, b, c;
+    const EventTypeSpec up[] = {{kEventClassMouse, kEventMouseUp}};
+    InstallEventHandler(app, Take, 1, kMouseDown, (void *)"a", &a);
+    InstallEventHandler(app, PassOn, 1, up, (void *)"b", &b); // not for mouse-down
+    InstallEventHandler(app, PassOn, 1, kMouseDown, (void *)"c", &c);
+    trail.clear();
+    EventRef e = Make(kEventClassMouse, kEventMouseDown);
+    EXPECT_EQ(noErr, SendEventToEventTarget(e, app));
+    EXPECT_EQ("ca", trail);
+    RemoveEventHandler(a);
+    trail.clear();
+    EXPECT_EQ(eventNotHandledErr, SendEventToEventTarget(e, app)); // the end of the chain
+    EXPECT_EQ("c", trail);
+    ReleaseEvent(e);
+    RemoveEventHandler(b);
+    RemoveEventHandler(c);
+    EXPECT_EQ(paramErr, RemoveEventHandler(nullptr));
+}
+
+TEST(HandlerChain, NoChainBelowADirectCall) {
+    EventRef e = Make(kEventClassMouse, kEventMouseDown);
+    EXPECT_EQ(eventNotHandledErr, CallNextEventHandler(nullptr, e));
+    ReleaseEvent(e);
+}
+
+TEST(Parameters, TypedCopiesCutToTheBuffer) {
+    EventRef e = Make(kEventClassCommand, kEventCommandProcess);
+    HICommand c = {};
+    c.commandID = FourCC('t', 'e', 's', 't');
+    ASSERT_EQ(noErr, SetEventParameter(e, kEventParamDirectObject, typeHICommand, sizeof c, &c));
+    HICommand back = {};
+    UInt32 size = 0;
+    EventParamType type = 0;
+    EXPECT_EQ(noErr, GetEventParameter(e, kEventParamDirectObject, typeHICommand, &type,
+                                       sizeof back, &size, &back));
+    EXPECT_EQ(c.commandID, back.commandID);
+    EXPECT_EQ(sizeof c, size);
+    EXPECT_EQ((EventParamType)typeHICommand, type);
+    // Another type, or a missing name, leaves the destination alone.
+    UInt32 n = 7;
+    EXPECT_EQ(eventParameterNotFoundErr,
+              GetEventParameter(e, kEventParamDirectObject, typeUInt32, nullptr, 4, nullptr, &n));
+    EXPECT_EQ(eventParameterNotFoundErr,
+              GetEventParameter(e, kEventParamKeyCode, typeUInt32, nullptr, 4, nullptr, &n));
+    EXPECT_EQ(7u, n);
+    UInt16 small = 0; // never more than the buffer holds
+    EXPECT_EQ(noErr, GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr,
+                                       sizeof small, nullptr, &small));
+    unsigned char big[64] = {};
+    EXPECT_EQ(paramErr, SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof big, big));
+    ReleaseEvent(e);
+}
+
+OSStatus Command(EventHandlerCallRef, EventRef e, void *) {
+    HICommand c = {};
+    GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr, sizeof c, nullptr, &c);
+    trail += std::string(1, (char)(c.commandID >> 24));
+    return eventNotHandledErr;
+}
+
+TEST(StandardHandlers, MenuKeysBecomeCommandsAndQuitEndsTheLoop) {
+    const MenuKey keys[] = {{controlKey, kVK_ANSI_T, FourCC('t', 'e', 's', 't')},
+                            {controlKey, kVK_ANSI_Q, kHICommandQuit}};
+    SetMenuKeys(keys, 2);
+    const EventTypeSpec command[] = {{kEventClassCommand, kEventCommandProcess}};
+    EventHandlerRef h;
+    InstallEventHandler(GetApplicationEventTarget(), Command, 1, command, nullptr, &h);
+    WindowRef fake = (WindowRef)&trail; // a window target needs no real window here
+    EventTargetRef target = GetWindowEventTarget(fake);
+    trail.clear();
+
+    auto press = [&](UInt32 code, UInt32 mods) {
+        EventRef e = Make(kEventClassKeyboard, kEventRawKeyDown);
+        SetEventParameter(e, kEventParamKeyCode, typeUInt32, 4, &code);
+        SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, 4, &mods);
+        OSStatus s = SendEventToEventTarget(e, target);
+        ReleaseEvent(e);
+        return s;
+    };
+    EXPECT_EQ(eventNotHandledErr, press(kVK_ANSI_T, 0));
+    EXPECT_EQ(eventNotHandledErr, press(kVK_ANSI_T, controlKey | shiftKey));
+    EXPECT_EQ("", trail);
+    EXPECT_EQ(noErr, press(kVK_ANSI_T, controlKey));
+    EXPECT_EQ("t", trail);
+
+    // Ctrl+Q reaches the application's standard handler, which ends the loop.
+    auto quitSoon = [](EventLoopTimerRef, void *) {
+        UInt32 code = kVK_ANSI_Q, mods = controlKey;
+        EventRef e = MakeEvent(kEventClassKeyboard, kEventRawKeyDown);
+        SetEventParameter(e, kEventParamKeyCode, typeUInt32, 4, &code);
+        SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, 4, &mods);
+        SendEventToEventTarget(e, GetWindowEventTarget((WindowRef)&trail));
+        ReleaseEvent(e);
+    };
+    InstallEventLoopTimer(GetCurrentEventLoop(), 0.01, 0, quitSoon, nullptr, nullptr);
+    RunApplicationEventLoop(); // returns only because of the quit
+    EXPECT_EQ("tq", trail);
+    RemoveEventHandler(h);
+    ReleaseWindowTarget(fake);
+    SetMenuKeys(nullptr, 0);
+}
+
+OSStatus Record(EventHandlerCallRef, EventRef e, void *) {
+    trail += std::to_string(GetEventKind(e));
+    return noErr;
+}
+
+TEST(Queue, HigherPriorityFirstThenInOrder) {
+    const EventTypeSpec kinds[] = {
+        {kEventClassMouse, 1}, {kEventClassMouse, 2}, {kEventClassMouse, 5}, {kEventClassMouse, 6}};
+    EventHandlerRef h;
+    InstallEventHandler(GetApplicationEventTarget(), Record, 4, kinds, nullptr, &h);
+    trail.clear();
+    struct {
+        UInt32 kind;
+        EventPriority priority;
+    } posts[] = {{1, kEventPriorityLow},
+                 {2, kEventPriorityStandard},
+                 {5, kEventPriorityHigh},
+                 {6, kEventPriorityStandard}};
+    for (auto p : posts) {
+        EventRef e = Make(kEventClassMouse, p.kind);
+        ASSERT_EQ(noErr, PostEventToQueue(GetCurrentEventQueue(), e, p.priority));
+        ReleaseEvent(e); // the queue keeps its own reference
+    }
+    InstallEventLoopTimer(
+        GetCurrentEventLoop(), 0.0, 0,
+        [](EventLoopTimerRef, void *) { QuitApplicationEventLoop(); }, nullptr, nullptr);
+    RunApplicationEventLoop();
+    EXPECT_EQ("5261", trail);
+    RemoveEventHandler(h);
+}
+
+double Now() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+int ticks;
+double firstTick, stopAt;
+EventLoopTimerRef fast;
+TEST(Timers, FireAfterTheirDelayThenAsFastAsAskedAndStopWhenRemoved) {
+    ticks = 0;
+    double start = Now();
+    InstallEventLoopTimer(
+        GetCurrentEventLoop(), 0.05, 0.0001,
+        [](EventLoopTimerRef, void *) {
+            if (ticks++ == 0) firstTick = Now();
+        },
+        nullptr, &fast);
+    InstallEventLoopTimer(
+        GetCurrentEventLoop(), 0.25, 0,
+        [](EventLoopTimerRef, void *) {
+            stopAt = Now();
+            RemoveEventLoopTimer(fast);
+            QuitApplicationEventLoop();
+        },
+        nullptr, nullptr);
+    RunApplicationEventLoop();
+    EXPECT_GE(firstTick - start, 0.049);
+    // 0.2 s of a 0.1 ms interval: the loop must not sleep between firings.
+    EXPECT_GT(ticks, 200);
+    int before = ticks;
+    InstallEventLoopTimer(
+        GetCurrentEventLoop(), 0.02, 0,
+        [](EventLoopTimerRef, void *) { QuitApplicationEventLoop(); }, nullptr, nullptr);
+    RunApplicationEventLoop();
+    EXPECT_EQ(before, ticks);
+    EXPECT_EQ(paramErr, RemoveEventLoopTimer(fast));
+}
+
+} // namespace
