@@ -30,6 +30,8 @@ void HideWindow(WindowRef window);
 // Resizes the window's content area (width, height in pixels).
 void SizeWindow(WindowRef window, SInt16 width, SInt16 height, Boolean update);
 void SetWindowTitle(WindowRef window, const char *title);
+// The smallest content size the user may give the window.
+void SetWindowMinimumSize(WindowRef window, SInt16 width, SInt16 height);
 
 CGrafPtr GetWindowPort(WindowRef window);
 // The port's bounds in drawable pixels: (0, 0, height, width). Returns bounds.
