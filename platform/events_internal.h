@@ -27,3 +27,6 @@ EventRef MakeEvent(UInt32 eventClass, UInt32 kind);
 
 // The window's handler chain, made on first use and released with the window.
 void ReleaseWindowTarget(WindowRef window);
+
+// Calls every registered display-notification procedure with kDMNotifyEvent.
+void NotifyDisplayChanged(void);

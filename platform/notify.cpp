@@ -1,0 +1,42 @@
+#include "platform/notify.h"
+
+#include "platform/events_internal.h"
+
+enum { kMaxNotifyProcs = 8 };
+
+struct Registration {
+    DMExtendedNotificationUPP proc;
+    void *userData;
+};
+static Registration registrations[kMaxNotifyProcs];
+
+DMExtendedNotificationUPP NewDMExtendedNotificationUPP(DMExtendedNotificationProcPtr proc) {
+    return proc;
+}
+
+// Releasing the reference also ends the registration: nothing may call a procedure whose
+// reference is gone.
+void DisposeDMExtendedNotificationUPP(DMExtendedNotificationUPP upp) {
+    for (Registration &r : registrations)
+        if (r.proc == upp)
+            r.proc = nullptr;
+}
+
+OSErr DMRegisterExtendedNotifyProc(DMExtendedNotificationUPP proc, void *userData, UInt16,
+                                   const ProcessSerialNumber *whichPSN) {
+    if (!proc || !whichPSN || whichPSN->lowLongOfPSN != kCurrentProcess)
+        return paramErr;
+    for (Registration &r : registrations) {
+        if (!r.proc) {
+            r = {proc, userData};
+            return noErr;
+        }
+    }
+    return memFullErr;
+}
+
+void NotifyDisplayChanged(void) {
+    for (Registration &r : registrations)
+        if (r.proc)
+            r.proc(r.userData, kDMNotifyEvent, nullptr);
+}
