@@ -27,9 +27,9 @@ bool OpenOffscreenGL(int width, int height) {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    testWindow = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (testWindow)
-        testContext = SDL_GL_CreateContext(testWindow);
+    testWindow =
+        SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (testWindow) testContext = SDL_GL_CreateContext(testWindow);
     if (!testContext) {
         fprintf(stderr, "GL context: %s\n", SDL_GetError());
         CloseOffscreenGL();
@@ -40,11 +40,33 @@ bool OpenOffscreenGL(int width, int height) {
 }
 
 void CloseOffscreenGL(void) {
-    if (testContext)
-        SDL_GL_DeleteContext(testContext);
-    if (testWindow)
-        SDL_DestroyWindow(testWindow);
+    if (testContext) SDL_GL_DeleteContext(testContext);
+    if (testWindow) SDL_DestroyWindow(testWindow);
     testContext = nullptr;
     testWindow = nullptr;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void UseOffscreenVideo(void) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+}
+
+void PinLoadedLibraries(void) {
+    dl_iterate_phdr(Pin, nullptr);
+}
+
+CurrentDrawable GetCurrentDrawable(void) {
+    CurrentDrawable d = {0, 0, 0, false, false};
+    SDL_Window *w = SDL_GL_GetCurrentContext() ? SDL_GL_GetCurrentWindow() : nullptr;
+    if (!w) return d;
+    d.id = SDL_GetWindowID(w);
+    SDL_GL_GetDrawableSize(w, &d.width, &d.height);
+    Uint32 flags = SDL_GetWindowFlags(w);
+    d.shown = flags & SDL_WINDOW_SHOWN;
+    d.borderless = flags & SDL_WINDOW_BORDERLESS;
+    return d;
+}
+
+bool WindowExists(unsigned id) {
+    return SDL_GetWindowFromID(id) != nullptr;
 }
