@@ -5,6 +5,7 @@
 #include "bench/state.h"
 #include "bench/testrun.h"
 #include "gfx/context.h"
+#include "platform/quickdraw.h"
 
 static void GrowGrid(void) {
     numCubes++;

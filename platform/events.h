@@ -115,8 +115,6 @@ enum {
     kEventPriorityHigh = 2,
     eventParameterNotFoundErr = -9870,
     errEventParamBufferTooSmall = -9869, // value of the host's own parameter-size error
-    paramErr = -50,
-    memFullErr = -108,
 };
 
 // Mac virtual key codes that the host produces for the keys the program reacts to.

@@ -1,6 +1,7 @@
 // Host types and status codes shared by every layer that talks to the host.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 typedef uint8_t UInt8;
@@ -22,6 +23,8 @@ enum {
     noErr = 0,
     eventNotHandledErr = -9874,
     gestaltUndefSelectorErr = -5551,
+    paramErr = -50,
+    memFullErr = -108,
 };
 
 // A QuickDraw point: v is the vertical coordinate (height), h the horizontal one.

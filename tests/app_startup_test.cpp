@@ -1,6 +1,7 @@
 #include "app/folders.h"
 #include "app/startup.h"
 #include "platform/bundle.h"
+#include "tests/support/offscreen_gl.h"
 #include "tests/support/scene_fixture.h"
 
 #include <sys/stat.h>
@@ -27,6 +28,7 @@ class StartupTest : public ::testing::Test {
         rotate = 0;
     }
     void TearDown() override {
+        PinLoadedLibraries();
         DeleteScene();
         SetMainBundlePath(nullptr);
         SetAlertRecorder(nullptr);
@@ -40,6 +42,7 @@ void Quit(EventLoopTimerRef, void *) { QuitApplicationEventLoop(); }
 
 TEST_F(StartupTest, BuildsRunsFramesAndTearsDownCompletely) {
     ASSERT_EQ(1, NewScene());
+    PinLoadedLibraries(); // before the teardown below can unload the driver
     EXPECT_NE(nullptr, nibRef);
     EXPECT_NE(nullptr, window);
     EXPECT_NE(nullptr, gWindowEventHandler);

@@ -140,7 +140,7 @@ TEST_F(TestRunTest, TheScoreViewIsSavedOnceByTheFirstIdleFrame) {
 
 TEST_F(TestRunTest, AbortedTestEndsWithoutScoreOrScreenshot) {
     StartTest();
-    for (int i = 0; i < 30; i++)
+    for (int i = 0; i < 50; i++) // past the first growth
         Frame();
     SInt32 grown = numCubes;
     EXPECT_GT(grown, 0);

@@ -46,3 +46,27 @@ void CloseOffscreenGL(void) {
     testWindow = nullptr;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
+
+void UseOffscreenVideo(void) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+}
+
+void PinLoadedLibraries(void) {
+    dl_iterate_phdr(Pin, nullptr);
+}
+
+CurrentDrawable GetCurrentDrawable(void) {
+    CurrentDrawable d = {0, 0, 0, false, false};
+    SDL_Window *w = SDL_GL_GetCurrentContext() ? SDL_GL_GetCurrentWindow() : nullptr;
+    if (!w) return d;
+    d.id = SDL_GetWindowID(w);
+    SDL_GL_GetDrawableSize(w, &d.width, &d.height);
+    Uint32 flags = SDL_GetWindowFlags(w);
+    d.shown = flags & SDL_WINDOW_SHOWN;
+    d.borderless = flags & SDL_WINDOW_BORDERLESS;
+    return d;
+}
+
+bool WindowExists(unsigned id) {
+    return SDL_GetWindowFromID(id) != nullptr;
+}

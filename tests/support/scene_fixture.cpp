@@ -1,5 +1,6 @@
 #include "tests/support/scene_fixture.h"
 
+#include "tests/support/offscreen_gl.h"
 #include "tests/support/tga_bytes.h"
 
 #include <SDL.h>
@@ -7,11 +8,11 @@
 
 std::vector<RecordedAlert> recordedAlerts;
 
+
 static void Record(AlertType type, const char *title, const char *text) {
     recordedAlerts.push_back({type, title, text});
 }
 
-void UseOffscreenVideo(void) { SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen"); }
 
 void SceneTest::SetUp() {
     UseOffscreenVideo();
@@ -34,6 +35,7 @@ void SceneTest::SetUp() {
 }
 
 void SceneTest::TearDown() {
+    PinLoadedLibraries();
     FreeScene();
     fullscreen = false;
     DisposeWindow(window);

@@ -9,6 +9,7 @@
 #include "gfx/scene.h"
 #include "platform/agl.h"
 #include "platform/alert.h"
+#include "tests/support/offscreen_gl.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +22,6 @@ struct RecordedAlert {
 };
 extern std::vector<RecordedAlert> recordedAlerts;
 
-// Selects the offscreen video driver; call before anything starts the video system.
-void UseOffscreenVideo(void);
 
 class SceneTest : public ::testing::Test {
   protected:
