@@ -9,7 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-// One FreeType library for the life of the process; faces are opened per call and closed.
+// One FreeType library for the life of the process; faces are opened per rendering and closed.
 static FT_Library library;
 
 static bool StartFreeType(void) {
@@ -70,25 +70,93 @@ static bool FlipBitmap(const FT_Bitmap *b, GLubyte **bits, size_t *capacity) {
 
 static const GLubyte kBlank[1] = {0};
 
-static bool CompileGlyph(FT_Face face, bool embolden, int code, GLuint list, GLubyte **bits,
-                         size_t *capacity) {
+// A glyph as glBitmap takes it. Rendering through FreeType is most of a font build, and
+// every test start and end rebuilds both fonts, so rendered glyphs are kept for the process.
+struct Glyph {
+    bool drawn; // false: the font has nothing for this code, which then neither draws nor moves
+    GLsizei width, rows;
+    GLfloat xorig, yorig, advance;
+    GLubyte *bits; // rows bottom up, leftmost pixel in the high bit; null when empty
+};
+
+struct GlyphSet {
+    SInt16 fontID;
+    UInt8 face;
+    GLint size;
+    Glyph glyphs[256];
+};
+
+enum { kMaxGlyphSets = 8 };
+static GlyphSet *glyphSets[kMaxGlyphSets];
+
+static bool RenderGlyph(FT_Face face, bool embolden, int code, Glyph *out) {
+    *out = Glyph();
     FT_UInt index = FT_Get_Char_Index(face, (FT_ULong)code);
-    // Codes the font has no glyph for (the control codes, mostly) draw nothing and stay
-    // put, rather than showing the font's missing-glyph box.
     bool drawn = index && FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) == 0;
     if (drawn && embolden) FT_GlyphSlot_Embolden(face->glyph);
     if (drawn && FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) != 0) drawn = false;
+    if (!drawn) return true;
     const FT_GlyphSlot g = face->glyph;
-    if (drawn && !FlipBitmap(&g->bitmap, bits, capacity)) return false;
+    out->drawn = true;
+    out->advance = g->advance.x / 64.0f;
+    if (!g->bitmap.width || !g->bitmap.rows) return true;
+    size_t capacity = 0;
+    if (!FlipBitmap(&g->bitmap, &out->bits, &capacity)) return false;
+    out->width = (GLsizei)g->bitmap.width;
+    out->rows = (GLsizei)g->bitmap.rows;
+    out->xorig = (GLfloat)-g->bitmap_left;
+    out->yorig = (GLfloat)((int)g->bitmap.rows - g->bitmap_top);
+    return true;
+}
+
+static void FreeGlyphSet(GlyphSet *set) {
+    if (!set) return;
+    for (Glyph &g : set->glyphs)
+        free(g.bits);
+    free(set);
+}
+
+// Renders all 256 codes of the font at the size; null when the font cannot be had.
+static GlyphSet *RenderGlyphSet(SInt16 fontID, UInt8 face, GLint size) {
+    FontFile file;
+    if (!FindFontFile(fontID, face & 1, &file) || !StartFreeType()) return nullptr;
+    FT_Face ftFace;
+    if (FT_New_Face(library, file.path, file.index, &ftFace) != 0) return nullptr;
+    GlyphSet *set = (GlyphSet *)calloc(1, sizeof *set);
+    bool ok = set && FT_Set_Pixel_Sizes(ftFace, 0, (FT_UInt)size) == 0;
+    for (int code = 0; ok && code < 256; code++)
+        ok = RenderGlyph(ftFace, file.embolden, code, &set->glyphs[code]);
+    FT_Done_Face(ftFace);
+    if (!ok) {
+        FreeGlyphSet(set);
+        return nullptr;
+    }
+    set->fontID = fontID;
+    set->face = face;
+    set->size = size;
+    return set;
+}
+
+static GlyphSet *Glyphs(SInt16 fontID, UInt8 face, GLint size) {
+    for (GlyphSet *set : glyphSets)
+        if (set && set->fontID == fontID && set->face == face && set->size == size) return set;
+    GlyphSet *set = RenderGlyphSet(fontID, face, size);
+    if (!set) return nullptr;
+    // The oldest set makes room; the program itself uses two.
+    FreeGlyphSet(glyphSets[kMaxGlyphSets - 1]);
+    memmove(&glyphSets[1], &glyphSets[0], (kMaxGlyphSets - 1) * sizeof glyphSets[0]);
+    glyphSets[0] = set;
+    return set;
+}
+
+static void CompileGlyph(const Glyph &g, GLuint list) {
     glNewList(list, GL_COMPILE);
-    if (drawn && g->bitmap.width && g->bitmap.rows)
-        glBitmap((GLsizei)g->bitmap.width, (GLsizei)g->bitmap.rows, (GLfloat)-g->bitmap_left,
-                 (GLfloat)((int)g->bitmap.rows - g->bitmap_top), g->advance.x / 64.0f, 0, *bits);
+    if (g.bits)
+        glBitmap(g.width, g.rows, g.xorig, g.yorig, g.advance, 0, g.bits);
     else // Mesa reports running out of memory when a listed bitmap has no pointer, even
          // one of no size
-        glBitmap(0, 0, 0, 0, drawn ? g->advance.x / 64.0f : 0, 0, kBlank);
+        glBitmap(0, 0, 0, 0, g.drawn ? g.advance : 0, 0, kBlank);
     glEndList();
-    return true;
 }
 
 GLboolean aglUseFont(AGLContext ctx, GLint fontID, UInt8 face, GLint size, GLint first, GLint count,
@@ -97,23 +165,14 @@ GLboolean aglUseFont(AGLContext ctx, GLint fontID, UInt8 face, GLint size, GLint
     if (size <= 0 || first < 0 || count < 0 || count > 256 - first || base <= -first ||
         base > INT_MAX - 256 || fontID < SHRT_MIN || fontID > SHRT_MAX)
         return GL_FALSE;
-    FontFile file;
-    if (!FindFontFile((SInt16)fontID, face & 1, &file) || !StartFreeType()) return GL_FALSE;
-    FT_Face ftFace;
-    if (FT_New_Face(library, file.path, file.index, &ftFace) != 0) return GL_FALSE;
+    GlyphSet *set = Glyphs((SInt16)fontID, face & 1, size);
     AGLContext previous;
-    bool ok = FT_Set_Pixel_Sizes(ftFace, 0, (FT_UInt)size) == 0 && AGLBorrow(ctx, &previous);
-    if (ok) {
-        UnpackState unpack;
-        SaveUnpack(&unpack);
-        GLubyte *bits = nullptr;
-        size_t capacity = 0;
-        for (GLint code = first; ok && code < first + count; code++)
-            ok = CompileGlyph(ftFace, file.embolden, code, (GLuint)(base + code), &bits, &capacity);
-        free(bits);
-        RestoreUnpack(&unpack);
-        AGLGiveBack(ctx, previous);
-    }
-    FT_Done_Face(ftFace);
-    return ok ? GL_TRUE : GL_FALSE;
+    if (!set || !AGLBorrow(ctx, &previous)) return GL_FALSE;
+    UnpackState unpack;
+    SaveUnpack(&unpack);
+    for (GLint code = first; code < first + count; code++)
+        CompileGlyph(set->glyphs[code], (GLuint)(base + code));
+    RestoreUnpack(&unpack);
+    AGLGiveBack(ctx, previous);
+    return GL_TRUE;
 }
