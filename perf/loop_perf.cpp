@@ -25,7 +25,9 @@ static void CountingTimer(EventLoopTimerRef timer, void *data) {
     TimerAction(timer, data); // exactly what the program's frame timer does
     rendered++;
 }
-static void Stop(EventLoopTimerRef, void *) { QuitApplicationEventLoop(); }
+static void Stop(EventLoopTimerRef, void *) {
+    QuitApplicationEventLoop();
+}
 
 static int LoopFrames(double seconds) {
     rendered = 0;
@@ -55,8 +57,7 @@ static void FirstFrame(EventLoopTimerRef, void *) {
 static int ChildToFirstFrame(const char *bundle) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     SetMainBundlePath(bundle);
-    if (!NewScene())
-        return 1;
+    if (!NewScene()) return 1;
     InstallEventLoopTimer(GetCurrentEventLoop(), 0.0, 0.0001, FirstFrame, NULL, NULL);
     RunApplicationEventLoop();
     printf("%.9f\n", firstFrameAt);
@@ -66,8 +67,7 @@ static int ChildToFirstFrame(const char *bundle) {
 
 static double ExecToFirstFrame(const char *self, const char *bundle) {
     int out[2];
-    if (pipe(out) != 0)
-        return -1;
+    if (pipe(out) != 0) return -1;
     double start = NowSeconds();
     pid_t pid = fork();
     if (pid == 0) {
@@ -84,8 +84,7 @@ static double ExecToFirstFrame(const char *self, const char *bundle) {
 }
 
 int main(int argc, char **argv) {
-    if (argc == 3 && strcmp(argv[1], "--first-frame") == 0)
-        return ChildToFirstFrame(argv[2]);
+    if (argc == 3 && strcmp(argv[1], "--first-frame") == 0) return ChildToFirstFrame(argv[2]);
 
     if (!OpenPerfWindow(640, 480) || !AllocScene()) {
         fprintf(stderr, "no scene\n");
@@ -101,8 +100,8 @@ int main(int argc, char **argv) {
             loop += LoopFrames(1.0);
             bare += BareFrames(1.0);
         }
-        printf("  N = %d: loop %7.1f fps, bare %7.1f fps, ratio %.3f (goal >= %s)\n", n,
-               loop / 5.0, bare / 5.0, (double)loop / bare, n == 1 ? "0.95" : "0.99");
+        printf("  N = %d: loop %7.1f fps, bare %7.1f fps, ratio %.3f (goal >= %s)\n", n, loop / 5.0,
+               bare / 5.0, (double)loop / bare, n == 1 ? "0.95" : "0.99");
     }
     FreeScene();
 
@@ -111,8 +110,7 @@ int main(int argc, char **argv) {
     double best = -1;
     for (int i = 0; i < 5; i++) {
         double t = ExecToFirstFrame("/proc/self/exe", bundle);
-        if (t >= 0 && (best < 0 || t < best))
-            best = t;
+        if (t >= 0 && (best < 0 || t < best)) best = t;
     }
     if (best < 0)
         printf("  exec to first frame: could not be measured\n");

@@ -19,10 +19,8 @@ long ResidentKiB(void) {
     char line[256];
     long kib = -1;
     while (f && fgets(line, sizeof line, f))
-        if (sscanf(line, "VmRSS: %ld kB", &kib) == 1)
-            break;
-    if (f)
-        fclose(f);
+        if (sscanf(line, "VmRSS: %ld kB", &kib) == 1) break;
+    if (f) fclose(f);
     return kib;
 }
 

@@ -71,8 +71,7 @@ static void BareFrame(int n) {
     aglSwapBuffers(aglContext);
     // The spheres turn as in Render: the angle changes what each frame rasterises.
     rotate += 0.5f;
-    if (rotate > 360.0f)
-        rotate = 0;
+    if (rotate > 360.0f) rotate = 0;
 }
 
 // Frames completed in `seconds` by one of the two loops.
@@ -127,8 +126,8 @@ int main() {
         }
         std::sort(ratios.begin(), ratios.end());
         double median = (ratios[5] + ratios[6]) / 2;
-        printf("  N = %2d: Render %7.1f fps, bare %7.1f fps, median ratio %.3f (goal >= 0.98)\n",
-               n, ours / 4.8, bare / 4.8, median);
+        printf("  N = %2d: Render %7.1f fps, bare %7.1f fps, median ratio %.3f (goal >= 0.98)\n", n,
+               ours / 4.8, bare / 4.8, median);
     }
 
     // The bookkeeping alone, without GL: what Render adds to a frame beyond the GL calls.

@@ -68,7 +68,8 @@ int main() {
     printf("  context + state  %7.2f ms  %4.1f%%\n", Median(setUp) * 1e3, 100 * Median(setUp) / w);
     printf("  fonts            %7.2f ms  %4.1f%% (goal <= 33%%)\n", Median(fonts) * 1e3,
            100 * Median(fonts) / w);
-    printf("  sphere           %7.2f ms  %4.1f%%\n", Median(sphere) * 1e3, 100 * Median(sphere) / w);
+    printf("  sphere           %7.2f ms  %4.1f%%\n", Median(sphere) * 1e3,
+           100 * Median(sphere) / w);
     printf("  texture          %7.2f ms  %4.1f%%\n", Median(texture) * 1e3,
            100 * Median(texture) / w);
 

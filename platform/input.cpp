@@ -33,45 +33,37 @@ static UInt32 KeyCode(SDL_Scancode sc) {
         return KeyCodeForCharacter((char)('a' + (sc - SDL_SCANCODE_A)));
     if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9)
         return KeyCodeForCharacter((char)('1' + (sc - SDL_SCANCODE_1)));
-    if (sc == SDL_SCANCODE_0)
-        return KeyCodeForCharacter('0');
+    if (sc == SDL_SCANCODE_0) return KeyCodeForCharacter('0');
     return kNoKeyCode;
 }
 
 static UInt32 Modifiers(Uint16 mod) {
     UInt32 m = 0;
-    if (mod & KMOD_CTRL)
-        m |= controlKey;
-    if (mod & KMOD_SHIFT)
-        m |= shiftKey;
-    if (mod & KMOD_ALT)
-        m |= optionKey;
-    if (mod & KMOD_GUI)
-        m |= cmdKey;
+    if (mod & KMOD_CTRL) m |= controlKey;
+    if (mod & KMOD_SHIFT) m |= shiftKey;
+    if (mod & KMOD_ALT) m |= optionKey;
+    if (mod & KMOD_GUI) m |= cmdKey;
     return m;
 }
 
 // Sends and releases a translated event.
 static void Deliver(EventRef e) {
-    if (!e)
-        return;
+    if (!e) return;
     DispatchEvent(e);
     ReleaseEvent(e);
 }
 
 static void Key(const SDL_KeyboardEvent &k) {
     UInt32 code = KeyCode(k.keysym.scancode);
-    if (code == kNoKeyCode)
-        return;
-    UInt32 kind = k.type == SDL_KEYUP ? kEventRawKeyUp : k.repeat ? kEventRawKeyRepeat
-                                                                  : kEventRawKeyDown;
+    if (code == kNoKeyCode) return;
+    UInt32 kind = k.type == SDL_KEYUP ? kEventRawKeyUp
+                  : k.repeat          ? kEventRawKeyRepeat
+                                      : kEventRawKeyDown;
     EventRef e = MakeEvent(kEventClassKeyboard, kind);
-    if (!e)
-        return;
+    if (!e) return;
     // Keys typed on the full-screen surface belong to the main window all the same.
     WindowRef w = WindowFromSDL(k.windowID);
-    if (!w)
-        w = FrontWindow();
+    if (!w) w = FrontWindow();
     UInt32 modifiers = Modifiers(k.keysym.mod);
     SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof code, &code);
     SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
@@ -83,11 +75,9 @@ static void Key(const SDL_KeyboardEvent &k) {
 // the program's windows, not from the full-screen surface.
 static EventRef MouseEvent(UInt32 kind, Uint32 windowID, int x, int y) {
     EventRef e = MakeEvent(kEventClassMouse, kind);
-    if (!e)
-        return NULL;
+    if (!e) return NULL;
     WindowRef w = WindowFromSDL(windowID);
-    if (w)
-        SetEventParameter(e, kEventParamWindowRef, typeWindowRef, sizeof w, &w);
+    if (w) SetEventParameter(e, kEventParamWindowRef, typeWindowRef, sizeof w, &w);
     HIPoint where = {(float)x, (float)y};
     SetEventParameter(e, kEventParamWindowMouseLocation, typeHIPoint, sizeof where, &where);
     UInt32 modifiers = Modifiers(SDL_GetModState());
@@ -99,8 +89,7 @@ static void Button(const SDL_MouseButtonEvent &b) {
     EventRef e = MouseEvent(b.type == SDL_MOUSEBUTTONDOWN ? kEventMouseDown : kEventMouseUp,
                             b.windowID, b.x, b.y);
     EventMouseButton button = b.button;
-    if (e)
-        SetEventParameter(e, kEventParamMouseButton, typeMouseButton, sizeof button, &button);
+    if (e) SetEventParameter(e, kEventParamMouseButton, typeMouseButton, sizeof button, &button);
     Deliver(e);
 }
 
@@ -112,8 +101,7 @@ static void Motion(const SDL_MouseMotionEvent &m) {
 static void Wheel(const SDL_MouseWheelEvent &w) {
     // Positive away from the user, whatever the system's scrolling preference.
     SInt32 delta = w.direction == SDL_MOUSEWHEEL_FLIPPED ? -w.y : w.y;
-    if (delta == 0)
-        return;
+    if (delta == 0) return;
     int x = 0, y = 0;
     SDL_GetMouseState(&x, &y);
     EventRef e = MouseEvent(kEventMouseWheelMoved, w.windowID, x, y);
@@ -150,11 +138,9 @@ static UInt32 WindowKind(Uint8 sdlEvent) {
 static void Window(const SDL_WindowEvent &w) {
     UInt32 kind = WindowKind(w.event);
     WindowRef window = WindowFromSDL(w.windowID);
-    if (!kind || !window)
-        return; // the full-screen surface has no window events of its own
+    if (!kind || !window) return; // the full-screen surface has no window events of its own
     EventRef e = MakeEvent(kEventClassWindow, kind);
-    if (e)
-        SetEventParameter(e, kEventParamDirectObject, typeWindowRef, sizeof window, &window);
+    if (e) SetEventParameter(e, kEventParamDirectObject, typeWindowRef, sizeof window, &window);
     Deliver(e);
 }
 
@@ -197,4 +183,6 @@ static void PumpHostEvents(int timeoutMs) {
     }
 }
 
-void InstallHostPump(void) { SetHostPump(PumpHostEvents); }
+void InstallHostPump(void) {
+    SetHostPump(PumpHostEvents);
+}

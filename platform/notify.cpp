@@ -18,14 +18,12 @@ DMExtendedNotificationUPP NewDMExtendedNotificationUPP(DMExtendedNotificationPro
 // reference is gone.
 void DisposeDMExtendedNotificationUPP(DMExtendedNotificationUPP upp) {
     for (Registration &r : registrations)
-        if (r.proc == upp)
-            r.proc = nullptr;
+        if (r.proc == upp) r.proc = nullptr;
 }
 
 OSErr DMRegisterExtendedNotifyProc(DMExtendedNotificationUPP proc, void *userData, UInt16,
                                    const ProcessSerialNumber *whichPSN) {
-    if (!proc || !whichPSN || whichPSN->lowLongOfPSN != kCurrentProcess)
-        return paramErr;
+    if (!proc || !whichPSN || whichPSN->lowLongOfPSN != kCurrentProcess) return paramErr;
     for (Registration &r : registrations) {
         if (!r.proc) {
             r = {proc, userData};
@@ -37,6 +35,5 @@ OSErr DMRegisterExtendedNotifyProc(DMExtendedNotificationUPP proc, void *userDat
 
 void NotifyDisplayChanged(void) {
     for (Registration &r : registrations)
-        if (r.proc)
-            r.proc(r.userData, kDMNotifyEvent, nullptr);
+        if (r.proc) r.proc(r.userData, kDMNotifyEvent, nullptr);
 }

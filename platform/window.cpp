@@ -5,7 +5,6 @@
 #include <SDL.h>
 #include <stdlib.h>
 
-
 static WindowRef windows;
 static GrafPtr currentPort;
 static UInt64 showCounter;
@@ -148,7 +147,9 @@ OSStatus SetUserFocusWindow(WindowRef window) {
     return noErr;
 }
 
-Boolean IsValidWindowPtr(WindowRef window) { return IsLive(window); }
+Boolean IsValidWindowPtr(WindowRef window) {
+    return IsLive(window);
+}
 
 void SetWindowMinimumSize(WindowRef window, SInt16 width, SInt16 height) {
     if (IsLive(window) && width > 0 && height > 0)

@@ -10,8 +10,8 @@ int main(int argc, char **argv) {
         return 2;
     }
     const int side = 256;
-    unsigned char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, side & 0xff, side >> 8,
-                                side & 0xff, side >> 8, 24, 0};
+    unsigned char header[18] = {0, 0, 2, 0,           0,         0,           0,         0,  0,
+                                0, 0, 0, side & 0xff, side >> 8, side & 0xff, side >> 8, 24, 0};
     static unsigned char pixels[side * side * 3];
     for (int y = 0; y < side; y++) {
         for (int x = 0; x < side; x++) {
@@ -26,8 +26,7 @@ int main(int argc, char **argv) {
                 g = g * 3 / 4;
                 b = b * 3 / 4;
             }
-            if (x % 32 < 2 || y % 32 < 2)
-                r = g = b = 250;
+            if (x % 32 < 2 || y % 32 < 2) r = g = b = 250;
             unsigned char *p = pixels + (y * side + x) * 3;
             p[0] = (unsigned char)(b * light); // stored blue, green, red
             p[1] = (unsigned char)(g * light);

@@ -84,7 +84,8 @@ TEST_F(HandlerTest, ArrowsAndWheelChangeTheGridByOneAndNeverBelowOne) {
 }
 
 TEST_F(HandlerTest, TestCommandStartsEscapeAndClickEndIt) {
-    EXPECT_EQ(eventNotHandledErr, Call(appEventHandler, Command(kEventCommandProcess, kCommandNew)));
+    EXPECT_EQ(eventNotHandledErr,
+              Call(appEventHandler, Command(kEventCommandProcess, kCommandNew)));
     EXPECT_FALSE(fullscreen);
     EXPECT_EQ(eventNotHandledErr,
               Call(appEventHandler, Command(kEventCommandProcess, kCommandTest)));
@@ -159,7 +160,8 @@ TEST_F(HandlerTest, KeysAndClicksHandledFurtherDownAreLeftAlone) {
 TEST_F(HandlerTest, WindowEventsTakeTheirWindowAndFollowIt) {
     WindowRef main = window;
     SizeWindow(window, 320, 200, true);
-    EXPECT_EQ(eventNotHandledErr, Call(windowEventHandler, WindowEvent(kEventWindowBoundsChanged, window)));
+    EXPECT_EQ(eventNotHandledErr,
+              Call(windowEventHandler, WindowEvent(kEventWindowBoundsChanged, window)));
     EXPECT_EQ(320, resolution.h);
     EXPECT_EQ(200, resolution.v);
 
@@ -197,8 +199,8 @@ TEST_F(HandlerTest, CollapsingCopiesTheUprightPictureIntoThePort) {
     CopyBits(GetPortBitMapForCopyBits(GetWindowPort(window)), GetPortBitMapForCopyBits(world), &b,
              &b, srcCopy, nullptr);
     DisposeGWorld(world);
-    EXPECT_EQ(0x00ff0000u, pixels[0] & 0x00ffffffu);                // top row: red
-    EXPECT_EQ(0x000000ffu, pixels[640 * 479] & 0x00ffffffu);       // bottom row: blue
+    EXPECT_EQ(0x00ff0000u, pixels[0] & 0x00ffffffu);         // top row: red
+    EXPECT_EQ(0x000000ffu, pixels[640 * 479] & 0x00ffffffu); // bottom row: blue
 }
 
 } // namespace

@@ -38,7 +38,9 @@ class StartupTest : public ::testing::Test {
     std::string bundle, resources;
 };
 
-void Quit(EventLoopTimerRef, void *) { QuitApplicationEventLoop(); }
+void Quit(EventLoopTimerRef, void *) {
+    QuitApplicationEventLoop();
+}
 
 TEST_F(StartupTest, BuildsRunsFramesAndTearsDownCompletely) {
     ASSERT_EQ(1, NewScene());
@@ -89,13 +91,13 @@ TEST_F(StartupTest, MissingOrBrokenInterfaceDescriptionStopsEarly) {
         "window MainWindow\n  size 100 100\n",
         "menubar MenuBar\nwindow MainWindow\n  size 100\n",
         "menubar MenuBar\nwidget MainWindow\n",
-        "menubar MenuBar\n  menu \"M\"\n    item \"Run\" key Ctrl+T\nwindow MainWindow\n  size 9 9\n",
+        "menubar MenuBar\n  menu \"M\"\n    item \"Run\" key Ctrl+T\nwindow MainWindow\n  size 9 "
+        "9\n",
     };
     for (const char *text : broken) {
         std::string ui = resources + "main.ui";
         remove(ui.c_str());
-        if (text)
-            WriteBytes(ui, std::vector<unsigned char>(text, text + strlen(text)));
+        if (text) WriteBytes(ui, std::vector<unsigned char>(text, text + strlen(text)));
         testing::internal::CaptureStderr();
         EXPECT_EQ(0, NewScene()) << (text ? text : "(missing)");
         std::string said = testing::internal::GetCapturedStderr();

@@ -4,6 +4,7 @@
 
 #include "app/folders.h"
 #include "bench/state.h"
+#include "tests/support/bench_state.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,15 +13,7 @@
 class BenchTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        numCubes = 1;
-        running = 0;
-        fullscreen = false;
-        fps = 0;
-        frames = tCubes = 0;
-        currTime = oldCurrTime = 0;
-        rotate = 0;
-        finalScore = finalSave = 0;
-        finalResX = finalResY = finalBPP = 0;
+        ResetBenchState();
         snprintf(app_folder, sizeof app_folder, "%s", dir.prefix().c_str());
     }
     void TearDown() override { app_folder[0] = 0; }

@@ -14,7 +14,9 @@ namespace {
 
 // The machine clock, moved by the test: every frame advances it by stepMillis.
 AbsoluteTime fakeUptime;
-AbsoluteTime FakeClock(void) { return fakeUptime; }
+AbsoluteTime FakeClock(void) {
+    return fakeUptime;
+}
 const UInt64 kMs = 1000000;
 
 std::vector<std::string> Lines(const std::string &text) {
@@ -123,8 +125,8 @@ TEST_F(TestRunTest, TheScoreViewIsSavedOnceByTheFirstIdleFrame) {
     EXPECT_EQ(1, finalSave);
     std::vector<unsigned char> file = ReadBytes(ShotPath());
     ASSERT_EQ(18u + 640 * 480 * 3, file.size());
-    EXPECT_EQ(std::vector<unsigned char>({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x02, 0xE0,
-                                          0x01, 24, 0}),
+    EXPECT_EQ(std::vector<unsigned char>(
+                  {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x02, 0xE0, 0x01, 24, 0}),
               std::vector<unsigned char>(file.begin(), file.begin() + 18));
     // Not one flat colour: the spheres and the score text are in it.
     size_t differing = 0;

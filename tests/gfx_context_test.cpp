@@ -2,6 +2,8 @@
 #include "platform/display.h"
 #include "tests/support/scene_fixture.h"
 
+#include "tests/support/gl_query.h"
+
 #include <GL/gl.h>
 #include <math.h>
 
@@ -9,27 +11,21 @@ namespace {
 
 using ContextTest = SceneTest;
 
-GLint Int(GLenum name) {
-    GLint v[4] = {0, 0, 0, 0};
-    glGetIntegerv(name, v);
-    return v[0];
-}
-
 TEST_F(ContextTest, SetUpLeavesTheFixedRenderState) {
     ASSERT_EQ(1, StartOpenGL());
     EXPECT_TRUE(recordedAlerts.empty());
     EXPECT_EQ(nullptr, aglPixFmt);
     ASSERT_NE(nullptr, aglContext);
 
-    EXPECT_EQ(GL_CW, Int(GL_FRONT_FACE));
+    EXPECT_EQ(GL_CW, GlInt(GL_FRONT_FACE));
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_EQ(GL_BACK, Int(GL_CULL_FACE_MODE));
+    EXPECT_EQ(GL_BACK, GlInt(GL_CULL_FACE_MODE));
     GLint polygon[2];
     glGetIntegerv(GL_POLYGON_MODE, polygon);
     EXPECT_EQ(GL_FILL, polygon[0]);
-    EXPECT_EQ(GL_TRUE, Int(GL_DEPTH_WRITEMASK));
+    EXPECT_EQ(GL_TRUE, GlInt(GL_DEPTH_WRITEMASK));
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_EQ(GL_LEQUAL, Int(GL_DEPTH_FUNC));
+    EXPECT_EQ(GL_LEQUAL, GlInt(GL_DEPTH_FUNC));
     GLfloat depth = 0;
     glGetFloatv(GL_DEPTH_CLEAR_VALUE, &depth);
     EXPECT_EQ(1.0f, depth);
@@ -44,7 +40,7 @@ TEST_F(ContextTest, SetUpLeavesTheFixedRenderState) {
     EXPECT_NEAR(0.1f, clear[1], 1e-6);
     EXPECT_NEAR(0.2f, clear[2], 1e-6);
     EXPECT_NEAR(0.0f, clear[3], 1e-6);
-    EXPECT_EQ(0, Int(GL_UNPACK_ROW_LENGTH));
+    EXPECT_EQ(0, GlInt(GL_UNPACK_ROW_LENGTH));
 
     EXPECT_NE(0u, fontList);
     EXPECT_NE(0u, bigFontList);
@@ -130,7 +126,7 @@ TEST_F(ContextTest, ResizeFollowsTheWindowWithA45DegreeProjection) {
     glGetFloatv(GL_PROJECTION_MATRIX, p);
     EXPECT_NEAR(1.3333333730697632, (double)p[5] / p[0], 1e-6);
     EXPECT_NEAR(1.0 / tan(22.5 * M_PI / 180.0), p[5], 1e-5);
-    EXPECT_EQ(GL_MODELVIEW, Int(GL_MATRIX_MODE));
+    EXPECT_EQ(GL_MODELVIEW, GlInt(GL_MATRIX_MODE));
 
     SizeWindow(window, 1280, 800, true);
     ResizeGL();

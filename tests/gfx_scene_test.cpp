@@ -2,6 +2,8 @@
 #include "tests/support/scene_fixture.h"
 #include "tests/support/tga_bytes.h"
 
+#include "tests/support/gl_query.h"
+
 #include <GL/gl.h>
 #include <sys/stat.h>
 
@@ -10,20 +12,14 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 using SceneBuildTest = SceneTest;
 
-GLint Int(GLenum name) {
-    GLint v[4] = {0, 0, 0, 0};
-    glGetIntegerv(name, v);
-    return v[0];
-}
-
 TEST_F(SceneBuildTest, CompleteBuildMarksTheSceneReady) {
     InstallDefaultTexture();
     ASSERT_EQ(1, AllocScene());
     EXPECT_EQ(1, running);
     EXPECT_TRUE(glIsList(cubeList));
     EXPECT_TRUE(glIsTexture(texAdr));
-    EXPECT_EQ((GLint)texAdr, Int(GL_TEXTURE_BINDING_2D));
-    EXPECT_EQ(4, Int(GL_UNPACK_ALIGNMENT));
+    EXPECT_EQ((GLint)texAdr, GlInt(GL_TEXTURE_BINDING_2D));
+    EXPECT_EQ(4, GlInt(GL_UNPACK_ALIGNMENT));
     EXPECT_EQ(640, resolution.h); // the build ends by following the window
     EXPECT_EQ(480, resolution.v);
 }
@@ -34,7 +30,7 @@ TEST_F(SceneBuildTest, MissingTextureLeavesTheSceneNotReady) {
     EXPECT_EQ(0, running);
     EXPECT_TRUE(glIsList(cubeList));
     EXPECT_TRUE(glIsEnabled(GL_LIGHT1));
-    EXPECT_EQ(0, Int(GL_TEXTURE_BINDING_2D));
+    EXPECT_EQ(0, GlInt(GL_TEXTURE_BINDING_2D));
     EXPECT_EQ(7, resolution.v); // no resize ran
     EXPECT_EQ(9, resolution.h);
     EXPECT_TRUE(recordedAlerts.empty());

@@ -1,5 +1,6 @@
 #include "tests/support/scene_fixture.h"
 
+#include "tests/support/bench_state.h"
 #include "tests/support/offscreen_gl.h"
 #include "tests/support/tga_bytes.h"
 
@@ -8,30 +9,21 @@
 
 std::vector<RecordedAlert> recordedAlerts;
 
-
 static void Record(AlertType type, const char *title, const char *text) {
     recordedAlerts.push_back({type, title, text});
 }
-
 
 void SceneTest::SetUp() {
     UseOffscreenVideo();
     SetAlertRecorder(Record);
     recordedAlerts.clear();
     gAGLFaults = AGLFaults();
-    numCubes = 1;
-    running = 0;
-    fullscreen = false;
-    fps = 0;
-    frames = tCubes = 0;
-    currTime = oldCurrTime = 0;
-    rotate = 0;
-    finalScore = finalSave = 0;
+    ResetBenchState();
     snprintf(app_folder, sizeof app_folder, "%s", dir.prefix().c_str());
     snprintf(res_folder, sizeof res_folder, "%s", dir.prefix().c_str());
     Rect bounds = {0, 0, 480, 640};
-    ASSERT_EQ(noErr, CreateNewWindow(kDocumentWindowClass, kWindowResizableAttribute, &bounds,
-                                     &window));
+    ASSERT_EQ(noErr,
+              CreateNewWindow(kDocumentWindowClass, kWindowResizableAttribute, &bounds, &window));
 }
 
 void SceneTest::TearDown() {

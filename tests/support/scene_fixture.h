@@ -22,7 +22,6 @@ struct RecordedAlert {
 };
 extern std::vector<RecordedAlert> recordedAlerts;
 
-
 class SceneTest : public ::testing::Test {
   protected:
     void SetUp() override;
