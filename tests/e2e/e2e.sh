@@ -141,6 +141,16 @@ escape_aborts)
   [[ -f "$shot" ]] && fail "an aborted test wrote a screenshot"
   close_and_expect_status_1
   ;;
+click_aborts)
+  start_app
+  key ctrl+t
+  wait_log '^test started$' 20
+  sleep 1.5
+  xdotool mousemove 512 384 click 1 # on the full-screen surface
+  wait_log '^test stopped$' 20
+  grep -q 'final score' "$log" && fail "an aborted test has a score"
+  close_and_expect_status_1
+  ;;
 up_arrow_grows)
   start_app
   key ctrl+t
