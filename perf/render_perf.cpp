@@ -74,20 +74,18 @@ static void BareFrame(int n) {
     if (rotate > 360.0f) rotate = 0;
 }
 
-// Frames completed in `seconds` by one of the two loops.
-static int Run(bool bare, int n, double seconds) {
+// Seconds that one of the two loops takes for `frames` frames, the last one finished.
+static double Run(bool bare, int n, int frames) {
     numCubes = n;
-    int frames = 0;
-    double end = NowSeconds() + seconds;
-    while (NowSeconds() < end) {
+    double start = NowSeconds();
+    for (int i = 0; i < frames; i++) {
         if (bare)
             BareFrame(n);
         else
             Render();
-        frames++;
     }
     glFinish();
-    return frames;
+    return NowSeconds() - start;
 }
 
 int main() {
@@ -95,39 +93,42 @@ int main() {
         fprintf(stderr, "no scene\n");
         return 1;
     }
-    printf("Render against a bare GL loop, 640x480 offscreen, alternating 0.4 s runs, 12 each\n");
+    printf("Render against a bare GL loop, 640x480 offscreen, 12 pairs of ~0.4 s runs\n");
     for (int n : {1, 8, 24}) {
         snprintf(lines[0], sizeof lines[0], "%s", gl_vendor);
         snprintf(lines[1], sizeof lines[1], "%s", gl_renderer);
         snprintf(lines[2], sizeof lines[2], "%s", gl_version);
         snprintf(lines[3], sizeof lines[3], "%d triangles (MouseWheel to change)", n * n * 1152);
-        Run(false, n, 0.3); // warm both paths
+        // Warm both paths, and size the runs: a fixed frame count per run, so that slow
+        // frames are timed whole rather than counted in a window they straddle.
+        double warm = Run(false, n, 10);
         snprintf(lines[4], sizeof lines[4], "%.0f FPS", (double)fps);
-        Run(true, n, 0.3);
-        // Short runs, A B B A, many of them: llvmpipe's worker threads on two cores make
-        // any one run noisy, so the median of the pairs' ratios is reported.
+        Run(true, n, 10);
+        int frames = (int)(0.4 / (warm / 10)) + 1;
+        // A B B A, many pairs: llvmpipe's worker threads on two cores make any one run
+        // noisy, so the median of the pairs' ratios is reported.
         std::vector<double> ratios;
-        int ours = 0, bare = 0;
+        double ours = 0, bare = 0;
         for (int round = 0; round < 12; round++) {
             bool renderFirst = round % 2 == 0;
-            int a = 0, b = 0;
+            double a = 0, b = 0;
             for (int half = 0; half < 2; half++) {
                 if ((half == 0) == renderFirst) {
-                    a = Run(false, n, 0.4);
+                    a = Run(false, n, frames);
                 } else {
                     // The same frame-rate text as Render shows: every glyph is a bitmap draw.
                     snprintf(lines[4], sizeof lines[4], "%.0f FPS", (double)fps);
-                    b = Run(true, n, 0.4);
+                    b = Run(true, n, frames);
                 }
             }
             ours += a;
             bare += b;
-            ratios.push_back((double)a / b);
+            ratios.push_back(b / a); // frame rate of Render over that of the bare loop
         }
         std::sort(ratios.begin(), ratios.end());
         double median = (ratios[5] + ratios[6]) / 2;
         printf("  N = %2d: Render %7.1f fps, bare %7.1f fps, median ratio %.3f (goal >= 0.98)\n", n,
-               ours / 4.8, bare / 4.8, median);
+               12 * frames / ours, 12 * frames / bare, median);
     }
 
     // The bookkeeping alone, without GL: what Render adds to a frame beyond the GL calls.
