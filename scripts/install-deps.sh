@@ -9,7 +9,7 @@ packages=(
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool
+  libx11-dev xvfb xauth xdotool
 )
 
 missing=()
