@@ -12,6 +12,7 @@
 #include "platform/events.h"
 
 #include <SDL.h>
+#include <initializer_list>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

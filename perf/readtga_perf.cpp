@@ -2,6 +2,7 @@
 // and against a bare read of the same bytes into one buffer. Also the reader's peak memory.
 // Run: make perf (or build/perf/perf_readtga [path]).
 #include "image/tga.h"
+#include "perf/measure.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_TGA
@@ -16,23 +17,6 @@
 
 static const int kSide = 4096;
 static const size_t kPixelBytes = (size_t)kSide * kSide * 4;
-
-static double Now(void) {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
-// Peak resident memory of this process so far, in KiB.
-static long PeakKiB(void) {
-    FILE *f = fopen("/proc/self/status", "r");
-    char line[256];
-    long kib = -1;
-    while (f && fgets(line, sizeof line, f))
-        if (sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
-    if (f) fclose(f);
-    return kib;
-}
 
 static bool WriteImage(const char *path) {
     unsigned char header[18] = {0, 0, 2};
@@ -55,9 +39,9 @@ static bool WriteImage(const char *path) {
 
 static double TimeReadTga(const char *path) {
     int w, h, d;
-    double t = Now();
+    double t = NowSeconds();
     unsigned char *p = ReadTGA(path, &w, &h, &d);
-    t = Now() - t;
+    t = NowSeconds() - t;
     if (!p || w != kSide || d != 32) exit(1);
     free(p);
     return t;
@@ -65,22 +49,22 @@ static double TimeReadTga(const char *path) {
 
 static double TimeStb(const char *path) {
     int w, h, n;
-    double t = Now();
+    double t = NowSeconds();
     unsigned char *p = stbi_load(path, &w, &h, &n, 0);
-    t = Now() - t;
+    t = NowSeconds() - t;
     if (!p || w != kSide || n != 4) exit(1);
     stbi_image_free(p);
     return t;
 }
 
 static double TimeBareRead(const char *path) {
-    double t = Now();
+    double t = NowSeconds();
     FILE *f = fopen(path, "rb");
     unsigned char *p = (unsigned char *)malloc(kPixelBytes);
     fseek(f, 18, SEEK_SET);
     size_t got = fread(p, 1, kPixelBytes, f);
     fclose(f);
-    t = Now() - t;
+    t = NowSeconds() - t;
     if (got != kPixelBytes) exit(1);
     free(p);
     return t;
@@ -97,9 +81,9 @@ int main(int argc, char **argv) {
         fprintf(stderr, "cannot write %s\n", path);
         return 1;
     }
-    long before = PeakKiB();
+    long before = StatusKiB("VmHWM");
     TimeReadTga(path);
-    long peak = PeakKiB() - before;
+    long peak = StatusKiB("VmHWM") - before;
 
     std::vector<double> ours, stb, bare;
     for (int round = 0; round < 9; round++) {

@@ -12,6 +12,7 @@
 
 #include <GL/gl.h>
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 #include <stdio.h>
 #include <string.h>

@@ -77,12 +77,12 @@ int main() {
         AllocScene();
         FreeScene();
     }
-    long before = ResidentKiB();
+    long before = StatusKiB("VmRSS");
     for (int i = 0; i < 100; i++) {
         AllocScene();
         FreeScene();
     }
-    long after = ResidentKiB();
+    long after = StatusKiB("VmRSS");
     printf("  100 teardown-and-build cycles: resident memory %+ld KiB (goal < 1024)\n",
            after - before);
     return 0;
