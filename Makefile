@@ -16,7 +16,10 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD)
 
-run: build
+# Only the program and its bundle (and the window closer the headless script uses): the
+# tests, the sanitizer builds and the benchmarks are for `make test` and `make perf`.
+run: configure
+	@cmake --build $(BUILD) --target kelvane close_window
 	@bash scripts/run.sh $(BUILD)
 
 test: build

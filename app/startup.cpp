@@ -4,6 +4,7 @@
 #include "app/handlers.h"
 #include "bench/frame.h"
 #include "gfx/scene.h"
+#include "platform/video.h"
 
 #include <stdio.h>
 
@@ -144,6 +145,12 @@ void handleWindowDMEvent(void *, SInt16 message, void *) {
 void handleConfigDMEvent(void *, SInt16, void *) {}
 
 int KelvaneMain(void) {
+    // Without a display the window would be drawn into nothing, and the program would seem
+    // to hang: say why and end.
+    if (!StartWindowSystem()) {
+        fprintf(stderr, "kelvane: no display to show the window on (%s)\n", WindowSystemError());
+        return 1;
+    }
     if (NewScene()) RunApplicationEventLoop();
     DeleteScene();
     return 1;

@@ -51,9 +51,13 @@ static SDL_Window *Target(AGLContext ctx) {
 // The driver's buffers for a display-sized surface are megabytes, and once glibc has seen
 // one freed it serves the next from its heap, where they fragment: without giving the
 // memory back, every trip in and out of full screen would leave a few dozen KiB behind.
+// The program's front window then takes the keyboard back: without a window manager
+// nobody else would give it the focus, and the keys would go nowhere until a click.
 static void DestroyFullScreen(SDL_Window *window) {
     SDL_DestroyWindow(window);
     malloc_trim(0);
+    WindowRef front = FrontWindow();
+    if (front) SetUserFocusWindow(front);
 }
 
 static bool MakeCurrent(AGLContext ctx) {

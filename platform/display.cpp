@@ -1,4 +1,5 @@
 #include "platform/display.h"
+#include "platform/events_internal.h"
 #include "platform/video_internal.h"
 
 #include <SDL.h>
@@ -43,4 +44,23 @@ SInt32 CGDisplayPixelsHigh(CGDirectDisplayID display) {
 
 GDHandle GetMainDevice(void) {
     return StartVideo() ? &mainDevicePtr : nullptr;
+}
+
+static SDL_DisplayMode seenMode;
+
+static bool SameMode(const SDL_DisplayMode &a, const SDL_DisplayMode &b) {
+    return a.w == b.w && a.h == b.h && SDL_BITSPERPIXEL(a.format) == SDL_BITSPERPIXEL(b.format);
+}
+
+void NoteDisplayMode(void) {
+    SDL_DisplayMode mode = {};
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) seenMode = mode;
+}
+
+void CheckDisplayMode(void) {
+    SDL_DisplayMode mode = {};
+    if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, &mode) != 0) return;
+    if (SameMode(mode, seenMode)) return;
+    seenMode = mode;
+    NotifyDisplayChanged();
 }

@@ -114,6 +114,7 @@ struct OpaqueEventTargetRef {
 struct OpaqueEventHandlerCallRef {
     EventTargetRef target;
     EventHandlerRef below;
+    bool called; // the handler has already run the rest of the chain
 };
 
 static OpaqueEventTargetRef applicationTarget;
@@ -258,11 +259,15 @@ static OSStatus StandardApplicationHandler(EventRef event) {
     return noErr;
 }
 
+// A handler that answers eventNotHandledErr passes the event on down the chain, unless it
+// has run the rest of the chain itself; so a command the program's handler only looks at
+// still reaches the standard handler below it.
 static OSStatus RunChain(EventTargetRef target, EventHandlerRef from, EventRef event) {
     for (EventHandlerRef h = from; h; h = h->next) {
         if (!Wants(h, event)) continue;
-        OpaqueEventHandlerCallRef next = {target, h->next};
-        return h->proc(&next, event, h->userData);
+        OpaqueEventHandlerCallRef next = {target, h->next, false};
+        OSStatus status = h->proc(&next, event, h->userData);
+        if (status != eventNotHandledErr || next.called) return status;
     }
     return target->window ? StandardWindowHandler(event) : StandardApplicationHandler(event);
 }
@@ -270,6 +275,7 @@ static OSStatus RunChain(EventTargetRef target, EventHandlerRef from, EventRef e
 OSStatus CallNextEventHandler(EventHandlerCallRef next, EventRef event) {
     // Called from a handler that was not reached through a chain: nothing lies below it.
     if (!next || !event) return eventNotHandledErr;
+    next->called = true;
     return RunChain(next->target, next->below, event);
 }
 
@@ -344,6 +350,8 @@ struct OpaqueEventLoopTimerRef {
 
 static EventLoopTimerRef timers;
 static bool quitRequested;
+static double loopLimit;   // seconds a loop may run before it gives up; 0: no limit
+static bool loopTimedOut; // the last loop ended at that limit, not by a quit
 static HostPump hostPump;
 static int firing; // timers are freed only outside a firing pass
 
@@ -434,16 +442,33 @@ void SetHostPump(HostPump pump) {
     hostPump = pump;
 }
 
+void SetEventLoopLimit(double seconds) {
+    loopLimit = seconds > 0 ? seconds : 0;
+}
+
+int EventLoopTimedOut(void) {
+    return loopTimedOut;
+}
+
+// Never waits longer than this, so that a test's limit is noticed.
+static const int kMaxWaitMillis = 100;
+
 void RunApplicationEventLoop(void) {
     quitRequested = false;
+    loopTimedOut = false;
+    double giveUpAt = loopLimit > 0 ? Now() + loopLimit : 0;
     while (!quitRequested) {
+        if (giveUpAt > 0 && Now() >= giveUpAt) {
+            loopTimedOut = true;
+            break;
+        }
         int wait = IdleMillis();
+        if (wait < 0 || wait > kMaxWaitMillis) wait = kMaxWaitMillis;
         if (hostPump) {
             hostPump(wait);
         } else if (wait != 0) {
             // Without host input there is nothing to wait for but the next timer.
-            if (wait < 0) break;
-            struct timespec ts = {wait / 1000, (long)(wait % 1000) * 1000000L};
+            struct timespec ts = {0, (long)wait * 1000000L};
             nanosleep(&ts, NULL);
         }
         if (!quitRequested) DispatchQueued();

@@ -30,3 +30,8 @@ void ReleaseWindowTarget(WindowRef window);
 
 // Calls every registered display-notification procedure with kDMNotifyEvent.
 void NotifyDisplayChanged(void);
+
+// For tests: the event loop also returns once it has run this many seconds (0: only a quit
+// ends it), and EventLoopTimedOut then says so.
+void SetEventLoopLimit(double seconds);
+int EventLoopTimedOut(void);

@@ -2,6 +2,7 @@
 #include "platform/events_internal.h"
 #include "platform/keycodes.h"
 #include "platform/port_internal.h"
+#include "platform/video_internal.h"
 
 #include <SDL.h>
 
@@ -136,6 +137,10 @@ static UInt32 WindowKind(Uint8 sdlEvent) {
 }
 
 static void Window(const SDL_WindowEvent &w) {
+    // A new display mode shows first as windows being moved or resized to fit it.
+    if (w.event == SDL_WINDOWEVENT_SIZE_CHANGED || w.event == SDL_WINDOWEVENT_MOVED ||
+        w.event == SDL_WINDOWEVENT_DISPLAY_CHANGED)
+        CheckDisplayMode();
     UInt32 kind = WindowKind(w.event);
     WindowRef window = WindowFromSDL(w.windowID);
     if (!kind || !window) return; // the full-screen surface has no window events of its own
@@ -164,13 +169,18 @@ static void Translate(const SDL_Event &ev) {
         Window(ev.window);
         break;
     case SDL_DISPLAYEVENT:
+        // Orientation, connection and disconnection all count as a new configuration.
         NotifyDisplayChanged();
+        NoteDisplayMode();
         break;
     case SDL_QUIT: // an interrupt from the terminal
         QuitApplicationEventLoop();
         break;
     }
 }
+
+// How often the display mode is compared when no event has hinted at a change.
+static const Uint64 kModeCheckMillis = 500;
 
 // Waits only when told it may; a due timer means a wait of 0.
 static void PumpHostEvents(int timeoutMs) {
@@ -180,6 +190,12 @@ static void PumpHostEvents(int timeoutMs) {
     while (got) {
         Translate(ev);
         got = SDL_PollEvent(&ev);
+    }
+    static Uint64 lastCheck;
+    Uint64 now = SDL_GetTicks64();
+    if (now - lastCheck >= kModeCheckMillis) {
+        lastCheck = now;
+        CheckDisplayMode();
     }
 }
 

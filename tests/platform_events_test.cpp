@@ -47,6 +47,47 @@ TEST(HandlerChain, NewestFirstAndOnlyForRegisteredTypes) {
     EXPECT_EQ(paramErr, RemoveEventHandler(nullptr));
 }
 
+OSStatus Pass(EventHandlerCallRef, EventRef, void *name) {
+    trail += (const char *)name;
+    return eventNotHandledErr;
+}
+
+TEST(HandlerChain, NotHandledGoesOnDownUnlessTheRestAlreadyRan) {
+    EventTargetRef app = GetApplicationEventTarget();
+    EventHandlerRef a, b, c;
+    InstallEventHandler(app, Take, 1, kMouseDown, (void *)"a", &a);
+    InstallEventHandler(app, Pass, 1, kMouseDown, (void *)"b", &b);
+    InstallEventHandler(app, PassOn, 1, kMouseDown, (void *)"c", &c);
+    trail.clear();
+    EventRef e = Make(kEventClassMouse, kEventMouseDown);
+    EXPECT_EQ(noErr, SendEventToEventTarget(e, app));
+    EXPECT_EQ("cba", trail); // b passed it on by its answer alone
+    RemoveEventHandler(c);
+    InstallEventHandler(app, PassOn, 1, kMouseDown, (void *)"c", &c);
+    RemoveEventHandler(a);
+    trail.clear();
+    // c ran the rest itself and heard "not handled": nothing runs twice.
+    EXPECT_EQ(eventNotHandledErr, SendEventToEventTarget(e, app));
+    EXPECT_EQ("cb", trail);
+    ReleaseEvent(e);
+    RemoveEventHandler(b);
+    RemoveEventHandler(c);
+}
+
+TEST(Loop, OnlyAQuitEndsIt) {
+    // Nothing pending and no timer: the loop waits rather than returning.
+    SetEventLoopLimit(0.3);
+    double start = 0;
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    start = ts.tv_sec + ts.tv_nsec * 1e-9;
+    RunApplicationEventLoop();
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    EXPECT_TRUE(EventLoopTimedOut());
+    EXPECT_GE(ts.tv_sec + ts.tv_nsec * 1e-9 - start, 0.29);
+    SetEventLoopLimit(0);
+}
+
 TEST(HandlerChain, NoChainBelowADirectCall) {
     EventRef e = Make(kEventClassMouse, kEventMouseDown);
     EXPECT_EQ(eventNotHandledErr, CallNextEventHandler(nullptr, e));
@@ -123,7 +164,10 @@ TEST(StandardHandlers, MenuKeysBecomeCommandsAndQuitEndsTheLoop) {
         ReleaseEvent(e);
     };
     InstallEventLoopTimer(GetCurrentEventLoop(), 0.01, 0, quitSoon, nullptr, nullptr);
-    RunApplicationEventLoop(); // returns only because of the quit
+    SetEventLoopLimit(5);
+    RunApplicationEventLoop();
+    SetEventLoopLimit(0);
+    EXPECT_FALSE(EventLoopTimedOut()) << "Ctrl+Q did not end the loop";
     EXPECT_EQ("tq", trail);
     RemoveEventHandler(h);
     ReleaseWindowTarget(fake);
