@@ -1,5 +1,6 @@
 #include "platform/agl.h"
 #include "platform/agl_internal.h"
+#include "platform/display.h"
 #include "platform/port_internal.h"
 #include "platform/video_internal.h"
 
@@ -51,13 +52,30 @@ static SDL_Window *Target(AGLContext ctx) {
 // The driver's buffers for a display-sized surface are megabytes, and once glibc has seen
 // one freed it serves the next from its heap, where they fragment: without giving the
 // memory back, every trip in and out of full screen would leave a few dozen KiB behind.
-// The program's front window then takes the keyboard back: without a window manager
-// nobody else would give it the focus, and the keys would go nowhere until a click.
+static bool focusOwed; // a full screen has gone and no window has had the keyboard since
+
+// While the display notification runs, a full screen let go of is kept for the rebuild
+// that follows: the window system has already sized it to the display's new mode, which
+// SDL 2.26 would not give a new one (it keeps the mode it read at start-up).
+static bool holdFullScreens;
+static SDL_Window *keptFullScreen;
+
 static void DestroyFullScreen(SDL_Window *window) {
+    if (holdFullScreens && !keptFullScreen) {
+        keptFullScreen = window;
+        return;
+    }
     SDL_DestroyWindow(window);
     malloc_trim(0);
-    WindowRef front = FrontWindow();
-    if (front) SetUserFocusWindow(front);
+    focusOwed = true;
+}
+
+void HoldFullScreens(bool hold) {
+    holdFullScreens = hold;
+    if (hold || !keptFullScreen) return;
+    SDL_Window *unused = keptFullScreen;
+    keptFullScreen = nullptr;
+    DestroyFullScreen(unused);
 }
 
 static bool MakeCurrent(AGLContext ctx) {
@@ -190,8 +208,14 @@ static bool Retarget(AGLContext ctx, CGrafPtr drawable, SDL_Window *fullScreen, 
 GLboolean aglSetDrawable(AGLContext ctx, AGLDrawable drawable) {
     if (!IsLive(ctx)) return GL_FALSE;
     if (!drawable) return Retarget(ctx, nullptr, nullptr, current == ctx) ? GL_TRUE : GL_FALSE;
-    if (!GetWindowFromPort(drawable)) return GL_FALSE;
-    return Retarget(ctx, drawable, nullptr, true) ? GL_TRUE : GL_FALSE;
+    WindowRef window = GetWindowFromPort(drawable);
+    if (!window) return GL_FALSE;
+    if (!Retarget(ctx, drawable, nullptr, true)) return GL_FALSE;
+    // Back from a full screen, the window takes the keyboard again: without a window
+    // manager nobody else would give it the focus, and keys would go nowhere until a click.
+    if (focusOwed) SetUserFocusWindow(window);
+    focusOwed = false;
+    return GL_TRUE;
 }
 
 GLboolean aglSetFullScreen(AGLContext ctx, GLsizei, GLsizei, GLsizei, GLint) {
@@ -201,15 +225,26 @@ GLboolean aglSetFullScreen(AGLContext ctx, GLsizei, GLsizei, GLsizei, GLint) {
     // so the benchmark always measures at the desktop's size.
     SDL_Rect bounds;
     if (!StartVideo() || SDL_GetDisplayBounds(0, &bounds) != 0) return GL_FALSE;
-    SDL_Window *window = CreateGLWindow("", bounds.x, bounds.y, bounds.w, bounds.h,
-                                        SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+    SDL_Window *window = keptFullScreen;
+    keptFullScreen = nullptr;
+    if (!window)
+        window = CreateGLWindow("", bounds.x, bounds.y, bounds.w, bounds.h,
+                                SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
     if (!window) return GL_FALSE;
     if (!Retarget(ctx, nullptr, window, true)) {
         SDL_DestroyWindow(window);
         return GL_FALSE;
     }
     SDL_RaiseWindow(window);
+    focusOwed = false;
     return GL_TRUE;
+}
+
+SDL_Window *FullScreenSurface(void) {
+    if (current && current->fullScreen) return current->fullScreen;
+    for (AGLContext c = contexts; c; c = c->next)
+        if (c->fullScreen) return c->fullScreen;
+    return nullptr;
 }
 
 void AGLForgetDrawable(CGrafPtr port) {

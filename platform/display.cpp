@@ -13,9 +13,17 @@ struct GDevice {
 static GDevice mainDevice;
 static GDevice *mainDevicePtr = &mainDevice;
 
+// The display's size as full-screen surfaces show it, when SDL's mode is out of date.
+static int fullScreenWidth, fullScreenHeight; // 0: none seen that differs from SDL's mode
+
 static bool DesktopMode(CGDirectDisplayID display, SDL_DisplayMode *mode) {
     if (display != kMainDisplay || !StartVideo()) return false;
-    return SDL_GetDesktopDisplayMode((int)display - 1, mode) == 0;
+    if (SDL_GetDesktopDisplayMode((int)display - 1, mode) != 0) return false;
+    if (fullScreenWidth > 0) {
+        mode->w = fullScreenWidth;
+        mode->h = fullScreenHeight;
+    }
+    return true;
 }
 
 CGDirectDisplayID CGMainDisplayID(void) {
@@ -57,10 +65,44 @@ void NoteDisplayMode(void) {
     if (SDL_GetDesktopDisplayMode(0, &mode) == 0) seenMode = mode;
 }
 
+// A full-screen surface takes a moment to reach its size after it is made or the display
+// changes; a size counts once it has held this long.
+static const Uint64 kSettleMillis = 400;
+static int candidateWidth, candidateHeight;
+static Uint64 candidateSince;
+
+static bool FullScreenChanged(void) {
+    SDL_Window *surface = FullScreenSurface();
+    SDL_DisplayMode known = {};
+    if (!surface || !DesktopMode(kMainDisplay, &known)) return false;
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(surface, &w, &h);
+    if (w <= 0 || h <= 0 || (w == known.w && h == known.h)) {
+        candidateWidth = candidateHeight = 0;
+        return false;
+    }
+    Uint64 now = SDL_GetTicks64();
+    if (w != candidateWidth || h != candidateHeight) {
+        candidateWidth = w;
+        candidateHeight = h;
+        candidateSince = now;
+        return false;
+    }
+    if (now - candidateSince < kSettleMillis) return false;
+    fullScreenWidth = w;
+    fullScreenHeight = h;
+    candidateWidth = candidateHeight = 0;
+    return true;
+}
+
 void CheckDisplayMode(void) {
     SDL_DisplayMode mode = {};
     if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, &mode) != 0) return;
-    if (SameMode(mode, seenMode)) return;
-    seenMode = mode;
-    NotifyDisplayChanged();
+    if (!SameMode(mode, seenMode)) {
+        seenMode = mode;
+        fullScreenWidth = fullScreenHeight = 0; // SDL has caught up
+        NotifyDisplayChanged();
+    } else if (FullScreenChanged()) {
+        NotifyDisplayChanged();
+    }
 }

@@ -350,7 +350,7 @@ struct OpaqueEventLoopTimerRef {
 
 static EventLoopTimerRef timers;
 static bool quitRequested;
-static double loopLimit;   // seconds a loop may run before it gives up; 0: no limit
+static double loopLimit;  // seconds a loop may run before it gives up; 0: no limit
 static bool loopTimedOut; // the last loop ended at that limit, not by a quit
 static HostPump hostPump;
 static int firing; // timers are freed only outside a firing pass

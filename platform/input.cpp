@@ -138,8 +138,8 @@ static UInt32 WindowKind(Uint8 sdlEvent) {
 
 static void Window(const SDL_WindowEvent &w) {
     // A new display mode shows first as windows being moved or resized to fit it.
-    if (w.event == SDL_WINDOWEVENT_SIZE_CHANGED || w.event == SDL_WINDOWEVENT_MOVED ||
-        w.event == SDL_WINDOWEVENT_DISPLAY_CHANGED)
+    if (w.event == SDL_WINDOWEVENT_SIZE_CHANGED || w.event == SDL_WINDOWEVENT_RESIZED ||
+        w.event == SDL_WINDOWEVENT_MOVED || w.event == SDL_WINDOWEVENT_DISPLAY_CHANGED)
         CheckDisplayMode();
     UInt32 kind = WindowKind(w.event);
     WindowRef window = WindowFromSDL(w.windowID);
@@ -180,7 +180,7 @@ static void Translate(const SDL_Event &ev) {
 }
 
 // How often the display mode is compared when no event has hinted at a change.
-static const Uint64 kModeCheckMillis = 500;
+static const Uint64 kModeCheckMillis = 250;
 
 // Waits only when told it may; a due timer means a wait of 0.
 static void PumpHostEvents(int timeoutMs) {

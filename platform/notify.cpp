@@ -1,6 +1,7 @@
 #include "platform/notify.h"
 
 #include "platform/events_internal.h"
+#include "platform/video_internal.h"
 
 enum { kMaxNotifyProcs = 8 };
 
@@ -33,7 +34,11 @@ OSErr DMRegisterExtendedNotifyProc(DMExtendedNotificationUPP proc, void *userDat
     return memFullErr;
 }
 
+// A rebuild in answer keeps the full-screen surface the window system has already fitted
+// to the display.
 void NotifyDisplayChanged(void) {
+    HoldFullScreens(true);
     for (Registration &r : registrations)
         if (r.proc) r.proc(r.userData, kDMNotifyEvent, nullptr);
+    HoldFullScreens(false);
 }

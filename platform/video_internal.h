@@ -14,9 +14,17 @@ bool StartVideo(void);
 // are added to SDL_WINDOW_OPENGL. Null when video cannot start or SDL refuses.
 SDL_Window *CreateGLWindow(const char *title, int x, int y, int w, int h, unsigned flags);
 
-// The main display's desktop mode as last seen. SDL tells of displays coming and going but
-// not of a change of size or depth, so the event pump compares the mode now and then:
+// The main display's mode as last seen. SDL tells of displays coming and going but not of
+// a change of size or depth, so the event pump compares the mode now and then:
 // NoteDisplayMode takes it as it is; CheckDisplayMode sends the display notification when
-// it has changed since (and takes the new one). Both cost one copy of SDL's cached mode.
+// it has changed since. It looks at SDL's desktop mode and at the size the window system
+// gives a full-screen surface, which is the display's size as it is now: SDL 2.26 reads a
+// display's mode at start-up and does not follow it later, on X11 or Wayland.
 void NoteDisplayMode(void);
 void CheckDisplayMode(void);
+
+// The surface of the full screen that a GL context covers, or null when there is none.
+SDL_Window *FullScreenSurface(void);
+// While true, a full-screen surface that a GL context lets go of is kept for the next one
+// that asks; setting it false again releases a surface nobody took.
+void HoldFullScreens(bool hold);

@@ -140,7 +140,9 @@ TEST_F(HandlerTest, KeysAndClicksHandledFurtherDownAreLeftAlone) {
     EventRef release = Key(kEventRawKeyUp, kVK_UpArrow);
     SendEventToEventTarget(release, GetWindowEventTarget(window));
     ReleaseEvent(release);
-    EXPECT_EQ(1, lowerCalls); // a release goes no further than our handler
+    // Our handler does not call on for a release; its "not handled" passes it on untouched.
+    EXPECT_EQ(2, lowerCalls);
+    EXPECT_EQ(2, numCubes);
 
     StartTest();
     EventRef click = NewEvent(kEventClassMouse, kEventMouseDown);

@@ -11,14 +11,17 @@ log="$work/Kelvane result.txt"
 shot="$work/Kelvane result.tga"
 exe="$bundle/Contents/Linux/kelvane"
 pids=()
+sway_runtime_dirs=()
 
 fail() { echo "FAIL ($case_name): $*" >&2; [[ -f "$log" ]] && sed 's/^/  log| /' "$log" >&2; exit 1; }
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   wait 2>/dev/null
-  rm -rf "$work"
+  rm -rf "$work" "${sway_runtime_dirs[@]}"
 }
 trap cleanup EXIT
+
+source "$(dirname "$0")/sway.sh"
 
 # A private copy of the bundle, so that each case has its own log and may remove files.
 cp -r "$build/Kelvane.app" "$bundle" || fail "no bundle in $build"
@@ -116,8 +119,35 @@ check_screenshot() {
   ((colours > 1)) || fail "the screenshot is one flat colour"
 }
 
-start_x
 case "$case_name" in
+wayland_*) ;;
+*) start_x ;;
+esac
+
+case "$case_name" in
+wayland_display_change)
+  # During a test the output changes its mode: the full screen is rebuilt at the new size
+  # and the test goes on.
+  start_sway 1024x768
+  probe="$build/tests/e2e/display_probe"
+  GALLIUM_DRIVER=llvmpipe SDL_VIDEODRIVER=wayland "$probe" "$bundle" 8 >"$work/probe" 2>"$work/stderr" &
+  app=$!
+  pids+=($app)
+  deadline=$((SECONDS + 20))
+  until grep -q 'fullscreen 1 running 1 resolution 1024x768 drawable 1024x768' "$work/probe"; do
+    ((SECONDS < deadline)) || fail "no full screen at 1024x768: $(cat "$work/probe" "$work/stderr")"
+    kill -0 "$app" 2>/dev/null || fail "the probe ended early: $(cat "$work/stderr")"
+    sleep 0.2
+  done
+  before=$(grep -c . "$work/probe")
+  swaymsg_ output HEADLESS-1 mode 800x600
+  wait "$app" || fail "the probe failed: $(cat "$work/stderr")"
+  tail -n +"$before" "$work/probe" | grep -q '^notified 1 fullscreen 1 running 1 resolution 800x600 drawable 800x600$' ||
+    fail "no rebuild at 800x600 after the mode change: $(cat "$work/probe")"
+  [[ $(tail -n1 "$work/probe") == 'notified 1 fullscreen 1 running 1 resolution 800x600 drawable 800x600' ]] ||
+    fail "the test did not go on at 800x600 with one notification: $(cat "$work/probe")"
+  grep -q '^test stopped$' "$log" && fail "the display change stopped the test"
+  ;;
 full_test)
   start_app
   key ctrl+t
