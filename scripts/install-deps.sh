@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   clang libclang-rt-14-dev
   libx11-dev xvfb xauth xdotool
+  sway grim
+  nlohmann-json3-dev libcairo2-dev python3-jsonschema librsvg2-bin
 )
 
 missing=()
