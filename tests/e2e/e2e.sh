@@ -41,7 +41,28 @@ start_app() {
   pids+=($app)
   wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$app" 2>/dev/null | head -n1)
   [[ -n "$wid" ]] || fail "the window did not appear"
-  xdotool windowfocus --sync "$wid" 2>/dev/null
+  expect_focus "after start-up"
+}
+
+# The main window holds the keyboard focus, with no window manager to give it and no
+# click: $1 says when.
+expect_focus() {
+  local focus=""
+  for _ in $(seq 50); do
+    focus=$(xdotool getwindowfocus 2>/dev/null)
+    [[ "$focus" == "$wid" ]] && return 0
+    sleep 0.1
+  done
+  fail "$1 the focus is on '$focus', not on the main window $wid"
+}
+
+# Waits for the program to end and checks its exit status.
+expect_exit() {
+  timeout 30 tail --pid="$app" -f /dev/null || fail "the program did not end"
+  local status=0
+  wait "$app"
+  status=$?
+  [[ $status -eq $1 ]] || fail "exit status $status, expected $1"
 }
 
 key() { xdotool key --clearmodifiers "$@"; }
@@ -120,11 +141,26 @@ check_screenshot() {
 }
 
 case "$case_name" in
-wayland_*) ;;
+wayland_* | no_display) ;;
 *) start_x ;;
 esac
 
 case "$case_name" in
+no_display)
+  # A display that names no server and no Wayland socket: a clear message, status 1 at once.
+  export DISPLAY=:99999 XDG_RUNTIME_DIR=$work
+  unset WAYLAND_DISPLAY SDL_VIDEODRIVER
+  "$exe" 2>"$work/stderr" &
+  app=$!
+  pids+=($app)
+  timeout 10 tail --pid="$app" -f /dev/null || fail "the program kept running without a display"
+  status=0
+  wait "$app" || status=$?
+  [[ $status -eq 1 ]] || fail "exit status $status, expected 1"
+  grep -q 'no display' "$work/stderr" || fail "standard error does not say so: $(cat "$work/stderr")"
+  grep -qi 'x11' "$work/stderr" || fail "standard error does not give SDL's reason: $(cat "$work/stderr")"
+  grep -q 'main\.ui' "$work/stderr" && fail "standard error blames main.ui: $(cat "$work/stderr")"
+  ;;
 wayland_display_change)
   # During a test the output changes its mode: the full screen is rebuilt at the new size
   # and the test goes on.
@@ -156,6 +192,35 @@ full_test)
   for _ in $(seq 50); do [[ -f "$shot" ]] && break; sleep 0.2; done
   check_full_log
   check_screenshot
+  expect_focus "after the test"
+  close_and_expect_status_1
+  ;;
+quit_key)
+  start_app
+  key ctrl+q
+  expect_exit 1
+  ;;
+quit_key_during_test)
+  start_app
+  key ctrl+t
+  wait_log '^test started$' 20
+  sleep 1
+  key ctrl+q
+  expect_exit 1
+  ;;
+test_again_after_abort)
+  # Keys reach the program after a test without anyone clicking the window.
+  start_app
+  key ctrl+t
+  wait_log '^test started$' 20
+  sleep 1
+  key Escape
+  wait_log '^test stopped$' 20
+  expect_focus "after an aborted test"
+  key ctrl+t
+  wait_log '^test started$' 20
+  key Escape
+  wait_log '^test stopped$' 20
   close_and_expect_status_1
   ;;
 escape_aborts)
