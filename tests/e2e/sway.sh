@@ -10,7 +10,10 @@ as_sway_user() {
   if [[ $(id -u) -eq 0 ]]; then
     local -a vars=(XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR")
     [[ -n "${SWAYSOCK:-}" ]] && vars+=(SWAYSOCK="$SWAYSOCK")
-    runuser -u "$sway_user" -- env "${vars[@]}" "$@"
+    # setpriv runs the command in its own place, so the caller's pid is the command's own
+    # and killing it ends it (runuser would leave it behind).
+    setpriv --reuid="$sway_user" --regid="$(id -g "$sway_user")" --clear-groups \
+      env -i PATH="$PATH" HOME=/ "${vars[@]}" "$@"
   else
     "$@"
   fi
