@@ -5,6 +5,7 @@
 #include "platform/display.h"
 #include "platform/gestalt.h"
 #include "platform/uptime.h"
+#include "tests/support/gl_query.h"
 #include "tests/support/scene_fixture.h"
 
 #include <algorithm>
@@ -25,6 +26,29 @@ std::vector<std::string> Lines(const std::string &text) {
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
+}
+
+// Rows (0 = bottom) of a picture, 3 bytes a pixel, that hold the score's colour (1, 1, 0.5).
+std::vector<int> ScoreColourRows(const unsigned char *rgb, int width, int height) {
+    std::vector<int> rows;
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            const unsigned char *p = rgb + 3 * (y * width + x);
+            if (p[0] == 255 && p[1] == 255 && p[2] >= 126 && p[2] <= 129) {
+                rows.push_back(y);
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+// The back buffer as the next frame's read would see it, red first, bottom row first.
+std::vector<unsigned char> ReadBack(int width, int height) {
+    std::vector<unsigned char> rgb(width * height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
 }
 
 class TestRunTest : public SceneTest {
@@ -140,6 +164,52 @@ TEST_F(TestRunTest, TheScoreViewIsSavedOnceByTheFirstIdleFrame) {
     EXPECT_FALSE(FileExists(ShotPath()));
 }
 
+TEST_F(TestRunTest, TheScoreViewIsSavedWholeWhenSwapsDiscardTheBackBuffer) {
+    gAGLFaults.clearAfterSwap = true;
+    StartTest();
+    RunToEnd();
+    ASSERT_NE(0, finalScore);
+    Frame();
+    std::vector<unsigned char> file = ReadBytes(ShotPath());
+    ASSERT_EQ(18u + 640 * 480 * 3, file.size());
+    // The file is blue, green, red: turn it into red first for the colour checks.
+    std::vector<unsigned char> rgb(file.begin() + 18, file.end());
+    size_t magenta = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+        std::swap(rgb[i], rgb[i + 2]);
+        magenta += rgb[i] == 255 && rgb[i + 1] == 0 && rgb[i + 2] == 255;
+    }
+    EXPECT_EQ(0u, magenta);
+    // The score line stands at y 0.64, window row 393.6: its 24-pixel glyphs, and nothing
+    // else, carry the score's colour.
+    std::vector<int> rows = ScoreColourRows(rgb.data(), 640, 480);
+    ASSERT_GE(rows.size(), 10u);
+    EXPECT_GE(rows.front(), 386);
+    EXPECT_LE(rows.back(), 416);
+}
+
+TEST_F(TestRunTest, RenderLeavesTheStateAsItFoundItInEveryMode) {
+    auto check = [](const char *mode) {
+        GLint modelview = GlInt(GL_MODELVIEW_STACK_DEPTH);
+        GLint projection = GlInt(GL_PROJECTION_STACK_DEPTH);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        Render();
+        EXPECT_EQ(modelview, GlInt(GL_MODELVIEW_STACK_DEPTH)) << mode;
+        EXPECT_EQ(projection, GlInt(GL_PROJECTION_STACK_DEPTH)) << mode;
+        EXPECT_EQ(GL_MODELVIEW, GlInt(GL_MATRIX_MODE)) << mode;
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << mode;
+        EXPECT_FALSE(glIsEnabled(GL_BLEND)) << mode;
+        EXPECT_TRUE(glIsEnabled(GL_LIGHTING)) << mode;
+        EXPECT_EQ(GL_NO_ERROR, (GLenum)glGetError()) << mode;
+    };
+    check("idle");
+    StartTest();
+    check("test");
+    RunToEnd();
+    check("score");
+}
+
 TEST_F(TestRunTest, AbortedTestEndsWithoutScoreOrScreenshot) {
     StartTest();
     for (int i = 0; i < 50; i++) // past the first growth
@@ -158,6 +228,23 @@ TEST_F(TestRunTest, AbortedTestEndsWithoutScoreOrScreenshot) {
         EXPECT_EQ(std::string::npos, line.find("final score"));
     for (int i = 0; i < 5; i++)
         Frame();
+    EXPECT_FALSE(FileExists(ShotPath()));
+}
+
+TEST_F(TestRunTest, AnAbortedTestAfterAScoredOneShowsNoScore) {
+    StartTest();
+    RunToEnd();
+    Frame();
+    EXPECT_FALSE(ScoreColourRows(ReadBack(640, 480).data(), 640, 480).empty());
+    ASSERT_EQ(0, remove(ShotPath().c_str()));
+
+    StartTest();
+    for (int i = 0; i < 20; i++)
+        Frame();
+    EndTest();
+    for (int i = 0; i < 3; i++)
+        Frame();
+    EXPECT_TRUE(ScoreColourRows(ReadBack(640, 480).data(), 640, 480).empty());
     EXPECT_FALSE(FileExists(ShotPath()));
 }
 
