@@ -8,8 +8,9 @@
 // closes a window at once.
 enum { kTickOrigin = 2000 };
 
-// Milliseconds since the first call, plus kTickOrigin: positive and non-decreasing
-// whatever the machine's uptime. It saturates at INT32_MAX after 24.8 days in one process.
+// Milliseconds since the first call, plus kTickOrigin, whatever the machine's uptime. It
+// wraps modulo 2^32 (negative after 24.8 days, past 0 after 49.7): compare two ticks only
+// by their difference taken modulo 2^32. It never reads 0.
 SInt32 GetTickCount(void);
 
 // Anchors the tick anew at kTickOrigin on the next call.

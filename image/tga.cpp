@@ -1,10 +1,12 @@
 #include "image/tga.h"
 
 #include <GL/gl.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // A buffer that free() releases. Large ones are laid on huge pages where the kernel
 // offers them: faulting in a big image 4 KiB at a time costs more than reading it.
@@ -44,13 +46,13 @@ unsigned char *getRGB(FILE *stream, int64_t length) {
 unsigned char *getRGBA(FILE *stream, int64_t length) {
     unsigned char *p = ReadPixels(stream, length);
     if (!p) return NULL;
-    // Whole pixels as words: the compiler turns this into wide vector shuffles.
-    size_t n = (size_t)length / 4;
-    for (size_t i = 0; i < n; i++) {
-        uint32_t v;
-        memcpy(&v, p + 4 * i, 4);
-        v = (v & 0xff00ff00u) | (v >> 16 & 0xffu) | (v & 0xffu) << 16;
-        memcpy(p + 4 * i, &v, 4);
+    // Byte by byte, as getRGB: a word load would put the channels elsewhere on a
+    // big-endian host.
+    size_t n = (size_t)length - (size_t)length % 4;
+    for (size_t i = 0; i < n; i += 4) {
+        unsigned char b = p[i];
+        p[i] = p[i + 2];
+        p[i + 2] = b;
     }
     return p;
 }
@@ -69,10 +71,26 @@ static int64_t BytesLeft(FILE *stream) {
     return (int64_t)st.st_size - pos;
 }
 
+// Opens a regular file for reading without ever waiting: a FIFO or a device under the
+// picture's name would block an ordinary open until someone writes to it. Read-only: the
+// reader never writes, and an installed texture may not be writable.
+static FILE *OpenPicture(const char *path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return NULL;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return NULL;
+    }
+    FILE *f = fdopen(fd, "rb");
+    if (!f) close(fd);
+    return f;
+}
+
 unsigned char *ReadTGA(const char *path, int *width, int *height, int *depth) {
     if (!path) return NULL;
-    // Read-only: the reader never writes, and an installed texture may not be writable.
-    FILE *f = fopen(path, "rb");
+    FILE *f = OpenPicture(path);
     if (!f) return NULL;
 
     unsigned char h[kTgaHeaderSize];

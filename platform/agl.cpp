@@ -271,6 +271,20 @@ GLboolean aglSetInteger(AGLContext ctx, GLenum pname, const GLint *params) {
     return ok ? GL_TRUE : GL_FALSE;
 }
 
+// What a driver that discards the back buffer leaves in it after a swap.
+static void SpoilBackBuffer(AGLContext ctx) {
+    AGLContext previous;
+    if (!AGLBorrow(ctx, &previous)) return;
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(1, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+    AGLGiveBack(ctx, previous);
+}
+
 void aglSwapBuffers(AGLContext ctx) {
-    if (IsLive(ctx)) SDL_GL_SwapWindow(Target(ctx));
+    if (!IsLive(ctx)) return;
+    SDL_GL_SwapWindow(Target(ctx));
+    if (gAGLFaults.clearAfterSwap) SpoilBackBuffer(ctx);
 }

@@ -54,11 +54,14 @@ GLboolean aglUseFont(AGLContext ctx, GLint fontID, UInt8 face, GLint size, GLint
                      GLint base);
 void aglSwapBuffers(AGLContext ctx);
 
-// Test seam: each flag set makes the next matching call fail, once.
+// Test seam: each of the first four flags set makes the next matching call fail, once.
 struct AGLFaults {
     bool choosePixelFormat;
     bool createContext;
     bool setFullScreen;
     bool setCurrentContext;
+    // While set, every swap leaves the back buffer cleared to magenta, as drivers that
+    // discard it after a swap may: a picture read after the swap is then garbage.
+    bool clearAfterSwap;
 };
 extern AGLFaults gAGLFaults;

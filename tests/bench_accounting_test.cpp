@@ -16,10 +16,13 @@ class AccountingTest : public BenchTest {
         currTime = oldCurrTime + step;
         return CountFrame();
     }
-    void StartTestState() {
+    // A test from its start (grid 0), with the ticks of a real clock: the first window
+    // of such a test has closed at once (see FirstFrameOfATestClosesAWindowAtOnce), here
+    // at tick 5000, without counting towards the grid.
+    void TestUnderWay() {
         fullscreen = true;
         numCubes = 0;
-        currTime = oldCurrTime = 0;
+        currTime = oldCurrTime = 5000;
     }
 };
 
@@ -39,16 +42,27 @@ TEST_F(AccountingTest, WindowClosesOnlyAfterMoreThanASecond) {
     EXPECT_EQ(6001, oldCurrTime);
 }
 
-TEST_F(AccountingTest, ComparisonHoldsAtTheEdgesOfTheTickRange) {
+TEST_F(AccountingTest, ComparisonHoldsAcrossTheWrapOfTheTick) {
     oldCurrTime = INT32_MAX - 500; // oldCurrTime + 1000 would overflow a 32-bit sum
     currTime = INT32_MAX;
     CountFrame();
     EXPECT_EQ(INT32_MAX - 500, oldCurrTime);
-
-    oldCurrTime = 0;
-    currTime = INT32_MAX;
+    currTime = INT32_MIN + 500; // 1001 ms later, past the wrap
     CountFrame();
-    EXPECT_EQ(INT32_MAX, oldCurrTime);
+    EXPECT_EQ(INT32_MIN + 500, oldCurrTime);
+
+    oldCurrTime = -600; // and across 0, 1000 ms and then 1001 ms on
+    currTime = 400;
+    CountFrame();
+    EXPECT_EQ(-600, oldCurrTime);
+    currTime = 401;
+    CountFrame();
+    EXPECT_EQ(401, oldCurrTime);
+
+    oldCurrTime = 100;
+    currTime = INT32_MIN; // far behind or far ahead: more than a second either way
+    CountFrame();
+    EXPECT_EQ(INT32_MIN, oldCurrTime);
 }
 
 TEST_F(AccountingTest, IdleWindowsUpdateFpsButNeverGrowOrLog) {
@@ -62,16 +76,26 @@ TEST_F(AccountingTest, IdleWindowsUpdateFpsButNeverGrowOrLog) {
 }
 
 TEST_F(AccountingTest, FirstFrameOfATestClosesAWindowAtOnce) {
-    frames = 41;
-    StartTestState();
-    currTime = 2000;
-    EXPECT_EQ(kFrameContinue, CountFrame());
-    EXPECT_EQ(42.0f, fps);
-    EXPECT_EQ(1, tCubes);
+    // Whatever the tick reads, also just past its wrap through 0 (1 to 1000).
+    for (SInt32 tick : {2000, INT32_MIN, -1, 1, 1000}) {
+        frames = 41;
+        tCubes = 0;
+        fullscreen = true;
+        currTime = oldCurrTime = 0; // as the test start leaves them
+        currTime = tick;
+        EXPECT_EQ(kFrameContinue, CountFrame()) << tick;
+        EXPECT_EQ(42.0f, fps) << tick;
+        EXPECT_EQ(1, tCubes) << tick;
+        EXPECT_EQ(tick, oldCurrTime);
+    }
+    currTime = oldCurrTime = 0; // no tick taken yet: nothing to measure
+    frames = 5;
+    CountFrame();
+    EXPECT_EQ(6, frames);
 }
 
 TEST_F(AccountingTest, GridGrowsOnEveryFourthWindowAndLogsTheMeasuredSize) {
-    StartTestState();
+    TestUnderWay();
     numCubes = 2;
     for (int w = 0; w < 3; w++)
         EXPECT_EQ(kFrameContinue, Window(50));
@@ -90,7 +114,7 @@ TEST_F(AccountingTest, GridGrowsOnEveryFourthWindowAndLogsTheMeasuredSize) {
 }
 
 TEST_F(AccountingTest, TenFramesGoOnNineEndTheTestWithTheScore) {
-    StartTestState();
+    TestUnderWay();
     numCubes = 9;
     for (int w = 0; w < 3; w++)
         Window(1); // low counts outside the fourth window never stop a test
@@ -117,7 +141,7 @@ TEST_F(AccountingTest, ScoreArithmetic) {
         SInt32 failingSize, score;
     } cases[] = {{0, 1}, {8, 93}, {9, 115}, {29, 1036}};
     for (auto c : cases) {
-        StartTestState();
+        TestUnderWay();
         numCubes = c.failingSize;
         tCubes = 3;
         EXPECT_EQ(kFrameTestOver, Window(3)) << c.failingSize;
@@ -126,12 +150,12 @@ TEST_F(AccountingTest, ScoreArithmetic) {
 }
 
 TEST_F(AccountingTest, WindowsLeftFromAnAbortedTestCarryOver) {
-    StartTestState();
+    TestUnderWay();
     Window(30);
     Window(30);
     EXPECT_EQ(2, tCubes);
     // A new test starts without resetting the count: two more windows grow the grid.
-    StartTestState();
+    TestUnderWay();
     Window(30);
     EXPECT_EQ(0, numCubes);
     Window(30);

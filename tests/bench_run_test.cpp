@@ -5,9 +5,11 @@
 #include "platform/display.h"
 #include "platform/gestalt.h"
 #include "platform/uptime.h"
+#include "tests/support/gl_query.h"
 #include "tests/support/scene_fixture.h"
 
 #include <algorithm>
+#include <math.h>
 #include <sstream>
 
 namespace {
@@ -26,6 +28,105 @@ std::vector<std::string> Lines(const std::string &text) {
         lines.push_back(line);
     return lines;
 }
+
+// Rows (0 = bottom) of a picture, 3 bytes a pixel, that hold the score's colour (1, 1, 0.5).
+std::vector<int> ScoreColourRows(const unsigned char *rgb, int width, int height) {
+    std::vector<int> rows;
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            const unsigned char *p = rgb + 3 * (y * width + x);
+            if (p[0] == 255 && p[1] == 255 && p[2] >= 126 && p[2] <= 129) {
+                rows.push_back(y);
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+// The back buffer as the next frame's read would see it, red first, bottom row first.
+std::vector<unsigned char> ReadBack(int width, int height) {
+    std::vector<unsigned char> rgb(width * height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
+}
+
+// Replaces every glyph of both fonts by two blank bitmaps that name the glyph in feedback:
+// the first stands at the glyph's place and moves on by its code (+ 256 for the big
+// font), the second stands there and moves back. Each glyph thus leaves two tokens whose
+// distance tells the character and the font.
+void MarkFonts(void) {
+    for (int big = 0; big < 2; big++) {
+        for (int c = 0; c < 256; c++) {
+            GLfloat move = (GLfloat)(c + 256 * big);
+            glNewList((big ? bigFontList : fontList) + c, GL_COMPILE);
+            static const GLubyte blank[4] = {0, 0, 0, 0};
+            glBitmap(1, 1, 0, 0, move, 0, blank);
+            glBitmap(1, 1, 0, 0, -move, 0, blank);
+            glEndList();
+        }
+    }
+}
+
+struct OverlayLine {
+    float x, y;      // window coordinates of its raster position
+    float colour[4]; // the raster colour
+    int big;         // drawn with bigFontList
+    std::string text;
+};
+
+// Runs one frame in feedback mode and reads the overlay's lines from its bitmap tokens.
+std::vector<OverlayLine> RenderOverlay(void) {
+    std::vector<GLfloat> buffer(1 << 22);
+    glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    Render();
+    GLint used = glRenderMode(GL_RENDER);
+    EXPECT_GT(used, 0);
+    const int vertex = 7; // x, y, z, r, g, b, a
+    std::vector<const GLfloat *> bitmaps;
+    for (GLint i = 0; i < used;) {
+        GLint token = (GLint)buffer[i++];
+        if (token == GL_POLYGON_TOKEN)
+            i += 1 + vertex * (GLint)buffer[i];
+        else if (token == GL_BITMAP_TOKEN)
+            bitmaps.push_back(&buffer[i]), i += vertex;
+        else if (token == GL_PASS_THROUGH_TOKEN)
+            i += 1;
+        else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN)
+            i += 2 * vertex;
+        else
+            i += vertex;
+    }
+    std::vector<OverlayLine> lines;
+    for (size_t b = 0; b + 1 < bitmaps.size(); b += 2) {
+        const GLfloat *at = bitmaps[b];
+        int move = (int)lroundf(bitmaps[b + 1][0] - at[0]);
+        if (lines.empty() || lines.back().y != at[1] || lines.back().big != move / 256) {
+            lines.push_back({at[0], at[1], {at[3], at[4], at[5], at[6]}, move / 256, ""});
+        }
+        lines.back().text += (char)(move % 256);
+    }
+    return lines;
+}
+
+// One line of the overlay as it should be: y in normalized device coordinates.
+void ExpectLine(const OverlayLine &line, float y, int big, const float (&colour)[4],
+                const std::string &text) {
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_FLOAT_EQ(0.025f * viewport[2], line.x) << text;
+    EXPECT_NEAR((y + 1) / 2 * viewport[3], line.y, 0.01) << text;
+    EXPECT_EQ(big, line.big) << text;
+    for (int i = 0; i < 4; i++)
+        EXPECT_FLOAT_EQ(colour[i], line.colour[i]) << text << " channel " << i;
+    EXPECT_EQ(text, line.text);
+}
+
+const float kWhiteText[4] = {1, 1, 1, 1};
+const float kScoreText[4] = {1, 1, 0.5f, 1};
+const float kFpsText[4] = {1, 1, 0.4f, 1};
 
 class TestRunTest : public SceneTest {
   protected:
@@ -140,6 +241,88 @@ TEST_F(TestRunTest, TheScoreViewIsSavedOnceByTheFirstIdleFrame) {
     EXPECT_FALSE(FileExists(ShotPath()));
 }
 
+TEST_F(TestRunTest, TheScoreViewIsSavedWholeWhenSwapsDiscardTheBackBuffer) {
+    gAGLFaults.clearAfterSwap = true;
+    StartTest();
+    RunToEnd();
+    ASSERT_NE(0, finalScore);
+    Frame();
+    std::vector<unsigned char> file = ReadBytes(ShotPath());
+    ASSERT_EQ(18u + 640 * 480 * 3, file.size());
+    // The file is blue, green, red: turn it into red first for the colour checks.
+    std::vector<unsigned char> rgb(file.begin() + 18, file.end());
+    size_t magenta = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+        std::swap(rgb[i], rgb[i + 2]);
+        magenta += rgb[i] == 255 && rgb[i + 1] == 0 && rgb[i + 2] == 255;
+    }
+    EXPECT_EQ(0u, magenta);
+    // The score line stands at y 0.64, window row 393.6: its 24-pixel glyphs, and nothing
+    // else, carry the score's colour.
+    std::vector<int> rows = ScoreColourRows(rgb.data(), 640, 480);
+    ASSERT_GE(rows.size(), 10u);
+    EXPECT_GE(rows.front(), 386);
+    EXPECT_LE(rows.back(), 416);
+}
+
+TEST_F(TestRunTest, RenderLeavesTheStateAsItFoundItInEveryMode) {
+    auto check = [](const char *mode) {
+        GLint modelview = GlInt(GL_MODELVIEW_STACK_DEPTH);
+        GLint projection = GlInt(GL_PROJECTION_STACK_DEPTH);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        Render();
+        EXPECT_EQ(modelview, GlInt(GL_MODELVIEW_STACK_DEPTH)) << mode;
+        EXPECT_EQ(projection, GlInt(GL_PROJECTION_STACK_DEPTH)) << mode;
+        EXPECT_EQ(GL_MODELVIEW, GlInt(GL_MATRIX_MODE)) << mode;
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << mode;
+        EXPECT_FALSE(glIsEnabled(GL_BLEND)) << mode;
+        EXPECT_TRUE(glIsEnabled(GL_LIGHTING)) << mode;
+        EXPECT_EQ(GL_NO_ERROR, (GLenum)glGetError()) << mode;
+    };
+    check("idle");
+    StartTest();
+    check("test");
+    RunToEnd();
+    check("score");
+}
+
+TEST_F(TestRunTest, OverlayLinesOfEveryMode) {
+    MarkFonts();
+    numCubes = 2;
+    fps = 37.4f;
+    std::vector<OverlayLine> lines = RenderOverlay();
+    ASSERT_EQ(5u, lines.size());
+    ExpectLine(lines[0], 0.9f, 0, kWhiteText, gl_vendor);
+    ExpectLine(lines[1], 0.82f, 0, kWhiteText, gl_renderer);
+    ExpectLine(lines[2], 0.74f, 0, kWhiteText, gl_version);
+    ExpectLine(lines[3], -0.85f, 0, kWhiteText, "4608 triangles (MouseWheel to change)");
+    ExpectLine(lines[4], -0.95f, 1, kFpsText, "37 FPS");
+
+    finalScore = 115;
+    finalSave = 1; // saved already
+    finalResX = 1024;
+    finalResY = 768;
+    finalBPP = 24;
+    fps = 8;
+    lines = RenderOverlay();
+    ASSERT_EQ(5u, lines.size());
+    ExpectLine(lines[0], 0.9f, 1, kWhiteText, gl_renderer);
+    ExpectLine(lines[1], 0.77f, 1, kWhiteText, "1024x768x24");
+    ExpectLine(lines[2], 0.64f, 1, kScoreText, "Score 115");
+    ExpectLine(lines[3], -0.85f, 0, kWhiteText, "4608 triangles (MouseWheel to change)");
+    ExpectLine(lines[4], -0.95f, 1, kFpsText, "8 FPS");
+
+    StartTest();
+    MarkFonts();
+    numCubes = 3;
+    fps = 12.5f;
+    lines = RenderOverlay();
+    ASSERT_EQ(2u, lines.size());
+    ExpectLine(lines[0], -0.85f, 0, kWhiteText, "Triangles 10368  (ESC to abort)");
+    ExpectLine(lines[1], -0.95f, 1, kFpsText, "12 FPS");
+}
+
 TEST_F(TestRunTest, AbortedTestEndsWithoutScoreOrScreenshot) {
     StartTest();
     for (int i = 0; i < 50; i++) // past the first growth
@@ -158,6 +341,23 @@ TEST_F(TestRunTest, AbortedTestEndsWithoutScoreOrScreenshot) {
         EXPECT_EQ(std::string::npos, line.find("final score"));
     for (int i = 0; i < 5; i++)
         Frame();
+    EXPECT_FALSE(FileExists(ShotPath()));
+}
+
+TEST_F(TestRunTest, AnAbortedTestAfterAScoredOneShowsNoScore) {
+    StartTest();
+    RunToEnd();
+    Frame();
+    EXPECT_FALSE(ScoreColourRows(ReadBack(640, 480).data(), 640, 480).empty());
+    ASSERT_EQ(0, remove(ShotPath().c_str()));
+
+    StartTest();
+    for (int i = 0; i < 20; i++)
+        Frame();
+    EndTest();
+    for (int i = 0; i < 3; i++)
+        Frame();
+    EXPECT_TRUE(ScoreColourRows(ReadBack(640, 480).data(), 640, 480).empty());
     EXPECT_FALSE(FileExists(ShotPath()));
 }
 

@@ -87,6 +87,46 @@ TEST_F(ContextTest, EachFailedStepAlertsAndLeavesWhatTheTeardownReleases) {
     EXPECT_EQ(nullptr, aglPixFmt);
 }
 
+TEST_F(ContextTest, FailedPixelFormatInTestModeAlertsAfterMeasuringTheDisplay) {
+    fullscreen = true;
+    resolution = {0, 0};
+    bpp = 0;
+    gAGLFaults.choosePixelFormat = true;
+    EXPECT_EQ(0, StartOpenGL());
+    ASSERT_EQ(1u, recordedAlerts.size());
+    EXPECT_EQ("OpenGL Init", recordedAlerts[0].title);
+    EXPECT_EQ("Unable to choose right pixel format for this device", recordedAlerts[0].text);
+    EXPECT_EQ(nullptr, aglPixFmt);
+    EXPECT_EQ(nullptr, aglContext);
+    EXPECT_EQ(0u, fontList);
+    EXPECT_EQ(CGDisplayPixelsWide(CGMainDisplayID()), resolution.h);
+    EXPECT_EQ(CGDisplayPixelsHigh(CGMainDisplayID()), resolution.v);
+    EXPECT_EQ(CGDisplayBitsPerPixel(CGMainDisplayID()), bpp);
+}
+
+// Display lists among the first names; the set-up's fonts and a failed build's take some.
+int ListsInUse(void) {
+    int n = 0;
+    for (GLuint l = 1; l < 8192; l++)
+        n += glIsList(l) ? 1 : 0;
+    return n;
+}
+
+TEST_F(ContextTest, FailedFontBuildReturnsNoBaseAndGivesItsListsBack) {
+    ASSERT_EQ(1, StartOpenGL());
+    int before = ListsInUse();
+    EXPECT_EQ(512, before); // the two fonts
+    struct {
+        SInt32 family, size;
+    } failing[] = {{70000, 12}, {0, 0}}; // no such family; no such size
+    for (auto f : failing) {
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 7);
+        EXPECT_EQ(0u, buildFontGL(aglContext, f.family, 0, f.size)) << f.family;
+        EXPECT_EQ(0, GlInt(GL_UNPACK_ROW_LENGTH)) << f.family;
+        EXPECT_EQ(before, ListsInUse()) << f.family;
+    }
+}
+
 TEST_F(ContextTest, FailedMakeCurrentIsSilentInBothModes) {
     for (bool full : {false, true}) {
         fullscreen = full;

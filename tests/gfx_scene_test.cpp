@@ -61,6 +61,50 @@ TEST_F(SceneBuildTest, LightsAreSetAndOnlyLight1IsOn) {
     EXPECT_EQ(1.0f, v[0]);
 }
 
+TEST_F(SceneBuildTest, TheSphereListDrawsExactly1152Triangles) {
+    InstallDefaultTexture();
+    ASSERT_EQ(1, AllocScene());
+    glDisable(GL_CULL_FACE); // the back half counts too
+    glLoadIdentity();
+    glTranslatef(0, 0, -6);
+    std::vector<GLfloat> buffer(1 << 20);
+    glFeedbackBuffer((GLsizei)buffer.size(), GL_3D, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    glCallList(cubeList);
+    GLint used = glRenderMode(GL_RENDER);
+    ASSERT_GT(used, 0);
+    int triangles = 0, others = 0;
+    for (GLint i = 0; i < used;) {
+        GLint token = (GLint)buffer[i++];
+        if (token != GL_POLYGON_TOKEN) {
+            others++;
+            break;
+        }
+        GLint vertices = (GLint)buffer[i++];
+        triangles += vertices == 3;
+        others += vertices != 3;
+        i += 3 * vertices;
+    }
+    EXPECT_EQ(0, others);
+    EXPECT_EQ(1152, triangles);
+}
+
+TEST_F(SceneBuildTest, TextureRepeatsFiltersLinearlyAndModulates) {
+    InstallDefaultTexture();
+    ASSERT_EQ(1, AllocScene());
+    GLint v = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &v);
+    EXPECT_EQ(GL_REPEAT, v);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &v);
+    EXPECT_EQ(GL_REPEAT, v);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &v);
+    EXPECT_EQ(GL_LINEAR, v); // no mipmaps are made, so none may be asked for
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &v);
+    EXPECT_EQ(GL_LINEAR, v);
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &v);
+    EXPECT_EQ(GL_MODULATE, v);
+}
+
 // Uploads a 2 × 2 image of the depth and reads the texture back.
 struct Upload {
     GLint internalFormat;

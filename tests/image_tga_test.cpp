@@ -2,9 +2,12 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/tga_bytes.h"
 
+#include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -181,6 +184,24 @@ TEST_F(ReadTgaTest, ReadOnlyFilesAreImages) {
     ReadPath(path);
     ASSERT_NE(nullptr, pixels);
     EXPECT_EQ(Bytes({3, 2, 1}), Pixels(3));
+}
+
+TEST_F(ReadTgaTest, AFifoIsRefusedWithoutWaiting) {
+    ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
+    // No writer ever comes: an open that waits for one would never return.
+    std::future<unsigned char *> read = std::async(std::launch::async, [this] {
+        int w, h, d;
+        return ReadTGA(path.c_str(), &w, &h, &d);
+    });
+    if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Come as the writer, so that the blocked reader returns and the test can end.
+        int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) close(fd);
+        ADD_FAILURE() << "ReadTGA waited on a FIFO";
+    }
+    unsigned char *fifoPixels = read.get();
+    EXPECT_EQ(nullptr, fifoPixels);
+    free(fifoPixels);
 }
 
 TEST(TgaDecoders, ReadExactlyTheLengthOrNothing) {
