@@ -3,9 +3,9 @@
 #include <stddef.h>
 
 // Measured between llvmpipe and softpipe, and against the injected faults: see README.
-const double kMaxMean = 2.0;
-const double kMaxEdgeShare = 0.10;
-const double kMaxFlatShare = 0.002;
+const double kMaxMean = 0.5;
+const double kMaxEdgeShare = 0.05;
+const double kMaxFlatShare = 0.001;
 
 static int Abs(int v) {
     return v < 0 ? -v : v;
