@@ -85,6 +85,8 @@ TEST_F(ValidationTest, MissingOrMisfitReferencesFail) {
 TEST_F(ValidationTest, AFrameIsWhatRenderDrawsAndTheWindowIsUntouched) {
     numCubes = 7;
     rotate = 11.0f;
+    SizeWindow(window, 1000, 500, false); // a window unlike the target
+    ResizeGL();
     GLfloat before[16], after[16];
     glMatrixMode(GL_PROJECTION);
     glGetFloatv(GL_PROJECTION_MATRIX, before);
@@ -96,14 +98,16 @@ TEST_F(ValidationTest, AFrameIsWhatRenderDrawsAndTheWindowIsUntouched) {
     EXPECT_EQ(0, GlInt(GL_FRAMEBUFFER_BINDING));
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(640, viewport[2]);
-    EXPECT_EQ(480, viewport[3]);
+    EXPECT_EQ(1000, viewport[2]);
+    EXPECT_EQ(500, viewport[3]);
     EXPECT_EQ(GL_MODELVIEW, GlInt(GL_MATRIX_MODE));
     EXPECT_EQ(GL_BACK, GlInt(GL_CULL_FACE_MODE));
     EXPECT_EQ(7, numCubes);
     EXPECT_EQ(11.0f, rotate);
     EXPECT_EQ(0u, frameTarget);
 
+    SizeWindow(window, 640, 480, false);
+    ResizeGL();
     const ValidationFrame &frame = kValidationFrames[1];
     numCubes = frame.grid;
     rotate = frame.angle;
