@@ -21,18 +21,38 @@ static const GLfloat kWhite[4] = {1, 1, 1, 1};
 static const GLfloat kScoreColour[4] = {1, 1, 0.5f, 1};
 static const GLfloat kFpsColour[4] = {1, 1, 0.4f, 1};
 
-static void DrawGrid(void) {
-    SInt32 n = numCubes;
-    float z = (float)(-6 * n);
-    for (SInt32 r = 0; r < n; r++) {
-        for (SInt32 c = 0; c < n; c++) {
-            glPushMatrix();
-            glTranslatef((float)(2 - 2 * n + 4 * c), (float)(2 - 2 * n + 4 * r), z);
-            glRotatef(rotate, 0.2f, 0.0f, 0.2f);
-            glCallList(cubeList);
-            glPopMatrix();
-        }
+void DrawSphere(SInt32 n, SInt32 r, SInt32 c, float angle) {
+    glPushMatrix();
+    glTranslatef((float)(2 - 2 * n + 4 * c), (float)(2 - 2 * n + 4 * r), (float)(-6 * n));
+    glRotatef(angle, 0.2f, 0.0f, 0.2f);
+    glCallList(cubeList);
+    glPopMatrix();
+}
+
+void DrawGrid(SInt32 n, float angle) {
+    for (SInt32 r = 0; r < n; r++)
+        for (SInt32 c = 0; c < n; c++)
+            DrawSphere(n, r, c, angle);
+}
+
+void BeginScene(void) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, 0.0f);
+    if (test_light) {
+        glEnable(GL_LIGHTING);
+        glShadeModel(GL_SMOOTH);
+    } else {
+        glDisable(GL_LIGHTING);
+        glShadeModel(GL_FLAT);
     }
+    if (test_text) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texAdr);
+    } else {
+        glDisable(GL_TEXTURE_2D);
+    }
+    glColor4fv(kWhite);
 }
 
 // One overlay line at x = -0.95; the text is cut to the 255-byte line buffer.
@@ -114,24 +134,8 @@ void Render(void) {
     if (!running) return;
     currTime = GetTickCount();
 
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, 0.0f);
-    if (test_light) {
-        glEnable(GL_LIGHTING);
-        glShadeModel(GL_SMOOTH);
-    } else {
-        glDisable(GL_LIGHTING);
-        glShadeModel(GL_FLAT);
-    }
-    if (test_text) {
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, texAdr);
-    } else {
-        glDisable(GL_TEXTURE_2D);
-    }
-    glColor4fv(kWhite);
-    DrawGrid();
+    BeginScene();
+    DrawGrid(numCubes, rotate);
 
     GLint matrixMode = GL_MODELVIEW;
     BeginOverlay(&matrixMode);

@@ -151,11 +151,15 @@ void ResizeGL(void) {
     aglUpdateContext(aglContext);
 
     glViewport(0, 0, resolution.h, resolution.v);
+    SetProjection(resolution.h, resolution.v);
+}
+
+void SetProjection(int width, int height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // A window shrunk to no height still gets a finite projection.
-    float height = resolution.v > 0 ? (float)resolution.v : 1.0f;
-    float aspect = (float)resolution.h / height;
+    float h = height > 0 ? (float)height : 1.0f;
+    float aspect = (float)width / h;
     gluPerspective(45.0, (double)aspect, 1.0, 8000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

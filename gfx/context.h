@@ -32,3 +32,6 @@ int StartOpenGL(void);
 void SetSync(void);
 // Follows the drawable's size with viewport and projection.
 void ResizeGL(void);
+// The projection of a width × height drawable, the modelview reset and selected: what
+// ResizeGL programs, for the validation frames too.
+void SetProjection(int width, int height);

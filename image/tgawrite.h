@@ -1,0 +1,7 @@
+// Writing a picture held in memory as an uncompressed 24-bit TGA file.
+#pragma once
+
+// rgb: width × height × 3 bytes of red, green, blue, bottom row first (as GL reads
+// them), written as the file's rows from the bottom up. Non-zero when the whole file
+// was written.
+int WriteTGA(const char *path, const unsigned char *rgb, int width, int height);

@@ -1,0 +1,36 @@
+// Validation: a few fixed frames of the scene, drawn as the benchmark draws them, compared
+// with the reference pictures in the resource folder. A failing frame is saved with a
+// picture of its difference so that a person can see what went wrong.
+#pragma once
+
+#include "bench/validframe.h"
+#include "image/compare.h"
+
+#include <stdio.h>
+
+// The verdict on one frame.
+struct FrameVerdict {
+    char name[16];          // "grid 4": spheres a side
+    int passed;             // drawn, reference read, within the tolerance
+    int measured;           // 0 when the frame could not be drawn or its reference read
+    PictureDifference diff; // against the reference, when measured
+};
+
+struct ValidationOutcome {
+    int failed; // frames that did not pass
+    FrameVerdict frames[kValidationFrameCount];
+};
+
+// Validates against the references in res_folder's "validation/"; failing frames go to
+// outFolder (a path prefix like app_folder). Needs the scene ready. Leaves the window's
+// picture, viewport, projection and the benchmark state as they were. Returns the number
+// of failing frames, also in outcome->failed.
+int RunValidation(const char *outFolder, ValidationOutcome *outcome);
+// The same against the references in refFolder (a path prefix).
+int ValidateAgainst(const char *refFolder, const char *outFolder, ValidationOutcome *outcome);
+// One line per frame: pass or fail and the measured figures.
+void PrintValidation(FILE *out, const ValidationOutcome *outcome);
+
+// The files a failing frame leaves in the output folder, "<prefix><stem>.tga" and
+// "<prefix><stem> difference.tga", stem from the reference's name.
+extern const char kValidationShotPrefix[]; // "Kelvane validation "
