@@ -80,7 +80,7 @@ TEST_F(ContextTest, NullOrForeignArgumentsChangeNothing) {
 
 TEST_F(ContextTest, EachFaultFailsOneCallOnly) {
     const GLint attribs[] = {AGL_RGBA, AGL_NONE};
-    gAGLFaults = AGLFaults{true, true, true, true};
+    gAGLFaults = AGLFaults{true, true, true, true, false};
     EXPECT_EQ(nullptr, aglChoosePixelFormat(nullptr, 0, attribs));
     AGLPixelFormat pix = aglChoosePixelFormat(nullptr, 0, attribs);
     EXPECT_EQ(nullptr, aglCreateContext(pix, nullptr));
