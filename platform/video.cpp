@@ -9,11 +9,13 @@
 #include <string.h>
 
 static char windowSystemError[512];
+static unsigned videoStarts; // how often video has started in this process
 
 bool StartVideo(void) {
     // Asked of SDL rather than remembered: someone else may have stopped video since.
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    videoStarts++;
     InstallHostPump(); // from now on the event loop reads host input
     NoteDisplayMode();
     return true;
@@ -62,7 +64,8 @@ const char *WindowSystemError(void) {
     return windowSystemError;
 }
 
-static int offscreenWidth, offscreenHeight; // 0: the display is SDL's own
+static int offscreenWidth, offscreenHeight;
+static unsigned offscreenStart; // the video start they belong to; 0: none
 
 // SDL 2.26 reads the device index with atoi and uses it unchecked below the device count, so
 // a negative or non-numeric value from the environment would index outside its list.
@@ -83,16 +86,20 @@ int StartOffscreenVideo(int width, int height, int device) {
     char index[16];
     snprintf(index, sizeof index, "%d", device);
     // SDL names this hint by its macro's name, not by a value.
-    if (device >= 0) SDL_SetHintWithPriority("SDL_HINT_EGL_DEVICE", index, SDL_HINT_OVERRIDE);
+    if (device >= 0)
+        SDL_SetHintWithPriority("SDL_HINT_EGL_DEVICE", index, SDL_HINT_OVERRIDE);
+    else
+        SDL_ResetHint("SDL_HINT_EGL_DEVICE"); // back to the environment's, if any
     if (!DeviceHintUsable(SDL_GetHint("SDL_HINT_EGL_DEVICE"))) {
         AddReason("offscreen", "SDL_HINT_EGL_DEVICE is not a device number");
         return 0;
     }
     offscreenWidth = width;
     offscreenHeight = height;
+    offscreenStart = videoStarts + 1;
     if (!StartVideo()) {
         AddReason("offscreen", SDL_GetError());
-        offscreenWidth = offscreenHeight = 0;
+        offscreenStart = 0;
         return 0;
     }
     // The EGL device is chosen when GL is loaded; an unusable one is better said now than
@@ -100,14 +107,16 @@ int StartOffscreenVideo(int width, int height, int device) {
     if (SDL_GL_LoadLibrary(nullptr) != 0) {
         AddReason("offscreen EGL", SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        offscreenWidth = offscreenHeight = 0;
+        offscreenStart = 0;
         return 0;
     }
     return 1;
 }
 
 bool OffscreenDisplaySize(int *width, int *height) {
-    if (offscreenWidth <= 0 || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
+    // Video started since by anyone else has SDL's own display.
+    if (offscreenStart != videoStarts || !offscreenStart || !SDL_WasInit(SDL_INIT_VIDEO))
+        return false;
     *width = offscreenWidth;
     *height = offscreenHeight;
     return true;
