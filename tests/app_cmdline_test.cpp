@@ -166,11 +166,13 @@ TEST_F(CommandLineTest, ResultsFolderThatWouldNotFitIsRefusedNotCut) {
     Parse p = ParseWords({"--results", fits});
     EXPECT_EQ(1, p.run) << p.err;
     EXPECT_EQ(fits + "/", results_folder);
-    std::string longer = fits + "/e";
-    ASSERT_EQ(0, mkdir(longer.c_str(), 0755));
+    TempDir other; // one byte more: its "/" would leave no room for the NUL
+    std::string longer = DeepFolder(other, kFolderSize - 1);
+    ASSERT_EQ(kFolderSize - 1, (int)longer.size());
     p = ParseWords({"--results", longer});
     EXPECT_EQ(0, p.run);
     EXPECT_EQ(kExitUsage, p.status);
+    EXPECT_EQ('\0', results_folder[0]);
     EXPECT_NE(std::string::npos, p.err.find("longer"));
 }
 
