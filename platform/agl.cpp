@@ -271,5 +271,5 @@ GLboolean aglSetInteger(AGLContext ctx, GLenum pname, const GLint *params) {
 }
 
 void aglSwapBuffers(AGLContext ctx) {
-    if (IsLive(ctx)) SDL_GL_SwapWindow(Target(ctx));
+    if (IsLive(ctx)) SwapGLWindow(Target(ctx));
 }

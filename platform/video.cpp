@@ -3,6 +3,7 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <GL/gl.h>
 #include <SDL.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -176,4 +177,10 @@ SDL_Window *CreateGLWindow(const char *title, int x, int y, int w, int h, unsign
     if (!StartVideo()) return nullptr;
     SetGLAttributes();
     return SDL_CreateWindow(title, x, y, w, h, SDL_WINDOW_OPENGL | flags);
+}
+
+void SwapGLWindow(SDL_Window *window) {
+    SDL_GL_SwapWindow(window);
+    int w, h;
+    if (OffscreenDisplaySize(&w, &h)) glFinish();
 }

@@ -37,3 +37,8 @@ bool OffscreenDisplaySize(int *width, int *height);
 // offscreen driver it is a plain surface of the chosen size, since SDL would resize a
 // full-screen window to its fixed 1024x768 mode but keep the surface it drew into.
 bool FullScreenBounds(int *x, int *y, int *w, int *h, unsigned *flags);
+
+// Presents a GL window's frame. The offscreen driver's surfaces are pbuffers, whose swap does
+// nothing at all: the frame is finished there instead, as a window's swap would wait for it,
+// or frames would pile up in the driver and be drawn in bursts that the frame rate misreads.
+void SwapGLWindow(SDL_Window *window);
