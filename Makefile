@@ -16,11 +16,12 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD)
 
-# Only the program and its bundle (and the window closer the headless script uses): the
-# tests, the sanitizer builds and the benchmarks are for `make test` and `make perf`.
+# Only the program and its bundle: the tests, the sanitizer builds and the benchmarks are
+# for `make test` and `make perf`. Without a display it runs one test offscreen; options for
+# the program go in RUN_ARGS, e.g. make run RUN_ARGS=--offscreen=1280x720
 run: configure
-	@cmake --build $(BUILD) --target kelvane close_window
-	@bash scripts/run.sh $(BUILD)
+	@cmake --build $(BUILD) --target kelvane
+	@bash scripts/run.sh $(BUILD) $(RUN_ARGS)
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j2

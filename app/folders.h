@@ -2,11 +2,20 @@
 // NUL-terminated, to which a file name is appended directly.
 #pragma once
 
+#include <stddef.h>
+
 enum { kFolderSize = 256 };
 
 extern char app_folder[kFolderSize]; // the folder that contains the application bundle
 extern char res_folder[kFolderSize]; // the bundle's resource folder
+// Where results go instead of the bundle's folder (--results), or empty for the default.
+extern char results_folder[kFolderSize];
 
-// Fills both folders from the bundle's location. Paths that do not fit leave the
-// folder empty, so files are then looked up under their bare names. Always 0.
+// Fills both folders from the bundle's location; app_folder is results_folder when set. Paths that
+// do not fit leave the folder empty, so files are then looked up under their bare names. Always 0.
 int GetWorkingFolder(void);
+
+// Checks that dir is a folder this process can write into and keeps its absolute path, with
+// a trailing "/", in results_folder. A path that would not fit is refused, never cut. 0 on
+// failure, with the reason in why.
+int SetResultsFolder(const char *dir, char *why, size_t whySize);

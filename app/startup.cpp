@@ -1,10 +1,15 @@
 #include "app/startup.h"
 
+#include "app/cmdline.h"
 #include "app/folders.h"
 #include "app/handlers.h"
+#include "app/unattended.h"
 #include "bench/frame.h"
+#include "bench/state.h"
 #include "gfx/scene.h"
+#include "platform/alert.h"
 #include "platform/video.h"
+#include "results/record.h"
 
 #include <stdio.h>
 
@@ -132,8 +137,13 @@ int DeleteScene(void) {
     return 0;
 }
 
+static bool resultsLost; // a --test run could not write its JSON
+
 void TimerAction(EventLoopTimerRef, void *) {
     Render();
+    // After the frame, never inside it: the results of a test that has just ended.
+    if (resultsPending && !WritePendingResults()) resultsLost = true;
+    if (commandLine.test) EndWhenTestOver();
 }
 
 void handleWindowDMEvent(void *, SInt16 message, void *) {
@@ -144,14 +154,47 @@ void handleWindowDMEvent(void *, SInt16 message, void *) {
 
 void handleConfigDMEvent(void *, SInt16, void *) {}
 
-int KelvaneMain(void) {
+// Nobody is there to dismiss a message box: the set-up alerts go to standard error only.
+static void AlertToStderr(AlertType, const char *title, const char *text) {
+    fprintf(stderr, "%s: %s\n", title, text);
+}
+
+// Video for the run: SDL's offscreen driver for --offscreen, a window system otherwise.
+static int StartHostVideo(void) {
+    if (commandLine.offscreen) {
+        if (StartOffscreenVideo(commandLine.offscreenWidth, commandLine.offscreenHeight,
+                                commandLine.device))
+            return 1;
+        fprintf(stderr, "kelvane: cannot render offscreen (%s)\n", WindowSystemError());
+        return 0;
+    }
     // Without a display the window would be drawn into nothing, and the program would seem
     // to hang: say why and end.
-    if (!StartWindowSystem()) {
-        fprintf(stderr, "kelvane: no display to show the window on (%s)\n", WindowSystemError());
-        return 1;
-    }
-    if (NewScene()) RunApplicationEventLoop();
+    if (StartWindowSystem()) return 1;
+    fprintf(stderr, "kelvane: no display to show the window on (%s)\n", WindowSystemError());
+    return 0;
+}
+
+// The --test run: a test from the first scene on, the event loop until it is over.
+static int RunTest(void) {
+    if (!NewScene() || !running) return kExitNoScene;
+    PostTestCommand();
+    RunApplicationEventLoop();
+    return exitStatus;
+}
+
+int KelvaneMain(void) {
+    if (Unattended()) SetAlertRecorder(AlertToStderr);
+    if (!StartHostVideo()) return commandLine.test ? kExitNoScene : kExitInteractive;
+    ListenForResults();
+    int status = kExitInteractive;
+    if (commandLine.test)
+        status = RunTest();
+    else if (NewScene())
+        RunApplicationEventLoop();
+    // A test that ended just before the loop did has not been written yet.
+    if (resultsPending && !WritePendingResults()) resultsLost = true;
     DeleteScene();
-    return 1;
+    if (status == kExitScore && resultsLost) status = kExitUsage;
+    return status;
 }

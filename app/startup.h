@@ -30,5 +30,6 @@ void TimerAction(EventLoopTimerRef timer, void *userData);
 // Rebuilds the scene after a display configuration change (message 2).
 void handleWindowDMEvent(void *userData, SInt16 message, void *notifyData);
 void handleConfigDMEvent(void *userData, SInt16 message, void *notifyData);
-// The program: builds, runs the event loop, tears down. Returns the exit status, 1.
+// The program, as the command line asks (app/cmdline.h): builds, runs the event loop, tears
+// down. Returns the exit status: 1 for the window; for --test, see app/cmdline.h.
 int KelvaneMain(void);

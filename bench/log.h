@@ -32,6 +32,17 @@ extern const char kLogTestStopped[]; // whenever a test ends
 // A setting's word, indexed by its value: "off" or "on " (three letters each).
 extern const char *const kOnOff[2];
 
+// Who hears of a test's lines as numbers, for results kept beside the text log: told where
+// the lines are written, so nothing is ever read back out of the text. Each member may be
+// null. step and score come from inside a frame: they may store numbers, nothing more.
+struct LogListener {
+    void (*testStarted)(void);                        // the log is created
+    void (*step)(int grid, int triangles, float fps); // an FPS line
+    void (*score)(int score);                         // the final score line
+    void (*testStopped)(void);                        // "test stopped"
+};
+extern const LogListener *logListener; // null: nobody listens
+
 // Appends msg and a line feed to the log; create truncates the log first. A file that
 // cannot be opened loses the line silently; the next line tries again.
 void Write(const char *msg, bool create);

@@ -223,13 +223,12 @@ GLboolean aglSetFullScreen(AGLContext ctx, GLsizei, GLsizei, GLsizei, GLint) {
     if (TakeFault(&gAGLFaults.setFullScreen)) return GL_FALSE;
     // The display keeps its own mode: the width, height and rate asked for are not applied,
     // so the benchmark always measures at the desktop's size.
-    SDL_Rect bounds;
-    if (!StartVideo() || SDL_GetDisplayBounds(0, &bounds) != 0) return GL_FALSE;
+    int x, y, w, h;
+    unsigned flags;
+    if (!FullScreenBounds(&x, &y, &w, &h, &flags)) return GL_FALSE;
     SDL_Window *window = keptFullScreen;
     keptFullScreen = nullptr;
-    if (!window)
-        window = CreateGLWindow("", bounds.x, bounds.y, bounds.w, bounds.h,
-                                SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+    if (!window) window = CreateGLWindow("", x, y, w, h, flags);
     if (!window) return GL_FALSE;
     if (!Retarget(ctx, nullptr, window, true)) {
         SDL_DestroyWindow(window);
@@ -285,6 +284,6 @@ static void SpoilBackBuffer(AGLContext ctx) {
 
 void aglSwapBuffers(AGLContext ctx) {
     if (!IsLive(ctx)) return;
-    SDL_GL_SwapWindow(Target(ctx));
+    SwapGLWindow(Target(ctx));
     if (gAGLFaults.clearAfterSwap) SpoilBackBuffer(ctx);
 }

@@ -19,6 +19,7 @@ static int fullScreenWidth, fullScreenHeight; // 0: none seen that differs from 
 static bool DesktopMode(CGDirectDisplayID display, SDL_DisplayMode *mode) {
     if (display != kMainDisplay || !StartVideo()) return false;
     if (SDL_GetDesktopDisplayMode((int)display - 1, mode) != 0) return false;
+    if (OffscreenDisplaySize(&mode->w, &mode->h)) return true;
     if (fullScreenWidth > 0) {
         mode->w = fullScreenWidth;
         mode->h = fullScreenHeight;
@@ -48,6 +49,23 @@ SInt32 CGDisplayPixelsWide(CGDirectDisplayID display) {
 SInt32 CGDisplayPixelsHigh(CGDirectDisplayID display) {
     SDL_DisplayMode mode;
     return DesktopMode(display, &mode) ? mode.h : 0;
+}
+
+bool FullScreenBounds(int *x, int *y, int *w, int *h, unsigned *flags) {
+    if (!StartVideo()) return false;
+    if (OffscreenDisplaySize(w, h)) {
+        *x = *y = 0;
+        *flags = 0;
+        return true;
+    }
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(0, &bounds) != 0) return false;
+    *x = bounds.x;
+    *y = bounds.y;
+    *w = bounds.w;
+    *h = bounds.h;
+    *flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    return true;
 }
 
 GDHandle GetMainDevice(void) {

@@ -1,16 +1,22 @@
 #include "platform/video.h"
 #include "platform/video_internal.h"
 
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
 #include <SDL.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 static char windowSystemError[512];
+static unsigned videoStarts; // how often video has started in this process
 
 bool StartVideo(void) {
     // Asked of SDL rather than remembered: someone else may have stopped video since.
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    videoStarts++;
     InstallHostPump(); // from now on the event loop reads host input
     NoteDisplayMode();
     return true;
@@ -59,6 +65,102 @@ const char *WindowSystemError(void) {
     return windowSystemError;
 }
 
+static int offscreenWidth, offscreenHeight;
+static unsigned offscreenStart; // the video start they belong to; 0: none
+
+// SDL 2.26 reads the device index with atoi and uses it unchecked below the device count, so
+// a negative or non-numeric value from the environment would index outside its list.
+static bool DeviceHintUsable(const char *hint) {
+    if (!hint) return true;
+    char *end = nullptr;
+    long n = strtol(hint, &end, 10);
+    return hint[0] && *end == 0 && n >= 0 && n <= 1024;
+}
+
+int StartOffscreenVideo(int width, int height, int device) {
+    windowSystemError[0] = 0;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) {
+        AddReason("offscreen", "video already runs");
+        return 0;
+    }
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+    char index[16];
+    snprintf(index, sizeof index, "%d", device);
+    // SDL names this hint by its macro's name, not by a value.
+    if (device >= 0)
+        SDL_SetHintWithPriority("SDL_HINT_EGL_DEVICE", index, SDL_HINT_OVERRIDE);
+    else
+        SDL_ResetHint("SDL_HINT_EGL_DEVICE"); // back to the environment's, if any
+    if (!DeviceHintUsable(SDL_GetHint("SDL_HINT_EGL_DEVICE"))) {
+        AddReason("offscreen", "SDL_HINT_EGL_DEVICE is not a device number");
+        return 0;
+    }
+    offscreenWidth = width;
+    offscreenHeight = height;
+    offscreenStart = videoStarts + 1;
+    if (!StartVideo()) {
+        AddReason("offscreen", SDL_GetError());
+        offscreenStart = 0;
+        return 0;
+    }
+    // The EGL device is chosen when GL is loaded; an unusable one is better said now than
+    // as a context that cannot be created. GL then stays loaded for the whole run.
+    if (SDL_GL_LoadLibrary(nullptr) != 0) {
+        AddReason("offscreen EGL", SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        offscreenStart = 0;
+        return 0;
+    }
+    return 1;
+}
+
+bool OffscreenDisplaySize(int *width, int *height) {
+    // Video started since by anyone else has SDL's own display.
+    if (offscreenStart != videoStarts || !offscreenStart || !SDL_WasInit(SDL_INIT_VIDEO))
+        return false;
+    *width = offscreenWidth;
+    *height = offscreenHeight;
+    return true;
+}
+
+const char *VideoDriverName(void) {
+    const char *driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;
+    return driver ? driver : "";
+}
+
+typedef EGLDisplay(EGLAPIENTRY *CurrentDisplayProc)(void);
+
+// Asked of EGL rather than remembered from the hint: without one SDL takes the first device
+// that initialises, which need not be the first in the list.
+int EGLDeviceInUse(char *name, int nameSize) {
+    if (nameSize > 0) name[0] = 0;
+    int w, h;
+    if (!OffscreenDisplaySize(&w, &h)) return -1;
+    auto currentDisplay = (CurrentDisplayProc)SDL_GL_GetProcAddress("eglGetCurrentDisplay");
+    auto queryDisplay =
+        (PFNEGLQUERYDISPLAYATTRIBEXTPROC)SDL_GL_GetProcAddress("eglQueryDisplayAttribEXT");
+    auto queryDevices = (PFNEGLQUERYDEVICESEXTPROC)SDL_GL_GetProcAddress("eglQueryDevicesEXT");
+    auto deviceString =
+        (PFNEGLQUERYDEVICESTRINGEXTPROC)SDL_GL_GetProcAddress("eglQueryDeviceStringEXT");
+    if (!currentDisplay || !queryDisplay || !queryDevices || !deviceString) return -1;
+    EGLDisplay display = currentDisplay();
+    EGLAttrib attrib = 0;
+    if (display == EGL_NO_DISPLAY || !queryDisplay(display, EGL_DEVICE_EXT, &attrib)) return -1;
+    EGLDeviceEXT devices[64];
+    EGLint count = 0;
+    if (!queryDevices(64, devices, &count)) return -1;
+    for (int i = 0; i < count; i++) {
+        if (devices[i] != (EGLDeviceEXT)attrib) continue;
+        const char *node = deviceString(devices[i], EGL_DRM_DEVICE_FILE_EXT);
+        const char *extensions = deviceString(devices[i], EGL_EXTENSIONS);
+        if (!node && extensions && strstr(extensions, "EGL_MESA_device_software"))
+            node = "software";
+        if (nameSize > 0) snprintf(name, (size_t)nameSize, "%s", node ? node : "");
+        return i;
+    }
+    return -1;
+}
+
 // Windows and contexts must agree on the pixel format or a context cannot be made current
 // on a window; SDL reads these when each GL window is created, and other code in the
 // process may have changed them in between.
@@ -75,4 +177,10 @@ SDL_Window *CreateGLWindow(const char *title, int x, int y, int w, int h, unsign
     if (!StartVideo()) return nullptr;
     SetGLAttributes();
     return SDL_CreateWindow(title, x, y, w, h, SDL_WINDOW_OPENGL | flags);
+}
+
+void SwapGLWindow(SDL_Window *window) {
+    SDL_GL_SwapWindow(window);
+    int w, h;
+    if (OffscreenDisplaySize(&w, &h)) glFinish();
 }

@@ -1,5 +1,6 @@
 // Which kind of video the host layer starts: a window system for the program's own window,
-// or whatever SDL finds (tests choose SDL's offscreen driver themselves).
+// SDL's offscreen driver for a run without any display, or whatever SDL finds (tests choose
+// SDL's offscreen driver themselves).
 #pragma once
 
 // Starts video on a window system that shows windows (X11 or Wayland) and on nothing else:
@@ -10,3 +11,18 @@ int StartWindowSystem(void);
 
 // Why StartWindowSystem failed, in SDL's words; empty after a success.
 const char *WindowSystemError(void);
+
+// Starts SDL's offscreen driver, which renders through EGL with no window system at all (on
+// the machine's GPU where it has one). The main display is then width x height: the size a
+// test's full screen covers. device >= 0 picks that EGL device (SDL's SDL_HINT_EGL_DEVICE,
+// whose value from the environment it overrides); -1 leaves the choice to SDL: the hint from
+// the environment if set, else the first device that initialises. Loads GL at once so that a
+// missing or unusable device is said here. Non-zero on success; WindowSystemError says why not.
+int StartOffscreenVideo(int width, int height, int device);
+
+// The running video driver ("x11", "wayland", "offscreen"), or "" before video starts.
+const char *VideoDriverName(void);
+
+// The EGL device the offscreen driver renders on: its index in EGL's device list, with its
+// DRM node (or "software") in name; -1 when not offscreen or EGL cannot tell.
+int EGLDeviceInUse(char *name, int nameSize);

@@ -28,3 +28,17 @@ SDL_Window *FullScreenSurface(void);
 // While true, a full-screen surface that a GL context lets go of is kept for the next one
 // that asks; setting it false again releases a surface nobody took.
 void HoldFullScreens(bool hold);
+
+// The main display's size when StartOffscreenVideo chose it: true with the size, false when
+// the display is SDL's own.
+bool OffscreenDisplaySize(int *width, int *height);
+
+// Where a full screen goes: display 0's bounds and the window flags that cover it. On the
+// offscreen driver it is a plain surface of the chosen size, since SDL would resize a
+// full-screen window to its fixed 1024x768 mode but keep the surface it drew into.
+bool FullScreenBounds(int *x, int *y, int *w, int *h, unsigned *flags);
+
+// Presents a GL window's frame. The offscreen driver's surfaces are pbuffers, whose swap does
+// nothing at all: the frame is finished there instead, as a window's swap would wait for it,
+// or frames would pile up in the driver and be drawn in bursts that the frame rate misreads.
+void SwapGLWindow(SDL_Window *window);

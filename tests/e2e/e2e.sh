@@ -10,6 +10,11 @@ bundle="$work/Kelvane.app"
 log="$work/Kelvane result.txt"
 shot="$work/Kelvane result.tga"
 exe="$bundle/Contents/Linux/kelvane"
+validate="$(cd "$(dirname "$0")/../.." && pwd)/results/validate.py"
+json="$work/Kelvane result.json"
+# What the log's header must say; cases on other surfaces or renderers change them.
+surface=1024x768
+renderer=softpipe
 pids=()
 sway_runtime_dirs=()
 
@@ -94,7 +99,7 @@ check_full_log() {
   local i=0
   expect() { [[ "${lines[$i]:-}" =~ $1 ]] || fail "line $((i + 1)) '${lines[$i]:-}' is not /$1/"; i=$((i + 1)); }
   expect '^Kelvane started\.\.\.$'
-  expect "^ workdfolder: $work/\$"
+  expect "^ workdfolder: $(dirname "$log")/\$"
   expect "^ resources: $bundle/Contents/Resources/\$"
   expect '^hardware detected:$'
   if [[ $(uname -m) == x86_64 ]]; then
@@ -102,10 +107,10 @@ check_full_log() {
     expect '^ cpu type: 0x(0|[1-9a-f][0-9a-f]*)$'
   fi
   expect '^ opengl vendor: .+$'
-  expect '^ opengl renderer: .*softpipe.*$'
+  expect "^ opengl renderer: .*$renderer.*\$"
   expect '^ opengl version: [0-9].+$'
   expect '^test parms:$'
-  expect '^ surface 1024x768 24bpp$'
+  expect "^ surface $surface 24bpp\$"
   expect '^ textures: on $'
   expect '^ lighting: on $'
   expect '^ keep in sync: off$'
@@ -124,12 +129,16 @@ check_full_log() {
   ((i == ${#lines[@]})) || fail "unexpected lines after 'test stopped'"
 }
 
+# The score view in the window: its drawable size, from xdotool unless given as "W H".
 check_screenshot() {
   [[ -f "$shot" ]] || fail "no screenshot"
-  local size
+  local size w h
   size=$(stat -c %s "$shot")
-  # The score view in the window: its drawable size.
-  read -r w h < <(xdotool getwindowgeometry "$wid" | awk '/Geometry/ { split($2, a, "x"); print a[1], a[2] }')
+  if [[ $# -eq 2 ]]; then
+    w=$1 h=$2
+  else
+    read -r w h < <(xdotool getwindowgeometry "$wid" | awk '/Geometry/ { split($2, a, "x"); print a[1], a[2] }')
+  fi
   [[ $size -eq $((18 + w * h * 3)) ]] || fail "screenshot of $size bytes for a ${w}x${h} window"
   local header expected
   header=$(head -c 18 "$shot" | od -An -tx1 -v | tr -d ' \n')
@@ -140,8 +149,44 @@ check_screenshot() {
   ((colours > 1)) || fail "the screenshot is one flat colour"
 }
 
+# The JSON beside the log: valid against the schema, and telling what the log tells.
+check_json() {
+  local end=$1 driver=$2
+  [[ -f "$json" ]] || fail "no $json"
+  python3 "$validate" "$json" || fail "$json does not validate: $(cat "$json")"
+  python3 - "$json" "$log" "$end" "$driver" "$surface" <<'PY' || fail "the JSON disagrees with the log"
+import json, re, sys
+doc, log, end, driver, surface = json.load(open(sys.argv[1])), open(sys.argv[2]).read(), *sys.argv[3:]
+run = doc["runs"][0]
+steps = [(int(t), float(f)) for f, t in re.findall(r"^ FPS ([0-9.]+) ([0-9]+) triangles$", log, re.M)]
+assert [(s["triangles"], round(s["fps"], 1)) for s in run["steps"]] == steps, (run["steps"], steps)
+assert all(s["triangles"] == s["grid"] ** 2 * 1152 for s in run["steps"])
+score = re.search(r"^ final score: ([0-9]+)$", log, re.M)
+assert run["end"] == end and run["score"] == (int(score.group(1)) if score else None)
+assert doc["video"]["driver"] == driver, doc["video"]
+assert "%dx%d" % (doc["surface"]["width"], doc["surface"]["height"]) == surface
+assert re.search(r"^ opengl renderer: " + re.escape(doc["opengl"]["renderer"]) + "$", log, re.M)
+PY
+  local leftovers
+  leftovers=$(find "$(dirname "$json")" -maxdepth 1 -name 'Kelvane result.json.*')
+  [[ -z "$leftovers" ]] || fail "temporary files left: $leftovers"
+}
+
+# Runs the program with the arguments to its end; $status is its exit status. Fails if it
+# runs longer than the limit in $limit seconds (240 by default is ctest's).
+run_app() {
+  GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 timeout "${limit:-200}" "$exe" "$@" \
+    >"$work/stdout" 2>"$work/stderr"
+  status=$?
+  [[ $status -ne 124 ]] || fail "still running after ${limit:-200} s: $(cat "$work/stderr")"
+}
+
+expect_status() {
+  [[ $status -eq $1 ]] || fail "exit status $status, expected $1: $(cat "$work/stderr")"
+}
+
 case "$case_name" in
-wayland_* | no_display) ;;
+wayland_* | offscreen_* | cmdline_* | no_display) ;;
 *) start_x ;;
 esac
 
@@ -192,6 +237,8 @@ full_test)
   for _ in $(seq 50); do [[ -f "$shot" ]] && break; sleep 0.2; done
   check_full_log
   check_screenshot
+  for _ in $(seq 25); do [[ -f "$json" ]] && break; sleep 0.2; done
+  check_json score x11
   expect_focus "after the test"
   close_and_expect_status_1
   ;;
@@ -222,6 +269,87 @@ test_again_after_abort)
   key Escape
   wait_log '^test stopped$' 20
   close_and_expect_status_1
+  ;;
+x11_test)
+  # --test on X11: no xdotool, the program starts the test and ends after the screenshot.
+  run_app --test
+  expect_status 0
+  check_full_log
+  check_screenshot 800 600
+  check_json score x11
+  ;;
+x11_test_aborted)
+  GALLIUM_DRIVER=softpipe "$exe" --test 2>"$work/stderr" &
+  app=$!
+  pids+=($app)
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$app" 2>/dev/null | head -n1)
+  wait_log '^test started$' 20
+  sleep 1.5
+  xdotool key Escape
+  timeout 30 tail --pid="$app" -f /dev/null || fail "the program did not end after the abort"
+  wait "$app"
+  status=$?
+  expect_status 3
+  [[ $(tail -n1 "$log") == "test stopped" ]] || fail "the log does not end with 'test stopped'"
+  [[ -f "$shot" ]] && fail "an aborted test wrote a screenshot"
+  check_json aborted x11
+  ;;
+wayland_test)
+  # A real compositor and SDL's own Wayland driver: the full screen is the output's size.
+  start_sway 800x600
+  surface=800x600
+  SDL_VIDEODRIVER=wayland run_app --test
+  expect_status 0
+  check_full_log
+  [[ -f "$shot" ]] || fail "no screenshot"
+  read -r w h < <(head -c 16 "$shot" | od -An -tu2 -j12 -v)
+  check_screenshot "$w" "$h"
+  check_json score wayland
+  ;;
+offscreen_test)
+  # No window system at all: not even DISPLAY. The results go to a folder of their own.
+  unset DISPLAY WAYLAND_DISPLAY
+  out="$work/results"
+  mkdir "$out"
+  log="$out/Kelvane result.txt" shot="$out/Kelvane result.tga" json="$out/Kelvane result.json"
+  surface=640x480
+  SDL_VIDEODRIVER=x11 run_app --test --offscreen=640x480 --results "$out" # ignored: offscreen
+  expect_status 0
+  check_full_log
+  check_screenshot 800 600 # the window of main.ui, offscreen too
+  check_json score offscreen
+  [[ ! -e "$work/Kelvane result.txt" ]] || fail "a log beside the bundle as well"
+  ;;
+offscreen_missing_texture)
+  # Nothing can be drawn: status 4 at once, the reason on standard error, no message box.
+  unset DISPLAY WAYLAND_DISPLAY
+  rm "$bundle/Contents/Resources/default.tga"
+  limit=20 run_app --test --offscreen=320x240
+  expect_status 4
+  [[ ! -e "$log" ]] || fail "a test was logged without a scene"
+  ;;
+cmdline_statuses)
+  # Refused before any window opens: there is no display to open one on anyway.
+  unset DISPLAY WAYLAND_DISPLAY
+  limit=10
+  run_app --help
+  expect_status 0
+  grep -q '^Usage: kelvane' "$work/stdout" || fail "--help printed no usage"
+  run_app --version
+  expect_status 0
+  grep -q '^kelvane [0-9]' "$work/stdout" || fail "--version printed $(cat "$work/stdout")"
+  for bad in --bogus "--offscreen=12" "--test --offscreen --device -3" "--results $work/none --test"; do
+    # shellcheck disable=SC2086
+    run_app $bad
+    expect_status 2
+    [[ -s "$work/stdout" ]] && fail "$bad printed on standard output"
+    grep -q 'Usage: kelvane\|results folder' "$work/stderr" || fail "$bad: $(cat "$work/stderr")"
+  done
+  # No display and no --offscreen: the window has nowhere to go.
+  run_app --test
+  expect_status 4
+  run_app
+  expect_status 1
   ;;
 escape_aborts)
   start_app

@@ -1,0 +1,141 @@
+#include "app/cmdline.h"
+
+#include "app/folders.h"
+#include "app/version.h"
+
+#include <getopt.h>
+#include <stdlib.h>
+#include <string.h>
+
+CommandLine commandLine;
+
+static const char kUsage[] =
+    "Usage: kelvane [OPTION]...\n"
+    "An OpenGL triangle-throughput benchmark. Without options it opens its window; Ctrl+T\n"
+    "starts a test there.\n"
+    "\n"
+    "  --test               start a test at once and end when it has ended\n"
+    "  --offscreen[=WxH]    no window system: render through EGL on a WxH surface\n"
+    " (default 1920x1080); on a GPU machine, on the GPU\n"
+    "  --device N           with --offscreen, render on EGL device N (0 is the first)\n"
+    "  --results DIR        write the log, the screenshot and the JSON into DIR\n"
+    "                       (default: the folder that holds Kelvane.app)\n"
+    "  -h, --help           print this help and end\n"
+    "  -V, --version        print the version and end\n"
+    "\n"
+    "Exit status: 0 a test reached its score, 1 the window was closed (no --test),\n"
+    "2 bad command line or results folder, 3 the test was aborted, 4 the scene could not\n"
+    "be built.\n";
+
+void PrintUsage(FILE *f) {
+    fputs(kUsage, f);
+}
+
+bool Unattended(void) {
+    return commandLine.test || commandLine.offscreen;
+}
+
+// The options' own codes, beyond the single letters; later options take the next ones.
+enum { kOptTest = 256, kOptOffscreen, kOptDevice, kOptResults };
+
+static const option kOptions[] = {
+    {"test", no_argument, nullptr, kOptTest},
+    {"offscreen", optional_argument, nullptr, kOptOffscreen},
+    {"device", required_argument, nullptr, kOptDevice},
+    {"results", required_argument, nullptr, kOptResults},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// A whole decimal number from lo to hi; nothing else (no sign, blanks or trailing text).
+static bool ParseNumber(const char *s, long lo, long hi, long *value) {
+    if (!s || *s < '0' || *s > '9') return false;
+    char *end = nullptr;
+    long n = strtol(s, &end, 10);
+    if (*end || n < lo || n > hi) return false;
+    *value = n;
+    return true;
+}
+
+// "WxH", each side from 1 to kMaxSurfaceSide.
+static bool ParseSize(const char *s, int *width, int *height) {
+    const char *x = strchr(s, 'x');
+    if (!x || x - s > 8) return false;
+    char w[9];
+    memcpy(w, s, (size_t)(x - s));
+    w[x - s] = 0;
+    long wv, hv;
+    if (!ParseNumber(w, 1, kMaxSurfaceSide, &wv) || !ParseNumber(x + 1, 1, kMaxSurfaceSide, &hv))
+        return false;
+    *width = (int)wv;
+    *height = (int)hv;
+    return true;
+}
+
+static int Refuse(FILE *err, int *status, const char *what, const char *value) {
+    fprintf(err, "kelvane: %s%s%s\n", what, value ? ": " : "", value ? value : "");
+    PrintUsage(err);
+    *status = kExitUsage;
+    return 0;
+}
+
+// One option; 1 to go on, 0 to end with *status.
+static int TakeOption(int code, FILE *out, FILE *err, int *status) {
+    long n = 0;
+    switch (code) {
+    case kOptTest:
+        commandLine.test = true;
+        return 1;
+    case kOptOffscreen:
+        commandLine.offscreen = true;
+        if (optarg && !ParseSize(optarg, &commandLine.offscreenWidth, &commandLine.offscreenHeight))
+            return Refuse(err, status, "--offscreen wants WIDTHxHEIGHT, e.g. 1920x1080", optarg);
+        return 1;
+    case kOptDevice:
+        if (!ParseNumber(optarg, 0, 1024, &n))
+            return Refuse(err, status, "--device wants an EGL device number from 0", optarg);
+        commandLine.device = (int)n;
+        return 1;
+    case kOptResults:
+        commandLine.results = optarg;
+        return 1;
+    case 'h':
+        PrintUsage(out);
+        *status = kExitScore;
+        return 0;
+    case 'V':
+        fprintf(out, "kelvane %s\n", kVersion);
+        *status = kExitScore;
+        return 0;
+    }
+    return Refuse(err, status, "unknown option or missing value", nullptr);
+}
+
+int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
+    commandLine = CommandLine{};
+    commandLine.offscreenWidth = kDefaultOffscreenWidth;
+    commandLine.offscreenHeight = kDefaultOffscreenHeight;
+    commandLine.device = -1;
+    *status = kExitScore;
+
+    optind = 0; // a fresh scan, as if the first: the parser may run more than once
+    opterr = 0; // the reason is said below, with the usage
+    int code;
+    while ((code = getopt_long(argc, argv, "hV", kOptions, nullptr)) != -1)
+        if (!TakeOption(code, out, err, status)) return 0;
+    if (optind < argc) return Refuse(err, status, "unexpected argument", argv[optind]);
+    if (commandLine.device >= 0 && !commandLine.offscreen)
+        return Refuse(err, status, "--device needs --offscreen", nullptr);
+    // Nothing could ever end a run that nobody sees and that runs no test.
+    if (commandLine.offscreen && !commandLine.test)
+        return Refuse(err, status, "--offscreen needs --test", nullptr);
+
+    char why[160];
+    if (commandLine.results && !SetResultsFolder(commandLine.results, why, sizeof why)) {
+        fprintf(err, "kelvane: results folder %s: %s\n", commandLine.results, why);
+        *status = kExitUsage;
+        return 0;
+    }
+    return 1;
+}

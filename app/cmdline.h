@@ -1,0 +1,37 @@
+// The command line: how the program is asked to run without a person at the keyboard.
+#pragma once
+
+#include <stdio.h>
+
+// The process's exit statuses.
+enum {
+    kExitScore = 0,       // --test reached a score
+    kExitInteractive = 1, // the program in its window, ended by its user
+    kExitUsage = 2,       // a bad command line, or a results folder that cannot be used
+    kExitAborted = 3,     // --test ended by the user (Escape, a click, the window closed)
+    kExitNoScene = 4,     // --test could not build the scene or draw anything
+    kExitInvalid = 5,     // reserved: a result that does not validate
+};
+
+enum { kDefaultOffscreenWidth = 1920, kDefaultOffscreenHeight = 1080, kMaxSurfaceSide = 16384 };
+
+struct CommandLine {
+    bool test;          // --test: start a test at once and end with it
+    bool offscreen;     // --offscreen[=WxH]: SDL's offscreen driver, no window system
+    int offscreenWidth; // the display the offscreen test takes over
+    int offscreenHeight;
+    int device;          // --device N: the EGL device, -1 for SDL's choice
+    const char *results; // --results DIR, or null for the bundle's folder
+};
+
+extern CommandLine commandLine; // as parsed; all off without options
+
+// Parses argv into commandLine. Returns 1 when the program is to run; 0 when it is to end at
+// once with *status: 0 after --help (usage on out) or --version, kExitUsage after a bad option
+// or value (the reason and the usage on err). Checks the results folder too.
+int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status);
+
+// Whether nobody is expected at the keyboard: alerts then go to standard error only.
+bool Unattended(void);
+
+void PrintUsage(FILE *f);

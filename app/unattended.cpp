@@ -1,0 +1,53 @@
+#include "app/unattended.h"
+
+#include "app/cmdline.h"
+#include "app/handlers.h"
+#include "bench/state.h"
+#include "platform/events.h"
+
+#include <stdio.h>
+
+int exitStatus = kExitInteractive;
+
+static bool testBegun; // the test's full screen has been seen
+
+void PostTestCommand(void) {
+    testBegun = false;
+    // Until the test says otherwise, a program that ends (its window closed) was stopped.
+    exitStatus = kExitAborted;
+    EventRef event = NULL;
+    if (CreateEvent(NULL, kEventClassCommand, kEventCommandProcess, 0.0, kEventAttributeNone,
+                    &event) != noErr)
+        return;
+    HICommand command = {};
+    command.commandID = kCommandTest;
+    if (SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof command,
+                          &command) == noErr)
+        PostEventToQueue(GetCurrentEventQueue(), event, kEventPriorityStandard);
+    ReleaseEvent(event);
+}
+
+static int End(int status) {
+    exitStatus = status;
+    QuitApplicationEventLoop();
+    return 1;
+}
+
+// The states a test leaves behind (bench/testrun.cpp): full screen without a scene is a
+// failed build, whose test would wait for Escape forever; back in the window, a score means
+// the stop rule ended it, none that the user did.
+int EndWhenTestOver(void) {
+    if (fullscreen) {
+        testBegun = true;
+        return running ? 0 : End(kExitNoScene);
+    }
+    if (!testBegun) return running ? 0 : End(kExitNoScene);
+    if (finalScore == 0) return End(kExitAborted);
+    if (finalSave) return End(kExitScore);
+    // Without a scene in the window no frame will take the screenshot: the score stands.
+    if (!running) {
+        fprintf(stderr, "kelvane: the window could not be rebuilt; no screenshot\n");
+        return End(kExitScore);
+    }
+    return 0;
+}

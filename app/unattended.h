@@ -1,0 +1,13 @@
+// A test that nobody watches (--test): started as soon as the scene is built, through the
+// same command as the menu's, and the program's end once it is over.
+#pragma once
+
+extern int exitStatus; // what the program ends with (app/cmdline.h); 1 for the window
+
+// Posts the command `test`, as the menu item would.
+void PostTestCommand(void);
+
+// Reads the test's state after a frame timer firing and, once the test is over, ends the
+// event loop and sets exitStatus: kExitScore after a score and its screenshot, kExitAborted
+// after an abort, kExitNoScene when the scene could not be built. Non-zero when it ended it.
+int EndWhenTestOver(void);

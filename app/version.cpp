@@ -1,0 +1,3 @@
+#include "app/version.h"
+
+const char kVersion[] = KELVANE_VERSION;

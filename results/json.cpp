@@ -1,0 +1,95 @@
+#include "results/json.h"
+
+#include <errno.h>
+#include <math.h>
+#include <nlohmann/json.hpp>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using nlohmann::json;
+
+static json Text(const char *s) {
+    return s ? json(s) : json(nullptr);
+}
+
+static std::string Iso8601(time_t t) {
+    struct tm utc;
+    char buf[32];
+    if (!gmtime_r(&t, &utc) || !strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc)) return "";
+    return buf;
+}
+
+static json Run(const ResultRun &run) {
+    json steps = json::array();
+    for (const ResultStep &s : run.steps)
+        steps.push_back({{"grid", s.grid}, {"triangles", s.triangles}, {"fps", s.fps}});
+    return {
+        {"started", Iso8601(run.started)},
+        {"duration_seconds", (double)run.durationMs / 1000.0},
+        {"steps", steps},
+        {"end", run.end == kRunScore ? "score" : "aborted"},
+        {"score", run.end == kRunScore ? json(run.score) : json(nullptr)},
+    };
+}
+
+std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &runs) {
+    json device = nullptr;
+    if (s.eglDevice >= 0) device = {{"index", s.eglDevice}, {"name", s.eglDeviceName}};
+    json doc = {
+        {"program", "Kelvane"},
+        {"version", Text(s.version)},
+        {"machine",
+         {{"cpu", s.cpu},
+          {"logical_cores", s.cores},
+          {"memory_bytes", s.memoryBytes},
+          {"kernel", s.kernel}}},
+        {"video", {{"driver", Text(s.driver)}, {"egl_device", device}}},
+        {"opengl",
+         {{"vendor", Text(s.glVendor)},
+          {"renderer", Text(s.glRenderer)},
+          {"version", Text(s.glVersion)}}},
+        {"surface", {{"width", s.width}, {"height", s.height}, {"bits", s.bits}}},
+        {"settings",
+         {{"textures", s.textures}, {"lighting", s.lighting}, {"keep_in_sync", s.keepInSync}}},
+    };
+    json list = json::array();
+    for (const ResultRun &run : runs)
+        list.push_back(Run(run));
+    doc["runs"] = list;
+    // Replacing bad UTF-8 instead of throwing: the program has no exceptions to catch it.
+    return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+static bool WriteAll(int fd, const std::string &text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += (size_t)n;
+    }
+    return true;
+}
+
+// mkstemp makes the file private; the result is shared like the log beside it.
+static mode_t FileMode(void) {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+int WriteWhole(const char *path, const std::string &text) {
+    std::string temp = std::string(path) + ".XXXXXX";
+    int fd = mkstemp(&temp[0]);
+    if (fd < 0) return 0;
+    // A reader must never see half a file, even after a crash: the data is on disk before
+    // the name points at it.
+    bool ok = WriteAll(fd, text) && fsync(fd) == 0 && fchmod(fd, FileMode()) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok && rename(temp.c_str(), path) == 0) return 1;
+    unlink(temp.c_str());
+    return 0;
+}

@@ -1,0 +1,14 @@
+// The result file: JSON described by results/result.schema.json.
+#pragma once
+
+#include "results/model.h"
+
+#include <string>
+
+// The document for the runs, as text. Strings that are not UTF-8 (driver names can be
+// anything) have their bad bytes replaced, so the text is always valid JSON.
+std::string ResultJson(const ResultSetting &setting, const std::vector<ResultRun> &runs);
+
+// Writes text to path whole or not at all: into a temporary file in the same folder, then
+// renamed over path. Non-zero on success; on failure path is untouched and nothing is left.
+int WriteWhole(const char *path, const std::string &text);

@@ -1,0 +1,42 @@
+// The results in memory: runs of the benchmark, each a list of measured steps. Kept apart
+// from how they are gathered and written, so that repeated runs can share one file.
+#pragma once
+
+#include <stdint.h>
+#include <time.h>
+#include <vector>
+
+struct ResultStep {
+    int grid;      // N: the grid was N x N spheres
+    int triangles; // triangles per frame at that size
+    float fps;     // frames counted in the fourth one-second window at that size
+};
+
+enum ResultEnd { kRunGoing, kRunScore, kRunAborted };
+
+struct ResultRun {
+    time_t started;     // wall clock, for the record
+    int64_t startedMs;  // monotonic, for the duration
+    int64_t durationMs; // from the log's creation to "test stopped"
+    std::vector<ResultStep> steps;
+    ResultEnd end;
+    int score; // 0 unless end is kRunScore
+};
+
+// What a run was measured on; read when the results are written, after the run.
+struct ResultSetting {
+    const char *version;
+    const char *driver; // "x11", "wayland", "offscreen"
+    int eglDevice;      // -1: not offscreen, or unknown
+    char eglDeviceName[64];
+    const char *glVendor, *glRenderer, *glVersion;
+    int width, height, bits;
+    bool textures, lighting, keepInSync;
+    char cpu[128]; // model name, "" when the system does not say
+    int cores;     // logical processors online
+    int64_t memoryBytes;
+    char kernel[65]; // release
+};
+
+// This process's runs that the next result file describes, oldest first.
+extern std::vector<ResultRun> resultRuns;

@@ -1,0 +1,97 @@
+#include "results/record.h"
+
+#include "app/folders.h"
+#include "app/version.h"
+#include "bench/log.h"
+#include "bench/state.h"
+#include "gfx/context.h"
+#include "platform/video.h"
+#include "results/json.h"
+#include "results/machine.h"
+
+#include <stdio.h>
+#include <time.h>
+
+std::vector<ResultRun> resultRuns;
+bool resultsPending;
+const char kResultJsonName[] = "Kelvane result.json";
+
+// Room for the steps of a very long test, so that a frame never has to allocate.
+enum { kStepsReserved = 1024 };
+
+static int64_t NowMs(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (int64_t)t.tv_sec * 1000 + t.tv_nsec / 1000000;
+}
+
+static ResultRun *Current(void) {
+    if (resultRuns.empty() || resultRuns.back().end != kRunGoing) return nullptr;
+    return &resultRuns.back();
+}
+
+// Each test rewrites the log, and the JSON beside it describes the same test.
+static void TestStarted(void) {
+    resultRuns.clear();
+    ResultRun run = {};
+    run.started = time(nullptr);
+    run.startedMs = NowMs();
+    run.end = kRunGoing;
+    run.steps.reserve(kStepsReserved);
+    resultRuns.push_back(run);
+    resultsPending = false;
+}
+
+static void Step(int grid, int triangles, float fps) {
+    ResultRun *run = Current();
+    if (run) run->steps.push_back({grid, triangles, fps});
+}
+
+static void Score(int score) {
+    ResultRun *run = Current();
+    if (run) run->score = score;
+}
+
+static void TestStopped(void) {
+    ResultRun *run = Current();
+    if (!run) return;
+    run->durationMs = NowMs() - run->startedMs;
+    run->end = run->score ? kRunScore : kRunAborted;
+    resultsPending = true;
+}
+
+static const LogListener kListener = {TestStarted, Step, Score, TestStopped};
+
+void ListenForResults(void) {
+    logListener = &kListener;
+}
+
+// The surface is the one the log's header gave: the test records it when it starts.
+static void GatherSetting(ResultSetting *s) {
+    *s = ResultSetting{};
+    s->version = kVersion;
+    s->driver = VideoDriverName();
+    s->eglDevice = EGLDeviceInUse(s->eglDeviceName, sizeof s->eglDeviceName);
+    s->glVendor = gl_vendor;
+    s->glRenderer = gl_renderer;
+    s->glVersion = gl_version;
+    s->width = finalResX;
+    s->height = finalResY;
+    s->bits = finalBPP;
+    s->textures = test_text;
+    s->lighting = test_light;
+    s->keepInSync = test_swap;
+    ReadMachine(s, "/proc/cpuinfo");
+}
+
+int WritePendingResults(void) {
+    if (!resultsPending) return 1;
+    resultsPending = false;
+    ResultSetting setting;
+    GatherSetting(&setting);
+    char path[kFolderSize + sizeof kResultJsonName];
+    snprintf(path, sizeof path, "%s%s", app_folder, kResultJsonName);
+    if (WriteWhole(path, ResultJson(setting, resultRuns))) return 1;
+    fprintf(stderr, "kelvane: cannot write %s\n", path);
+    return 0;
+}

@@ -1,0 +1,179 @@
+#include "app/cmdline.h"
+#include "app/folders.h"
+#include "app/version.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Runs the parser on the words; out and err catch what it prints.
+struct Parse {
+    int run = 0, status = -1;
+    std::string out, err;
+};
+
+std::string Slurp(FILE *f) {
+    std::string s;
+    rewind(f);
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        s += (char)c;
+    fclose(f);
+    return s;
+}
+
+Parse ParseWords(std::vector<std::string> words) {
+    words.insert(words.begin(), "kelvane");
+    std::vector<char *> argv;
+    for (std::string &w : words)
+        argv.push_back(&w[0]);
+    argv.push_back(nullptr);
+    FILE *out = tmpfile(), *err = tmpfile();
+    Parse p;
+    p.run = ParseCommandLine((int)words.size(), argv.data(), out, err, &p.status);
+    p.out = Slurp(out);
+    p.err = Slurp(err);
+    return p;
+}
+
+void ExpectRefused(const std::vector<std::string> &words) {
+    Parse p = ParseWords(words);
+    EXPECT_EQ(0, p.run) << words.back();
+    EXPECT_EQ(kExitUsage, p.status) << words.back();
+    EXPECT_NE(std::string::npos, p.err.find("Usage: kelvane")) << words.back();
+    EXPECT_EQ("", p.out) << words.back();
+}
+
+class CommandLineTest : public ::testing::Test {
+  protected:
+    void TearDown() override { results_folder[0] = 0; }
+};
+
+TEST_F(CommandLineTest, NoOptionsIsTheProgramInItsWindow) {
+    Parse p = ParseWords({});
+    EXPECT_EQ(1, p.run);
+    EXPECT_FALSE(commandLine.test);
+    EXPECT_FALSE(commandLine.offscreen);
+    EXPECT_FALSE(Unattended());
+    EXPECT_EQ(-1, commandLine.device);
+    EXPECT_EQ(nullptr, commandLine.results);
+    EXPECT_EQ("", p.out + p.err);
+}
+
+TEST_F(CommandLineTest, HelpAndVersionPrintOnStandardOutputAndEndWithZero) {
+    for (const char *help : {"--help", "-h"}) {
+        Parse p = ParseWords({"--test", help});
+        EXPECT_EQ(0, p.run);
+        EXPECT_EQ(0, p.status);
+        EXPECT_EQ(0u, p.out.find("Usage: kelvane")) << help;
+        EXPECT_EQ("", p.err);
+    }
+    Parse v = ParseWords({"--version"});
+    EXPECT_EQ(0, v.run);
+    EXPECT_EQ(0, v.status);
+    EXPECT_EQ(std::string("kelvane ") + kVersion + "\n", v.out);
+}
+
+TEST_F(CommandLineTest, TestAndOffscreenTakeTheirDefaultsAndSizes) {
+    Parse p = ParseWords({"--test", "--offscreen"});
+    EXPECT_EQ(1, p.run);
+    EXPECT_TRUE(commandLine.test && commandLine.offscreen && Unattended());
+    EXPECT_EQ(1920, commandLine.offscreenWidth);
+    EXPECT_EQ(1080, commandLine.offscreenHeight);
+    ParseWords({"--offscreen=1x16384", "--test", "--device", "2"});
+    EXPECT_EQ(1, commandLine.offscreenWidth);
+    EXPECT_EQ(16384, commandLine.offscreenHeight);
+    EXPECT_EQ(2, commandLine.device);
+    // A later parse starts again from nothing.
+    ParseWords({"--test"});
+    EXPECT_FALSE(commandLine.offscreen);
+    EXPECT_EQ(-1, commandLine.device);
+}
+
+TEST_F(CommandLineTest, BadOptionsAndValuesAreRefusedWithTheUsage) {
+    ExpectRefused({"--bogus"});
+    ExpectRefused({"-x"});
+    ExpectRefused({"--test", "stray"});
+    ExpectRefused({"--offscreen"}); // nothing would end it
+    ExpectRefused({"--test", "--device", "0"});
+    ExpectRefused({"--test", "--offscreen", "--device"});
+    for (const char *size : {"0x600", "800x0", "800x", "x600", "800", "800x600x", "-1x5", "+8x6",
+                             " 8x6", "8x 6", "16385x10", "99999999999x1", "8X6", ""})
+        ExpectRefused({"--test", std::string("--offscreen=") + size});
+    for (const char *device : {"-1", "abc", "1e3", "", "1025", " 1"})
+        ExpectRefused({"--test", "--offscreen", "--device", device});
+}
+
+TEST_F(CommandLineTest, ResultsFolderBecomesAnAbsolutePrefixAndTheLogsHome) {
+    TempDir dir;
+    std::string sub = dir.path("out");
+    ASSERT_EQ(0, mkdir(sub.c_str(), 0755));
+    char cwd[4096];
+    ASSERT_TRUE(getcwd(cwd, sizeof cwd));
+    ASSERT_EQ(0, chdir(dir.prefix().c_str()));
+    Parse p = ParseWords({"--results", "out"});
+    ASSERT_EQ(0, chdir(cwd));
+    ASSERT_EQ(1, p.run) << p.err;
+    char real[4096];
+    ASSERT_TRUE(realpath(sub.c_str(), real));
+    EXPECT_EQ(std::string(real) + "/", results_folder);
+    GetWorkingFolder();
+    EXPECT_STREQ(results_folder, app_folder);
+}
+
+TEST_F(CommandLineTest, UnusableResultsFoldersEndWithStatusTwo) {
+    TempDir dir;
+    std::string file = dir.path("file");
+    WriteBytes(file, {'x'});
+    for (std::string bad : {dir.path("missing"), file, file + "/below"}) {
+        Parse p = ParseWords({"--test", "--results", bad});
+        EXPECT_EQ(0, p.run) << bad;
+        EXPECT_EQ(kExitUsage, p.status) << bad;
+        EXPECT_NE(std::string::npos, p.err.find(bad)) << p.err;
+        EXPECT_EQ('\0', results_folder[0]);
+    }
+    if (getuid() != 0) { // root may write anywhere
+        std::string locked = dir.path("locked");
+        ASSERT_EQ(0, mkdir(locked.c_str(), 0555));
+        EXPECT_EQ(kExitUsage, ParseWords({"--results", locked}).status);
+    }
+}
+
+// Folders nested under the temporary one until the path is exactly len bytes long.
+std::string DeepFolder(const TempDir &dir, size_t len) {
+    std::string path = dir.prefix().substr(0, dir.prefix().size() - 1);
+    while (path.size() < len) {
+        size_t part = std::min<size_t>(100, len - path.size() - 1);
+        if (part == 0) part = 1, path.pop_back(); // never a trailing "/" alone
+        path += "/" + std::string(part, 'd');
+        mkdir(path.c_str(), 0755);
+    }
+    return path;
+}
+
+TEST_F(CommandLineTest, ResultsFolderThatWouldNotFitIsRefusedNotCut) {
+    TempDir dir;
+    std::string fits = DeepFolder(dir, kFolderSize - 2); // with "/" and NUL: 256 bytes
+    ASSERT_EQ(kFolderSize - 2, (int)fits.size());
+    Parse p = ParseWords({"--results", fits});
+    EXPECT_EQ(1, p.run) << p.err;
+    EXPECT_EQ(fits + "/", results_folder);
+    TempDir other; // one byte more: its "/" would leave no room for the NUL
+    std::string longer = DeepFolder(other, kFolderSize - 1);
+    ASSERT_EQ(kFolderSize - 1, (int)longer.size());
+    p = ParseWords({"--results", longer});
+    EXPECT_EQ(0, p.run);
+    EXPECT_EQ(kExitUsage, p.status);
+    EXPECT_EQ('\0', results_folder[0]);
+    EXPECT_NE(std::string::npos, p.err.find("longer"));
+}
+
+} // namespace

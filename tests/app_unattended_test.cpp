@@ -1,0 +1,67 @@
+#include "app/cmdline.h"
+#include "app/unattended.h"
+#include "bench/state.h"
+#include "tests/support/bench_state.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// After each timer firing the run looks at the test's state; these are the states a test
+// passes through, in order, and what the run makes of each.
+class EndWhenOverTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetBenchState();
+        running = 1;
+        PostTestCommand(); // outside a loop it is only queued; it resets the run's state
+    }
+    // The test has started with a scene.
+    void Begin() {
+        fullscreen = true;
+        EXPECT_EQ(0, EndWhenTestOver());
+    }
+};
+
+TEST_F(EndWhenOverTest, AScoreEndsWithZeroOnlyOnceTheScreenshotIsWritten) {
+    EXPECT_EQ(0, EndWhenTestOver()); // idle scene, the command not handled yet
+    Begin();
+    fullscreen = false;
+    finalScore = 115;
+    EXPECT_EQ(0, EndWhenTestOver()); // screenshot still due
+    finalSave = 1;
+    EXPECT_EQ(1, EndWhenTestOver());
+    EXPECT_EQ(kExitScore, exitStatus);
+}
+
+TEST_F(EndWhenOverTest, AnAbortEndsWithThree) {
+    EXPECT_EQ(kExitAborted, exitStatus); // the window closed before anything
+    Begin();
+    fullscreen = false;
+    EXPECT_EQ(1, EndWhenTestOver());
+    EXPECT_EQ(kExitAborted, exitStatus);
+}
+
+TEST_F(EndWhenOverTest, ASceneThatCannotBeBuiltEndsWithFourAtOnce) {
+    fullscreen = true;
+    running = 0; // the test's full screen could not be built
+    EXPECT_EQ(1, EndWhenTestOver());
+    EXPECT_EQ(kExitNoScene, exitStatus);
+
+    PostTestCommand();
+    fullscreen = false;
+    running = 0; // nor the window's, before the test began
+    EXPECT_EQ(1, EndWhenTestOver());
+    EXPECT_EQ(kExitNoScene, exitStatus);
+}
+
+TEST_F(EndWhenOverTest, AScoreWithoutAWindowSceneStillEndsWithZero) {
+    Begin();
+    fullscreen = false;
+    finalScore = 1;
+    running = 0; // no frame will ever take the screenshot
+    EXPECT_EQ(1, EndWhenTestOver());
+    EXPECT_EQ(kExitScore, exitStatus);
+}
+
+} // namespace

@@ -1,0 +1,244 @@
+#include "app/folders.h"
+#include "bench/log.h"
+#include "bench/state.h"
+#include "gfx/context.h"
+#include "results/json.h"
+#include "results/machine.h"
+#include "results/model.h"
+#include "results/record.h"
+#include "tests/support/bench_state.h"
+#include "tests/support/temp_dir.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+using nlohmann::json;
+
+namespace {
+
+// Every name in a folder.
+std::vector<std::string> Names(const std::string &folder) {
+    std::vector<std::string> names;
+    DIR *d = opendir(folder.c_str());
+    if (!d) return names;
+    while (dirent *e = readdir(d))
+        if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class RecordTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetBenchState();
+        resultRuns.clear();
+        resultsPending = false;
+        snprintf(app_folder, sizeof app_folder, "%s", dir.prefix().c_str());
+        ListenForResults();
+    }
+    void TearDown() override {
+        logListener = nullptr;
+        app_folder[0] = 0;
+    }
+    // What a test writes, as the benchmark writes it.
+    void LogTest(bool score) {
+        Write(kLogStarted, true);
+        WriteF(false, kLogSurface, 640, 480, 24);
+        numCubes = 0;
+        WriteF(false, kLogFps, 412.0, 0);
+        numCubes = 1;
+        WriteF(false, kLogFps, 9.5, 1152);
+        if (score) WriteF(false, kLogFinalScore, 4);
+        Write(kLogTestStopped, false);
+    }
+    json ReadJson() { return json::parse(ReadText(dir.path(kResultJsonName)), nullptr, false); }
+    TempDir dir;
+};
+
+TEST_F(RecordTest, StepsAndScoreComeFromTheLinesAsTheyAreWritten) {
+    LogTest(true);
+    ASSERT_EQ(1u, resultRuns.size());
+    const ResultRun &run = resultRuns[0];
+    ASSERT_EQ(2u, run.steps.size());
+    EXPECT_EQ(0, run.steps[0].grid);
+    EXPECT_EQ(0, run.steps[0].triangles);
+    EXPECT_FLOAT_EQ(412.0f, run.steps[0].fps);
+    EXPECT_EQ(1, run.steps[1].grid);
+    EXPECT_EQ(1152, run.steps[1].triangles);
+    EXPECT_FLOAT_EQ(9.5f, run.steps[1].fps);
+    EXPECT_EQ(kRunScore, run.end);
+    EXPECT_EQ(4, run.score);
+    EXPECT_TRUE(resultsPending);
+    // The text log keeps its lines exactly.
+    EXPECT_EQ("Kelvane started...\n surface 640x480 24bpp\n FPS 412.0 0 triangles\n"
+              " FPS 9.5 1152 triangles\n final score: 4\ntest stopped\n",
+              ReadText(dir.path("Kelvane result.txt")));
+}
+
+TEST_F(RecordTest, OnlyTheLinesThemselvesCountAndEachTestStartsAfresh) {
+    LogTest(true);
+    Write(" FPS 1.0 0 triangles", false); // looks like a step, is none
+    Write("test stopped", false);         // a copy of the text, not the line
+    EXPECT_EQ(2u, resultRuns[0].steps.size());
+    LogTest(false);
+    ASSERT_EQ(1u, resultRuns.size());
+    EXPECT_EQ(kRunAborted, resultRuns[0].end);
+    EXPECT_EQ(0, resultRuns[0].score);
+    EXPECT_EQ(2u, resultRuns[0].steps.size());
+    EXPECT_TRUE(resultsPending);
+}
+
+TEST_F(RecordTest, TheFileIsWrittenAfterTheTestOnceAndHoldsIt) {
+    Write(kLogStarted, true);
+    EXPECT_FALSE(resultsPending);
+    EXPECT_EQ(1, WritePendingResults()); // nothing due during a test
+    EXPECT_FALSE(FileExists(dir.path(kResultJsonName)));
+    finalResX = 800;
+    finalResY = 600;
+    finalBPP = 24;
+    numCubes = 3;
+    WriteF(false, kLogFps, 7.0, 10368);
+    WriteF(false, kLogFinalScore, 18);
+    Write(kLogTestStopped, false);
+    ASSERT_EQ(1, WritePendingResults());
+    EXPECT_FALSE(resultsPending);
+    json doc = ReadJson();
+    ASSERT_FALSE(doc.is_discarded());
+    EXPECT_EQ(800, doc["surface"]["width"]);
+    EXPECT_EQ(600, doc["surface"]["height"]);
+    EXPECT_EQ(24, doc["surface"]["bits"]);
+    EXPECT_EQ(true, doc["settings"]["textures"]);
+    EXPECT_EQ(false, doc["settings"]["keep_in_sync"]);
+    json run = doc["runs"][0];
+    EXPECT_EQ("score", run["end"]);
+    EXPECT_EQ(18, run["score"]);
+    EXPECT_EQ(json::parse(R"([{"grid":3,"triangles":10368,"fps":7.0}])"), run["steps"]);
+    EXPECT_EQ(20u, run["started"].get<std::string>().size());
+    EXPECT_GE(run["duration_seconds"].get<double>(), 0.0);
+    EXPECT_EQ(std::vector<std::string>({"Kelvane result.json", "Kelvane result.txt"}),
+              Names(dir.prefix()));
+}
+
+TEST_F(RecordTest, AnUnwritableFolderIsReportedAndLeavesNothing) {
+    std::string blocker = dir.path("blocker");
+    WriteBytes(blocker, {'x'});
+    snprintf(app_folder, sizeof app_folder, "%s/", blocker.c_str());
+    LogTest(true);
+    EXPECT_EQ(0, WritePendingResults());
+    EXPECT_EQ(std::vector<std::string>({"blocker"}), Names(dir.prefix()));
+}
+
+TEST(WriteWholeTest, ReplacesTheFileWholeOrLeavesItAlone) {
+    TempDir dir;
+    std::string path = dir.path("r.json");
+    WriteBytes(path, {'o', 'l', 'd'});
+    ASSERT_EQ(1, WriteWhole(path.c_str(), "new\n"));
+    EXPECT_EQ("new\n", ReadText(path));
+    struct stat st;
+    ASSERT_EQ(0, stat(path.c_str(), &st));
+    EXPECT_NE(0u, st.st_mode & S_IRGRP); // shared like the log, not mkstemp's private mode
+    // A folder in the file's place cannot be replaced: the write fails and leaves no
+    // temporary file behind.
+    std::string taken = dir.path("taken");
+    ASSERT_EQ(0, mkdir(taken.c_str(), 0755));
+    WriteBytes(taken + "/inside", {'x'});
+    EXPECT_EQ(0, WriteWhole(taken.c_str(), "new\n"));
+    EXPECT_EQ(std::vector<std::string>({"r.json", "taken"}), Names(dir.prefix()));
+    EXPECT_EQ(0, WriteWhole(dir.path("missing/r.json").c_str(), "x"));
+}
+
+ResultSetting Setting(void) {
+    ResultSetting s = {};
+    s.version = "1.2.3";
+    s.driver = "x11";
+    s.eglDevice = -1;
+    s.glVendor = "V";
+    s.glRenderer = "R";
+    s.glVersion = "2.1";
+    s.width = 1024;
+    s.height = 768;
+    s.bits = 24;
+    s.textures = s.lighting = true;
+    s.cores = 2;
+    return s;
+}
+
+TEST(ResultJsonTest, AnythingADriverSaysStillGivesValidJson) {
+    ResultSetting s = Setting();
+    s.glRenderer = "bad \xff\xfe utf-8 \"quoted\"\n";
+    s.glVendor = nullptr; // no context ever made
+    std::string text = ResultJson(s, {});
+    json doc = json::parse(text, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << text;
+    EXPECT_EQ("bad \xef\xbf\xbd\xef\xbf\xbd utf-8 \"quoted\"\n", doc["opengl"]["renderer"]);
+    EXPECT_TRUE(doc["opengl"]["vendor"].is_null());
+    EXPECT_TRUE(doc["video"]["egl_device"].is_null());
+    s.eglDevice = 1;
+    snprintf(s.eglDeviceName, sizeof s.eglDeviceName, "/dev/dri/card1");
+    doc = json::parse(ResultJson(s, {}));
+    EXPECT_EQ(json::parse(R"({"index":1,"name":"/dev/dri/card1"})"), doc["video"]["egl_device"]);
+}
+
+TEST(ResultJsonTest, TimesAreUtcAndAnAbortHasNoScore) {
+    ResultRun run = {};
+    run.started = 86400 + 3600 + 61; // 1970-01-02 01:01:01 UTC
+    run.durationMs = 61500;
+    run.end = kRunAborted;
+    run.score = 7; // left from somewhere: an abort still shows none
+    json doc = json::parse(ResultJson(Setting(), {run}));
+    EXPECT_EQ("1970-01-02T01:01:01Z", doc["runs"][0]["started"]);
+    EXPECT_DOUBLE_EQ(61.5, doc["runs"][0]["duration_seconds"].get<double>());
+    EXPECT_EQ("aborted", doc["runs"][0]["end"]);
+    EXPECT_TRUE(doc["runs"][0]["score"].is_null());
+}
+
+// Files as the program writes them pass the schema, and the schema does reject a fault.
+TEST(ResultSchemaTest, WrittenResultsValidateAndFaultsDoNot) {
+    TempDir dir;
+    ResultRun scored = {};
+    scored.started = 1700000000;
+    scored.end = kRunScore;
+    scored.score = 115;
+    scored.steps = {{0, 0, 99.0f}, {1, 1152, 9.0f}};
+    ResultRun aborted = scored;
+    aborted.end = kRunAborted;
+    ResultSetting s = Setting();
+    s.driver = "offscreen";
+    s.eglDevice = 0;
+    WriteBytes(dir.path("a.json"), {});
+    ASSERT_EQ(1, WriteWhole(dir.path("a.json").c_str(), ResultJson(s, {scored})));
+    ASSERT_EQ(1, WriteWhole(dir.path("b.json").c_str(), ResultJson(Setting(), {aborted})));
+    std::string bad = ResultJson(s, {scored});
+    bad.replace(bad.find("\"score\": 115"), 12, "\"score\": \"115\"");
+    ASSERT_EQ(1, WriteWhole(dir.path("bad.json").c_str(), bad));
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py ";
+    EXPECT_EQ(0, system((validate + dir.path("a.json") + " " + dir.path("b.json")).c_str()));
+    EXPECT_NE(0, system((validate + dir.path("bad.json") + " 2>/dev/null").c_str()));
+}
+
+TEST(MachineTest, CpuModelIsReadFromWhicheverLineTheSystemGives) {
+    TempDir dir;
+    std::string x86 = dir.path("x86");
+    std::string text = "processor\t: 0\nmodel\t\t: 1\nmodel name\t: Some CPU @ 3.0GHz\n";
+    WriteBytes(x86, std::vector<unsigned char>(text.begin(), text.end()));
+    ResultSetting s = {};
+    ReadMachine(&s, x86.c_str());
+    EXPECT_STREQ("Some CPU @ 3.0GHz", s.cpu);
+    std::string arm = dir.path("arm");
+    text = "processor : 0\nBogoMIPS : 50\nHardware : Board X\n";
+    WriteBytes(arm, std::vector<unsigned char>(text.begin(), text.end()));
+    ReadMachine(&s, arm.c_str());
+    EXPECT_STREQ("Board X", s.cpu);
+    ReadMachine(&s, dir.path("none").c_str());
+    EXPECT_STREQ("", s.cpu);
+    EXPECT_GT(s.cores, 0);
+    EXPECT_GT(s.memoryBytes, 0);
+    EXPECT_NE('\0', s.kernel[0]);
+}
+
+} // namespace
