@@ -5,18 +5,20 @@
 
 sway_user=${KELVANE_SWAY_USER:-nobody}
 
+# The command prefix that runs a command as the compositor's user. setpriv runs it in its
+# own place, so a pid taken with $! is the command's own and killing it ends it.
+sway_user_prefix() {
+  sway_prefix=()
+  [[ $(id -u) -eq 0 ]] &&
+    sway_prefix=(setpriv --reuid="$sway_user" --regid="$(id -g "$sway_user")" --clear-groups)
+}
+
 # Runs a command as the compositor's user, with its environment.
 as_sway_user() {
-  if [[ $(id -u) -eq 0 ]]; then
-    local -a vars=(XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR")
-    [[ -n "${SWAYSOCK:-}" ]] && vars+=(SWAYSOCK="$SWAYSOCK")
-    # setpriv runs the command in its own place, so the caller's pid is the command's own
-    # and killing it ends it (runuser would leave it behind).
-    setpriv --reuid="$sway_user" --regid="$(id -g "$sway_user")" --clear-groups \
-      env -i PATH="$PATH" HOME=/ "${vars[@]}" "$@"
-  else
-    "$@"
-  fi
+  sway_user_prefix
+  local -a vars=(XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR")
+  [[ -n "${SWAYSOCK:-}" ]] && vars+=(SWAYSOCK="$SWAYSOCK")
+  "${sway_prefix[@]}" env -i PATH="$PATH" HOME=/ "${vars[@]}" "$@"
 }
 
 start_sway() {
@@ -28,7 +30,10 @@ start_sway() {
   [[ $(id -u) -eq 0 ]] && chown "$sway_user" "$XDG_RUNTIME_DIR"
   printf 'output HEADLESS-1 mode %s\n' "$mode" >"$XDG_RUNTIME_DIR/config"
   unset WAYLAND_DISPLAY SWAYSOCK DISPLAY
-  as_sway_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+  sway_user_prefix
+  # A simple command, so that $! is sway itself.
+  "${sway_prefix[@]}" env -i PATH="$PATH" HOME=/ XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
+    WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     sway -c "$XDG_RUNTIME_DIR/config" >"$work/sway.log" 2>&1 &
   pids+=($!)
   sway_runtime_dirs+=("$XDG_RUNTIME_DIR")
