@@ -15,6 +15,7 @@ static const char kUsage[] =
     "starts a test there.\n"
     "\n"
     "  --test               start a test at once and end when it has ended\n"
+    "  --validate           draw fixed frames, compare them with the references and end\n"
     "  --offscreen[=WxH]    no window system: render through EGL on a WxH surface\n"
     " (default 1920x1080); on a GPU machine, on the GPU\n"
     "  --device N           with --offscreen, render on EGL device N (0 is the first)\n"
@@ -23,26 +24,27 @@ static const char kUsage[] =
     "  -h, --help           print this help and end\n"
     "  -V, --version        print the version and end\n"
     "\n"
-    "Exit status: 0 a test reached its score, 1 the window was closed (no --test),\n"
-    "2 bad command line or results folder, 3 the test was aborted, 4 the scene could not\n"
-    "be built.\n";
+    "Exit status: 0 a test reached its score or validation passed, 1 the window was\n"
+    "closed (no --test), 2 bad command line or results folder, 3 the test was aborted,\n"
+    "4 the scene could not be built, 5 validation failed.\n";
 
 void PrintUsage(FILE *f) {
     fputs(kUsage, f);
 }
 
 bool Unattended(void) {
-    return commandLine.test || commandLine.offscreen;
+    return commandLine.test || commandLine.validate || commandLine.offscreen;
 }
 
 // The options' own codes, beyond the single letters; later options take the next ones.
-enum { kOptTest = 256, kOptOffscreen, kOptDevice, kOptResults };
+enum { kOptTest = 256, kOptOffscreen, kOptDevice, kOptResults, kOptValidate };
 
 static const option kOptions[] = {
     {"test", no_argument, nullptr, kOptTest},
     {"offscreen", optional_argument, nullptr, kOptOffscreen},
     {"device", required_argument, nullptr, kOptDevice},
     {"results", required_argument, nullptr, kOptResults},
+    {"validate", no_argument, nullptr, kOptValidate},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -100,6 +102,9 @@ static int TakeOption(int code, FILE *out, FILE *err, int *status) {
     case kOptResults:
         commandLine.results = optarg;
         return 1;
+    case kOptValidate:
+        commandLine.validate = true;
+        return 1;
     case 'h':
         PrintUsage(out);
         *status = kExitScore;
@@ -128,8 +133,11 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     if (commandLine.device >= 0 && !commandLine.offscreen)
         return Refuse(err, status, "--device needs --offscreen", nullptr);
     // Nothing could ever end a run that nobody sees and that runs no test.
-    if (commandLine.offscreen && !commandLine.test)
-        return Refuse(err, status, "--offscreen needs --test", nullptr);
+    if (commandLine.offscreen && !commandLine.test && !commandLine.validate)
+        return Refuse(err, status, "--offscreen needs --test or --validate", nullptr);
+    // A test validates before it starts anyway; asking for both would be asking twice.
+    if (commandLine.test && commandLine.validate)
+        return Refuse(err, status, "--test validates by itself; give one of the two", nullptr);
 
     char why[160];
     if (commandLine.results && !SetResultsFolder(commandLine.results, why, sizeof why)) {

@@ -10,13 +10,14 @@ enum {
     kExitUsage = 2,       // a bad command line, or a results folder that cannot be used
     kExitAborted = 3,     // --test ended by the user (Escape, a click, the window closed)
     kExitNoScene = 4,     // --test could not build the scene or draw anything
-    kExitInvalid = 5,     // reserved: a result that does not validate
+    kExitInvalid = 5,     // --validate: a frame was not drawn as its reference
 };
 
 enum { kDefaultOffscreenWidth = 1920, kDefaultOffscreenHeight = 1080, kMaxSurfaceSide = 16384 };
 
 struct CommandLine {
     bool test;          // --test: start a test at once and end with it
+    bool validate;      // --validate: compare fixed frames with the references, then end
     bool offscreen;     // --offscreen[=WxH]: SDL's offscreen driver, no window system
     int offscreenWidth; // the display the offscreen test takes over
     int offscreenHeight;

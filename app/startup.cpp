@@ -10,6 +10,7 @@
 #include "platform/alert.h"
 #include "platform/video.h"
 #include "results/record.h"
+#include "results/validation.h"
 
 #include <stdio.h>
 
@@ -175,12 +176,27 @@ static int StartHostVideo(void) {
     return 0;
 }
 
-// The --test run: a test from the first scene on, the event loop until it is over.
+// The --test run: the renderer validated, then a test from the first scene on, the event
+// loop until it is over. A renderer that fails validation still runs its test; its result
+// says so.
 static int RunTest(void) {
     if (!NewScene() || !running) return kExitNoScene;
+    ValidateRendererOnce(app_folder);
+    PrintValidation(stdout, &rendererValidation);
     PostTestCommand();
     RunApplicationEventLoop();
+    if (rendererValidated && rendererValidation.failed)
+        printf("kelvane: this renderer failed validation: the score above is not of a correct "
+               "picture\n");
     return exitStatus;
+}
+
+// --validate: the fixed frames against the references, one line each.
+static int RunValidate(void) {
+    if (!NewScene() || !running) return kExitNoScene;
+    ValidateRendererOnce(app_folder);
+    PrintValidation(stdout, &rendererValidation);
+    return rendererValidation.failed ? kExitInvalid : kExitScore;
 }
 
 int KelvaneMain(void) {
@@ -190,6 +206,8 @@ int KelvaneMain(void) {
     int status = kExitInteractive;
     if (commandLine.test)
         status = RunTest();
+    else if (commandLine.validate)
+        status = RunValidate();
     else if (NewScene())
         RunApplicationEventLoop();
     // A test that ended just before the loop did has not been written yet.

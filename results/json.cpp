@@ -1,5 +1,7 @@
 #include "results/json.h"
 
+#include "results/validation.h"
+
 #include <errno.h>
 #include <math.h>
 #include <nlohmann/json.hpp>
@@ -35,6 +37,22 @@ static json Run(const ResultRun &run) {
     };
 }
 
+// Whether the renderer drew the fixed validation frames right, and how far off each was.
+static json Validation(const ValidationOutcome *v) {
+    if (!v) return nullptr;
+    json frames = json::array();
+    for (const FrameVerdict &f : v->frames) {
+        json diff = nullptr;
+        if (f.measured)
+            diff = {{"mean", f.diff.mean},
+                    {"edge_outliers", f.diff.edgeShare},
+                    {"other_outliers", f.diff.flatShare},
+                    {"worst", f.diff.worst}};
+        frames.push_back({{"name", f.name}, {"passed", f.passed != 0}, {"difference", diff}});
+    }
+    return {{"passed", v->failed == 0}, {"frames", frames}};
+}
+
 std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &runs) {
     json device = nullptr;
     if (s.eglDevice >= 0) device = {{"index", s.eglDevice}, {"name", s.eglDeviceName}};
@@ -59,6 +77,7 @@ std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &run
     for (const ResultRun &run : runs)
         list.push_back(Run(run));
     doc["runs"] = list;
+    doc["validation"] = Validation(s.validation);
     // Replacing bad UTF-8 instead of throwing: the program has no exceptions to catch it.
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

@@ -35,7 +35,8 @@ struct ResultSetting {
     char cpu[128]; // model name, "" when the system does not say
     int cores;     // logical processors online
     int64_t memoryBytes;
-    char kernel[65]; // release
+    char kernel[65];                            // release
+    const struct ValidationOutcome *validation; // null when the renderer was not validated
 };
 
 // This process's runs that the next result file describes, oldest first.

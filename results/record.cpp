@@ -8,6 +8,7 @@
 #include "platform/video.h"
 #include "results/json.h"
 #include "results/machine.h"
+#include "results/validation.h"
 
 #include <stdio.h>
 #include <time.h>
@@ -82,11 +83,14 @@ static void GatherSetting(ResultSetting *s) {
     s->lighting = test_light;
     s->keepInSync = test_swap;
     ReadMachine(s, "/proc/cpuinfo");
+    s->validation = rendererValidated ? &rendererValidation : nullptr;
 }
 
 int WritePendingResults(void) {
     if (!resultsPending) return 1;
     resultsPending = false;
+    // A test in the window has not been validated before it: its renderer is, now, once.
+    ValidateRendererOnce(app_folder);
     ResultSetting setting;
     GatherSetting(&setting);
     char path[kFolderSize + sizeof kResultJsonName];

@@ -1,6 +1,7 @@
 #include "results/validation.h"
 
 #include "app/folders.h"
+#include "bench/state.h"
 #include "gfx/target.h"
 #include "image/tga.h"
 #include "image/tgawrite.h"
@@ -108,4 +109,20 @@ void PrintValidation(FILE *out, const ValidationOutcome *outcome) {
                 100 * v->diff.edgeShare, 100 * kMaxEdgeShare, 100 * v->diff.flatShare,
                 100 * kMaxFlatShare, v->diff.worst);
     }
+    if (outcome->failed)
+        fprintf(out, "validation: FAILED, %d of %d frames not drawn as their references\n",
+                outcome->failed, kValidationFrameCount);
+    else
+        fprintf(out, "validation: passed\n");
+}
+
+ValidationOutcome rendererValidation;
+bool rendererValidated;
+
+int ValidateRendererOnce(const char *outFolder) {
+    if (rendererValidated) return 1;
+    if (!running) return 0;
+    RunValidation(outFolder, &rendererValidation);
+    rendererValidated = true;
+    return 1;
 }

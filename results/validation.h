@@ -34,3 +34,12 @@ void PrintValidation(FILE *out, const ValidationOutcome *outcome);
 // The files a failing frame leaves in the output folder, "<prefix><stem>.tga" and
 // "<prefix><stem> difference.tga", stem from the reference's name.
 extern const char kValidationShotPrefix[]; // "Kelvane validation "
+
+// The renderer's validation for the results of this process: made once, before a --test
+// run's test or after the first test in the window, and recorded in every result.
+extern ValidationOutcome rendererValidation;
+extern bool rendererValidated; // false until the first validation could draw its frames
+
+// Validates once per process when the scene is ready (failing frames go to outFolder).
+// Non-zero when rendererValidation holds an outcome.
+int ValidateRendererOnce(const char *outFolder);

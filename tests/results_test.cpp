@@ -3,6 +3,7 @@
 #include "bench/state.h"
 #include "gfx/context.h"
 #include "results/json.h"
+#include "results/validation.h"
 #include "results/machine.h"
 #include "results/model.h"
 #include "results/record.h"
@@ -197,6 +198,41 @@ TEST(ResultJsonTest, TimesAreUtcAndAnAbortHasNoScore) {
     EXPECT_TRUE(doc["runs"][0]["score"].is_null());
 }
 
+// A validation outcome goes in as it was measured: the verdict, each frame's figures, and
+// null for a frame that could not be drawn. With the schema's check below.
+ValidationOutcome FailedValidation(void) {
+    ValidationOutcome v = {};
+    v.failed = 2;
+    const char *names[] = {"grid 1", "grid 4", "grid 12"};
+    for (int i = 0; i < kValidationFrameCount; i++) {
+        snprintf(v.frames[i].name, sizeof v.frames[i].name, "%s", names[i]);
+        v.frames[i].measured = i < 2;
+        v.frames[i].passed = i == 0;
+        v.frames[i].diff = {0.25 * i, 0.5 * i, 0.01 * i, 40 * i};
+    }
+    return v;
+}
+
+TEST(ResultJsonTest, ValidationIsRecordedFrameByFrame) {
+    ResultSetting s = Setting();
+    EXPECT_TRUE(json::parse(ResultJson(s, {}))["validation"].is_null());
+    ValidationOutcome v = FailedValidation();
+    s.validation = &v;
+    json doc = json::parse(ResultJson(s, {}));
+    EXPECT_FALSE(doc["validation"]["passed"].get<bool>());
+    ASSERT_EQ(3u, doc["validation"]["frames"].size());
+    json second = doc["validation"]["frames"][1];
+    EXPECT_EQ("grid 4", second["name"]);
+    EXPECT_FALSE(second["passed"].get<bool>());
+    EXPECT_DOUBLE_EQ(0.25, second["difference"]["mean"].get<double>());
+    EXPECT_DOUBLE_EQ(0.5, second["difference"]["edge_outliers"].get<double>());
+    EXPECT_DOUBLE_EQ(0.01, second["difference"]["other_outliers"].get<double>());
+    EXPECT_EQ(40, second["difference"]["worst"]);
+    EXPECT_TRUE(doc["validation"]["frames"][2]["difference"].is_null());
+    v.failed = 0;
+    EXPECT_TRUE(json::parse(ResultJson(s, {}))["validation"]["passed"].get<bool>());
+}
+
 // Files as the program writes them pass the schema, and the schema does reject a fault.
 TEST(ResultSchemaTest, WrittenResultsValidateAndFaultsDoNot) {
     TempDir dir;
@@ -210,6 +246,8 @@ TEST(ResultSchemaTest, WrittenResultsValidateAndFaultsDoNot) {
     ResultSetting s = Setting();
     s.driver = "offscreen";
     s.eglDevice = 0;
+    ValidationOutcome v = FailedValidation();
+    s.validation = &v;
     WriteBytes(dir.path("a.json"), {});
     ASSERT_EQ(1, WriteWhole(dir.path("a.json").c_str(), ResultJson(s, {scored})));
     ASSERT_EQ(1, WriteWhole(dir.path("b.json").c_str(), ResultJson(Setting(), {aborted})));

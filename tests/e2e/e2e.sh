@@ -154,9 +154,9 @@ check_json() {
   local end=$1 driver=$2
   [[ -f "$json" ]] || fail "no $json"
   python3 "$validate" "$json" || fail "$json does not validate: $(cat "$json")"
-  python3 - "$json" "$log" "$end" "$driver" "$surface" <<'PY' || fail "the JSON disagrees with the log"
+  python3 - "$json" "$log" "$end" "$driver" "$surface" "${validation:-passed}" <<'PY' ||
 import json, re, sys
-doc, log, end, driver, surface = json.load(open(sys.argv[1])), open(sys.argv[2]).read(), *sys.argv[3:]
+doc, log, end, driver, surface, expected = json.load(open(sys.argv[1])), open(sys.argv[2]).read(), *sys.argv[3:]
 run = doc["runs"][0]
 steps = [(int(t), float(f)) for f, t in re.findall(r"^ FPS ([0-9.]+) ([0-9]+) triangles$", log, re.M)]
 assert [(s["triangles"], round(s["fps"], 1)) for s in run["steps"]] == steps, (run["steps"], steps)
@@ -166,7 +166,11 @@ assert run["end"] == end and run["score"] == (int(score.group(1)) if score else 
 assert doc["video"]["driver"] == driver, doc["video"]
 assert "%dx%d" % (doc["surface"]["width"], doc["surface"]["height"]) == surface
 assert re.search(r"^ opengl renderer: " + re.escape(doc["opengl"]["renderer"]) + "$", log, re.M)
+v = doc["validation"]
+assert v is not None and v["passed"] == (expected == "passed"), v
+assert [f["name"] for f in v["frames"]] == ["grid 1", "grid 4", "grid 12"], v
 PY
+    fail "the JSON disagrees with the log, or its validation is not ${validation:-passed}"
   local leftovers
   leftovers=$(find "$(dirname "$json")" -maxdepth 1 -name 'Kelvane result.json.*')
   [[ -z "$leftovers" ]] || fail "temporary files left: $leftovers"
@@ -186,7 +190,7 @@ expect_status() {
 }
 
 case "$case_name" in
-wayland_* | offscreen_* | cmdline_* | no_display) ;;
+wayland_* | offscreen_* | cmdline_* | no_display | validate* | test_failing_renderer) ;;
 *) start_x ;;
 esac
 
@@ -319,6 +323,54 @@ offscreen_test)
   check_screenshot 800 600 # the window of main.ui, offscreen too
   check_json score offscreen
   [[ ! -e "$work/Kelvane result.txt" ]] || fail "a log beside the bundle as well"
+  ;;
+validate)
+  # The references pass on both of Mesa's rasterizers, offscreen and in a window.
+  unset DISPLAY WAYLAND_DISPLAY
+  for rasterizer in llvmpipe softpipe; do
+    GALLIUM_DRIVER=$rasterizer timeout 60 "$exe" --validate --offscreen=320x200 >"$work/stdout" 2>"$work/stderr"
+    status=$?
+    expect_status 0
+    [[ $(grep -c ': pass (' "$work/stdout") -eq 3 ]] || fail "$rasterizer: $(cat "$work/stdout")"
+    grep -qx 'validation: passed' "$work/stdout" || fail "$rasterizer: no verdict: $(cat "$work/stdout")"
+  done
+  start_x
+  run_app --validate
+  expect_status 0
+  grep -qx 'validation: passed' "$work/stdout" || fail "in a window: $(cat "$work/stdout")"
+  ;;
+validate_fails)
+  # A picture unlike its reference: status 5, and the frame with its difference beside the
+  # results for a person to look at.
+  unset DISPLAY WAYLAND_DISPLAY
+  refs="$bundle/Contents/Resources/validation"
+  cp "$refs/grid04.tga" "$refs/grid12.tga"
+  out="$work/results"
+  mkdir "$out"
+  run_app --validate --offscreen --results "$out"
+  expect_status 5
+  grep -q '^validation grid 12: fail (' "$work/stdout" || fail "no failing line: $(cat "$work/stdout")"
+  [[ $(grep -c ': pass (' "$work/stdout") -eq 2 ]] || fail "the other frames: $(cat "$work/stdout")"
+  grep -q '^validation: FAILED' "$work/stdout" || fail "no verdict: $(cat "$work/stdout")"
+  for f in "Kelvane validation grid12.tga" "Kelvane validation grid12 difference.tga"; do
+    [[ $(stat -c %s "$out/$f" 2>/dev/null) -eq $((18 + 640 * 480 * 3)) ]] || fail "no 640x480 picture $f"
+  done
+  [[ ! -e "$out/Kelvane validation grid04.tga" ]] || fail "a passing frame was saved"
+  ;;
+test_failing_renderer)
+  # A renderer that fails validation still runs its test and scores; its result says so.
+  unset DISPLAY WAYLAND_DISPLAY
+  cp "$bundle/Contents/Resources/validation/grid01.tga" "$bundle/Contents/Resources/validation/grid04.tga"
+  out="$work/results"
+  mkdir "$out"
+  log="$out/Kelvane result.txt" shot="$out/Kelvane result.tga" json="$out/Kelvane result.json"
+  surface=640x480
+  run_app --test --offscreen=640x480 --results "$out"
+  expect_status 0
+  grep -q '^validation: FAILED' "$work/stdout" || fail "no verdict before the test: $(cat "$work/stdout")"
+  grep -q 'this renderer failed validation' "$work/stdout" || fail "no word after the score: $(cat "$work/stdout")"
+  check_full_log
+  validation=failed check_json score offscreen
   ;;
 offscreen_missing_texture)
   # Nothing can be drawn: status 4 at once, the reason on standard error, no message box.
