@@ -98,6 +98,19 @@ TEST_F(CommandLineTest, TestAndOffscreenTakeTheirDefaultsAndSizes) {
     EXPECT_EQ(-1, commandLine.device);
 }
 
+TEST_F(CommandLineTest, ValidateRunsAloneInAWindowOrOffscreen) {
+    Parse p = ParseWords({"--validate"});
+    EXPECT_EQ(1, p.run);
+    EXPECT_TRUE(commandLine.validate && Unattended());
+    EXPECT_FALSE(commandLine.test);
+    p = ParseWords({"--offscreen=640x480", "--validate", "--device", "0"});
+    EXPECT_EQ(1, p.run);
+    EXPECT_TRUE(commandLine.validate && commandLine.offscreen);
+    ExpectRefused({"--test", "--validate"}); // the test validates by itself
+    EXPECT_EQ(0u, ParseWords({"--help"}).out.find("Usage: kelvane"));
+    EXPECT_NE(std::string::npos, ParseWords({"--help"}).out.find("--validate"));
+}
+
 TEST_F(CommandLineTest, BadOptionsAndValuesAreRefusedWithTheUsage) {
     ExpectRefused({"--bogus"});
     ExpectRefused({"-x"});
