@@ -52,17 +52,16 @@ static int LoadFailed(const char *what, OSStatus status) {
     return 0;
 }
 
-// The 'new ' command every start posts; nothing acts on it.
-static void PostNewCommand(void) {
+void PostCommand(UInt32 commandID, EventPriority priority) {
     EventRef event = NULL;
     if (CreateEvent(NULL, kEventClassCommand, kEventCommandProcess, 0.0, kEventAttributeNone,
                     &event) != noErr)
         return;
     HICommand command = {};
-    command.commandID = kCommandNew;
+    command.commandID = commandID;
     if (SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof command,
                           &command) == noErr)
-        PostEventToQueue(GetCurrentEventQueue(), event, kEventPriorityHigh);
+        PostEventToQueue(GetCurrentEventQueue(), event, priority);
     ReleaseEvent(event);
 }
 
@@ -96,7 +95,8 @@ int NewScene(void) {
     gConfigEDMUPP = NewDMExtendedNotificationUPP(handleConfigDMEvent);
     DMRegisterExtendedNotifyProc(gConfigEDMUPP, NULL, 0, &self);
 
-    if (appStatus == noErr) PostNewCommand();
+    // The 'new ' command every start posts; nothing acts on it.
+    if (appStatus == noErr) PostCommand(kCommandNew, kEventPriorityHigh);
     InstallEventLoopTimer(GetCurrentEventLoop(), 0.0, kFrameInterval,
                           NewEventLoopTimerUPP(TimerAction), window, &theTimer);
     AllocScene();

@@ -20,6 +20,10 @@ extern const char kNibName[];        // "main"
 extern const char kMenuBarName[];    // "MenuBar"
 extern const char kMainWindowName[]; // "MainWindow"
 
+// Posts a command event with the command ID to the queue, as a menu item would; what
+// cannot be made or posted is dropped.
+void PostCommand(UInt32 commandID, EventPriority priority);
+
 // Builds the application; 1 when built, 0 when the interface description, its menu bar
 // or its window could not be loaded (said on standard error; nothing else is set up).
 int NewScene(void);

@@ -2,6 +2,7 @@
 
 #include "app/cmdline.h"
 #include "app/handlers.h"
+#include "app/startup.h"
 #include "bench/state.h"
 #include "platform/events.h"
 
@@ -15,16 +16,7 @@ void PostTestCommand(void) {
     testBegun = false;
     // Until the test says otherwise, a program that ends (its window closed) was stopped.
     exitStatus = kExitAborted;
-    EventRef event = NULL;
-    if (CreateEvent(NULL, kEventClassCommand, kEventCommandProcess, 0.0, kEventAttributeNone,
-                    &event) != noErr)
-        return;
-    HICommand command = {};
-    command.commandID = kCommandTest;
-    if (SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof command,
-                          &command) == noErr)
-        PostEventToQueue(GetCurrentEventQueue(), event, kEventPriorityStandard);
-    ReleaseEvent(event);
+    PostCommand(kCommandTest, kEventPriorityStandard);
 }
 
 static int End(int status) {
