@@ -10,6 +10,7 @@
 #include "platform/alert.h"
 #include "platform/video.h"
 #include "results/record.h"
+#include "results/summary.h"
 
 #include <stdio.h>
 
@@ -178,6 +179,8 @@ static int StartHostVideo(void) {
 // The --test run: a test from the first scene on, the event loop until it is over.
 static int RunTest(void) {
     if (!NewScene() || !running) return kExitNoScene;
+    resultSeries = true;
+    testsToRepeat = commandLine.repeat - 1;
     PostTestCommand();
     RunApplicationEventLoop();
     return exitStatus;
@@ -195,6 +198,7 @@ int KelvaneMain(void) {
     // A test that ended just before the loop did has not been written yet.
     if (resultsPending && !WritePendingResults()) resultsLost = true;
     DeleteScene();
+    if (commandLine.test && !resultRuns.empty()) PrintSummary(stdout, Summarize(resultRuns));
     if (status == kExitScore && resultsLost) status = kExitUsage;
     return status;
 }
