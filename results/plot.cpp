@@ -39,7 +39,7 @@ static double NiceCeiling(double v) {
 }
 
 PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
-    PlotFrame f = {80, 70, kPlotWidth - 90.0, kPlotHeight - 70.0, 1, 1, 10, 0};
+    PlotFrame f = {80, 70, kPlotWidth - 90.0, kPlotHeight - 70.0, 0, 1, 1, 10, 0};
     int grid = 1;
     double low = 10, high = 10, rate = 0;
     for (const ResultFile &r : results)
@@ -51,7 +51,8 @@ PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
                 rate = std::max(rate, (double)s.fps * s.triangles / 1e6);
             }
         }
-    // A grid step of room on the right, for the last score's mark.
+    // Room for the points on the left edge, and for the last score's mark on the right.
+    f.gridMin = -0.5;
     f.gridMax = grid + 1;
     f.fpsMin = pow(10.0, floor(log10(low)));
     f.fpsMax = pow(10.0, ceil(log10(high)));
@@ -62,7 +63,7 @@ PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
 
 double PlotX(const PlotFrame &f, double triangles) {
     double grid = sqrt(std::max(0.0, triangles) / kTrianglesPerSphere);
-    return f.left + (f.right - f.left) * grid / f.gridMax;
+    return f.left + (f.right - f.left) * (grid - f.gridMin) / (f.gridMax - f.gridMin);
 }
 
 // A window that counted no frame cannot be shown on a log scale: it sits on the bottom edge.
@@ -179,7 +180,7 @@ static void RateAxis(cairo_t *cr, const PlotFrame &f) {
 static void StopLine(cairo_t *cr, const PlotFrame &f) {
     double y = PlotY(f, 10), dash[] = {6, 4};
     Colour(cr, kStopColour, 1);
-    cairo_set_line_width(cr, 1.5);
+    cairo_set_line_width(cr, 2);
     cairo_set_dash(cr, dash, 2, 0);
     Line(cr, f.left, y, f.right, y);
     cairo_set_dash(cr, nullptr, 0, 0);
@@ -368,6 +369,8 @@ static cairo_status_t Append(void *closure, const unsigned char *data, unsigned 
 static bool Svg(cairo_surface_t *drawing, std::string *out) {
     cairo_surface_t *svg =
         cairo_svg_surface_create_for_stream(Append, out, kPlotWidth, kPlotHeight);
+    // Pixels, not points: a renderer then draws it at the PNG's size.
+    cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
     cairo_t *cr = cairo_create(svg);
     cairo_set_source_surface(cr, drawing, 0, 0);
     cairo_paint(cr);

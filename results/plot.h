@@ -9,13 +9,14 @@
 
 enum { kPlotWidth = 960, kPlotHeight = 600 };
 
-// Where the axes put a value, in pixels of the picture. x is linear in the grid size, that
+// Where the axes put a value, in pixels of the picture (a pixel's top left corner is its
+// position, as in cairo). x is linear in the grid size, that
 // is in the square root of the triangles, since the grid grows by one row and column a step;
 // frames per second are on a log scale, from a power of ten below to one above; the
 // triangle rate is linear from 0.
 struct PlotFrame {
     double left, top, right, bottom; // the plotting area
-    double gridMax;                  // the grid size at the right edge
+    double gridMin, gridMax;         // the grid sizes at the left and the right edge
     double fpsMin, fpsMax;           // at the bottom and the top edge
     double rateMax;                  // million triangles a second at the top edge
 };
