@@ -82,6 +82,7 @@ TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
          [](json &d) { d["runs"][0]["steps"][0]["grid"] = -1; }},
         {"runs[0].end", [](json &d) { d["runs"][0]["end"] = "done"; }},
         {"runs[0].score: not an integer", [](json &d) { d["runs"][0]["score"] = nullptr; }},
+        {"runs[0].score: not an integer", [](json &d) { d["runs"][0]["score"] = 4.5; }},
         {"runs[0].score: not null", [](json &d) { d["runs"][0]["end"] = "aborted"; }},
         {"runs[0].started", [](json &d) { d["runs"][0]["started"] = "2024-05-01 09:30:12"; }},
         {"surface.width", [](json &d) { d["surface"].erase("width"); }},
