@@ -30,7 +30,10 @@ std::string Slurp(FILE *f) {
     return s;
 }
 
-Parse ParseWords(std::vector<std::string> words) {
+Parse ParseWords(std::vector<std::string> given) {
+    // Kept until the next parse: commandLine points into the words, as into a real argv.
+    static std::vector<std::string> words;
+    words = given;
     words.insert(words.begin(), "kelvane");
     std::vector<char *> argv;
     for (std::string &w : words)
