@@ -21,12 +21,16 @@ static const char kUsage[] =
     "  --device N           with --offscreen, render on EGL device N (0 is the first)\n"
     "  --results DIR        write the log, the screenshot and the JSON into DIR\n"
     "                       (default: the folder that holds Kelvane.app)\n"
+    "  --repeat K           with --test, K tests in a row (1 to 100), their spread on stdout\n"
+    "  --compare A B        no window: compare two result files (JSON) step by step\n"
+    "  --plot FILE          with --compare, draw both results (FILE.svg or a PNG)\n"
     "  -h, --help           print this help and end\n"
     "  -V, --version        print the version and end\n"
     "\n"
-    "Exit status: 0 a test reached its score or validation passed, 1 the window was\n"
-    "closed (no --test), 2 bad command line or results folder, 3 the test was aborted,\n"
-    "4 the scene could not be built, 5 validation failed.\n";
+    "Exit status: 0 a test reached its score, a comparison was printed or validation\n"
+    "passed, 1 the window was closed (no --test), 2 bad command line, results folder or\n"
+    "result file, 3 the test was aborted, 4 the scene could not be built, 5 validation\n"
+    "failed.\n";
 
 void PrintUsage(FILE *f) {
     fputs(kUsage, f);
@@ -37,7 +41,16 @@ bool Unattended(void) {
 }
 
 // The options' own codes, beyond the single letters; later options take the next ones.
-enum { kOptTest = 256, kOptOffscreen, kOptDevice, kOptResults, kOptValidate };
+enum {
+    kOptTest = 256,
+    kOptOffscreen,
+    kOptDevice,
+    kOptResults,
+    kOptValidate,
+    kOptRepeat,
+    kOptCompare,
+    kOptPlot,
+};
 
 static const option kOptions[] = {
     {"test", no_argument, nullptr, kOptTest},
@@ -45,6 +58,9 @@ static const option kOptions[] = {
     {"device", required_argument, nullptr, kOptDevice},
     {"results", required_argument, nullptr, kOptResults},
     {"validate", no_argument, nullptr, kOptValidate},
+    {"repeat", required_argument, nullptr, kOptRepeat},
+    {"compare", required_argument, nullptr, kOptCompare},
+    {"plot", required_argument, nullptr, kOptPlot},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -82,6 +98,37 @@ static int Refuse(FILE *err, int *status, const char *what, const char *value) {
     return 0;
 }
 
+// The options of repeated tests and of comparisons; 1 to go on, 0 to end with *status.
+static int TakeResultOption(int code, FILE *err, int *status) {
+    long n = 0;
+    if (code == kOptRepeat) {
+        if (!ParseNumber(optarg, 1, kMaxRepeat, &n))
+            return Refuse(err, status, "--repeat wants a number of tests from 1 to 100", optarg);
+        commandLine.repeat = (int)n;
+    } else if (code == kOptCompare) {
+        commandLine.compare[0] = optarg;
+    } else {
+        commandLine.plot = optarg;
+    }
+    return 1;
+}
+
+// The second file of --compare: getopt has moved it behind the options. 1 when the
+// options that need another agree.
+static int CheckResultOptions(int argc, char **argv, FILE *err, int *status) {
+    if (commandLine.compare[0] && optind < argc) commandLine.compare[1] = argv[optind++];
+    if (commandLine.compare[0] && !commandLine.compare[1])
+        return Refuse(err, status, "--compare wants two result files", nullptr);
+    if (commandLine.compare[0] &&
+        (commandLine.test || commandLine.validate || commandLine.offscreen))
+        return Refuse(err, status, "--compare runs no test", nullptr);
+    if (commandLine.plot && !commandLine.compare[0])
+        return Refuse(err, status, "--plot needs --compare", nullptr);
+    if (commandLine.repeat > 1 && !commandLine.test)
+        return Refuse(err, status, "--repeat needs --test", nullptr);
+    return 1;
+}
+
 // One option; 1 to go on, 0 to end with *status.
 static int TakeOption(int code, FILE *out, FILE *err, int *status) {
     long n = 0;
@@ -105,6 +152,10 @@ static int TakeOption(int code, FILE *out, FILE *err, int *status) {
     case kOptValidate:
         commandLine.validate = true;
         return 1;
+    case kOptRepeat:
+    case kOptCompare:
+    case kOptPlot:
+        return TakeResultOption(code, err, status);
     case 'h':
         PrintUsage(out);
         *status = kExitScore;
@@ -122,6 +173,7 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     commandLine.offscreenWidth = kDefaultOffscreenWidth;
     commandLine.offscreenHeight = kDefaultOffscreenHeight;
     commandLine.device = -1;
+    commandLine.repeat = 1;
     *status = kExitScore;
 
     optind = 0; // a fresh scan, as if the first: the parser may run more than once
@@ -129,6 +181,7 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     int code;
     while ((code = getopt_long(argc, argv, "hV", kOptions, nullptr)) != -1)
         if (!TakeOption(code, out, err, status)) return 0;
+    if (!CheckResultOptions(argc, argv, err, status)) return 0;
     if (optind < argc) return Refuse(err, status, "unexpected argument", argv[optind]);
     if (commandLine.device >= 0 && !commandLine.offscreen)
         return Refuse(err, status, "--device needs --offscreen", nullptr);

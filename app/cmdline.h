@@ -21,9 +21,14 @@ struct CommandLine {
     bool offscreen;     // --offscreen[=WxH]: SDL's offscreen driver, no window system
     int offscreenWidth; // the display the offscreen test takes over
     int offscreenHeight;
-    int device;          // --device N: the EGL device, -1 for SDL's choice
-    const char *results; // --results DIR, or null for the bundle's folder
+    int device;             // --device N: the EGL device, -1 for SDL's choice
+    const char *results;    // --results DIR, or null for the bundle's folder
+    int repeat;             // --repeat K: K tests in a row (1 without it)
+    const char *compare[2]; // --compare A B: the two result files, or nulls
+    const char *plot;       // --plot FILE: with --compare, the plot of both
 };
+
+enum { kMaxRepeat = 100 };
 
 extern CommandLine commandLine; // as parsed; all off without options
 

@@ -11,6 +11,7 @@
 #include "platform/video.h"
 #include "results/record.h"
 #include "results/validation.h"
+#include "results/summary.h"
 
 #include <stdio.h>
 
@@ -183,6 +184,8 @@ static int RunTest(void) {
     if (!NewScene() || !running) return kExitNoScene;
     ValidateRendererOnce(app_folder);
     PrintValidation(stdout, &rendererValidation);
+    resultSeries = true;
+    testsToRepeat = commandLine.repeat - 1;
     PostTestCommand();
     RunApplicationEventLoop();
     if (rendererValidated && rendererValidation.failed)
@@ -213,6 +216,7 @@ int KelvaneMain(void) {
     // A test that ended just before the loop did has not been written yet.
     if (resultsPending && !WritePendingResults()) resultsLost = true;
     DeleteScene();
+    if (commandLine.test && !resultRuns.empty()) PrintSummary(stdout, Summarize(resultRuns));
     if (status == kExitScore && resultsLost) status = kExitUsage;
     return status;
 }

@@ -11,6 +11,7 @@
 int exitStatus = kExitInteractive;
 
 static bool testBegun; // the test's full screen has been seen
+int testsToRepeat;
 
 void PostTestCommand(void) {
     testBegun = false;
@@ -25,6 +26,13 @@ static int End(int status) {
     return 1;
 }
 
+// The next test of a series, started as the first was, once this one is over and written.
+static int Again(void) {
+    testsToRepeat--;
+    PostTestCommand();
+    return 0;
+}
+
 // The states a test leaves behind (bench/testrun.cpp): full screen without a scene is a
 // failed build, whose test would wait for Escape forever; back in the window, a score means
 // the stop rule ended it, none that the user did.
@@ -35,7 +43,7 @@ int EndWhenTestOver(void) {
     }
     if (!testBegun) return running ? 0 : End(kExitNoScene);
     if (finalScore == 0) return End(kExitAborted);
-    if (finalSave) return End(kExitScore);
+    if (finalSave) return testsToRepeat > 0 ? Again() : End(kExitScore);
     // Without a scene in the window no frame will take the screenshot: the score stands.
     if (!running) {
         fprintf(stderr, "kelvane: the window could not be rebuilt; no screenshot\n");

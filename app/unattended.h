@@ -7,7 +7,12 @@ extern int exitStatus; // what the program ends with (app/cmdline.h); 1 for the 
 // Posts the command `test`, as the menu item would.
 void PostTestCommand(void);
 
+// Tests still to start after the current one ends with a score and its screenshot: the
+// rest of a --repeat series.
+extern int testsToRepeat;
+
 // Reads the test's state after a frame timer firing and, once the test is over, ends the
 // event loop and sets exitStatus: kExitScore after a score and its screenshot, kExitAborted
-// after an abort, kExitNoScene when the scene could not be built. Non-zero when it ended it.
+// after an abort (which ends a series too), kExitNoScene when the scene could not be built.
+// Non-zero when it ended it.
 int EndWhenTestOver(void);

@@ -1,6 +1,7 @@
 #include "results/json.h"
 
 #include "results/validation.h"
+#include "results/summary.h"
 
 #include <errno.h>
 #include <math.h>
@@ -53,6 +54,21 @@ static json Validation(const ValidationOutcome *v) {
     return {{"passed", v->failed == 0}, {"frames", frames}};
 }
 
+// What the runs add up to; null figures without a scored run.
+static json Summary(const std::vector<ResultRun> &runs) {
+    ResultSummary s = Summarize(runs);
+    auto scored = [&](json v) { return s.scored ? v : json(nullptr); };
+    return {
+        {"runs", s.runs},
+        {"scored_runs", s.scored},
+        {"median_score", scored(s.medianScore)},
+        {"lowest_score", scored(s.lowestScore)},
+        {"highest_score", scored(s.highestScore)},
+        {"spread_grid_steps", scored(s.spreadGridSteps)},
+        {"peak_million_triangles_per_second", s.peakRate},
+    };
+}
+
 std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &runs) {
     json device = nullptr;
     if (s.eglDevice >= 0) device = {{"index", s.eglDevice}, {"name", s.eglDeviceName}};
@@ -78,6 +94,7 @@ std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &run
         list.push_back(Run(run));
     doc["runs"] = list;
     doc["validation"] = Validation(s.validation);
+    doc["summary"] = Summary(runs);
     // Replacing bad UTF-8 instead of throwing: the program has no exceptions to catch it.
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

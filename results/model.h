@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 #include <time.h>
+#include <string>
 #include <vector>
 
 struct ResultStep {
@@ -41,3 +42,12 @@ struct ResultSetting {
 
 // This process's runs that the next result file describes, oldest first.
 extern std::vector<ResultRun> resultRuns;
+
+// A result as the plot and the comparison see it: written by this process, or read back
+// from a result file.
+struct ResultFile {
+    std::string name;     // how to call it: its path, or "" for this process's result
+    std::string renderer; // opengl.renderer, "" when unknown
+    int width, height;    // the surface
+    std::vector<ResultRun> runs;
+};

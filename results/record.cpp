@@ -9,13 +9,17 @@
 #include "results/json.h"
 #include "results/machine.h"
 #include "results/validation.h"
+#include "results/plot.h"
 
 #include <stdio.h>
 #include <time.h>
 
 std::vector<ResultRun> resultRuns;
 bool resultsPending;
+bool resultSeries;
 const char kResultJsonName[] = "Kelvane result.json";
+const char kResultSvgName[] = "Kelvane result.svg";
+const char kResultPngName[] = "Kelvane result.png";
 
 // Room for the steps of a very long test, so that a frame never has to allocate.
 enum { kStepsReserved = 1024 };
@@ -31,9 +35,10 @@ static ResultRun *Current(void) {
     return &resultRuns.back();
 }
 
-// Each test rewrites the log, and the JSON beside it describes the same test.
+// Each test rewrites the log, and the JSON beside it describes the same test, or the
+// series the test belongs to.
 static void TestStarted(void) {
-    resultRuns.clear();
+    if (!resultSeries) resultRuns.clear();
     ResultRun run = {};
     run.started = time(nullptr);
     run.startedMs = NowMs();
@@ -86,6 +91,25 @@ static void GatherSetting(ResultSetting *s) {
     s->validation = rendererValidated ? &rendererValidation : nullptr;
 }
 
+ResultFile CurrentResult(void) {
+    ResultFile r = {};
+    r.renderer = gl_renderer ? gl_renderer : "";
+    r.width = finalResX;
+    r.height = finalResY;
+    r.runs = resultRuns;
+    return r;
+}
+
+// The plot of the result, both formats from one drawing.
+static int WriteResultPlot(void) {
+    char svg[kFolderSize + sizeof kResultSvgName], png[kFolderSize + sizeof kResultPngName];
+    snprintf(svg, sizeof svg, "%s%s", app_folder, kResultSvgName);
+    snprintf(png, sizeof png, "%s%s", app_folder, kResultPngName);
+    if (WritePlot({CurrentResult()}, svg, png)) return 1;
+    fprintf(stderr, "kelvane: cannot write the plot %s\n", png);
+    return 0;
+}
+
 int WritePendingResults(void) {
     if (!resultsPending) return 1;
     resultsPending = false;
@@ -95,7 +119,7 @@ int WritePendingResults(void) {
     GatherSetting(&setting);
     char path[kFolderSize + sizeof kResultJsonName];
     snprintf(path, sizeof path, "%s%s", app_folder, kResultJsonName);
-    if (WriteWhole(path, ResultJson(setting, resultRuns))) return 1;
-    fprintf(stderr, "kelvane: cannot write %s\n", path);
-    return 0;
+    int written = WriteWhole(path, ResultJson(setting, resultRuns));
+    if (!written) fprintf(stderr, "kelvane: cannot write %s\n", path);
+    return WriteResultPlot() && written;
 }

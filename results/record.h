@@ -1,16 +1,26 @@
 // Recording a test's results as the result log is written, and writing them after the test.
 #pragma once
 
+#include "results/model.h"
+
 // Starts listening to the result log (bench/log.h). From then on every test is recorded.
 void ListenForResults(void);
+
+// Tests add to the runs already recorded instead of starting a new result: a --repeat
+// series, one file for all its runs.
+extern bool resultSeries;
 
 // A test has ended and its results are not written yet.
 extern bool resultsPending;
 
-// Writes "Kelvane result.json" beside the log if a test has ended since the last write.
-// Never called inside a frame. 1 when written or nothing was due, 0 when it could not be
-// written (said on standard error).
+// Writes "Kelvane result.json" and the plot, "Kelvane result.svg" and ".png", beside the
+// log if a test has ended since the last write. Never called inside a frame. 1 when written or
+// nothing was due, 0 when it could not be written (said on standard error).
 int WritePendingResults(void);
 
 // The file's name in app_folder.
 extern const char kResultJsonName[];
+extern const char kResultSvgName[], kResultPngName[];
+
+// This process's result, as the plot draws it.
+ResultFile CurrentResult(void);

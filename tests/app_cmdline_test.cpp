@@ -30,7 +30,10 @@ std::string Slurp(FILE *f) {
     return s;
 }
 
-Parse ParseWords(std::vector<std::string> words) {
+Parse ParseWords(std::vector<std::string> given) {
+    // Kept until the next parse: commandLine points into the words, as into a real argv.
+    static std::vector<std::string> words;
+    words = given;
     words.insert(words.begin(), "kelvane");
     std::vector<char *> argv;
     for (std::string &w : words)
@@ -187,6 +190,36 @@ TEST_F(CommandLineTest, ResultsFolderThatWouldNotFitIsRefusedNotCut) {
     EXPECT_EQ(kExitUsage, p.status);
     EXPECT_EQ('\0', results_folder[0]);
     EXPECT_NE(std::string::npos, p.err.find("longer"));
+}
+
+TEST_F(CommandLineTest, RepeatCountsFromOneToAHundredAndOnlyWithATest) {
+    EXPECT_EQ(1, ParseWords({"--test"}).run);
+    EXPECT_EQ(1, commandLine.repeat); // one test without the option
+    EXPECT_EQ(1, ParseWords({"--test", "--repeat", "100"}).run);
+    EXPECT_EQ(100, commandLine.repeat);
+    EXPECT_EQ(1, ParseWords({"--repeat=1", "--test"}).run);
+    EXPECT_EQ(1, commandLine.repeat);
+    for (const char *k : {"0", "101", "-2", "5x", "", "1e2"})
+        ExpectRefused({"--test", "--repeat", k});
+    ExpectRefused({"--repeat", "3"}); // a series of tests needs the tests
+}
+
+TEST_F(CommandLineTest, CompareTakesTwoFilesWhereverTheOtherOptionsStand) {
+    Parse p = ParseWords({"--compare", "a.json", "b.json"});
+    ASSERT_EQ(1, p.run) << p.err;
+    EXPECT_STREQ("a.json", commandLine.compare[0]);
+    EXPECT_STREQ("b.json", commandLine.compare[1]);
+    EXPECT_EQ(nullptr, commandLine.plot);
+    EXPECT_FALSE(Unattended()); // no test, no window: main never opens one
+    p = ParseWords({"--compare", "a.json", "--plot", "p.svg", "b.json"});
+    ASSERT_EQ(1, p.run) << p.err;
+    EXPECT_STREQ("b.json", commandLine.compare[1]);
+    EXPECT_STREQ("p.svg", commandLine.plot);
+    ExpectRefused({"--compare", "a.json"});
+    ExpectRefused({"--compare", "a.json", "b.json", "c.json"});
+    ExpectRefused({"--compare", "a.json", "b.json", "--test"});
+    ExpectRefused({"--plot", "p.png"});
+    ExpectRefused({"--test", "--plot", "p.png"});
 }
 
 } // namespace

@@ -16,6 +16,7 @@ class EndWhenOverTest : public ::testing::Test {
         running = 1;
         PostTestCommand(); // outside a loop it is only queued; it resets the run's state
     }
+    void TearDown() override { testsToRepeat = 0; }
     // The test has started with a scene.
     void Begin() {
         fullscreen = true;
@@ -62,6 +63,42 @@ TEST_F(EndWhenOverTest, AScoreWithoutAWindowSceneStillEndsWithZero) {
     running = 0; // no frame will ever take the screenshot
     EXPECT_EQ(1, EndWhenTestOver());
     EXPECT_EQ(kExitScore, exitStatus);
+}
+
+// A --repeat series: each scored test with its screenshot starts the next, which must then
+// be seen beginning again before its end counts; the last one ends the program.
+TEST_F(EndWhenOverTest, ASeriesStartsTheNextTestAfterEachScreenshotAndEndsAfterTheLast) {
+    testsToRepeat = 2;
+    for (int test = 0; test < 3; test++) {
+        Begin();
+        fullscreen = false;
+        finalScore = 115;
+        EXPECT_EQ(0, EndWhenTestOver()) << test; // screenshot still due
+        finalSave = 1;
+        if (test == 2) break;
+        EXPECT_EQ(0, EndWhenTestOver()) << test;     // the next test, posted
+        EXPECT_EQ(kExitAborted, exitStatus) << test; // until it too reaches a score
+        EXPECT_EQ(1 - test, testsToRepeat);
+        EXPECT_EQ(0, EndWhenTestOver()) << test; // the old score, not the new test's
+        finalScore = finalSave = 0;              // as StartTest leaves them
+    }
+    EXPECT_EQ(1, EndWhenTestOver());
+    EXPECT_EQ(kExitScore, exitStatus);
+}
+
+TEST_F(EndWhenOverTest, AnAbortEndsTheSeriesWithThree) {
+    testsToRepeat = 4;
+    Begin();
+    fullscreen = false;
+    finalScore = 115;
+    finalSave = 1;
+    EXPECT_EQ(0, EndWhenTestOver());
+    finalScore = finalSave = 0;
+    Begin();
+    fullscreen = false; // Escape: back in the window without a score
+    EXPECT_EQ(1, EndWhenTestOver());
+    EXPECT_EQ(kExitAborted, exitStatus);
+    testsToRepeat = 0;
 }
 
 } // namespace

@@ -121,7 +121,8 @@ TEST_F(RecordTest, TheFileIsWrittenAfterTheTestOnceAndHoldsIt) {
     EXPECT_EQ(json::parse(R"([{"grid":3,"triangles":10368,"fps":7.0}])"), run["steps"]);
     EXPECT_EQ(20u, run["started"].get<std::string>().size());
     EXPECT_GE(run["duration_seconds"].get<double>(), 0.0);
-    EXPECT_EQ(std::vector<std::string>({"Kelvane result.json", "Kelvane result.txt"}),
+    EXPECT_EQ(std::vector<std::string>({"Kelvane result.json", "Kelvane result.png",
+                                        "Kelvane result.svg", "Kelvane result.txt"}),
               Names(dir.prefix()));
 }
 

@@ -157,7 +157,7 @@ check_json() {
   python3 - "$json" "$log" "$end" "$driver" "$surface" "${validation:-passed}" <<'PY' ||
 import json, re, sys
 doc, log, end, driver, surface, expected = json.load(open(sys.argv[1])), open(sys.argv[2]).read(), *sys.argv[3:]
-run = doc["runs"][0]
+run = doc["runs"][-1]  # the log holds the last test of a series
 steps = [(int(t), float(f)) for f, t in re.findall(r"^ FPS ([0-9.]+) ([0-9]+) triangles$", log, re.M)]
 assert [(s["triangles"], round(s["fps"], 1)) for s in run["steps"]] == steps, (run["steps"], steps)
 assert all(s["triangles"] == s["grid"] ** 2 * 1152 for s in run["steps"])
@@ -379,6 +379,78 @@ offscreen_missing_texture)
   limit=20 run_app --test --offscreen=320x240
   expect_status 4
   [[ ! -e "$log" ]] || fail "a test was logged without a scene"
+  ;;
+offscreen_repeat)
+  # Two whole tests in one process: the log and the screenshot hold the last, the JSON both,
+  # with their summary, also printed; the plot beside them in both formats.
+  unset DISPLAY WAYLAND_DISPLAY
+  surface=320x240
+  run_app --test --offscreen=320x240 --repeat 2
+  expect_status 0
+  check_full_log
+  check_screenshot 800 600
+  check_json score offscreen
+  python3 - "$json" "$work/stdout" <<'PY' || fail "the series' JSON or summary is wrong: $(cat "$work/stdout")"
+import json, statistics, sys
+doc, out = json.load(open(sys.argv[1])), open(sys.argv[2]).read()
+runs, s = doc["runs"], doc["summary"]
+assert len(runs) == 2 and all(r["end"] == "score" for r in runs), runs
+scores = [r["score"] for r in runs]
+grids = [r["steps"][-1]["grid"] + 1 for r in runs]
+assert all(r["score"] == g * g * 1152 // 1000 for r, g in zip(runs, grids))
+assert s["median_score"] == statistics.median(scores) and s["runs"] == 2 and s["scored_runs"] == 2
+assert (s["lowest_score"], s["highest_score"]) == (min(scores), max(scores))
+assert s["spread_grid_steps"] == max(grids) - min(grids)
+peak = max(st["fps"] * st["triangles"] for r in runs for st in r["steps"]) / 1e6
+assert abs(s["peak_million_triangles_per_second"] - peak) < 1e-6
+assert "median score: %g\n" % s["median_score"] in out, out
+assert "spread: %d grid steps\n" % s["spread_grid_steps"] in out, out
+PY
+  svg="$work/Kelvane result.svg" png="$work/Kelvane result.png"
+  [[ $(head -c 8 "$png" | od -An -tx1 | tr -d ' ') == 89504e470d0a1a0a ]] || fail "no PNG plot"
+  [[ $(od -An -tu1 -j16 -N8 "$png" | tr -s ' ') == " 0 0 3 192 0 0 2 88" ]] || fail "the plot is not 960x600"
+  rsvg-convert -o "$work/rsvg.png" "$svg" || fail "the SVG plot does not render"
+  [[ $(od -An -tu1 -j16 -N8 "$work/rsvg.png" | tr -s ' ') == " 0 0 3 192 0 0 2 88" ]] ||
+    fail "the SVG plot renders at another size"
+  ;;
+compare)
+  # Two result files: the steps both reached, the scores and their spread; a bad file is
+  # named, status 2; --plot draws both.
+  unset DISPLAY WAYLAND_DISPLAY
+  limit=20
+  python3 - "$work" <<'PY'
+import copy, json, sys
+run = lambda rates, end: {"started": "2024-05-01T09:30:12Z", "duration_seconds": 40.0,
+    "steps": [{"grid": g, "triangles": g * g * 1152, "fps": f} for g, f in enumerate(rates)],
+    "end": end, "score": len(rates) ** 2 * 1152 // 1000 if end == "score" else None}
+doc = {"program": "Kelvane", "version": "1.0.0",
+    "machine": {"cpu": "", "logical_cores": 2, "memory_bytes": 1, "kernel": "6"},
+    "video": {"driver": "offscreen", "egl_device": None},
+    "opengl": {"vendor": None, "renderer": "llvmpipe", "version": None},
+    "surface": {"width": 320, "height": 240, "bits": 24},
+    "settings": {"textures": True, "lighting": True, "keep_in_sync": False},
+    "runs": [run([600, 200, 100, 40, 9], "score"), run([600, 220, 80, 30, 9], "score")]}
+json.dump(doc, open(sys.argv[1] + "/a.json", "w"))
+doc["runs"] = [run([700, 400, 200, 100, 50, 20, 9], "score"), run([700, 400, 200, 90, 40, 20, 8], "score"),
+               run([700], "aborted")]
+json.dump(doc, open(sys.argv[1] + "/b.json", "w"))
+PY
+  python3 "$validate" "$work/a.json" "$work/b.json" || fail "the test's files do not validate"
+  run_app --compare "$work/a.json" "$work/b.json" --plot "$work/both.svg"
+  expect_status 0
+  for line in '     1         1152      210.0      400.0     1.90'     '     4        18432        9.0       45.0     5.00' 'score A: 28 (median of 2 runs, 28 to 28, 0 grid steps)'     'score B: 56 (median of 2 runs, 56 to 56, 0 grid steps)' 'difference: +100.0 % (B against A)'     'spread: the difference exceeds the spread of the runs (A 28 to 28, B 56 to 56)'; do
+    grep -qxF -- "$line" "$work/stdout" || fail "no line '$line' in: $(cat "$work/stdout")"
+  done
+  # Grids 0 to 4, which both reached; 5 and 6 only B did.
+  [[ $(grep -cE '^ +[0-9]+( |$)' "$work/stdout") -eq 5 ]] || fail "not grids 0 to 4: $(cat "$work/stdout")"
+  rsvg-convert -o "$work/both.png" "$work/both.svg" || fail "the comparison's plot does not render"
+  echo '{"program": "Kelvane"}' >"$work/partial.json"
+  printf 'not json' >"$work/text.json"
+  for bad in partial text missing; do
+    run_app --compare "$work/a.json" "$work/$bad.json"
+    expect_status 2
+    grep -qF "$work/$bad.json" "$work/stderr" || fail "$bad: the file is not named: $(cat "$work/stderr")"
+  done
   ;;
 cmdline_statuses)
   # Refused before any window opens: there is no display to open one on anyway.

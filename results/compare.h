@@ -1,0 +1,18 @@
+// Two results side by side: `kelvane --compare A.json B.json [--plot FILE]`.
+#pragma once
+
+#include "results/model.h"
+
+#include <stdio.h>
+
+// Prints the comparison of a and b on out: for every grid size both reached, the frames
+// per second of each (the median over their runs) and their ratio; then the two scores,
+// their difference and whether it exceeds the spread of the runs.
+void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b);
+
+// Reads both files, prints their comparison and draws it into plotPath (SVG when the name
+// ends in ".svg", PNG otherwise) unless that is null. Returns the exit status: 0, or 2 when
+// a file is missing, no JSON or no result, or the plot cannot be written (said on err,
+// with the file's name).
+int CompareResults(const char *pathA, const char *pathB, const char *plotPath, FILE *out,
+                   FILE *err);

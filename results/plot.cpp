@@ -1,0 +1,408 @@
+#include "results/plot.h"
+
+#include "bench/state.h"
+#include "results/json.h"
+#include "results/summary.h"
+
+#include <algorithm>
+#include <cairo-svg.h>
+#include <cairo.h>
+#include <math.h>
+#include <stdio.h>
+#include <string>
+#include <time.h>
+
+static const char kFont[] = "DejaVu Sans";
+
+// Ten colours that stay apart from each other, also for readers with a colour weakness.
+static const PlotColour kPalette[] = {
+    {0.12, 0.47, 0.71}, {1.00, 0.50, 0.05}, {0.17, 0.63, 0.17}, {0.58, 0.40, 0.74},
+    {0.55, 0.34, 0.29}, {0.89, 0.47, 0.76}, {0.50, 0.50, 0.50}, {0.74, 0.74, 0.13},
+    {0.09, 0.75, 0.81}, {0.84, 0.15, 0.16},
+};
+enum { kPaletteSize = sizeof kPalette / sizeof kPalette[0] };
+static const PlotColour kStopColour = {0.80, 0.0, 0.0};
+
+// The largest grid size a result reaches: the grid a scored run ended on, or the last one
+// an aborted run measured.
+static int LastGrid(const ResultRun &run) {
+    if (run.end == kRunScore) return EndGrid(run);
+    return run.steps.empty() ? 0 : run.steps.back().grid;
+}
+
+// 1, 2 or 5 times a power of ten, at least v.
+static double NiceCeiling(double v) {
+    double p = pow(10.0, floor(log10(v)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * p >= v * (1 - 1e-9)) return m * p;
+    return 10 * p;
+}
+
+PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
+    PlotFrame f = {80, 70, kPlotWidth - 90.0, kPlotHeight - 70.0, 0, 1, 1, 10, 0};
+    int grid = 1;
+    double low = 10, high = 10, rate = 0;
+    for (const ResultFile &r : results)
+        for (const ResultRun &run : r.runs) {
+            grid = std::max(grid, LastGrid(run));
+            for (const ResultStep &s : run.steps) {
+                if (s.fps > 0) low = std::min(low, (double)s.fps);
+                high = std::max(high, (double)s.fps);
+                rate = std::max(rate, (double)s.fps * s.triangles / 1e6);
+            }
+        }
+    // Room for the points on the left edge, and for the last score's mark on the right.
+    f.gridMin = -0.5;
+    f.gridMax = grid + 1;
+    f.fpsMin = pow(10.0, floor(log10(low)));
+    f.fpsMax = pow(10.0, ceil(log10(high)));
+    if (f.fpsMax <= f.fpsMin) f.fpsMax = f.fpsMin * 10;
+    f.rateMax = rate > 0 ? NiceCeiling(rate) : 1;
+    return f;
+}
+
+double PlotX(const PlotFrame &f, double triangles) {
+    double grid = sqrt(std::max(0.0, triangles) / kTrianglesPerSphere);
+    return f.left + (f.right - f.left) * (grid - f.gridMin) / (f.gridMax - f.gridMin);
+}
+
+// A window that counted no frame cannot be shown on a log scale: it sits on the bottom edge.
+double PlotY(const PlotFrame &f, double fps) {
+    double v = std::max(fps, f.fpsMin);
+    return f.bottom - (f.bottom - f.top) * log(v / f.fpsMin) / log(f.fpsMax / f.fpsMin);
+}
+
+double PlotRateY(const PlotFrame &f, double rate) {
+    return f.bottom - (f.bottom - f.top) * rate / f.rateMax;
+}
+
+static bool OwnColours(const std::vector<ResultFile> &results) {
+    return results.size() == 1 && results[0].runs.size() <= kPaletteSize;
+}
+
+PlotColour RunColour(const std::vector<ResultFile> &results, size_t r, size_t i) {
+    return kPalette[(OwnColours(results) ? i : r) % kPaletteSize];
+}
+
+// Many runs of one colour are drawn see-through, so that where they agree reads darker.
+static double RunAlpha(const ResultFile &r) {
+    return r.runs.size() <= kPaletteSize ? 1.0 : std::max(0.2, 3.0 / sqrt(r.runs.size()));
+}
+
+static void Colour(cairo_t *cr, PlotColour c, double alpha) {
+    cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
+}
+
+static void Text(cairo_t *cr, double x, double y, double size, bool bold, const char *s,
+                 double alignX = 0) {
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, s, &e);
+    cairo_move_to(cr, x - alignX * e.x_advance, y);
+    cairo_show_text(cr, s);
+}
+
+static void Line(cairo_t *cr, double x0, double y0, double x1, double y1) {
+    cairo_move_to(cr, x0, y0);
+    cairo_line_to(cr, x1, y1);
+    cairo_stroke(cr);
+}
+
+// 1152 as "1152", 82944 as "83k", 1.2 million as "1.2M".
+static void TriangleLabel(double t, char *out, size_t size) {
+    if (t >= 1e6)
+        snprintf(out, size, "%.3gM", t / 1e6);
+    else if (t >= 1e4)
+        snprintf(out, size, "%.0fk", t / 1e3);
+    else
+        snprintf(out, size, "%.0f", t);
+}
+
+// Grid sizes at a round step, about eight of them, labelled with their triangles.
+static void XAxis(cairo_t *cr, const PlotFrame &f) {
+    int step = (int)NiceCeiling(std::max(1.0, f.gridMax / 8));
+    for (int g = 0; g <= f.gridMax; g += step) {
+        double t = (double)g * g * kTrianglesPerSphere, x = PlotX(f, t);
+        cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
+        Line(cr, x, f.top, x, f.bottom);
+        char label[32];
+        TriangleLabel(t, label, sizeof label);
+        cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
+        Text(cr, x, f.bottom + 16, 11, false, label, 0.5);
+        snprintf(label, sizeof label, "%dx%d", g, g);
+        cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
+        Text(cr, x, f.bottom + 29, 9, false, label, 0.5);
+    }
+    cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
+    Text(cr, (f.left + f.right) / 2, f.bottom + 50, 12, false,
+         "triangles per frame (grid size below; square-root scale)", 0.5);
+}
+
+// 1, 2 and 5 in every decade on the log scale.
+static void FpsAxis(cairo_t *cr, const PlotFrame &f) {
+    for (double d = f.fpsMin; d < f.fpsMax * 1.5; d *= 10)
+        for (double m : {1.0, 2.0, 5.0}) {
+            double v = d * m;
+            if (v > f.fpsMax * 1.0001) break;
+            double y = PlotY(f, v);
+            cairo_set_source_rgb(cr, m == 1 ? 0.8 : 0.92, m == 1 ? 0.8 : 0.92, m == 1 ? 0.8 : 0.92);
+            Line(cr, f.left, y, f.right, y);
+            char label[32];
+            snprintf(label, sizeof label, "%g", v);
+            cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
+            Text(cr, f.left - 6, y + 4, 11, false, label, 1);
+        }
+    cairo_save(cr);
+    cairo_translate(cr, f.left - 50, (f.top + f.bottom) / 2);
+    cairo_rotate(cr, -M_PI / 2);
+    Text(cr, 0, 0, 12, false, "frames per second (log scale)", 0.5);
+    cairo_restore(cr);
+}
+
+static void RateAxis(cairo_t *cr, const PlotFrame &f) {
+    cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
+    for (int i = 0; i <= 5; i++) {
+        double v = f.rateMax * i / 5, y = PlotRateY(f, v);
+        Line(cr, f.right, y, f.right + 4, y);
+        char label[32];
+        snprintf(label, sizeof label, "%g", v);
+        Text(cr, f.right + 7, y + 4, 11, false, label);
+    }
+    cairo_save(cr);
+    cairo_translate(cr, f.right + 62, (f.top + f.bottom) / 2);
+    cairo_rotate(cr, M_PI / 2);
+    Text(cr, 0, 0, 12, false, "million triangles per second (dashed)", 0.5);
+    cairo_restore(cr);
+}
+
+static void StopLine(cairo_t *cr, const PlotFrame &f) {
+    double y = PlotY(f, 10), dash[] = {6, 4};
+    Colour(cr, kStopColour, 1);
+    cairo_set_line_width(cr, 2);
+    cairo_set_dash(cr, dash, 2, 0);
+    Line(cr, f.left, y, f.right, y);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    cairo_set_line_width(cr, 1);
+    Text(cr, f.left + 6, y - 5, 10, false, "10 fps: a test stops below");
+}
+
+static void RateLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
+    double dash[] = {4, 3};
+    cairo_set_dash(cr, dash, 2, 0);
+    for (size_t i = 0; i < run.steps.size(); i++) {
+        const ResultStep &s = run.steps[i];
+        double x = PlotX(f, s.triangles), y = PlotRateY(f, (double)s.fps * s.triangles / 1e6);
+        i ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
+    }
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0);
+}
+
+// Points shrink as steps grow many, so that 200 steps stay apart.
+static void FpsLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
+    for (size_t i = 0; i < run.steps.size(); i++) {
+        const ResultStep &s = run.steps[i];
+        double x = PlotX(f, s.triangles), y = PlotY(f, s.fps);
+        i ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
+    }
+    cairo_stroke(cr);
+    double radius = run.steps.size() > 60 ? 2 : 3.5;
+    for (const ResultStep &s : run.steps) {
+        cairo_arc(cr, PlotX(f, s.triangles), PlotY(f, s.fps), radius, 0, 2 * M_PI);
+        cairo_fill(cr);
+    }
+}
+
+// The score's mark: a diamond where the run ended, on the stop line.
+static void ScoreMark(cairo_t *cr, const PlotFrame &f, const ResultRun &run, int label) {
+    if (run.end != kRunScore) return;
+    int g = EndGrid(run);
+    double x = PlotX(f, (double)g * g * kTrianglesPerSphere), y = PlotY(f, 10);
+    cairo_move_to(cr, x, y - 7);
+    cairo_line_to(cr, x + 6, y);
+    cairo_line_to(cr, x, y + 7);
+    cairo_line_to(cr, x - 6, y);
+    cairo_close_path(cr);
+    cairo_fill(cr);
+    if (label < 0) return;
+    char text[32];
+    snprintf(text, sizeof text, "%d", run.score);
+    Text(cr, x, y + 20 + 12 * label, 10, true, text, 0.5);
+}
+
+static void Runs(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> &results) {
+    size_t total = 0;
+    for (const ResultFile &r : results)
+        total += r.runs.size();
+    for (size_t r = 0; r < results.size(); r++) {
+        double alpha = RunAlpha(results[r]);
+        for (size_t i = 0; i < results[r].runs.size(); i++) {
+            const ResultRun &run = results[r].runs[i];
+            Colour(cr, RunColour(results, r, i), alpha * 0.6);
+            cairo_set_line_width(cr, 1.2);
+            RateLine(cr, f, run);
+            Colour(cr, RunColour(results, r, i), alpha);
+            cairo_set_line_width(cr, total > 10 ? 1 : 2);
+            FpsLine(cr, f, run);
+            // Scores are written out while they can stand apart; the legend has the rest.
+            ScoreMark(cr, f, run, total <= 4 ? (int)(r + i) : -1);
+        }
+    }
+    cairo_set_line_width(cr, 1);
+}
+
+static std::string ScoreText(const ResultFile &r) {
+    ResultSummary s = Summarize(r.runs);
+    char text[160];
+    if (s.scored == 0)
+        snprintf(text, sizeof text, "%d run%s, no score", s.runs, s.runs == 1 ? "" : "s");
+    else if (s.runs == 1)
+        snprintf(text, sizeof text, "score %d", s.lowestScore);
+    else
+        snprintf(text, sizeof text, "%d runs: median %g, %d to %d (%d grid steps)", s.runs,
+                 s.medianScore, s.lowestScore, s.highestScore, s.spreadGridSteps);
+    return text;
+}
+
+static void LegendEntry(cairo_t *cr, double x, double y, PlotColour c, const std::string &s) {
+    Colour(cr, c, 1);
+    cairo_rectangle(cr, x, y - 9, 14, 10);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+    Text(cr, x + 20, y, 11, false, s.c_str());
+}
+
+// Top right, where the curves, falling from the top left, leave room.
+static void Legend(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> &results) {
+    std::vector<std::pair<PlotColour, std::string>> entries;
+    if (OwnColours(results) && results[0].runs.size() > 1) {
+        const ResultFile &r = results[0];
+        for (size_t i = 0; i < r.runs.size(); i++) {
+            const ResultRun &run = r.runs[i];
+            char text[64];
+            if (run.end == kRunScore)
+                snprintf(text, sizeof text, "run %zu: score %d", i + 1, run.score);
+            else
+                snprintf(text, sizeof text, "run %zu: aborted", i + 1);
+            entries.push_back({RunColour(results, 0, i), text});
+        }
+        entries.push_back({{0.3, 0.3, 0.3}, ScoreText(r)});
+    } else {
+        for (size_t r = 0; r < results.size(); r++) {
+            std::string name = results[r].name.empty() ? "" : results[r].name + ": ";
+            entries.push_back({RunColour(results, r, 0), name + ScoreText(results[r])});
+        }
+    }
+    double width = 0;
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 11);
+    for (auto &e : entries) {
+        cairo_text_extents_t ext;
+        cairo_text_extents(cr, e.second.c_str(), &ext);
+        width = std::max(width, ext.x_advance);
+    }
+    double x = f.right - width - 36, y = f.top + 8;
+    cairo_set_source_rgba(cr, 1, 1, 1, 0.85);
+    cairo_rectangle(cr, x - 6, y, width + 38, 16.0 * entries.size() + 8);
+    cairo_fill(cr);
+    for (size_t i = 0; i < entries.size(); i++)
+        LegendEntry(cr, x, y + 18 + 16.0 * i, entries[i].first, entries[i].second);
+}
+
+static std::string Date(const std::vector<ResultFile> &results) {
+    for (const ResultFile &r : results)
+        if (!r.runs.empty()) {
+            char text[32];
+            struct tm utc;
+            time_t t = r.runs[0].started;
+            if (gmtime_r(&t, &utc) && strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &utc))
+                return text;
+        }
+    return "";
+}
+
+static void Title(cairo_t *cr, const std::vector<ResultFile> &results) {
+    cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+    Text(cr, 80, 26, 16, true,
+         results.size() == 1 ? "Kelvane result" : "Kelvane: two results compared");
+    double y = 46;
+    for (size_t r = 0; r < results.size() && r < 2; r++, y += 15) {
+        const ResultFile &f = results[r];
+        char line[400];
+        snprintf(line, sizeof line, "%s%s%.200s, %dx%d%s%s", f.name.c_str(),
+                 f.name.empty() ? "" : ": ",
+                 f.renderer.empty() ? "unknown renderer" : f.renderer.c_str(), f.width, f.height,
+                 r == 0 ? ", " : "", r == 0 ? Date(results).c_str() : "");
+        Text(cr, 80, y, 12, false, line);
+    }
+}
+
+static void Draw(cairo_t *cr, const std::vector<ResultFile> &results) {
+    PlotFrame f = PlotAxes(results);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    Title(cr, results);
+    cairo_set_line_width(cr, 1);
+    XAxis(cr, f);
+    FpsAxis(cr, f);
+    RateAxis(cr, f);
+    cairo_save(cr);
+    cairo_rectangle(cr, f.left, f.top, f.right - f.left, f.bottom - f.top);
+    cairo_clip(cr);
+    StopLine(cr, f);
+    Runs(cr, f, results);
+    cairo_restore(cr);
+    Legend(cr, f, results);
+    cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
+    cairo_rectangle(cr, f.left, f.top, f.right - f.left, f.bottom - f.top);
+    cairo_stroke(cr);
+}
+
+static cairo_status_t Append(void *closure, const unsigned char *data, unsigned int length) {
+    ((std::string *)closure)->append((const char *)data, length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// Plays the drawing onto an SVG surface, whose text is the file.
+static bool Svg(cairo_surface_t *drawing, std::string *out) {
+    cairo_surface_t *svg =
+        cairo_svg_surface_create_for_stream(Append, out, kPlotWidth, kPlotHeight);
+    // Pixels, not points: a renderer then draws it at the PNG's size.
+    cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
+    cairo_t *cr = cairo_create(svg);
+    cairo_set_source_surface(cr, drawing, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_finish(svg);
+    bool ok = cairo_surface_status(svg) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(svg);
+    return ok;
+}
+
+static bool Png(cairo_surface_t *drawing, std::string *out) {
+    cairo_surface_t *image =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kPlotWidth, kPlotHeight);
+    cairo_t *cr = cairo_create(image);
+    cairo_set_source_surface(cr, drawing, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    bool ok = cairo_surface_write_to_png_stream(image, Append, out) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(image);
+    return ok;
+}
+
+int WritePlot(const std::vector<ResultFile> &results, const char *svgPath, const char *pngPath) {
+    cairo_rectangle_t extents = {0, 0, kPlotWidth, kPlotHeight};
+    cairo_surface_t *drawing = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+    cairo_t *cr = cairo_create(drawing);
+    Draw(cr, results);
+    bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    std::string svg, png;
+    if (ok && svgPath) ok = Svg(drawing, &svg) && WriteWhole(svgPath, svg);
+    if (ok && pngPath) ok = Png(drawing, &png) && WriteWhole(pngPath, png);
+    cairo_surface_destroy(drawing);
+    return ok ? 1 : 0;
+}

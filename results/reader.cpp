@@ -1,0 +1,236 @@
+#include "results/reader.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <math.h>
+#include <nlohmann/json.hpp>
+#include <stdio.h>
+#include <string.h>
+#include <time.h>
+
+using nlohmann::json;
+
+// A result of a 100-run series of 200 steps is about 2 MB; anything far larger is no result.
+enum { kMaxResultBytes = 64 << 20 };
+
+// The checks below stop at the first fault and say where it is.
+struct Reader {
+    std::string why;
+    bool Fail(const std::string &where, const char *what) {
+        if (why.empty()) why = where + ": " + what;
+        return false;
+    }
+};
+
+static const json *Member(const json &object, const char *key) {
+    auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+static bool Object(Reader &r, const json *v, const std::string &where) {
+    if (!v) return r.Fail(where, "missing");
+    return v->is_object() || r.Fail(where, "not an object");
+}
+
+// A whole number from lo to INT_MAX (the schema's integers, as far as an int holds them).
+static bool Integer(Reader &r, const json &o, const char *key, const std::string &at, long lo,
+                    int *out) {
+    const json *v = Member(o, key);
+    std::string where = at + key;
+    if (!v) return r.Fail(where, "missing");
+    if (!v->is_number_integer()) return r.Fail(where, "not an integer");
+    if (v->is_number_unsigned() ? v->get<uint64_t>() > INT_MAX
+                                : v->get<int64_t>() < lo || v->get<int64_t>() > INT_MAX)
+        return r.Fail(where, "out of range");
+    if (out) *out = (int)v->get<int64_t>();
+    return true;
+}
+
+static bool Number(Reader &r, const json &o, const char *key, const std::string &at, double *out) {
+    const json *v = Member(o, key);
+    std::string where = at + key;
+    if (!v) return r.Fail(where, "missing");
+    if (!v->is_number()) return r.Fail(where, "not a number");
+    double d = v->get<double>();
+    // Frame rates beyond a billion are no measurement, and a float could not hold them.
+    if (!isfinite(d) || d < 0 || d > 1e9) return r.Fail(where, "out of range");
+    if (out) *out = d;
+    return true;
+}
+
+static bool String(Reader &r, const json &o, const char *key, const std::string &at, bool nullable,
+                   std::string *out) {
+    const json *v = Member(o, key);
+    std::string where = at + key;
+    if (!v) return r.Fail(where, "missing");
+    if (nullable && v->is_null()) return true;
+    if (!v->is_string()) return r.Fail(where, nullable ? "not a string or null" : "not a string");
+    if (out) *out = v->get<std::string>();
+    return true;
+}
+
+static bool Boolean(Reader &r, const json &o, const char *key, const std::string &at) {
+    const json *v = Member(o, key);
+    if (!v) return r.Fail(at + key, "missing");
+    return v->is_boolean() || r.Fail(at + key, "not true or false");
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ", as the schema's pattern has it.
+static bool Started(Reader &r, const json &run, const std::string &at, time_t *out) {
+    std::string s;
+    if (!String(r, run, "started", at, false, &s)) return false;
+    static const char kShape[] = "dddd-dd-ddTdd:dd:ddZ";
+    bool shaped = s.size() == sizeof kShape - 1;
+    for (size_t i = 0; shaped && i < s.size(); i++)
+        shaped = kShape[i] == 'd' ? s[i] >= '0' && s[i] <= '9' : s[i] == kShape[i];
+    if (!shaped) return r.Fail(at + "started", "not a UTC time like 2024-05-01T09:30:12Z");
+    struct tm t = {};
+    sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+           &t.tm_min, &t.tm_sec);
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
+    *out = timegm(&t);
+    return true;
+}
+
+static bool Step(Reader &r, const json &v, const std::string &at, ResultStep *step) {
+    if (!Object(r, &v, at)) return false;
+    std::string in = at + ".";
+    double fps = 0;
+    if (!Integer(r, v, "grid", in, 0, &step->grid) ||
+        !Integer(r, v, "triangles", in, 0, &step->triangles) || !Number(r, v, "fps", in, &fps))
+        return false;
+    step->fps = (float)fps;
+    return true;
+}
+
+// The end and the score agree: a score with "score", null with "aborted".
+static bool End(Reader &r, const json &v, const std::string &at, ResultRun *run) {
+    const json *end = Member(v, "end"), *score = Member(v, "score");
+    if (!end) return r.Fail(at + "end", "missing");
+    if (!score) return r.Fail(at + "score", "missing");
+    if (*end == "aborted") {
+        run->end = kRunAborted;
+        return score->is_null() || r.Fail(at + "score", "not null after an abort");
+    }
+    if (*end != "score") return r.Fail(at + "end", "not \"score\" or \"aborted\"");
+    run->end = kRunScore;
+    return Integer(r, v, "score", at, 1, &run->score);
+}
+
+static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run) {
+    if (!Object(r, &v, at)) return false;
+    std::string in = at + ".";
+    *run = ResultRun{};
+    if (!Started(r, v, in, &run->started)) return false;
+    double seconds = 0;
+    if (!Number(r, v, "duration_seconds", in, &seconds)) return false;
+    run->durationMs = (int64_t)(seconds * 1000);
+    const json *steps = Member(v, "steps");
+    if (!steps) return r.Fail(in + "steps", "missing");
+    if (!steps->is_array()) return r.Fail(in + "steps", "not an array");
+    run->steps.resize(steps->size());
+    for (size_t i = 0; i < steps->size(); i++)
+        if (!Step(r, (*steps)[i], in + "steps[" + std::to_string(i) + "]", &run->steps[i]))
+            return false;
+    return End(r, v, in, run);
+}
+
+// A count beyond an int: any whole number from 0.
+static bool Bytes(Reader &r, const json &o, const char *key, const std::string &at) {
+    const json *v = Member(o, key);
+    if (!v) return r.Fail(at + key, "missing");
+    if (!v->is_number_integer()) return r.Fail(at + key, "not an integer");
+    return v->is_number_unsigned() || v->get<int64_t>() >= 0 || r.Fail(at + key, "below 0");
+}
+
+static bool Machine(Reader &r, const json &doc) {
+    const json *m = Member(doc, "machine");
+    if (!Object(r, m, "machine")) return false;
+    return String(r, *m, "cpu", "machine.", false, nullptr) &&
+           Integer(r, *m, "logical_cores", "machine.", 0, nullptr) &&
+           Bytes(r, *m, "memory_bytes", "machine.") &&
+           String(r, *m, "kernel", "machine.", false, nullptr);
+}
+
+static bool Video(Reader &r, const json &doc) {
+    const json *v = Member(doc, "video");
+    if (!Object(r, v, "video") || !String(r, *v, "driver", "video.", false, nullptr)) return false;
+    const json *device = Member(*v, "egl_device");
+    if (!device) return r.Fail("video.egl_device", "missing");
+    if (device->is_null()) return true;
+    if (!device->is_object()) return r.Fail("video.egl_device", "not an object or null");
+    return Integer(r, *device, "index", "video.egl_device.", 0, nullptr) &&
+           String(r, *device, "name", "video.egl_device.", false, nullptr);
+}
+
+static bool Setting(Reader &r, const json &doc, ResultFile *result) {
+    if (!Machine(r, doc) || !Video(r, doc)) return false;
+    const json *gl = Member(doc, "opengl"), *surface = Member(doc, "surface"),
+               *settings = Member(doc, "settings");
+    if (!Object(r, gl, "opengl") || !String(r, *gl, "vendor", "opengl.", true, nullptr) ||
+        !String(r, *gl, "renderer", "opengl.", true, &result->renderer) ||
+        !String(r, *gl, "version", "opengl.", true, nullptr))
+        return false;
+    if (!Object(r, surface, "surface") ||
+        !Integer(r, *surface, "width", "surface.", 0, &result->width) ||
+        !Integer(r, *surface, "height", "surface.", 0, &result->height) ||
+        !Integer(r, *surface, "bits", "surface.", 0, nullptr))
+        return false;
+    return Object(r, settings, "settings") && Boolean(r, *settings, "textures", "settings.") &&
+           Boolean(r, *settings, "lighting", "settings.") &&
+           Boolean(r, *settings, "keep_in_sync", "settings.");
+}
+
+static bool Document(Reader &r, const json &doc, ResultFile *result) {
+    if (!doc.is_object()) return r.Fail("the document", "not an object");
+    const json *program = Member(doc, "program");
+    if (!program || *program != "Kelvane") return r.Fail("program", "not \"Kelvane\"");
+    if (!String(r, doc, "version", "", false, nullptr) || !Setting(r, doc, result)) return false;
+    const json *summary = Member(doc, "summary");
+    if (summary && !summary->is_object()) return r.Fail("summary", "not an object");
+    const json *runs = Member(doc, "runs");
+    if (!runs) return r.Fail("runs", "missing");
+    if (!runs->is_array() || runs->empty()) return r.Fail("runs", "not an array of runs");
+    result->runs.resize(runs->size());
+    for (size_t i = 0; i < runs->size(); i++)
+        if (!Run(r, (*runs)[i], "runs[" + std::to_string(i) + "]", &result->runs[i])) return false;
+    return true;
+}
+
+int ParseResult(const char *text, size_t length, ResultFile *result, std::string *why) {
+    *result = ResultFile{};
+    // The non-throwing parse: a file that is no JSON is an answer, not an exception.
+    json doc = json::parse(text, text + length, nullptr, false);
+    if (doc.is_discarded()) {
+        *why = "not JSON";
+        return 0;
+    }
+    Reader r;
+    if (Document(r, doc, result)) return 1;
+    *why = "not a Kelvane result: " + r.why;
+    *result = ResultFile{};
+    return 0;
+}
+
+int ReadResultFile(const char *path, ResultFile *result, std::string *why) {
+    FILE *f = fopen(path, "rb");
+    if (!f) {
+        *why = strerror(errno);
+        return 0;
+    }
+    std::string text;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0 && text.size() <= kMaxResultBytes)
+        text.append(buf, n);
+    bool failed = ferror(f);
+    fclose(f);
+    if (failed || text.size() > kMaxResultBytes) {
+        *why = failed ? "cannot be read" : "far too large for a result";
+        return 0;
+    }
+    if (!ParseResult(text.data(), text.size(), result, why)) return 0;
+    result->name = path;
+    return 1;
+}

@@ -1,0 +1,46 @@
+#include "results/summary.h"
+
+#include <algorithm>
+
+int EndGrid(const ResultRun &run) {
+    return run.steps.empty() ? 0 : run.steps.back().grid + 1;
+}
+
+static double Median(std::vector<int> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    size_t m = v.size() / 2;
+    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2.0;
+}
+
+ResultSummary Summarize(const std::vector<ResultRun> &runs) {
+    ResultSummary s = {};
+    s.runs = (int)runs.size();
+    std::vector<int> scores;
+    int lowGrid = 0, highGrid = 0;
+    for (const ResultRun &run : runs) {
+        // Steps of an aborted run were measured like any other: they count for the peak.
+        for (const ResultStep &step : run.steps)
+            s.peakRate = std::max(s.peakRate, (double)step.fps * step.triangles / 1e6);
+        if (run.end != kRunScore) continue;
+        int grid = EndGrid(run);
+        lowGrid = scores.empty() ? grid : std::min(lowGrid, grid);
+        highGrid = scores.empty() ? grid : std::max(highGrid, grid);
+        scores.push_back(run.score);
+    }
+    s.scored = (int)scores.size();
+    if (scores.empty()) return s;
+    s.medianScore = Median(scores);
+    s.lowestScore = *std::min_element(scores.begin(), scores.end());
+    s.highestScore = *std::max_element(scores.begin(), scores.end());
+    s.spreadGridSteps = highGrid - lowGrid;
+    return s;
+}
+
+void PrintSummary(FILE *out, const ResultSummary &s) {
+    fprintf(out, "runs: %d, with a score: %d\n", s.runs, s.scored);
+    if (s.scored)
+        fprintf(out, "median score: %g\nlowest: %d, highest: %d\nspread: %d grid steps\n",
+                s.medianScore, s.lowestScore, s.highestScore, s.spreadGridSteps);
+    fprintf(out, "peak triangle rate: %.2f million triangles/s\n", s.peakRate);
+}

@@ -1,0 +1,23 @@
+// What a series of runs adds up to: the spread of its scores and its peak triangle rate.
+#pragma once
+
+#include "results/model.h"
+
+#include <stdio.h>
+
+struct ResultSummary {
+    int runs;           // all of them, aborted ones too
+    int scored;         // runs that ended with a score; the figures below are theirs
+    double medianScore; // the middle score, or the mean of the middle two; 0 without scores
+    int lowestScore, highestScore;
+    int spreadGridSteps; // largest minus smallest grid size the scored runs ended on
+    double peakRate;     // millions of triangles a second: the best fps × triangles of any step
+};
+
+ResultSummary Summarize(const std::vector<ResultRun> &runs);
+
+// The grid size a scored run ended on: one more than its last measured step's.
+int EndGrid(const ResultRun &run);
+
+// One line per figure, for standard output at the end of --test.
+void PrintSummary(FILE *out, const ResultSummary &s);

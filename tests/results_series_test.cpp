@@ -1,0 +1,140 @@
+// Repeated tests: the runs of a series in one result, and what they add up to.
+#include "app/folders.h"
+#include "bench/log.h"
+#include "bench/state.h"
+#include "results/json.h"
+#include "results/record.h"
+#include "results/summary.h"
+#include "tests/support/bench_state.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <stdio.h>
+#include <stdlib.h>
+
+using nlohmann::json;
+
+namespace {
+
+// A run that measured the given frame rates at grids 0, 1, 2... and then ended.
+ResultRun Measured(std::vector<float> rates, bool scored) {
+    ResultRun run = {};
+    run.started = 1700000000;
+    for (size_t g = 0; g < rates.size(); g++)
+        run.steps.push_back({(int)g, (int)(g * g * kTrianglesPerSphere), rates[g]});
+    run.end = scored ? kRunScore : kRunAborted;
+    int n = (int)rates.size(); // the grid it ended on
+    run.score = scored ? n * n * kTrianglesPerSphere / 1000 : 0;
+    return run;
+}
+
+TEST(SummaryTest, ScoresOfScoredRunsOnlyWithTheirMedianRangeAndGridSpread) {
+    // Ends on grids 10, 12 and 9: scores 115, 165 and 93; an abort in between.
+    std::vector<ResultRun> runs = {
+        Measured(std::vector<float>(10, 50), true), Measured(std::vector<float>(12, 50), true),
+        Measured(std::vector<float>(20, 50), false), Measured(std::vector<float>(9, 50), true)};
+    ResultSummary s = Summarize(runs);
+    EXPECT_EQ(4, s.runs);
+    EXPECT_EQ(3, s.scored);
+    EXPECT_DOUBLE_EQ(115, s.medianScore);
+    EXPECT_EQ(93, s.lowestScore);
+    EXPECT_EQ(165, s.highestScore);
+    EXPECT_EQ(3, s.spreadGridSteps); // 12 - 9, not the aborted run's 20
+    // An even number: the mean of the middle two.
+    runs.push_back(Measured(std::vector<float>(11, 50), true)); // 139
+    EXPECT_DOUBLE_EQ((115 + 139) / 2.0, Summarize(runs).medianScore);
+}
+
+TEST(SummaryTest, PeakRateIsTheBestStepOfAnyRunAbortedOnesToo) {
+    ResultRun a = Measured({600, 300, 150, 80}, true);      // best: 80 × 3²×1152 = 0.829 M/s
+    ResultRun b = Measured({600, 300, 150, 80, 60}, false); // 60 × 4²×1152 = 1.106 M/s
+    EXPECT_NEAR(0.82944, Summarize({a}).peakRate, 1e-9);
+    EXPECT_NEAR(1.10592, Summarize({a, b}).peakRate, 1e-9);
+    ResultSummary none = Summarize({b});
+    EXPECT_EQ(0, none.scored);
+    EXPECT_EQ(0, none.spreadGridSteps);
+    EXPECT_EQ(0, Summarize({}).runs);
+}
+
+TEST(SummaryTest, TheJsonCarriesItAndTheSchemaChecksIt) {
+    ResultSetting s = {};
+    s.version = "1.0.0";
+    s.driver = "offscreen";
+    s.eglDevice = -1;
+    std::vector<ResultRun> runs = {Measured({400, 90, 9}, true), Measured({400, 90, 30, 8}, true),
+                                   Measured({400}, false)};
+    json doc = json::parse(ResultJson(s, runs));
+    EXPECT_EQ(3u, doc["runs"].size());
+    EXPECT_EQ(json::parse(R"({"runs":3,"scored_runs":2,"median_score":14.0,"lowest_score":10,
+        "highest_score":18,"spread_grid_steps":1,
+        "peak_million_triangles_per_second":0.13824})"),
+              doc["summary"]);
+    json aborted = json::parse(ResultJson(s, {Measured({400}, false)}));
+    EXPECT_TRUE(aborted["summary"]["median_score"].is_null());
+    EXPECT_TRUE(aborted["summary"]["spread_grid_steps"].is_null());
+
+    TempDir dir;
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py ";
+    ASSERT_EQ(1, WriteWhole(dir.path("series.json").c_str(), doc.dump()));
+    ASSERT_EQ(1, WriteWhole(dir.path("aborted.json").c_str(), aborted.dump()));
+    json old = doc; // written before series existed: no summary
+    old.erase("summary");
+    ASSERT_EQ(1, WriteWhole(dir.path("old.json").c_str(), old.dump()));
+    EXPECT_EQ(0, system((validate + dir.path("series.json") + " " + dir.path("aborted.json") + " " +
+                         dir.path("old.json"))
+                            .c_str()));
+    doc["summary"]["spread_grid_steps"] = -1;
+    ASSERT_EQ(1, WriteWhole(dir.path("bad.json").c_str(), doc.dump()));
+    EXPECT_NE(0, system((validate + dir.path("bad.json") + " 2>/dev/null").c_str()));
+}
+
+class SeriesRecordTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetBenchState();
+        resultRuns.clear();
+        resultsPending = false;
+        snprintf(app_folder, sizeof app_folder, "%s", dir.prefix().c_str());
+        ListenForResults();
+    }
+    void TearDown() override {
+        logListener = nullptr;
+        app_folder[0] = 0;
+        resultSeries = false;
+    }
+    void LogTest(float fps, bool score) {
+        Write(kLogStarted, true);
+        numCubes = 2;
+        WriteF(false, kLogFps, fps, 4608);
+        if (score) WriteF(false, kLogFinalScore, 10);
+        Write(kLogTestStopped, false);
+    }
+    TempDir dir;
+};
+
+TEST_F(SeriesRecordTest, ASeriesKeepsEveryRunAndEachTestOtherwiseStartsAfresh) {
+    resultSeries = true;
+    LogTest(9, true);
+    ASSERT_EQ(1, WritePendingResults());
+    LogTest(8, true);
+    LogTest(7, false); // aborted: it ends the series, and is kept
+    ASSERT_EQ(3u, resultRuns.size());
+    EXPECT_FLOAT_EQ(9, resultRuns[0].steps[0].fps);
+    EXPECT_FLOAT_EQ(8, resultRuns[1].steps[0].fps);
+    EXPECT_EQ(kRunAborted, resultRuns[2].end);
+    ASSERT_EQ(1, WritePendingResults());
+    json doc = json::parse(ReadText(dir.path(kResultJsonName)));
+    EXPECT_EQ(3u, doc["runs"].size());
+    EXPECT_EQ(2, doc["summary"]["scored_runs"]);
+    // The text log holds the last test only.
+    EXPECT_EQ("Kelvane started...\n FPS 7.0 4608 triangles\ntest stopped\n",
+              ReadText(dir.path("Kelvane result.txt")));
+    EXPECT_TRUE(FileExists(dir.path(kResultSvgName)));
+    EXPECT_TRUE(FileExists(dir.path(kResultPngName)));
+    resultSeries = false;
+    LogTest(6, true);
+    EXPECT_EQ(1u, resultRuns.size());
+}
+
+} // namespace
