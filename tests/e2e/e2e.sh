@@ -429,6 +429,7 @@ doc = {"program": "Kelvane", "version": "1.0.0",
     "opengl": {"vendor": None, "renderer": "llvmpipe", "version": None},
     "surface": {"width": 320, "height": 240, "bits": 24},
     "settings": {"textures": True, "lighting": True, "keep_in_sync": False},
+    "validation": None,
     "runs": [run([600, 200, 100, 40, 9], "score"), run([600, 220, 80, 30, 9], "score")]}
 json.dump(doc, open(sys.argv[1] + "/a.json", "w"))
 doc["runs"] = [run([700, 400, 200, 100, 50, 20, 9], "score"), run([700, 400, 200, 90, 40, 20, 8], "score"),
