@@ -1,6 +1,7 @@
 // The plot, checked against numbers: where the axes say a value goes, the picture has it.
 #include "results/plot.h"
 #include "results/summary.h"
+#include "tests/support/result_runs.h"
 #include "tests/support/temp_dir.h"
 
 #include <cairo.h>
@@ -10,17 +11,6 @@
 #include <stdlib.h>
 
 namespace {
-
-ResultRun Measured(std::vector<float> rates, bool scored) {
-    ResultRun run = {};
-    run.started = 1700000000; // 2023-11-14 22:13 UTC
-    for (size_t g = 0; g < rates.size(); g++)
-        run.steps.push_back({(int)g, (int)(g * g * 1152), rates[g]});
-    run.end = scored ? kRunScore : kRunAborted;
-    int n = (int)rates.size();
-    run.score = scored ? n * n * 1152 / 1000 : 0;
-    return run;
-}
 
 ResultFile Result(std::vector<ResultRun> runs) {
     ResultFile r = {};

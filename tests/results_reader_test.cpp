@@ -2,6 +2,7 @@
 #include "results/compare.h"
 #include "results/json.h"
 #include "results/reader.h"
+#include "tests/support/result_runs.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,18 +13,6 @@
 using nlohmann::json;
 
 namespace {
-
-ResultRun Measured(std::vector<float> rates, bool scored) {
-    ResultRun run = {};
-    run.started = 1700000000;
-    run.durationMs = 42500;
-    for (size_t g = 0; g < rates.size(); g++)
-        run.steps.push_back({(int)g, (int)(g * g * 1152), rates[g]});
-    run.end = scored ? kRunScore : kRunAborted;
-    int n = (int)rates.size();
-    run.score = scored ? n * n * 1152 / 1000 : 0;
-    return run;
-}
 
 ResultSetting Setting(const char *renderer) {
     ResultSetting s = {};

@@ -5,6 +5,7 @@
 #include "results/json.h"
 #include "results/record.h"
 #include "results/summary.h"
+#include "tests/support/result_runs.h"
 #include "tests/support/bench_state.h"
 #include "tests/support/temp_dir.h"
 
@@ -89,18 +90,10 @@ TEST(SummaryTest, TheJsonCarriesItAndTheSchemaChecksIt) {
     EXPECT_NE(0, system((validate + dir.path("bad.json") + " 2>/dev/null").c_str()));
 }
 
-class SeriesRecordTest : public ::testing::Test {
+class SeriesRecordTest : public RecordingTest {
   protected:
-    void SetUp() override {
-        ResetBenchState();
-        resultRuns.clear();
-        resultsPending = false;
-        snprintf(app_folder, sizeof app_folder, "%s", dir.prefix().c_str());
-        ListenForResults();
-    }
     void TearDown() override {
-        logListener = nullptr;
-        app_folder[0] = 0;
+        RecordingTest::TearDown();
         resultSeries = false;
     }
     void LogTest(float fps, bool score) {
@@ -110,7 +103,6 @@ class SeriesRecordTest : public ::testing::Test {
         if (score) WriteF(false, kLogFinalScore, 10);
         Write(kLogTestStopped, false);
     }
-    TempDir dir;
 };
 
 TEST_F(SeriesRecordTest, ASeriesKeepsEveryRunAndEachTestOtherwiseStartsAfresh) {

@@ -7,6 +7,7 @@
 #include "results/machine.h"
 #include "results/model.h"
 #include "results/record.h"
+#include "tests/support/result_runs.h"
 #include "tests/support/bench_state.h"
 #include "tests/support/temp_dir.h"
 
@@ -33,19 +34,8 @@ std::vector<std::string> Names(const std::string &folder) {
     return names;
 }
 
-class RecordTest : public ::testing::Test {
+class RecordTest : public RecordingTest {
   protected:
-    void SetUp() override {
-        ResetBenchState();
-        resultRuns.clear();
-        resultsPending = false;
-        snprintf(app_folder, sizeof app_folder, "%s", dir.prefix().c_str());
-        ListenForResults();
-    }
-    void TearDown() override {
-        logListener = nullptr;
-        app_folder[0] = 0;
-    }
     // What a test writes, as the benchmark writes it.
     void LogTest(bool score) {
         Write(kLogStarted, true);
@@ -58,7 +48,6 @@ class RecordTest : public ::testing::Test {
         Write(kLogTestStopped, false);
     }
     json ReadJson() { return json::parse(ReadText(dir.path(kResultJsonName)), nullptr, false); }
-    TempDir dir;
 };
 
 TEST_F(RecordTest, StepsAndScoreComeFromTheLinesAsTheyAreWritten) {
