@@ -47,3 +47,4 @@ fi
 [[ $status -eq 0 ]] || exit "$status"
 echo "screenshot: $dir/Kelvane result.tga"
 echo "result (JSON): $dir/Kelvane result.json"
+echo "plot: $dir/Kelvane result.svg and .png"
