@@ -179,8 +179,52 @@ SDL_Window *CreateGLWindow(const char *title, int x, int y, int w, int h, unsign
     return SDL_CreateWindow(title, x, y, w, h, SDL_WINDOW_OPENGL | flags);
 }
 
+// A pbuffer's swap shows nothing and waits for nothing, so frames would queue up unseen
+// and be drawn in bursts long after they were counted. An offscreen swap therefore lets
+// at most one frame be in flight, as a real swap chain does: it waits until the frame
+// before this one is drawn, while this one is being drawn. Without fences (before GL 3.2
+// or ARB_sync) it waits for this frame itself.
+typedef GLsync (*FenceSyncProc)(GLenum condition, GLbitfield flags);
+typedef GLenum (*ClientWaitSyncProc)(GLsync sync, GLbitfield flags, GLuint64 timeout);
+typedef void (*DeleteSyncProc)(GLsync sync);
+
+static struct {
+    SDL_GLContext context; // whose fences these are: they die with it
+    FenceSyncProc fence;
+    ClientWaitSyncProc wait;
+    DeleteSyncProc remove;
+    GLsync inFlight; // the last frame swapped
+} offscreenSwap;
+
+static void FollowContext(SDL_GLContext context) {
+    if (offscreenSwap.context == context) return;
+    offscreenSwap.context = context;
+    offscreenSwap.inFlight = nullptr; // any older fence went with its context
+    offscreenSwap.fence = (FenceSyncProc)SDL_GL_GetProcAddress("glFenceSync");
+    offscreenSwap.wait = (ClientWaitSyncProc)SDL_GL_GetProcAddress("glClientWaitSync");
+    offscreenSwap.remove = (DeleteSyncProc)SDL_GL_GetProcAddress("glDeleteSync");
+    bool sync = SDL_GL_ExtensionSupported("GL_ARB_sync");
+    if (!sync || !offscreenSwap.fence || !offscreenSwap.wait || !offscreenSwap.remove)
+        offscreenSwap.fence = nullptr;
+}
+
+static void OffscreenSwapped(void) {
+    FollowContext(SDL_GL_GetCurrentContext());
+    if (!offscreenSwap.fence) {
+        glFinish();
+        return;
+    }
+    GLsync drawn = offscreenSwap.fence(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    glFlush();
+    if (offscreenSwap.inFlight) {
+        offscreenSwap.wait(offscreenSwap.inFlight, GL_SYNC_FLUSH_COMMANDS_BIT, 10000000000ull);
+        offscreenSwap.remove(offscreenSwap.inFlight);
+    }
+    offscreenSwap.inFlight = drawn;
+}
+
 void SwapGLWindow(SDL_Window *window) {
     SDL_GL_SwapWindow(window);
     int w, h;
-    if (OffscreenDisplaySize(&w, &h)) glFinish();
+    if (OffscreenDisplaySize(&w, &h)) OffscreenSwapped();
 }
