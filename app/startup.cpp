@@ -204,7 +204,9 @@ static int RunValidate(void) {
 
 int KelvaneMain(void) {
     if (Unattended()) SetAlertRecorder(AlertToStderr);
-    if (!StartHostVideo()) return commandLine.test ? kExitNoScene : kExitInteractive;
+    // Nothing can be drawn without video: a run that was asked for a result has none.
+    if (!StartHostVideo())
+        return commandLine.test || commandLine.validate ? kExitNoScene : kExitInteractive;
     ListenForResults();
     int status = kExitInteractive;
     if (commandLine.test)

@@ -473,6 +473,12 @@ cmdline_statuses)
   # No display and no --offscreen: the window has nowhere to go.
   run_app --test
   expect_status 4
+  run_app --validate
+  expect_status 4
+  grep -q 'validation: passed' "$work/stdout" && fail "--validate without a display passed"
+  # A device that does not exist: nothing to render on, offscreen or not.
+  run_app --validate --offscreen=64x48 --device 99
+  expect_status 4
   run_app
   expect_status 1
   ;;
