@@ -33,6 +33,11 @@ static int Again(void) {
     return 0;
 }
 
+// After a scored test: the series' next one, or the end with every test scored.
+static int Next(void) {
+    return testsToRepeat > 0 ? Again() : End(kExitScore);
+}
+
 // The states a test leaves behind (bench/testrun.cpp): full screen without a scene is a
 // failed build, whose test would wait for Escape forever; back in the window, a score means
 // the stop rule ended it, none that the user did.
@@ -41,13 +46,15 @@ int EndWhenTestOver(void) {
         testBegun = true;
         return running ? 0 : End(kExitNoScene);
     }
-    if (!testBegun) return running ? 0 : End(kExitNoScene);
+    // The command is still queued; the test builds its own scene when it starts.
+    if (!testBegun) return 0;
     if (finalScore == 0) return End(kExitAborted);
-    if (finalSave) return testsToRepeat > 0 ? Again() : End(kExitScore);
-    // Without a scene in the window no frame will take the screenshot: the score stands.
+    if (finalSave) return Next();
+    // Without a scene in the window no frame will take the screenshot: the score stands, and
+    // a series goes on, since the next test builds its own full screen.
     if (!running) {
         fprintf(stderr, "kelvane: the window could not be rebuilt; no screenshot\n");
-        return End(kExitScore);
+        return Next();
     }
     return 0;
 }

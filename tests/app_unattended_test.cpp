@@ -49,11 +49,13 @@ TEST_F(EndWhenOverTest, ASceneThatCannotBeBuiltEndsWithFourAtOnce) {
     EXPECT_EQ(1, EndWhenTestOver());
     EXPECT_EQ(kExitNoScene, exitStatus);
 
+    // The window's scene lost before the command is handled: the test builds its own.
     PostTestCommand();
     fullscreen = false;
-    running = 0; // nor the window's, before the test began
-    EXPECT_EQ(1, EndWhenTestOver());
-    EXPECT_EQ(kExitNoScene, exitStatus);
+    running = 0;
+    EXPECT_EQ(0, EndWhenTestOver());
+    running = 1; // its full screen built
+    Begin();
 }
 
 TEST_F(EndWhenOverTest, AScoreWithoutAWindowSceneStillEndsWithZero) {
@@ -63,6 +65,32 @@ TEST_F(EndWhenOverTest, AScoreWithoutAWindowSceneStillEndsWithZero) {
     running = 0; // no frame will ever take the screenshot
     EXPECT_EQ(1, EndWhenTestOver());
     EXPECT_EQ(kExitScore, exitStatus);
+}
+
+// A window that cannot be rebuilt after a score takes no screenshot, but the series goes on:
+// only a test that cannot start ends it early, and then not with 0.
+TEST_F(EndWhenOverTest, ASeriesGoesOnWithoutAWindowSceneAndEndsNonZeroIfATestCannotStart) {
+    testsToRepeat = 2;
+    Begin();
+    fullscreen = false;
+    finalScore = 115;
+    running = 0;
+    EXPECT_EQ(0, EndWhenTestOver()); // the next test, posted
+    EXPECT_EQ(1, testsToRepeat);
+    EXPECT_EQ(kExitAborted, exitStatus);
+    EXPECT_EQ(0, EndWhenTestOver()); // not begun yet, and no window scene: wait for it
+    finalScore = 0;
+    running = 1;
+    Begin(); // the second test scores, the window again not rebuilt
+    fullscreen = false;
+    finalScore = 115;
+    running = 0;
+    EXPECT_EQ(0, EndWhenTestOver());
+    EXPECT_EQ(0, testsToRepeat);
+    finalScore = 0;
+    fullscreen = true; // the third test's full screen cannot be built
+    EXPECT_EQ(1, EndWhenTestOver());
+    EXPECT_EQ(kExitNoScene, exitStatus);
 }
 
 // A --repeat series: each scored test with its screenshot starts the next, which must then
