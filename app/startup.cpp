@@ -6,6 +6,7 @@
 #include "app/unattended.h"
 #include "bench/frame.h"
 #include "bench/state.h"
+#include "bench/testrun.h"
 #include "gfx/scene.h"
 #include "platform/alert.h"
 #include "platform/video.h"
@@ -188,6 +189,9 @@ static int RunTest(void) {
     testsToRepeat = commandLine.repeat - 1;
     PostTestCommand();
     RunApplicationEventLoop();
+    // Ended from outside while measuring (a signal, the window closed): ended as an abort
+    // is, so that the log, the JSON and the summary tell the same story.
+    if (fullscreen && running) EndTest();
     if (rendererValidated && rendererValidation.failed)
         printf("kelvane: this renderer failed validation: the score above is not of a correct "
                "picture\n");

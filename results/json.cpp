@@ -6,6 +6,8 @@
 #include <errno.h>
 #include <math.h>
 #include <nlohmann/json.hpp>
+#include <pthread.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -117,15 +119,27 @@ static mode_t FileMode(void) {
     return 0666 & ~mask;
 }
 
-int WriteWhole(const char *path, const std::string &text) {
-    std::string temp = std::string(path) + ".XXXXXX";
-    int fd = mkstemp(&temp[0]);
-    if (fd < 0) return 0;
+static bool WriteTemp(const std::string &temp, int fd, const std::string &text, const char *path) {
     // A reader must never see half a file, even after a crash: the data is on disk before
     // the name points at it.
     bool ok = WriteAll(fd, text) && fsync(fd) == 0 && fchmod(fd, FileMode()) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok && rename(temp.c_str(), path) == 0) return 1;
+    if (ok && rename(temp.c_str(), path) == 0) return true;
     unlink(temp.c_str());
-    return 0;
+    return false;
+}
+
+int WriteWhole(const char *path, const std::string &text) {
+    // A signal that would end the process waits until the temporary file is renamed or
+    // removed, so that an interrupted program leaves none behind.
+    sigset_t ending, before;
+    sigemptyset(&ending);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&ending, sig);
+    pthread_sigmask(SIG_BLOCK, &ending, &before);
+    std::string temp = std::string(path) + ".XXXXXX";
+    int fd = mkstemp(&temp[0]);
+    bool ok = fd >= 0 && WriteTemp(temp, fd, text, path);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return ok ? 1 : 0;
 }

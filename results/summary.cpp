@@ -15,10 +15,12 @@ static double Median(std::vector<int> v) {
 
 ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     ResultSummary s = {};
-    s.runs = (int)runs.size();
     std::vector<int> scores;
     int lowGrid = 0, highGrid = 0;
     for (const ResultRun &run : runs) {
+        // A test still going when the program ended was never measured to its end.
+        if (run.end == kRunGoing) continue;
+        s.runs++;
         // Steps of an aborted run were measured like any other: they count for the peak.
         for (const ResultStep &step : run.steps)
             s.peakRate = std::max(s.peakRate, (double)step.fps * step.triangles / 1e6);

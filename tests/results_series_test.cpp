@@ -45,6 +45,11 @@ TEST(SummaryTest, ScoresOfScoredRunsOnlyWithTheirMedianRangeAndGridSpread) {
     // An even number: the mean of the middle two.
     runs.push_back(Measured(std::vector<float>(11, 50), true)); // 139
     EXPECT_DOUBLE_EQ((115 + 139) / 2.0, Summarize(runs).medianScore);
+    // A test that could not start is still going when the program ends: not a run.
+    ResultRun going = {};
+    going.end = kRunGoing;
+    runs.push_back(going);
+    EXPECT_EQ(5, Summarize(runs).runs);
 }
 
 TEST(SummaryTest, PeakRateIsTheBestStepOfAnyRunAbortedOnesToo) {

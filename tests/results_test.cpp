@@ -16,7 +16,10 @@
 #include <nlohmann/json.hpp>
 #include <stdio.h>
 #include <stdlib.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using nlohmann::json;
 
@@ -141,6 +144,36 @@ TEST(WriteWholeTest, ReplacesTheFileWholeOrLeavesItAlone) {
     EXPECT_EQ(0, WriteWhole(taken.c_str(), "new\n"));
     EXPECT_EQ(std::vector<std::string>({"r.json", "taken"}), Names(dir.prefix()));
     EXPECT_EQ(0, WriteWhole(dir.path("missing/r.json").c_str(), "x"));
+}
+
+// The program is stopped by a signal while it writes, over and over: whenever the signal
+// lands, the folder holds the last whole file and no temporary one.
+TEST(WriteWholeTest, ASignalLeavesNoTemporaryFile) {
+    TempDir dir;
+    std::string path = dir.path("r.json");
+    std::string text(4 << 20, 'x');
+    int ready[2];
+    ASSERT_EQ(0, pipe(ready));
+    pid_t child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        alarm(20); // a signal blocked for good still ends the child
+        for (bool told = false;; told = true) {
+            WriteWhole(path.c_str(), text);
+            if (!told && write(ready[1], "w", 1) != 1) _exit(2);
+        }
+    }
+    char c;
+    ASSERT_EQ(1, read(ready[0], &c, 1));
+    usleep(30000);
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    close(ready[0]);
+    close(ready[1]);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(SIGTERM, WTERMSIG(status));
+    EXPECT_EQ(std::vector<std::string>({"r.json"}), Names(dir.prefix()));
 }
 
 ResultSetting Setting(void) {

@@ -413,6 +413,40 @@ PY
   [[ $(od -An -tu1 -j16 -N8 "$work/rsvg.png" | tr -s ' ') == " 0 0 3 192 0 0 2 88" ]] ||
     fail "the SVG plot renders at another size"
   ;;
+offscreen_repeat_signal)
+  # SIGTERM while the second test of three measures: ended as an abort is, and everything
+  # written says so alike: the log, the JSON with both runs, the printed summary.
+  unset DISPLAY WAYLAND_DISPLAY
+  surface=320x240
+  GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 "$exe" --test --offscreen=320x240 --repeat 3 \
+    >"$work/stdout" 2>"$work/stderr" &
+  app=$!
+  pids+=($app)
+  wait_log '^test stopped$' 200
+  # The second test has rewritten the log and measured a step.
+  deadline=$((SECONDS + 60))
+  until grep -q '^ FPS ' "$log" && ! grep -q 'final score' "$log"; do
+    ((SECONDS < deadline)) || fail "the second test did not start"
+    kill -0 "$app" 2>/dev/null || fail "the program ended early"
+    sleep 0.2
+  done
+  kill -TERM "$app"
+  expect_exit 3
+  [[ $(tail -n1 "$log") == "test stopped" ]] || fail "the log does not end with 'test stopped'"
+  grep -q 'final score' "$log" && fail "an ended test has a score"
+  check_json aborted offscreen
+  python3 - "$json" "$work/stdout" <<'PY' || fail "the JSON and the summary disagree: $(cat "$work/stdout")"
+import json, sys
+doc, out = json.load(open(sys.argv[1])), open(sys.argv[2]).read()
+assert [r["end"] for r in doc["runs"]] == ["score", "aborted"], doc["runs"]
+s = doc["summary"]
+assert (s["runs"], s["scored_runs"]) == (2, 1), s
+assert "runs: 2, with a score: 1\n" in out, out
+assert "median score: %g\n" % s["median_score"] in out, out
+PY
+  leftovers=$(find "$work" -maxdepth 1 -name 'Kelvane result.*.??????')
+  [[ -z "$leftovers" ]] || fail "temporary files left: $leftovers"
+  ;;
 compare)
   # Two result files: the steps both reached, the scores and their spread; a bad file is
   # named, status 2; --plot draws both.
