@@ -24,14 +24,14 @@ static bool CloseWindow(void) {
     tCubes = t + 1;
     if (t < kWindowsPerSize - 1) return false;
 
-    WriteF(false, kLogFps, (double)fps, TriangleCount());
+    LogStep(fps, TriangleCount());
     numCubes++;
     tCubes = 0;
     if (!(fps < kStopFps)) return false;
 
     finalSave = 0;
     finalScore = (SInt32)((SInt64)TriangleCount() / 1000);
-    WriteF(false, kLogFinalScore, finalScore);
+    LogScore(finalScore);
     return true;
 }
 

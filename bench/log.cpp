@@ -31,25 +31,13 @@ const char *const kOnOff[2] = {"off", "on "};
 
 const LogListener *logListener;
 
-// The lines are told apart by their format's address, not their text: cheap enough for a
+// The lines are told apart by their text's address, not their text: cheap enough for a
 // frame, and a message that merely looks like a line is never taken for one.
 static void TellLine(const char *msg, bool create) {
     const LogListener *l = logListener;
     if (!l) return;
     if (create && msg == kLogStarted && l->testStarted) l->testStarted();
     if (msg == kLogTestStopped && l->testStopped) l->testStopped();
-}
-
-static void TellFormatted(const char *format, va_list args) {
-    const LogListener *l = logListener;
-    if (!l) return;
-    if (format == kLogFps && l->step) {
-        double f = va_arg(args, double);
-        int triangles = va_arg(args, int);
-        l->step(numCubes, triangles, (float)f);
-    } else if (format == kLogFinalScore && l->score) {
-        l->score(va_arg(args, int));
-    }
 }
 
 void Write(const char *msg, bool create) {
@@ -73,11 +61,17 @@ void WriteF(bool create, const char *format, ...) {
     char msg[kLogLineSize];
     va_list args;
     va_start(args, format);
-    va_list told;
-    va_copy(told, args);
-    TellFormatted(format, told);
-    va_end(told);
     vsnprintf(msg, sizeof msg, format, args);
     va_end(args);
     Write(msg, create);
+}
+
+void LogStep(float fps, int triangles) {
+    if (logListener && logListener->step) logListener->step(numCubes, triangles, fps);
+    WriteF(false, kLogFps, (double)fps, triangles);
+}
+
+void LogScore(int score) {
+    if (logListener && logListener->score) logListener->score(score);
+    WriteF(false, kLogFinalScore, score);
 }

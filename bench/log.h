@@ -49,3 +49,8 @@ void Write(const char *msg, bool create);
 
 // Formats a line (cut to the line limit) and writes it.
 void WriteF(bool create, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// The FPS line of the grid numCubes, and the final score line: written, and their numbers
+// told to the listener as they are, never decoded from the text.
+void LogStep(float fps, int triangles);
+void LogScore(int score);

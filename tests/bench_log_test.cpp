@@ -28,8 +28,8 @@ TEST_F(LogTest, FormattedLinesReadAsTheCatalogueSpellsThem) {
     WriteF(false, kLogSurface, 1024, 768, 24);
     WriteF(false, kLogTextures, kOnOff[1]);
     WriteF(false, kLogKeepInSync, kOnOff[0]);
-    WriteF(false, kLogFps, 9.96, 1152);
-    WriteF(false, kLogFinalScore, 115);
+    LogStep(9.96f, 1152);
+    LogScore(115);
     EXPECT_EQ(" cpu family: 0xabc\n"
               " cpu type: 0xdeadbeef\n"
               " surface 1024x768 24bpp\n"

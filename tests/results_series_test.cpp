@@ -104,8 +104,8 @@ class SeriesRecordTest : public RecordingTest {
     void LogTest(float fps, bool score) {
         Write(kLogStarted, true);
         numCubes = 2;
-        WriteF(false, kLogFps, fps, 4608);
-        if (score) WriteF(false, kLogFinalScore, 10);
+        LogStep(fps, 4608);
+        if (score) LogScore(10);
         Write(kLogTestStopped, false);
     }
 };

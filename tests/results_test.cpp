@@ -44,10 +44,10 @@ class RecordTest : public RecordingTest {
         Write(kLogStarted, true);
         WriteF(false, kLogSurface, 640, 480, 24);
         numCubes = 0;
-        WriteF(false, kLogFps, 412.0, 0);
+        LogStep(412.0, 0);
         numCubes = 1;
-        WriteF(false, kLogFps, 9.5, 1152);
-        if (score) WriteF(false, kLogFinalScore, 4);
+        LogStep(9.5, 1152);
+        if (score) LogScore(4);
         Write(kLogTestStopped, false);
     }
     json ReadJson() { return json::parse(ReadText(dir.path(kResultJsonName)), nullptr, false); }
@@ -95,8 +95,8 @@ TEST_F(RecordTest, TheFileIsWrittenAfterTheTestOnceAndHoldsIt) {
     finalResY = 600;
     finalBPP = 24;
     numCubes = 3;
-    WriteF(false, kLogFps, 7.0, 10368);
-    WriteF(false, kLogFinalScore, 18);
+    LogStep(7.0, 10368);
+    LogScore(18);
     Write(kLogTestStopped, false);
     ASSERT_EQ(1, WritePendingResults());
     EXPECT_FALSE(resultsPending);
