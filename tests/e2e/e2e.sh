@@ -243,6 +243,12 @@ full_test)
   check_screenshot
   for _ in $(seq 25); do [[ -f "$json" ]] && break; sleep 0.2; done
   check_json score x11
+  # Exactly what a test in the window leaves beside the bundle (display and stderr are this
+  # script's own).
+  for _ in $(seq 25); do [[ -f "$work/Kelvane result.png" ]] && break; sleep 0.2; done
+  left=$(cd "$work" && ls -A | grep -vxE 'display|stderr' | tr '\n' '|')
+  [[ $left == "Kelvane result.json|Kelvane result.png|Kelvane result.svg|Kelvane result.tga|Kelvane result.txt|Kelvane.app|" ]] ||
+    fail "the folder holds: $left"
   expect_focus "after the test"
   close_and_expect_status_1
   ;;
