@@ -40,12 +40,25 @@ start_x() {
   export DISPLAY=":$(head -n1 "$fdfile")"
 }
 
+# The program's visible window, once it is there, in $wid. xdotool's own --sync is no use:
+# Debian's xdotool ends at once with BadWindow when any window goes away while it looks,
+# as SDL's helper windows do during start-up, so each look is a new xdotool.
+find_window() {
+  wid=""
+  for _ in $(seq 150); do
+    wid=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1)
+    [[ -n "$wid" ]] && return 0
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.2
+  done
+  fail "the window did not appear"
+}
+
 start_app() {
   GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 "$exe" 2>"$work/stderr" &
   app=$!
   pids+=($app)
-  wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$app" 2>/dev/null | head -n1)
-  [[ -n "$wid" ]] || fail "the window did not appear"
+  find_window
   expect_focus "after start-up"
 }
 
@@ -292,7 +305,7 @@ x11_test_aborted)
   GALLIUM_DRIVER=softpipe "$exe" --test 2>"$work/stderr" &
   app=$!
   pids+=($app)
-  wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$app" 2>/dev/null | head -n1)
+  find_window
   wait_log '^test started$' 20
   sleep 1.5
   xdotool key Escape
