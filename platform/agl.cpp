@@ -157,6 +157,7 @@ AGLContext aglCreateContext(AGLPixelFormat pix, AGLContext share) {
 
 GLboolean aglDestroyContext(AGLContext ctx) {
     if (!IsLive(ctx)) return GL_FALSE;
+    ForgetContextFence(ctx->gl);
     if (current == ctx) MakeCurrent(nullptr);
     for (AGLContext *link = &contexts; *link; link = &(*link)->next)
         if (*link == ctx) {

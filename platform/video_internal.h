@@ -42,3 +42,11 @@ bool FullScreenBounds(int *x, int *y, int *w, int *h, unsigned *flags);
 // nothing at all: the frame is finished there instead, as a window's swap would wait for it,
 // or frames would pile up in the driver and be drawn in bursts that the frame rate misreads.
 void SwapGLWindow(SDL_Window *window);
+
+// Called before a GL context is deleted: the offscreen swap's fence for its last frame dies
+// with it, deleted first when the context is current.
+void ForgetContextFence(void *context);
+// For tests: how many offscreen swaps have waited for the frame before theirs, and whether
+// a swapped frame is in flight.
+int OffscreenFenceWaits(void);
+bool OffscreenFrameInFlight(void);

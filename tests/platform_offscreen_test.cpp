@@ -1,5 +1,6 @@
 #include "platform/display.h"
 #include "platform/video.h"
+#include "platform/video_internal.h"
 #include "tests/platform_fixture.h"
 
 #include <SDL.h>
@@ -38,6 +39,29 @@ TEST_F(OffscreenVideoTest, TheMainDisplayAndTheFullScreenHaveTheChosenSize) {
     char name[64];
     EXPECT_EQ(0, EGLDeviceInUse(name, sizeof name)); // the only device here
     EXPECT_STRNE("", name);
+}
+
+// An offscreen swap waits for the frame before its own. The frame in flight belongs to its
+// context: the driver often gives the next context the address of one just destroyed, and
+// that context's first swap must neither wait on nor delete the dead one's fence.
+TEST_F(OffscreenVideoTest, AFrameInFlightGoesWithItsContext) {
+    ASSERT_EQ(1, StartOffscreenVideo(320, 200, -1)) << WindowSystemError();
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        AGLContext ctx = NewContext();
+        ASSERT_TRUE(aglSetFullScreen(ctx, 320, 200, 0, 0));
+        int waits = OffscreenFenceWaits();
+        for (int frame = 0; frame < 3; frame++) {
+            glClear(GL_COLOR_BUFFER_BIT);
+            aglSwapBuffers(ctx);
+            EXPECT_EQ(waits + frame, OffscreenFenceWaits()) << "frame " << frame;
+            EXPECT_EQ(GLenum(GL_NO_ERROR), glGetError()) << "frame " << frame;
+            EXPECT_TRUE(OffscreenFrameInFlight());
+        }
+        EXPECT_TRUE(aglDestroyContext(ctx));
+        contexts.pop_back();
+        EXPECT_FALSE(OffscreenFrameInFlight());
+    }
 }
 
 TEST_F(OffscreenVideoTest, ADeviceThatDoesNotExistIsSaidAtStart) {
