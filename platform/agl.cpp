@@ -231,6 +231,7 @@ GLboolean aglSetFullScreen(AGLContext ctx, GLsizei, GLsizei, GLsizei, GLint) {
     keptFullScreen = nullptr;
     if (!window) window = CreateGLWindow("", x, y, w, h, flags);
     if (!window) return GL_FALSE;
+    SettleFullScreen(window);
     if (!Retarget(ctx, nullptr, window, true)) {
         SDL_DestroyWindow(window);
         return GL_FALSE;

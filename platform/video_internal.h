@@ -23,6 +23,11 @@ SDL_Window *CreateGLWindow(const char *title, int x, int y, int w, int h, unsign
 void NoteDisplayMode(void);
 void CheckDisplayMode(void);
 
+// Waits until the window system has given a full-screen surface its size (it has held for
+// a moment) and takes that size, in the pixels drawn, as the main display's: the size a
+// test runs at, which later display changes are measured against.
+void SettleFullScreen(SDL_Window *surface);
+
 // The surface of the full screen that a GL context covers, or null when there is none.
 SDL_Window *FullScreenSurface(void);
 // While true, a full-screen surface that a GL context lets go of is kept for the next one
