@@ -205,6 +205,43 @@ TEST(Queue, HigherPriorityFirstThenInOrder) {
     RemoveEventHandler(h);
 }
 
+int reposts; // how many more times Repost posts its event again
+
+OSStatus Repost(EventHandlerCallRef, EventRef e, void *) {
+    trail += std::to_string(GetEventKind(e));
+    if (reposts > 0 && reposts--) PostEventToQueue(GetCurrentEventQueue(), e, kEventPriorityHigh);
+    return noErr;
+}
+
+// A handler that posts an event while the queue is dispatched, as one that keeps a
+// repeating task going does: what it posts waits for the next pass, so a due timer still
+// fires in between and the loop is never held in one pass.
+TEST(Queue, WhatAHandlerPostsWaitsForTheNextPass) {
+    EventHandlerRef h;
+    InstallEventHandler(GetApplicationEventTarget(), Repost, 1, kMouseDown, nullptr, &h);
+    trail.clear();
+    reposts = 50;
+    EventRef e = Make(kEventClassMouse, kEventMouseDown);
+    ASSERT_EQ(noErr, PostEventToQueue(GetCurrentEventQueue(), e, kEventPriorityStandard));
+    ReleaseEvent(e);
+    auto quit = [](EventLoopTimerRef, void *tag) {
+        trail += (const char *)tag;
+        QuitApplicationEventLoop();
+    };
+    InstallEventLoopTimer(GetCurrentEventLoop(), 0.0, 0, quit, (void *)"T", nullptr);
+    SetEventLoopLimit(5);
+    RunApplicationEventLoop();
+    EXPECT_FALSE(EventLoopTimedOut());
+    EXPECT_EQ("1T", trail);
+    // The event posted in that pass is still there for the next loop.
+    reposts = 0;
+    InstallEventLoopTimer(GetCurrentEventLoop(), 0.0, 0, quit, (void *)"Q", nullptr);
+    RunApplicationEventLoop();
+    SetEventLoopLimit(0);
+    EXPECT_EQ("1T1Q", trail);
+    RemoveEventHandler(h);
+}
+
 double Now() {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
