@@ -81,6 +81,19 @@ TEST_F(OffscreenVideoTest, ANegativeDeviceFromTheEnvironmentIsRefused) {
     EXPECT_EQ(1, StartOffscreenVideo(320, 200, 0)) << WindowSystemError();
 }
 
+// SDL's offscreen driver shows no window: named in SDL_VIDEODRIVER for a run that did not ask
+// for --offscreen, it is refused, not started, and the reason names it.
+TEST_F(OffscreenVideoTest, TheOffscreenDriverIsNoWindowSystem) {
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER); // the environment's, not an earlier test's
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    EXPECT_EQ(0, StartWindowSystem());
+    unsetenv("SDL_VIDEODRIVER");
+    EXPECT_FALSE(SDL_WasInit(SDL_INIT_VIDEO));
+    EXPECT_NE(nullptr, strstr(WindowSystemError(), "offscreen")) << WindowSystemError();
+    EXPECT_NE(nullptr, strstr(WindowSystemError(), "names no window system"))
+        << WindowSystemError();
+}
+
 TEST_F(OffscreenVideoTest, WithoutOffscreenThereIsNoEglDevice) {
     UseOffscreenVideo();
     ASSERT_NE(nullptr, GetMainDevice()); // SDL's offscreen driver, but not this run's
