@@ -28,6 +28,7 @@ struct OpaqueAGLContext {
 };
 
 AGLFaults gAGLFaults;
+AGLSwapIntervalCall gAGLSwapInterval;
 static AGLContext contexts;
 static AGLContext current;
 
@@ -267,6 +268,9 @@ GLboolean aglSetInteger(AGLContext ctx, GLenum pname, const GLint *params) {
     if (pname != AGL_SWAP_INTERVAL || !params) return GL_FALSE;
     AGLContext previous;
     if (!AGLBorrow(ctx, &previous)) return GL_FALSE;
+    gAGLSwapInterval.context = ctx;
+    gAGLSwapInterval.interval = params[0];
+    gAGLSwapInterval.calls++;
     bool ok = SDL_GL_SetSwapInterval(params[0]) == 0;
     AGLGiveBack(ctx, previous);
     return ok ? GL_TRUE : GL_FALSE;
