@@ -47,6 +47,10 @@ int QueuedEventCount(void);
 void DispatchQueued(void);
 // Seconds on the loop's monotonic clock.
 double LoopClock(void);
+// For tests: replaces the loop's clock; null restores CLOCK_MONOTONIC. With a host pump that
+// moves it on by each wait, a test runs the loop in time of its own, free of the machine's load.
+typedef double (*LoopClockSource)(void);
+void SetLoopClockSource(LoopClockSource source);
 void FireDueTimers(void);
 // When the soonest timer is due, on LoopClock; -1 when there is none.
 double SoonestTimer(void);

@@ -18,7 +18,14 @@ struct OpaqueEventLoopTimerRef {
 static EventLoopTimerRef timers;
 static int firing; // timers are freed only outside a firing pass
 
+static LoopClockSource clockSource;
+
+void SetLoopClockSource(LoopClockSource source) {
+    clockSource = source;
+}
+
 double LoopClock(void) {
+    if (clockSource) return clockSource();
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;

@@ -248,36 +248,56 @@ double Now() {
     return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
+// The timer test runs the loop in time of its own: a pump that passes exactly the time the
+// loop asks it to wait, and a little for each pass, so that no load on the machine changes
+// what it sees.
+double simulated;
+int waitsWhileDue; // waits asked for while a timer was due
+double Simulated() {
+    return simulated;
+}
+void SimulatedPump(int waitMillis) {
+    double soonest = SoonestTimer();
+    if (waitMillis != 0 && soonest >= 0 && soonest <= simulated) waitsWhileDue++;
+    simulated += waitMillis > 0 ? waitMillis / 1000.0 : 1e-6;
+}
+
 int ticks;
-double firstTick, stopAt;
+double firstTick, lastTick;
 EventLoopTimerRef fast;
+const int kTicks = 500;
 TEST(Timers, FireAfterTheirDelayThenAsFastAsAskedAndStopWhenRemoved) {
+    simulated = 0;
+    waitsWhileDue = 0;
     ticks = 0;
-    double start = Now();
+    SetLoopClockSource(Simulated);
+    SetHostPump(SimulatedPump);
     InstallEventLoopTimer(
         GetCurrentEventLoop(), 0.05, 0.0001,
         [](EventLoopTimerRef, void *) {
-            if (ticks++ == 0) firstTick = Now();
-        },
-        nullptr, &fast);
-    InstallEventLoopTimer(
-        GetCurrentEventLoop(), 0.25, 0,
-        [](EventLoopTimerRef, void *) {
-            stopAt = Now();
-            RemoveEventLoopTimer(fast);
+            if (ticks++ == 0) firstTick = simulated;
+            if (ticks < kTicks) return;
+            lastTick = simulated;
             QuitApplicationEventLoop();
         },
-        nullptr, nullptr);
+        nullptr, &fast);
+    SetEventLoopLimit(5);
     RunApplicationEventLoop();
-    EXPECT_GE(firstTick - start, 0.049);
-    // 0.2 s of a 0.1 ms interval: the loop must not sleep between firings.
-    EXPECT_GT(ticks, 200);
-    int before = ticks;
+    EXPECT_FALSE(EventLoopTimedOut());
+    EXPECT_GE(firstTick, 0.05);
+    EXPECT_GE(lastTick - firstTick, 499 * 0.0001);
+    // The loop never sleeps while a timer is due: a 0.1 ms interval fires as fast as the loop
+    // allows.
+    EXPECT_EQ(0, waitsWhileDue);
+    EXPECT_EQ(noErr, RemoveEventLoopTimer(fast));
     InstallEventLoopTimer(
         GetCurrentEventLoop(), 0.02, 0,
         [](EventLoopTimerRef, void *) { QuitApplicationEventLoop(); }, nullptr, nullptr);
     RunApplicationEventLoop();
-    EXPECT_EQ(before, ticks);
+    SetEventLoopLimit(0);
+    SetHostPump(nullptr);
+    SetLoopClockSource(nullptr);
+    EXPECT_EQ(kTicks, ticks);
     EXPECT_EQ(paramErr, RemoveEventLoopTimer(fast));
 }
 
