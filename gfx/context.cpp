@@ -114,6 +114,12 @@ int StartOpenGL(void) {
     aglContext = aglCreateContext(aglPixFmt, NULL);
     if (!aglContext) return Error(kInitAlertTitle, kNoContextText);
     if (!AttachContext()) return 0;
+    if (fullscreen) {
+        // The full screen has now settled at the display's size in the pixels it draws,
+        // which on a scaled output is more than the mode the display reported before.
+        resolution.h = (SInt16)CGDisplayPixelsWide(display);
+        resolution.v = (SInt16)CGDisplayPixelsHigh(display);
+    }
 
     aglDestroyPixelFormat(aglPixFmt);
     aglPixFmt = NULL;

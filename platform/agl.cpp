@@ -28,6 +28,7 @@ struct OpaqueAGLContext {
 };
 
 AGLFaults gAGLFaults;
+AGLSwapIntervalCall gAGLSwapInterval;
 static AGLContext contexts;
 static AGLContext current;
 
@@ -157,6 +158,7 @@ AGLContext aglCreateContext(AGLPixelFormat pix, AGLContext share) {
 
 GLboolean aglDestroyContext(AGLContext ctx) {
     if (!IsLive(ctx)) return GL_FALSE;
+    ForgetContextFence(ctx->gl);
     if (current == ctx) MakeCurrent(nullptr);
     for (AGLContext *link = &contexts; *link; link = &(*link)->next)
         if (*link == ctx) {
@@ -230,6 +232,7 @@ GLboolean aglSetFullScreen(AGLContext ctx, GLsizei, GLsizei, GLsizei, GLint) {
     keptFullScreen = nullptr;
     if (!window) window = CreateGLWindow("", x, y, w, h, flags);
     if (!window) return GL_FALSE;
+    SettleFullScreen(window);
     if (!Retarget(ctx, nullptr, window, true)) {
         SDL_DestroyWindow(window);
         return GL_FALSE;
@@ -265,6 +268,9 @@ GLboolean aglSetInteger(AGLContext ctx, GLenum pname, const GLint *params) {
     if (pname != AGL_SWAP_INTERVAL || !params) return GL_FALSE;
     AGLContext previous;
     if (!AGLBorrow(ctx, &previous)) return GL_FALSE;
+    gAGLSwapInterval.context = ctx;
+    gAGLSwapInterval.interval = params[0];
+    gAGLSwapInterval.calls++;
     bool ok = SDL_GL_SetSwapInterval(params[0]) == 0;
     AGLGiveBack(ctx, previous);
     return ok ? GL_TRUE : GL_FALSE;

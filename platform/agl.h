@@ -65,3 +65,12 @@ struct AGLFaults {
     bool clearAfterSwap;
 };
 extern AGLFaults gAGLFaults;
+
+// Test seam: what aglSetInteger was last asked for AGL_SWAP_INTERVAL, whatever the driver
+// made of it (one without a swap chain may ignore it), and how often.
+struct AGLSwapIntervalCall {
+    AGLContext context;
+    GLint interval;
+    int calls;
+};
+extern AGLSwapIntervalCall gAGLSwapInterval;

@@ -13,8 +13,9 @@ struct GDevice {
 static GDevice mainDevice;
 static GDevice *mainDevicePtr = &mainDevice;
 
-// The display's size as full-screen surfaces show it, when SDL's mode is out of date.
-static int fullScreenWidth, fullScreenHeight; // 0: none seen that differs from SDL's mode
+// The display's size in the pixels a full-screen surface draws, which SDL's mode may not
+// tell: SDL gives a scaled output's logical size, and does not follow a change of mode.
+static int fullScreenWidth, fullScreenHeight; // 0: no full screen since SDL's mode changed
 
 static bool DesktopMode(CGDirectDisplayID display, SDL_DisplayMode *mode) {
     if (display != kMainDisplay || !StartVideo()) return false;
@@ -64,7 +65,9 @@ bool FullScreenBounds(int *x, int *y, int *w, int *h, unsigned *flags) {
     *y = bounds.y;
     *w = bounds.w;
     *h = bounds.h;
-    *flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    // On a scaled output the surface draws at the output's pixels, not at SDL's smaller
+    // logical size that the compositor would stretch.
+    *flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI;
     return true;
 }
 
@@ -111,6 +114,32 @@ static bool FullScreenChanged(void) {
     fullScreenHeight = h;
     candidateWidth = candidateHeight = 0;
     return true;
+}
+
+// The window system sizes a new full-screen surface a moment after it is made, and a kept
+// one may still be on its way to a new mode.
+static const Uint64 kHoldMillis = 100;
+static const Uint64 kSettleLimitMillis = 1500;
+
+void SettleFullScreen(SDL_Window *surface) {
+    int w = 0, h = 0;
+    if (!surface || OffscreenDisplaySize(&w, &h)) return;
+    SDL_GL_GetDrawableSize(surface, &w, &h);
+    Uint64 start = SDL_GetTicks64(), since = start;
+    for (Uint64 now = start; now - since < kHoldMillis && now - start < kSettleLimitMillis;
+         now = SDL_GetTicks64()) {
+        SDL_Delay(10);
+        SDL_PumpEvents();
+        int nw = 0, nh = 0;
+        SDL_GL_GetDrawableSize(surface, &nw, &nh);
+        if (nw != w || nh != h) since = SDL_GetTicks64();
+        w = nw;
+        h = nh;
+    }
+    if (w <= 0 || h <= 0) return;
+    fullScreenWidth = w;
+    fullScreenHeight = h;
+    candidateWidth = candidateHeight = 0;
 }
 
 void CheckDisplayMode(void) {

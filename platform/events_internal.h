@@ -35,3 +35,22 @@ void NotifyDisplayChanged(void);
 // ends it), and EventLoopTimedOut then says so.
 void SetEventLoopLimit(double seconds);
 int EventLoopTimedOut(void);
+
+// The last links of the chains: a window's matches the menu key equivalents and sends their
+// commands to the application; the application's quits the loop on the quit command.
+OSStatus StandardWindowHandler(EventRef event);
+OSStatus StandardApplicationHandler(EventRef event);
+
+// What the loop takes from the queue and the timers. DispatchQueued dispatches only what
+// was posted before it began: what handlers post waits for the next pass.
+int QueuedEventCount(void);
+void DispatchQueued(void);
+// Seconds on the loop's monotonic clock.
+double LoopClock(void);
+// For tests: replaces the loop's clock; null restores CLOCK_MONOTONIC. With a host pump that
+// moves it on by each wait, a test runs the loop in time of its own, free of the machine's load.
+typedef double (*LoopClockSource)(void);
+void SetLoopClockSource(LoopClockSource source);
+void FireDueTimers(void);
+// When the soonest timer is due, on LoopClock; -1 when there is none.
+double SoonestTimer(void);

@@ -194,6 +194,7 @@ static struct {
     ClientWaitSyncProc wait;
     DeleteSyncProc remove;
     GLsync inFlight; // the last frame swapped
+    int waits;       // swaps that waited for the frame before
 } offscreenSwap;
 
 static void FollowContext(SDL_GLContext context) {
@@ -219,8 +220,27 @@ static void OffscreenSwapped(void) {
     if (offscreenSwap.inFlight) {
         offscreenSwap.wait(offscreenSwap.inFlight, GL_SYNC_FLUSH_COMMANDS_BIT, 10000000000ull);
         offscreenSwap.remove(offscreenSwap.inFlight);
+        offscreenSwap.waits++;
     }
     offscreenSwap.inFlight = drawn;
+}
+
+// The driver may give the next context the address of this one: a fence kept past its
+// context would then be waited on and deleted by a context it never belonged to.
+void ForgetContextFence(void *context) {
+    if (!context || offscreenSwap.context != context) return;
+    if (offscreenSwap.inFlight && SDL_GL_GetCurrentContext() == context)
+        offscreenSwap.remove(offscreenSwap.inFlight);
+    offscreenSwap.context = nullptr;
+    offscreenSwap.inFlight = nullptr;
+}
+
+int OffscreenFenceWaits(void) {
+    return offscreenSwap.waits;
+}
+
+bool OffscreenFrameInFlight(void) {
+    return offscreenSwap.inFlight != nullptr;
 }
 
 void SwapGLWindow(SDL_Window *window) {

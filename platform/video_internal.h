@@ -23,6 +23,11 @@ SDL_Window *CreateGLWindow(const char *title, int x, int y, int w, int h, unsign
 void NoteDisplayMode(void);
 void CheckDisplayMode(void);
 
+// Waits until the window system has given a full-screen surface its size (it has held for
+// a moment) and takes that size, in the pixels drawn, as the main display's: the size a
+// test runs at, which later display changes are measured against.
+void SettleFullScreen(SDL_Window *surface);
+
 // The surface of the full screen that a GL context covers, or null when there is none.
 SDL_Window *FullScreenSurface(void);
 // While true, a full-screen surface that a GL context lets go of is kept for the next one
@@ -42,3 +47,11 @@ bool FullScreenBounds(int *x, int *y, int *w, int *h, unsigned *flags);
 // nothing at all: the frame is finished there instead, as a window's swap would wait for it,
 // or frames would pile up in the driver and be drawn in bursts that the frame rate misreads.
 void SwapGLWindow(SDL_Window *window);
+
+// Called before a GL context is deleted: the offscreen swap's fence for its last frame dies
+// with it, deleted first when the context is current.
+void ForgetContextFence(void *context);
+// For tests: how many offscreen swaps have waited for the frame before theirs, and whether
+// a swapped frame is in flight.
+int OffscreenFenceWaits(void);
+bool OffscreenFrameInFlight(void);

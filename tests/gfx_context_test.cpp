@@ -51,6 +51,17 @@ TEST_F(ContextTest, SetUpLeavesTheFixedRenderState) {
     EXPECT_EQ(CGDisplayBitsPerPixel(CGMainDisplayID()), bpp);
 }
 
+// Swaps wait for no display refresh ("keep in sync" is off): a driver that defaults to
+// vsync would otherwise cap every score at the refresh rate.
+TEST_F(ContextTest, SwapsWaitForNoRefresh) {
+    ASSERT_FALSE(test_swap);
+    gAGLSwapInterval = {nullptr, -1, 0};
+    ASSERT_EQ(1, StartOpenGL());
+    EXPECT_EQ(1, gAGLSwapInterval.calls);
+    EXPECT_EQ(aglContext, gAGLSwapInterval.context);
+    EXPECT_EQ(0, gAGLSwapInterval.interval);
+}
+
 TEST_F(ContextTest, EachFailedStepAlertsAndLeavesWhatTheTeardownReleases) {
     gAGLFaults.choosePixelFormat = true;
     EXPECT_EQ(0, StartOpenGL());

@@ -186,22 +186,33 @@ TEST_F(ReadTgaTest, ReadOnlyFilesAreImages) {
     EXPECT_EQ(Bytes({3, 2, 1}), Pixels(3));
 }
 
+// A FIFO under the picture's name is no picture: refused at once, whether no writer ever
+// comes (an open would wait for one) or a writer holds it open and writes nothing (a read
+// would wait for its bytes).
 TEST_F(ReadTgaTest, AFifoIsRefusedWithoutWaiting) {
     ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
-    // No writer ever comes: an open that waits for one would never return.
-    std::future<unsigned char *> read = std::async(std::launch::async, [this] {
-        int w, h, d;
-        return ReadTGA(path.c_str(), &w, &h, &d);
-    });
-    if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-        // Come as the writer, so that the blocked reader returns and the test can end.
-        int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) close(fd);
-        ADD_FAILURE() << "ReadTGA waited on a FIFO";
+    for (bool writer : {false, true}) {
+        SCOPED_TRACE(writer ? "a silent writer" : "no writer");
+        int held = writer ? open(path.c_str(), O_RDWR | O_NONBLOCK) : -1;
+        ASSERT_EQ(writer, held >= 0);
+        std::future<unsigned char *> read = std::async(std::launch::async, [this] {
+            int w, h, d;
+            return ReadTGA(path.c_str(), &w, &h, &d);
+        });
+        if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            // Come as the writer, or go as it, so that the blocked reader returns and the
+            // test can end.
+            if (held >= 0) close(held);
+            held = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+            if (held >= 0) close(held);
+            held = -1;
+            ADD_FAILURE() << "ReadTGA waited on a FIFO";
+        }
+        unsigned char *fifoPixels = read.get();
+        EXPECT_EQ(nullptr, fifoPixels);
+        free(fifoPixels);
+        if (held >= 0) close(held);
     }
-    unsigned char *fifoPixels = read.get();
-    EXPECT_EQ(nullptr, fifoPixels);
-    free(fifoPixels);
 }
 
 TEST(TgaDecoders, ReadExactlyTheLengthOrNothing) {

@@ -1,5 +1,6 @@
 #include "platform/display.h"
 #include "platform/video.h"
+#include "platform/video_internal.h"
 #include "tests/platform_fixture.h"
 
 #include <SDL.h>
@@ -40,6 +41,29 @@ TEST_F(OffscreenVideoTest, TheMainDisplayAndTheFullScreenHaveTheChosenSize) {
     EXPECT_STRNE("", name);
 }
 
+// An offscreen swap waits for the frame before its own. The frame in flight belongs to its
+// context: the driver often gives the next context the address of one just destroyed, and
+// that context's first swap must neither wait on nor delete the dead one's fence.
+TEST_F(OffscreenVideoTest, AFrameInFlightGoesWithItsContext) {
+    ASSERT_EQ(1, StartOffscreenVideo(320, 200, -1)) << WindowSystemError();
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        AGLContext ctx = NewContext();
+        ASSERT_TRUE(aglSetFullScreen(ctx, 320, 200, 0, 0));
+        int waits = OffscreenFenceWaits();
+        for (int frame = 0; frame < 3; frame++) {
+            glClear(GL_COLOR_BUFFER_BIT);
+            aglSwapBuffers(ctx);
+            EXPECT_EQ(waits + frame, OffscreenFenceWaits()) << "frame " << frame;
+            EXPECT_EQ(GLenum(GL_NO_ERROR), glGetError()) << "frame " << frame;
+            EXPECT_TRUE(OffscreenFrameInFlight());
+        }
+        EXPECT_TRUE(aglDestroyContext(ctx));
+        contexts.pop_back();
+        EXPECT_FALSE(OffscreenFrameInFlight());
+    }
+}
+
 TEST_F(OffscreenVideoTest, ADeviceThatDoesNotExistIsSaidAtStart) {
     EXPECT_EQ(0, StartOffscreenVideo(320, 200, 63));
     EXPECT_NE(nullptr, strstr(WindowSystemError(), "EGL")) << WindowSystemError();
@@ -55,6 +79,19 @@ TEST_F(OffscreenVideoTest, ANegativeDeviceFromTheEnvironmentIsRefused) {
     // The command line's device overrides the environment's.
     setenv("SDL_HINT_EGL_DEVICE", "9", 1);
     EXPECT_EQ(1, StartOffscreenVideo(320, 200, 0)) << WindowSystemError();
+}
+
+// SDL's offscreen driver shows no window: named in SDL_VIDEODRIVER for a run that did not ask
+// for --offscreen, it is refused, not started, and the reason names it.
+TEST_F(OffscreenVideoTest, TheOffscreenDriverIsNoWindowSystem) {
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER); // the environment's, not an earlier test's
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    EXPECT_EQ(0, StartWindowSystem());
+    unsetenv("SDL_VIDEODRIVER");
+    EXPECT_FALSE(SDL_WasInit(SDL_INIT_VIDEO));
+    EXPECT_NE(nullptr, strstr(WindowSystemError(), "offscreen")) << WindowSystemError();
+    EXPECT_NE(nullptr, strstr(WindowSystemError(), "names no window system"))
+        << WindowSystemError();
 }
 
 TEST_F(OffscreenVideoTest, WithoutOffscreenThereIsNoEglDevice) {

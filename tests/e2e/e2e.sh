@@ -224,27 +224,40 @@ no_display)
   grep -q 'main\.ui' "$work/stderr" && fail "standard error blames main.ui: $(cat "$work/stderr")"
   ;;
 wayland_display_change)
-  # During a test the output changes its mode: the full screen is rebuilt at the new size
-  # and the test goes on.
-  start_sway 1024x768
-  probe="$build/tests/e2e/display_probe"
-  GALLIUM_DRIVER=llvmpipe SDL_VIDEODRIVER=wayland "$probe" "$bundle" 8 >"$work/probe" 2>"$work/stderr" &
-  app=$!
-  pids+=($app)
-  deadline=$((SECONDS + 20))
-  until grep -q 'fullscreen 1 running 1 resolution 1024x768 drawable 1024x768' "$work/probe"; do
-    ((SECONDS < deadline)) || fail "no full screen at 1024x768: $(cat "$work/probe" "$work/stderr")"
-    kill -0 "$app" 2>/dev/null || fail "the probe ended early: $(cat "$work/stderr")"
-    sleep 0.2
-  done
-  before=$(grep -c . "$work/probe")
-  swaymsg_ output HEADLESS-1 mode 800x600
-  wait "$app" || fail "the probe failed: $(cat "$work/stderr")"
-  tail -n +"$before" "$work/probe" | grep -q '^notified 1 fullscreen 1 running 1 resolution 800x600 drawable 800x600$' ||
-    fail "no rebuild at 800x600 after the mode change: $(cat "$work/probe")"
-  [[ $(tail -n1 "$work/probe") == 'notified 1 fullscreen 1 running 1 resolution 800x600 drawable 800x600' ]] ||
-    fail "the test did not go on at 800x600 with one notification: $(cat "$work/probe")"
-  grep -q '^test stopped$' "$log" && fail "the display change stopped the test"
+  # During a test the output changes its mode: the full screen is rebuilt once, at the new
+  # size in the pixels it draws, and the test goes on. On a scaled output SDL's mode is the
+  # logical size; that difference alone is no change.
+  display_change() { # MODE SCALE NEW-MODE: the sizes in pixels, the scale applied to both
+    local scale=$2 new=$3 probe="$build/tests/e2e/display_probe" sway_pid
+    start_sway "$1" "$scale"
+    sway_pid=${pids[-1]}
+    GALLIUM_DRIVER=llvmpipe SDL_VIDEODRIVER=wayland "$probe" "$bundle" 8 >"$work/probe" 2>"$work/stderr" &
+    app=$!
+    pids+=($app)
+    local deadline=$((SECONDS + 20)) at="$1 scale $scale"
+    until grep -q "fullscreen 1 running 1 resolution $1 drawable $1" "$work/probe"; do
+      ((SECONDS < deadline)) || fail "$at: no full screen at $1: $(cat "$work/probe" "$work/stderr")"
+      kill -0 "$app" 2>/dev/null || fail "$at: the probe ended early: $(cat "$work/stderr")"
+      sleep 0.2
+    done
+    sleep 1.5 # past the pump's settling time: a difference it took for a change shows by now
+    grep -qv '^notified 0 ' "$work/probe" && fail "$at: notified before any change: $(cat "$work/probe")"
+    local before
+    before=$(grep -c . "$work/probe")
+    swaymsg_ output HEADLESS-1 mode "$new"
+    wait "$app" || fail "$at: the probe failed: $(cat "$work/stderr")"
+    local want="notified 1 fullscreen 1 running 1 resolution $new drawable $new"
+    tail -n +"$before" "$work/probe" | grep -qx "$want" ||
+      fail "$at: no rebuild at $new after the mode change: $(cat "$work/probe")"
+    [[ $(tail -n1 "$work/probe") == "$want" ]] ||
+      fail "$at: the test did not go on at $new with one notification: $(cat "$work/probe")"
+    grep -q '^test stopped$' "$log" && fail "$at: the display change stopped the test"
+    kill "$sway_pid"
+    wait "$sway_pid" 2>/dev/null
+  }
+  display_change 1024x768 1 800x600
+  display_change 1024x768 1 1024x600 # one side only
+  display_change 1024x768 2 800x600
   ;;
 full_test)
   start_app
@@ -318,9 +331,10 @@ x11_test_aborted)
   check_json aborted x11
   ;;
 wayland_test)
-  # A real compositor and SDL's own Wayland driver: the full screen is the output's size.
-  start_sway 800x600
-  surface=800x600
+  # A real compositor and SDL's own Wayland driver: the full screen is the output's size in
+  # pixels, here on an output scaled by 2 as on a high-density screen.
+  start_sway 1024x768 2
+  surface=1024x768
   SDL_VIDEODRIVER=wayland run_app --test
   expect_status 0
   check_full_log

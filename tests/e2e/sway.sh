@@ -1,6 +1,6 @@
 # A real Wayland compositor for end-to-end tests: sway's headless backend, run as an
 # unprivileged user (sway refuses root) with a runtime folder of its own. Sourced by
-# e2e.sh; start_sway WIDTHxHEIGHT exports WAYLAND_DISPLAY, XDG_RUNTIME_DIR and SWAYSOCK
+# e2e.sh; start_sway WIDTHxHEIGHT [SCALE] exports WAYLAND_DISPLAY, XDG_RUNTIME_DIR and SWAYSOCK
 # for the program under test and adds sway to the pids that the caller's cleanup kills.
 
 sway_user=${KELVANE_SWAY_USER:-nobody}
@@ -22,13 +22,13 @@ as_sway_user() {
 }
 
 start_sway() {
-  local mode=$1
+  local mode=$1 scale=${2:-1}
   command -v sway >/dev/null || fail "sway is not installed (scripts/install-deps.sh)"
   export XDG_RUNTIME_DIR
   XDG_RUNTIME_DIR=$(mktemp -d /tmp/kelvane-sway-XXXXXX)
   chmod 700 "$XDG_RUNTIME_DIR"
   [[ $(id -u) -eq 0 ]] && chown "$sway_user" "$XDG_RUNTIME_DIR"
-  printf 'output HEADLESS-1 mode %s\n' "$mode" >"$XDG_RUNTIME_DIR/config"
+  printf 'output HEADLESS-1 mode %s scale %s\n' "$mode" "$scale" >"$XDG_RUNTIME_DIR/config"
   unset WAYLAND_DISPLAY SWAYSOCK DISPLAY
   sway_user_prefix
   # A simple command, so that $! is sway itself.
