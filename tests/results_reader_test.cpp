@@ -95,7 +95,8 @@ TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
          }},
         {"runs[0].steps[2].grid: out of range",
          [](json &d) {
-             d["runs"][0]["steps"][2] = {{"grid", 1366}, {"triangles", 2147483647}, {"fps", 1}};
+             d["runs"][0]["steps"][2] = {
+                 {"grid", 1366}, {"triangles", 1366LL * 1366 * 1152}, {"fps", 1}};
          }},
         {"runs[0].steps[2].triangles: not grid x grid x 1152 (4608)",
          [](json &d) { d["runs"][0]["steps"][2]["triangles"] = 2304; }},
