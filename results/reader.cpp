@@ -291,12 +291,42 @@ static bool Document(Reader &r, const json &doc, ResultFile *result) {
     return true;
 }
 
+// Where a text stops being JSON, in nlohmann's words: "at line 1, column 4: syntax error
+// while parsing value - invalid literal; last read: 'nul'". Only its error is of interest.
+struct SyntaxError : nlohmann::json_sax<json> {
+    std::string where;
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t &) override { return true; }
+    bool string(string_t &) override { return true; }
+    bool binary(binary_t &) override { return true; }
+    bool start_object(size_t) override { return true; }
+    bool key(string_t &) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(size_t, const std::string &, const nlohmann::detail::exception &e) override {
+        where = e.what();
+        size_t at = where.find("at line ");
+        if (at != std::string::npos) where.erase(0, at);
+        return false;
+    }
+};
+
+static std::string NotJson(const char *text, size_t length) {
+    SyntaxError error;
+    json::sax_parse(text, text + length, &error, nlohmann::detail::input_format_t::json, false);
+    return error.where.empty() ? "not JSON" : "not JSON: " + error.where;
+}
+
 int ParseResult(const char *text, size_t length, ResultFile *result, std::string *why) {
     *result = ResultFile{};
     // The non-throwing parse: a file that is no JSON is an answer, not an exception.
     json doc = json::parse(text, text + length, nullptr, false);
     if (doc.is_discarded()) {
-        *why = "not JSON";
+        *why = NotJson(text, length);
         return 0;
     }
     Reader r;

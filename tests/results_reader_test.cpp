@@ -176,10 +176,19 @@ TEST(ReaderTest, FilesThatAreNoResultNameTheirFault) {
     EXPECT_EQ("No such file or directory", why);
     EXPECT_EQ(0, ReadResultFile(dir.prefix().c_str(), &r, &why)); // a folder
     EXPECT_EQ("cannot be read", why);
-    for (std::string bad : {"", "{", "{\"runs\": [}", "\xff\xfe{}", "[1, 2,]", "nul"}) {
-        WriteBytes(dir.path("bad.json"), std::vector<unsigned char>(bad.begin(), bad.end()));
-        EXPECT_EQ(0, ReadResultFile(dir.path("bad.json").c_str(), &r, &why)) << bad;
-        EXPECT_EQ("not JSON", why) << bad;
+    // Where the text stops being JSON.
+    std::pair<std::string, std::string> bad[] = {
+        {"", "at line 1, column 1: "},
+        {"{", "at line 1, column 2: "},
+        {"{\"runs\": [}", "at line 1, column 11: "},
+        {"\xff\xfe{}", "at line 1, column 1: "},
+        {"{\n\"runs\":\n[1, 2,]}", "at line 3, column 7: "},
+        {"nul", "at line 1, column 4: "},
+    };
+    for (auto &[text, where] : bad) {
+        WriteBytes(dir.path("bad.json"), std::vector<unsigned char>(text.begin(), text.end()));
+        EXPECT_EQ(0, ReadResultFile(dir.path("bad.json").c_str(), &r, &why)) << text;
+        EXPECT_EQ(0u, why.find("not JSON: " + where)) << why;
     }
     std::string huge = Text({Measured({600}, true)});
     huge.replace(huge.find("\"grid\": 0"), 9, "\"grid\": 9999999999");
