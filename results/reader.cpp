@@ -317,7 +317,7 @@ struct SyntaxError : nlohmann::json_sax<json> {
 
 static std::string NotJson(const char *text, size_t length) {
     SyntaxError error;
-    json::sax_parse(text, text + length, &error, nlohmann::detail::input_format_t::json, false);
+    json::sax_parse(text, text + length, &error);
     return error.where.empty() ? "not JSON" : "not JSON: " + error.where;
 }
 

@@ -184,6 +184,7 @@ TEST(ReaderTest, FilesThatAreNoResultNameTheirFault) {
         {"\xff\xfe{}", "at line 1, column 1: "},
         {"{\n\"runs\":\n[1, 2,]}", "at line 3, column 7: "},
         {"nul", "at line 1, column 4: "},
+        {"{} x", "at line 1, column 4: "},
     };
     for (auto &[text, where] : bad) {
         WriteBytes(dir.path("bad.json"), std::vector<unsigned char>(text.begin(), text.end()));
