@@ -9,6 +9,8 @@ int main(int argc, char **argv) {
     // A comparison opens nothing: two files in, text out.
     if (commandLine.compare[0])
         return CompareResults(commandLine.compare[0], commandLine.compare[1], commandLine.plot,
-                              stdout, stderr);
+                              stdout, stderr)
+                   ? kExitScore
+                   : kExitUsage;
     return KelvaneMain();
 }

@@ -1,28 +1,21 @@
 #include "results/compare.h"
 
-#include "app/cmdline.h"
+#include "bench/state.h"
 #include "results/plot.h"
 #include "results/reader.h"
 #include "results/summary.h"
 
-#include <algorithm>
 #include <map>
 #include <string.h>
 #include <string>
 
 // Each grid size's frame rates over all runs of a result.
-static std::map<int, std::vector<float>> RatesByGrid(const ResultFile &r) {
-    std::map<int, std::vector<float>> rates;
+static std::map<int, std::vector<double>> RatesByGrid(const ResultFile &r) {
+    std::map<int, std::vector<double>> rates;
     for (const ResultRun &run : r.runs)
         for (const ResultStep &s : run.steps)
             rates[s.grid].push_back(s.fps);
     return rates;
-}
-
-static double Median(std::vector<float> v) {
-    std::sort(v.begin(), v.end());
-    size_t m = v.size() / 2;
-    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2.0;
 }
 
 static void PrintSteps(FILE *out, const ResultFile &a, const ResultFile &b) {
@@ -34,8 +27,7 @@ static void PrintSteps(FILE *out, const ResultFile &a, const ResultFile &b) {
         double x = Median(fa), y = Median(it->second);
         char ratio[16] = "-";
         if (x > 0) snprintf(ratio, sizeof ratio, "%.2f", y / x);
-        fprintf(out, "%6d %12lld %10.1f %10.1f %8s\n", grid, (long long)grid * grid * 1152, x, y,
-                ratio);
+        fprintf(out, "%6d %12d %10.1f %10.1f %8s\n", grid, (int)TrianglesFor(grid), x, y, ratio);
     }
 }
 
@@ -94,13 +86,12 @@ int CompareResults(const char *pathA, const char *pathB, const char *plotPath, F
         std::string why;
         if (ReadResultFile(paths[i], &r[i], &why)) continue;
         fprintf(err, "kelvane: %s: %s\n", paths[i], why.c_str());
-        return kExitUsage;
+        return 0;
     }
     PrintComparison(out, r[0], r[1]);
-    if (!plotPath) return kExitScore;
+    if (!plotPath) return 1;
     bool svg = EndsWith(plotPath, ".svg");
-    if (WritePlot({r[0], r[1]}, svg ? plotPath : nullptr, svg ? nullptr : plotPath))
-        return kExitScore;
+    if (WritePlot({r[0], r[1]}, svg ? plotPath : nullptr, svg ? nullptr : plotPath)) return 1;
     fprintf(err, "kelvane: cannot write the plot %s\n", plotPath);
-    return kExitUsage;
+    return 0;
 }

@@ -11,8 +11,8 @@
 void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b);
 
 // Reads both files, prints their comparison and draws it into plotPath (SVG when the name
-// ends in ".svg", PNG otherwise) unless that is null. Returns the exit status: 0, or 2 when
-// a file is missing, no JSON or no result, or the plot cannot be written (said on err,
-// with the file's name).
+// ends in ".svg", PNG otherwise) unless that is null. Non-zero on success; 0 when a file is
+// missing, no JSON or no result, or the plot cannot be written (said on err, with the
+// file's name).
 int CompareResults(const char *pathA, const char *pathB, const char *plotPath, FILE *out,
                    FILE *err);

@@ -3,6 +3,7 @@
 #include "bench/state.h"
 #include "results/json.h"
 #include "results/summary.h"
+#include "results/utf8.h"
 
 #include <algorithm>
 #include <cairo-svg.h>
@@ -46,6 +47,7 @@ PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
         for (const ResultRun &run : r.runs) {
             grid = std::max(grid, LastGrid(run));
             for (const ResultStep &s : run.steps) {
+                grid = std::max(grid, s.grid); // a file's steps need not be in order
                 if (s.fps > 0) low = std::min(low, (double)s.fps);
                 high = std::max(high, (double)s.fps);
                 rate = std::max(rate, (double)s.fps * s.triangles / 1e6);
@@ -93,15 +95,17 @@ static void Colour(cairo_t *cr, PlotColour c, double alpha) {
     cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
 }
 
+// Every text goes through here: one string cairo cannot take would lose the whole plot.
 static void Text(cairo_t *cr, double x, double y, double size, bool bold, const char *s,
                  double alignX = 0) {
+    std::string text = ValidUtf8(s);
     cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
     cairo_text_extents_t e;
-    cairo_text_extents(cr, s, &e);
+    cairo_text_extents(cr, text.c_str(), &e);
     cairo_move_to(cr, x - alignX * e.x_advance, y);
-    cairo_show_text(cr, s);
+    cairo_show_text(cr, text.c_str());
 }
 
 static void Line(cairo_t *cr, double x0, double y0, double x1, double y1) {
@@ -260,23 +264,24 @@ static std::string ScoreText(const ResultFile &r) {
         snprintf(text, sizeof text, "%d run%s, no score", s.runs, s.runs == 1 ? "" : "s");
     else if (s.runs == 1)
         snprintf(text, sizeof text, "score %d", s.lowestScore);
+    else if (s.scored == 1) // no median of one
+        snprintf(text, sizeof text, "%d runs, one scored: score %d", s.runs, s.lowestScore);
     else
         snprintf(text, sizeof text, "%d runs: median %g, %d to %d (%d grid steps)", s.runs,
                  s.medianScore, s.lowestScore, s.highestScore, s.spreadGridSteps);
     return text;
 }
 
-static void LegendEntry(cairo_t *cr, double x, double y, PlotColour c, const std::string &s) {
-    Colour(cr, c, 1);
+static void LegendEntry(cairo_t *cr, double x, double y, const PlotLegendEntry &e) {
+    Colour(cr, e.colour, 1);
     cairo_rectangle(cr, x, y - 9, 14, 10);
     cairo_fill(cr);
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
-    Text(cr, x + 20, y, 11, false, s.c_str());
+    Text(cr, x + 20, y, 11, false, e.text.c_str());
 }
 
-// Top right, where the curves, falling from the top left, leave room.
-static void Legend(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> &results) {
-    std::vector<std::pair<PlotColour, std::string>> entries;
+std::vector<PlotLegendEntry> PlotLegend(const std::vector<ResultFile> &results) {
+    std::vector<PlotLegendEntry> entries;
     if (OwnColours(results) && results[0].runs.size() > 1) {
         const ResultFile &r = results[0];
         for (size_t i = 0; i < r.runs.size(); i++) {
@@ -295,12 +300,18 @@ static void Legend(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile
             entries.push_back({RunColour(results, r, 0), name + ScoreText(results[r])});
         }
     }
+    return entries;
+}
+
+// Top right, where the curves, falling from the top left, leave room.
+static void Legend(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> &results) {
+    std::vector<PlotLegendEntry> entries = PlotLegend(results);
     double width = 0;
     cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 11);
-    for (auto &e : entries) {
+    for (const PlotLegendEntry &e : entries) {
         cairo_text_extents_t ext;
-        cairo_text_extents(cr, e.second.c_str(), &ext);
+        cairo_text_extents(cr, ValidUtf8(e.text.c_str()).c_str(), &ext);
         width = std::max(width, ext.x_advance);
     }
     double x = f.right - width - 36, y = f.top + 8;
@@ -308,7 +319,7 @@ static void Legend(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile
     cairo_rectangle(cr, x - 6, y, width + 38, 16.0 * entries.size() + 8);
     cairo_fill(cr);
     for (size_t i = 0; i < entries.size(); i++)
-        LegendEntry(cr, x, y + 18 + 16.0 * i, entries[i].first, entries[i].second);
+        LegendEntry(cr, x, y + 18 + 16.0 * i, entries[i]);
 }
 
 static std::string Date(const std::vector<ResultFile> &results) {
@@ -330,12 +341,14 @@ static void Title(cairo_t *cr, const std::vector<ResultFile> &results) {
     double y = 46;
     for (size_t r = 0; r < results.size() && r < 2; r++, y += 15) {
         const ResultFile &f = results[r];
-        char line[400];
-        snprintf(line, sizeof line, "%s%s%.200s, %dx%d%s%s", f.name.c_str(),
-                 f.name.empty() ? "" : ": ",
-                 f.renderer.empty() ? "unknown renderer" : f.renderer.c_str(), f.width, f.height,
-                 r == 0 ? ", " : "", r == 0 ? Date(results).c_str() : "");
-        Text(cr, 80, y, 12, false, line);
+        std::string line = f.name.empty() ? "" : f.name + ": ";
+        // A renderer's name can be long; about 200 bytes of it fit, cut between characters.
+        line += f.renderer.empty() ? "unknown renderer" : ValidUtf8(f.renderer.c_str(), 200);
+        char size[32];
+        snprintf(size, sizeof size, ", %dx%d", f.width, f.height);
+        line += size;
+        if (r == 0) line += ", " + Date(results);
+        Text(cr, 80, y, 12, false, ValidUtf8(line.c_str(), 399).c_str());
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "results/model.h"
 
+#include <string>
 #include <vector>
 
 enum { kPlotWidth = 960, kPlotHeight = 600 };
@@ -32,6 +33,14 @@ struct PlotColour {
     double r, g, b;
 };
 PlotColour RunColour(const std::vector<ResultFile> &results, size_t r, size_t i);
+
+// The legend's lines: one per run for one result of up to ten runs, with a last line for
+// their summary; otherwise one per result, with its name. Each in its run's or result's colour.
+struct PlotLegendEntry {
+    PlotColour colour;
+    std::string text;
+};
+std::vector<PlotLegendEntry> PlotLegend(const std::vector<ResultFile> &results);
 
 // Draws the results and writes the picture to either path that is not null: SVG and PNG.
 // Each file is written whole or not at all. Non-zero on success.

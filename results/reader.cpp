@@ -1,5 +1,7 @@
 #include "results/reader.h"
 
+#include "bench/state.h"
+
 #include <errno.h>
 #include <limits.h>
 #include <math.h>
@@ -27,33 +29,48 @@ static const json *Member(const json &object, const char *key) {
     return it == object.end() ? nullptr : &*it;
 }
 
+// Present and null: where the schema allows null beside a value.
+static bool Null(const json &object, const char *key) {
+    const json *v = Member(object, key);
+    return v && v->is_null();
+}
+
 static bool Object(Reader &r, const json *v, const std::string &where) {
     if (!v) return r.Fail(where, "missing");
     return v->is_object() || r.Fail(where, "not an object");
 }
 
-// A whole number from lo to INT_MAX (the schema's integers, as far as an int holds them).
-static bool Integer(Reader &r, const json &o, const char *key, const std::string &at, long lo,
-                    int *out) {
+// The largest grid whose triangles an int holds: TrianglesFor saturates beyond it.
+enum { kMaxGrid = 1365 };
+
+// A whole number from lo to hi (the schema's integers, as far as an int holds them).
+// nlohmann holds a number without a sign as unsigned, so both bounds apply to both kinds.
+static bool Integer(Reader &r, const json &o, const char *key, const std::string &at, int lo,
+                    int hi, int *out) {
     const json *v = Member(o, key);
     std::string where = at + key;
     if (!v) return r.Fail(where, "missing");
     if (!v->is_number_integer()) return r.Fail(where, "not an integer");
-    if (v->is_number_unsigned() ? v->get<uint64_t>() > INT_MAX
-                                : v->get<int64_t>() < lo || v->get<int64_t>() > INT_MAX)
-        return r.Fail(where, "out of range");
+    bool inRange = v->is_number_unsigned()
+                       ? v->get<uint64_t>() <= (uint64_t)hi && (int64_t)v->get<uint64_t>() >= lo
+                       : v->get<int64_t>() >= lo && v->get<int64_t>() <= hi;
+    if (!inRange) return r.Fail(where, "out of range");
     if (out) *out = (int)v->get<int64_t>();
     return true;
 }
 
-static bool Number(Reader &r, const json &o, const char *key, const std::string &at, double *out) {
+// Frame rates beyond a billion are no measurement, and a float could not hold them.
+static const double kMaxMeasure = 1e9;
+
+// A number from lo to hi.
+static bool Number(Reader &r, const json &o, const char *key, const std::string &at, double lo,
+                   double hi, double *out) {
     const json *v = Member(o, key);
     std::string where = at + key;
     if (!v) return r.Fail(where, "missing");
     if (!v->is_number()) return r.Fail(where, "not a number");
     double d = v->get<double>();
-    // Frame rates beyond a billion are no measurement, and a float could not hold them.
-    if (!isfinite(d) || d < 0 || d > 1e9) return r.Fail(where, "out of range");
+    if (!isfinite(d) || d < lo || d > hi) return r.Fail(where, "out of range");
     if (out) *out = d;
     return true;
 }
@@ -69,7 +86,7 @@ static bool String(Reader &r, const json &o, const char *key, const std::string 
     return true;
 }
 
-static bool Boolean(Reader &r, const json &o, const char *key, const std::string &at) {
+static bool TrueOrFalse(Reader &r, const json &o, const char *key, const std::string &at) {
     const json *v = Member(o, key);
     if (!v) return r.Fail(at + key, "missing");
     return v->is_boolean() || r.Fail(at + key, "not true or false");
@@ -93,13 +110,21 @@ static bool Started(Reader &r, const json &run, const std::string &at, time_t *o
     return true;
 }
 
+// The triangles follow from the grid, as the log counts them; a grid beyond an int's
+// triangles was never measured.
 static bool Step(Reader &r, const json &v, const std::string &at, ResultStep *step) {
     if (!Object(r, &v, at)) return false;
     std::string in = at + ".";
     double fps = 0;
-    if (!Integer(r, v, "grid", in, 0, &step->grid) ||
-        !Integer(r, v, "triangles", in, 0, &step->triangles) || !Number(r, v, "fps", in, &fps))
+    if (!Integer(r, v, "grid", in, 0, kMaxGrid, &step->grid) ||
+        !Integer(r, v, "triangles", in, 0, INT_MAX, &step->triangles) ||
+        !Number(r, v, "fps", in, 0, kMaxMeasure, &fps))
         return false;
+    if (step->triangles != TrianglesFor(step->grid)) {
+        std::string what =
+            "not grid x grid x 1152 (" + std::to_string(TrianglesFor(step->grid)) + ")";
+        return r.Fail(in + "triangles", what.c_str());
+    }
     step->fps = (float)fps;
     return true;
 }
@@ -115,7 +140,7 @@ static bool End(Reader &r, const json &v, const std::string &at, ResultRun *run)
     }
     if (*end != "score") return r.Fail(at + "end", "not \"score\" or \"aborted\"");
     run->end = kRunScore;
-    return Integer(r, v, "score", at, 1, &run->score);
+    return Integer(r, v, "score", at, 1, INT_MAX, &run->score);
 }
 
 static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run) {
@@ -124,7 +149,7 @@ static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run)
     *run = ResultRun{};
     if (!Started(r, v, in, &run->started)) return false;
     double seconds = 0;
-    if (!Number(r, v, "duration_seconds", in, &seconds)) return false;
+    if (!Number(r, v, "duration_seconds", in, 0, kMaxMeasure, &seconds)) return false;
     run->durationMs = (int64_t)(seconds * 1000);
     const json *steps = Member(v, "steps");
     if (!steps) return r.Fail(in + "steps", "missing");
@@ -148,7 +173,7 @@ static bool Machine(Reader &r, const json &doc) {
     const json *m = Member(doc, "machine");
     if (!Object(r, m, "machine")) return false;
     return String(r, *m, "cpu", "machine.", false, nullptr) &&
-           Integer(r, *m, "logical_cores", "machine.", 0, nullptr) &&
+           Integer(r, *m, "logical_cores", "machine.", 0, INT_MAX, nullptr) &&
            Bytes(r, *m, "memory_bytes", "machine.") &&
            String(r, *m, "kernel", "machine.", false, nullptr);
 }
@@ -160,7 +185,7 @@ static bool Video(Reader &r, const json &doc) {
     if (!device) return r.Fail("video.egl_device", "missing");
     if (device->is_null()) return true;
     if (!device->is_object()) return r.Fail("video.egl_device", "not an object or null");
-    return Integer(r, *device, "index", "video.egl_device.", 0, nullptr) &&
+    return Integer(r, *device, "index", "video.egl_device.", 0, INT_MAX, nullptr) &&
            String(r, *device, "name", "video.egl_device.", false, nullptr);
 }
 
@@ -173,22 +198,90 @@ static bool Setting(Reader &r, const json &doc, ResultFile *result) {
         !String(r, *gl, "version", "opengl.", true, nullptr))
         return false;
     if (!Object(r, surface, "surface") ||
-        !Integer(r, *surface, "width", "surface.", 0, &result->width) ||
-        !Integer(r, *surface, "height", "surface.", 0, &result->height) ||
-        !Integer(r, *surface, "bits", "surface.", 0, nullptr))
+        !Integer(r, *surface, "width", "surface.", 0, INT_MAX, &result->width) ||
+        !Integer(r, *surface, "height", "surface.", 0, INT_MAX, &result->height) ||
+        !Integer(r, *surface, "bits", "surface.", 0, INT_MAX, nullptr))
         return false;
-    return Object(r, settings, "settings") && Boolean(r, *settings, "textures", "settings.") &&
-           Boolean(r, *settings, "lighting", "settings.") &&
-           Boolean(r, *settings, "keep_in_sync", "settings.");
+    return Object(r, settings, "settings") && TrueOrFalse(r, *settings, "textures", "settings.") &&
+           TrueOrFalse(r, *settings, "lighting", "settings.") &&
+           TrueOrFalse(r, *settings, "keep_in_sync", "settings.");
+}
+
+// "1.0.0": three numbers at least, as the schema's pattern has it.
+static bool Version(Reader &r, const json &doc) {
+    std::string s;
+    if (!String(r, doc, "version", "", false, &s)) return false;
+    const char *p = s.c_str();
+    for (int part = 0; part < 3; part++) {
+        if (part && *p++ != '.') return r.Fail("version", "not like 1.0.0");
+        if (*p < '0' || *p > '9') return r.Fail("version", "not like 1.0.0");
+        while (*p >= '0' && *p <= '9')
+            p++;
+    }
+    return true;
+}
+
+// The summary is worked out again from the runs when needed; what it holds must still be
+// what the schema says. Files written before series have none.
+static bool Summary(Reader &r, const json &doc) {
+    const json *s = Member(doc, "summary");
+    if (!s) return true;
+    if (!s->is_object()) return r.Fail("summary", "not an object");
+    const std::string in = "summary.";
+    return Integer(r, *s, "runs", in, 1, INT_MAX, nullptr) &&
+           Integer(r, *s, "scored_runs", in, 0, INT_MAX, nullptr) &&
+           (Null(*s, "median_score") || Number(r, *s, "median_score", in, 1, INT_MAX, nullptr)) &&
+           (Null(*s, "lowest_score") || Integer(r, *s, "lowest_score", in, 1, INT_MAX, nullptr)) &&
+           (Null(*s, "highest_score") ||
+            Integer(r, *s, "highest_score", in, 1, INT_MAX, nullptr)) &&
+           (Null(*s, "spread_grid_steps") ||
+            Integer(r, *s, "spread_grid_steps", in, 0, INT_MAX, nullptr)) &&
+           Number(r, *s, "peak_million_triangles_per_second", in, 0, HUGE_VAL, nullptr);
+}
+
+// How far a validation frame was from its reference: null when it could not be measured.
+static bool Difference(Reader &r, const json &frame, const std::string &at) {
+    const json *d = Member(frame, "difference");
+    std::string in = at + "difference";
+    if (!d) return r.Fail(in, "missing");
+    if (d->is_null()) return true;
+    if (!d->is_object()) return r.Fail(in, "not an object or null");
+    in += ".";
+    return Number(r, *d, "mean", in, 0, 255, nullptr) &&
+           Number(r, *d, "edge_outliers", in, 0, 1, nullptr) &&
+           Number(r, *d, "other_outliers", in, 0, 1, nullptr) &&
+           Integer(r, *d, "worst", in, 0, 255, nullptr);
+}
+
+// The renderer's validation: null, or the verdict and every frame's.
+static bool Validation(Reader &r, const json &doc) {
+    const json *v = Member(doc, "validation");
+    if (!v) return r.Fail("validation", "missing");
+    if (v->is_null()) return true;
+    if (!v->is_object()) return r.Fail("validation", "not an object or null");
+    const json *frames = Member(*v, "frames");
+    if (!TrueOrFalse(r, *v, "passed", "validation.")) return false;
+    if (!frames) return r.Fail("validation.frames", "missing");
+    if (!frames->is_array() || frames->empty())
+        return r.Fail("validation.frames", "not an array of frames");
+    for (size_t i = 0; i < frames->size(); i++) {
+        std::string at = "validation.frames[" + std::to_string(i) + "]";
+        const json &frame = (*frames)[i];
+        std::string name;
+        if (!Object(r, &frame, at) || !String(r, frame, "name", at + ".", false, &name) ||
+            !TrueOrFalse(r, frame, "passed", at + ".") || !Difference(r, frame, at + "."))
+            return false;
+        if (name.empty()) return r.Fail(at + ".name", "empty");
+    }
+    return true;
 }
 
 static bool Document(Reader &r, const json &doc, ResultFile *result) {
     if (!doc.is_object()) return r.Fail("the document", "not an object");
     const json *program = Member(doc, "program");
     if (!program || *program != "Kelvane") return r.Fail("program", "not \"Kelvane\"");
-    if (!String(r, doc, "version", "", false, nullptr) || !Setting(r, doc, result)) return false;
-    const json *summary = Member(doc, "summary");
-    if (summary && !summary->is_object()) return r.Fail("summary", "not an object");
+    if (!Version(r, doc) || !Setting(r, doc, result) || !Validation(r, doc)) return false;
+    if (!Summary(r, doc)) return false;
     const json *runs = Member(doc, "runs");
     if (!runs) return r.Fail("runs", "missing");
     if (!runs->is_array() || runs->empty()) return r.Fail("runs", "not an array of runs");
@@ -198,12 +291,42 @@ static bool Document(Reader &r, const json &doc, ResultFile *result) {
     return true;
 }
 
+// Where a text stops being JSON, in nlohmann's words: "at line 1, column 4: syntax error
+// while parsing value - invalid literal; last read: 'nul'". Only its error is of interest.
+struct SyntaxError : nlohmann::json_sax<json> {
+    std::string where;
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t &) override { return true; }
+    bool string(string_t &) override { return true; }
+    bool binary(binary_t &) override { return true; }
+    bool start_object(size_t) override { return true; }
+    bool key(string_t &) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(size_t, const std::string &, const nlohmann::detail::exception &e) override {
+        where = e.what();
+        size_t at = where.find("at line ");
+        if (at != std::string::npos) where.erase(0, at);
+        return false;
+    }
+};
+
+static std::string NotJson(const char *text, size_t length) {
+    SyntaxError error;
+    json::sax_parse(text, text + length, &error);
+    return error.where.empty() ? "not JSON" : "not JSON: " + error.where;
+}
+
 int ParseResult(const char *text, size_t length, ResultFile *result, std::string *why) {
     *result = ResultFile{};
     // The non-throwing parse: a file that is no JSON is an answer, not an exception.
     json doc = json::parse(text, text + length, nullptr, false);
     if (doc.is_discarded()) {
-        *why = "not JSON";
+        *why = NotJson(text, length);
         return 0;
     }
     Reader r;

@@ -1,6 +1,7 @@
 // Reading result files back: for the comparison, and never trusting them. A file is read
 // when it is JSON and has every field the schema (results/result.schema.json) requires, of
-// the type it requires; anything else is refused with the reason.
+// the type and in the range it requires, and each step's triangles are its grid's (as
+// results/validate.py checks them); anything else is refused with the field and the reason.
 #pragma once
 
 #include "results/model.h"

@@ -6,7 +6,7 @@ int EndGrid(const ResultRun &run) {
     return run.steps.empty() ? 0 : run.steps.back().grid + 1;
 }
 
-static double Median(std::vector<int> v) {
+double Median(std::vector<double> v) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
     size_t m = v.size() / 2;
@@ -15,7 +15,7 @@ static double Median(std::vector<int> v) {
 
 ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     ResultSummary s = {};
-    std::vector<int> scores;
+    std::vector<double> scores;
     int lowGrid = 0, highGrid = 0;
     for (const ResultRun &run : runs) {
         // A test still going when the program ended was never measured to its end.
@@ -33,8 +33,8 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     s.scored = (int)scores.size();
     if (scores.empty()) return s;
     s.medianScore = Median(scores);
-    s.lowestScore = *std::min_element(scores.begin(), scores.end());
-    s.highestScore = *std::max_element(scores.begin(), scores.end());
+    s.lowestScore = (int)*std::min_element(scores.begin(), scores.end());
+    s.highestScore = (int)*std::max_element(scores.begin(), scores.end());
     s.spreadGridSteps = highGrid - lowGrid;
     return s;
 }

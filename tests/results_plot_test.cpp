@@ -1,6 +1,9 @@
 // The plot, checked against numbers: where the axes say a value goes, the picture has it.
+#include "results/compare.h"
+#include "results/json.h"
 #include "results/plot.h"
 #include "results/summary.h"
+#include "results/utf8.h"
 #include "tests/support/result_runs.h"
 #include "tests/support/temp_dir.h"
 
@@ -9,6 +12,7 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -165,6 +169,124 @@ TEST(PlotTest, AFolderThatCannotBeWrittenFailsAndLeavesNoFile) {
     EXPECT_EQ(0, WritePlot({Result({Measured(kRates, true)})}, dir.path("none/p.svg").c_str(),
                            dir.path("p.png").c_str()));
     EXPECT_FALSE(FileExists(dir.path("p.png")));
+}
+
+// Two results compared: each its own colour, and the legend names both in it; also where
+// each has several runs, which would otherwise have colours of their own.
+TEST(PlotTest, TwoResultsGetTheirOwnColoursAndTheLegendNamesBoth) {
+    ResultFile a = Result({Measured(kRates, true)}), b = Result({Measured({900, 90, 9}, true)});
+    a.name = "before.json";
+    b.name = "after.json";
+    ResultFile a3 = a, b2 = b, b1 = b;
+    a3.runs = {a.runs[0], a.runs[0], a.runs[0]};
+    b2.runs = {b.runs[0], b.runs[0]};
+    b1.runs = {b.runs[0], Measured({900, 90}, false)};
+    EXPECT_EQ("after.json: 2 runs, one scored: score 10", PlotLegend({a, b1})[1].text);
+    for (const std::vector<ResultFile> &results : {std::vector<ResultFile>{a, b}, {a3, b2}}) {
+        unsigned ca = Rgb(RunColour(results, 0, 0)), cb = Rgb(RunColour(results, 1, 0));
+        EXPECT_NE(ca, cb);
+        EXPECT_EQ(ca, Rgb(RunColour(results, 0, results[0].runs.size() - 1)));
+        EXPECT_EQ(cb, Rgb(RunColour(results, 1, results[1].runs.size() - 1)));
+        std::vector<PlotLegendEntry> legend = PlotLegend(results);
+        ASSERT_EQ(2u, legend.size());
+        EXPECT_EQ(0u, legend[0].text.find("before.json: ")) << legend[0].text;
+        EXPECT_EQ(0u, legend[1].text.find("after.json: ")) << legend[1].text;
+        EXPECT_EQ(ca, Rgb(legend[0].colour));
+        EXPECT_EQ(cb, Rgb(legend[1].colour));
+        // The legend's swatches, top right, in the results' colours: a row of at least
+        // ten pixels of each at the height of its line.
+        TempDir dir;
+        ASSERT_EQ(1, WritePlot(results, nullptr, dir.path("p.png").c_str()));
+        Picture png(dir.path("p.png"));
+        ASSERT_TRUE(png.ok());
+        PlotFrame f = PlotAxes(results);
+        for (int i = 0; i < 2; i++) {
+            unsigned colour = i ? cb : ca;
+            int run = 0, longest = 0;
+            for (int x = (int)f.left; x < (int)f.right; x++) {
+                run = Near(png.At(x, f.top + 22 + 16 * i), colour) ? run + 1 : 0;
+                longest = std::max(longest, run);
+            }
+            EXPECT_GE(longest, 10) << "legend line " << i << std::hex << " " << colour;
+        }
+    }
+}
+
+// A window that counted no frame: log axes must still start above 0 and end, whether some
+// or all of the steps are at 0. Drawn in a child with an alarm, so that an endless axis
+// loop fails the test instead of hanging it.
+TEST(PlotTest, StepsOfNoFramesArePlottedAndComparedInBoundedTime) {
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+    for (std::vector<float> rates : {std::vector<float>{600, 0, 9}, {0, 0}, {0}}) {
+        std::vector<ResultFile> results = {Result({Measured(rates, true)})};
+        PlotFrame f = PlotAxes(results);
+        // Axes from 0, or of no span, would leave the tick loops to run on.
+        ASSERT_GT(f.fpsMin, 0) << rates.size();
+        ASSERT_GT(f.fpsMax, f.fpsMin) << rates.size();
+        ASSERT_TRUE(isfinite(f.fpsMax)) << rates.size();
+        TempDir dir;
+        std::string json = dir.path("r.json");
+        ResultSetting setting = {};
+        setting.version = "1.0.0";
+        setting.driver = "offscreen";
+        setting.eglDevice = -1;
+        ASSERT_EQ(1, WriteWhole(json.c_str(), ResultJson(setting, results[0].runs)));
+        EXPECT_EXIT(
+            {
+                alarm(30);
+                FILE *out = fopen("/dev/null", "w");
+                bool plotted =
+                    WritePlot(results, dir.path("p.svg").c_str(), dir.path("p.png").c_str()) &&
+                    CompareResults(json.c_str(), json.c_str(), dir.path("c.png").c_str(), out, out);
+                _exit(plotted ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << rates.size();
+    }
+}
+
+// cairo gives up on a whole drawing at one string it does not take as UTF-8.
+TEST(PlotTest, TextIsMadeValidUtf8AndCutBetweenCharacters) {
+    struct Case {
+        const char *in;
+        size_t max;
+        std::string out;
+    } cases[] = {
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", SIZE_MAX, "llvmpipe (LLVM 15.0.6, 256 bits)"},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", SIZE_MAX,
+         "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+        {"a\xe9.json", SIZE_MAX, "a\xef\xbf\xbd.json"},     // Latin-1
+        {"x\xc3", SIZE_MAX, "x\xef\xbf\xbd"},               // cut inside a character
+        {"\xc0\xaf", SIZE_MAX, "\xef\xbf\xbd\xef\xbf\xbd"}, // overlong
+        {"\xed\xa0\x80", SIZE_MAX, "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"}, // surrogate
+        {"\xf4\x90\x80\x80", SIZE_MAX,
+         "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"}, // beyond U+10FFFF
+        {"\xef\xbf\xbf|\xef\xb7\x90|\xf4\x8f\xbf\xbe", SIZE_MAX,
+         "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd|\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd|"
+         "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"}, // noncharacters
+        {"\xef\xbf\xbd\xef\xb7\xaf\xef\xb7\xb0", SIZE_MAX,
+         "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xb7\xb0"},
+        {"ab\xc3\xa9", 3, "ab"}, // a character that would not fit whole is left out
+        {"ab\xc3\xa9", 4, "ab\xc3\xa9"},
+        {"a\xff", 3, "a"},
+        {"", 0, ""},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.out, ValidUtf8(c.in, c.max)) << c.in;
+}
+
+// A Latin-1 file name, a renderer cut in the middle of a character at 200 bytes, and a
+// noncharacter: the plot is drawn all the same.
+TEST(PlotTest, TextThatIsNotUtf8IsDrawnAllTheSame) {
+    ResultFile a = Result({Measured(kRates, true)}), b = a;
+    a.name = "a\xe9.json";
+    a.renderer = std::string(199, 'x') + "\xc3\xa9";
+    b.name = "b.json";
+    b.renderer = "GPU \xef\xbf\xbf";
+    TempDir dir;
+    for (std::vector<ResultFile> results : {std::vector<ResultFile>{a}, {a, b}, {b, a}})
+        EXPECT_EQ(1, WritePlot(results, dir.path("p.svg").c_str(), dir.path("p.png").c_str()))
+            << results.size();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "results/compare.h"
 #include "results/json.h"
 #include "results/reader.h"
+#include "results/validation.h"
 #include "tests/support/result_runs.h"
 #include "tests/support/temp_dir.h"
 
@@ -14,7 +15,21 @@ using nlohmann::json;
 
 namespace {
 
-ResultSetting Setting(const char *renderer) {
+// A validation with a frame measured and failing, and one that could not be drawn.
+ValidationOutcome Validated() {
+    ValidationOutcome v = {};
+    v.failed = 2;
+    snprintf(v.frames[0].name, sizeof v.frames[0].name, "grid 4");
+    v.frames[0].measured = 1;
+    v.frames[0].diff = {3.5, 0.02, 0.001, 200};
+    snprintf(v.frames[1].name, sizeof v.frames[1].name, "grid 1");
+    snprintf(v.frames[2].name, sizeof v.frames[2].name, "grid 16");
+    v.frames[2].passed = v.frames[2].measured = 1;
+    return v;
+}
+const ValidationOutcome kValidated = Validated();
+
+ResultSetting Setting(const char *renderer, const ValidationOutcome *validation = nullptr) {
     ResultSetting s = {};
     s.version = "1.0.0";
     s.driver = "offscreen";
@@ -25,11 +40,13 @@ ResultSetting Setting(const char *renderer) {
     s.height = 240;
     s.bits = 24;
     s.memoryBytes = 25276182528; // more than an int holds
+    s.validation = validation;
     return s;
 }
 
-std::string Text(const std::vector<ResultRun> &runs, const char *renderer = "llvmpipe") {
-    return ResultJson(Setting(renderer), runs);
+std::string Text(const std::vector<ResultRun> &runs, const char *renderer = "llvmpipe",
+                 const ValidationOutcome *validation = nullptr) {
+    return ResultJson(Setting(renderer, validation), runs);
 }
 
 TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
@@ -50,6 +67,9 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     EXPECT_EQ(4608, r.runs[0].steps[2].triangles);
     EXPECT_FLOAT_EQ(9, r.runs[0].steps[2].fps);
     EXPECT_EQ(kRunAborted, r.runs[1].end);
+    // With the validation's verdict, frame by frame.
+    text = Text({Measured({600, 90, 9}, true)}, "llvmpipe", &kValidated);
+    ASSERT_EQ(1, ParseResult(text.data(), text.size(), &r, &why)) << why;
     // Without a summary, as before series, and with a null renderer.
     json doc = json::parse(Text({Measured({600}, true)}, nullptr));
     doc.erase("summary");
@@ -60,8 +80,46 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
 
 // Faults a broken or foreign file may have: the reader and the schema both refuse each.
 TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
-    json good = json::parse(Text({Measured({600, 90, 9}, true)}));
+    json good = json::parse(Text({Measured({600, 90, 9}, true)}, "llvmpipe", &kValidated));
     std::vector<std::pair<std::string, std::function<void(json &)>>> faults = {
+        // nlohmann holds 0 as unsigned: the lower bound must hold for it too.
+        {"runs[0].score: out of range", [](json &d) { d["runs"][0]["score"] = 0; }},
+        {"runs[0].steps[1].fps: out of range",
+         [](json &d) { d["runs"][0]["steps"][1]["fps"] = -90.0; }},
+        {"runs[0].duration_seconds: out of range",
+         [](json &d) { d["runs"][0]["duration_seconds"] = -0.5; }},
+        // Grids whose triangles no int holds, and their arithmetic with them.
+        {"runs[0].steps[1].grid: out of range",
+         [](json &d) {
+             d["runs"][0]["steps"][1] = {{"grid", 2100000000}, {"triangles", 0}, {"fps", 1}};
+         }},
+        {"runs[0].steps[2].grid: out of range",
+         [](json &d) {
+             d["runs"][0]["steps"][2] = {
+                 {"grid", 1366}, {"triangles", 1366LL * 1366 * 1152}, {"fps", 1}};
+         }},
+        {"runs[0].steps[2].triangles: not grid x grid x 1152 (4608)",
+         [](json &d) { d["runs"][0]["steps"][2]["triangles"] = 2304; }},
+        {"runs[0].steps[0].triangles: not grid x grid x 1152 (0)",
+         [](json &d) { d["runs"][0]["steps"][0]["triangles"] = 1152; }},
+        {"validation: missing", [](json &d) { d.erase("validation"); }},
+        {"validation: not an object or null", [](json &d) { d["validation"] = false; }},
+        {"validation.passed", [](json &d) { d["validation"]["passed"] = "yes"; }},
+        {"validation.frames: not an array",
+         [](json &d) { d["validation"]["frames"] = json::array(); }},
+        {"validation.frames[1].name: empty",
+         [](json &d) { d["validation"]["frames"][1]["name"] = ""; }},
+        {"validation.frames[2].difference: missing",
+         [](json &d) { d["validation"]["frames"][2].erase("difference"); }},
+        {"validation.frames[0].difference.mean: out of range",
+         [](json &d) { d["validation"]["frames"][0]["difference"]["mean"] = 256; }},
+        {"validation.frames[0].difference.worst: out of range",
+         [](json &d) { d["validation"]["frames"][0]["difference"]["worst"] = 300; }},
+        {"version: not like 1.0.0", [](json &d) { d["version"] = "one"; }},
+        {"summary.runs: missing", [](json &d) { d["summary"] = json::object(); }},
+        {"summary.median_score: out of range", [](json &d) { d["summary"]["median_score"] = 0; }},
+        {"summary.lowest_score: not an integer",
+         [](json &d) { d["summary"]["lowest_score"] = "4"; }},
         {"program", [](json &d) { d["program"] = "Other"; }},
         {"runs: missing", [](json &d) { d.erase("runs"); }},
         {"runs: not an array", [](json &d) { d["runs"] = json::array(); }},
@@ -82,9 +140,12 @@ TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
         {"summary", [](json &d) { d["summary"] = 3; }},
         {"the document", [](json &d) { d = json::array({d}); }},
     };
+    // The schema's validator once for all of them, and each file among its faults.
     TempDir dir;
-    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py ";
-    for (auto &[where, fault] : faults) {
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py",
+                files;
+    for (size_t i = 0; i < faults.size(); i++) {
+        auto &[where, fault] = faults[i];
         json doc = good;
         fault(doc);
         std::string text = doc.dump();
@@ -93,9 +154,18 @@ TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
         EXPECT_EQ(0, ParseResult(text.data(), text.size(), &r, &why)) << where;
         EXPECT_EQ(0u, why.find("not a Kelvane result: " + where)) << why;
         EXPECT_TRUE(r.runs.empty());
-        ASSERT_EQ(1, WriteWhole(dir.path("f.json").c_str(), text));
-        EXPECT_NE(0, system((validate + dir.path("f.json") + " 2>/dev/null").c_str())) << where;
+        std::string path = dir.path("f" + std::to_string(i) + ".json");
+        ASSERT_EQ(1, WriteWhole(path.c_str(), text));
+        files += " " + path;
     }
+    ASSERT_EQ(1, WriteWhole(dir.path("good.json").c_str(), good.dump()));
+    EXPECT_NE(0, system((validate + files + " 2>" + dir.path("faults.txt")).c_str()));
+    std::string said = ReadText(dir.path("faults.txt"));
+    for (size_t i = 0; i < faults.size(); i++)
+        EXPECT_NE(std::string::npos, said.find(dir.path("f" + std::to_string(i) + ".json:")))
+            << faults[i].first << "\n"
+            << said;
+    EXPECT_EQ(0, system((validate + " " + dir.path("good.json")).c_str()));
 }
 
 TEST(ReaderTest, FilesThatAreNoResultNameTheirFault) {
@@ -106,10 +176,20 @@ TEST(ReaderTest, FilesThatAreNoResultNameTheirFault) {
     EXPECT_EQ("No such file or directory", why);
     EXPECT_EQ(0, ReadResultFile(dir.prefix().c_str(), &r, &why)); // a folder
     EXPECT_EQ("cannot be read", why);
-    for (std::string bad : {"", "{", "{\"runs\": [}", "\xff\xfe{}", "[1, 2,]", "nul"}) {
-        WriteBytes(dir.path("bad.json"), std::vector<unsigned char>(bad.begin(), bad.end()));
-        EXPECT_EQ(0, ReadResultFile(dir.path("bad.json").c_str(), &r, &why)) << bad;
-        EXPECT_EQ("not JSON", why) << bad;
+    // Where the text stops being JSON.
+    std::pair<std::string, std::string> bad[] = {
+        {"", "at line 1, column 1: "},
+        {"{", "at line 1, column 2: "},
+        {"{\"runs\": [}", "at line 1, column 11: "},
+        {"\xff\xfe{}", "at line 1, column 1: "},
+        {"{\n\"runs\":\n[1, 2,]}", "at line 3, column 7: "},
+        {"nul", "at line 1, column 4: "},
+        {"{} x", "at line 1, column 4: "},
+    };
+    for (auto &[text, where] : bad) {
+        WriteBytes(dir.path("bad.json"), std::vector<unsigned char>(text.begin(), text.end()));
+        EXPECT_EQ(0, ReadResultFile(dir.path("bad.json").c_str(), &r, &why)) << text;
+        EXPECT_EQ(0u, why.find("not JSON: " + where)) << why;
     }
     std::string huge = Text({Measured({600}, true)});
     huge.replace(huge.find("\"grid\": 0"), 9, "\"grid\": 9999999999");
@@ -169,19 +249,24 @@ TEST(CompareTest, OverlappingScoresAreWithinTheSpreadAndSingleRunsHaveNone) {
     s = Compare({Measured({400}, false)}, {b[0]});
     EXPECT_TRUE(Has(s, "score A: none (1 run, all aborted)\n")) << s;
     EXPECT_FALSE(Has(s, "difference")) << s;
+    // Two runs, one aborted: one score, no median of one.
+    s = Compare({a[0], Measured({400, 50}, false)}, {b[0]});
+    EXPECT_TRUE(Has(s, "A: a.json (unknown renderer, 0x0, 2 runs)\n")) << s;
+    EXPECT_TRUE(Has(s, "score A: 115 (one run)\n")) << s;
+    EXPECT_TRUE(Has(s, "spread: one run each")) << s;
 }
 
-TEST(CompareTest, BadFilesEndWithTwoNamingTheFileAndPlotsGoWhereAsked) {
+TEST(CompareTest, BadFilesFailNamingTheFileAndPlotsGoWhereAsked) {
     TempDir dir;
     std::string good = Text({Measured({600, 90, 9}, true)}), a = dir.path("a.json");
     WriteBytes(a, std::vector<unsigned char>(good.begin(), good.end()));
     WriteBytes(dir.path("x.json"), {'[', ']'});
     FILE *out = tmpfile(), *err = tmpfile();
-    EXPECT_EQ(2, CompareResults(a.c_str(), dir.path("x.json").c_str(), nullptr, out, err));
-    EXPECT_EQ(2, CompareResults(dir.path("no.json").c_str(), a.c_str(), nullptr, out, err));
-    EXPECT_EQ(0, CompareResults(a.c_str(), a.c_str(), dir.path("p.svg").c_str(), out, err));
-    EXPECT_EQ(0, CompareResults(a.c_str(), a.c_str(), dir.path("p.png").c_str(), out, err));
-    EXPECT_EQ(2, CompareResults(a.c_str(), a.c_str(), dir.path("no/p.png").c_str(), out, err));
+    EXPECT_EQ(0, CompareResults(a.c_str(), dir.path("x.json").c_str(), nullptr, out, err));
+    EXPECT_EQ(0, CompareResults(dir.path("no.json").c_str(), a.c_str(), nullptr, out, err));
+    EXPECT_EQ(1, CompareResults(a.c_str(), a.c_str(), dir.path("p.svg").c_str(), out, err));
+    EXPECT_EQ(1, CompareResults(a.c_str(), a.c_str(), dir.path("p.png").c_str(), out, err));
+    EXPECT_EQ(0, CompareResults(a.c_str(), a.c_str(), dir.path("no/p.png").c_str(), out, err));
     rewind(err);
     char line[512];
     std::string said;
@@ -194,6 +279,24 @@ TEST(CompareTest, BadFilesEndWithTwoNamingTheFileAndPlotsGoWhereAsked) {
     EXPECT_TRUE(Has(said, "cannot write the plot " + dir.path("no/p.png"))) << said;
     EXPECT_EQ(0, ReadText(dir.path("p.svg")).find("<?xml"));
     EXPECT_EQ(0, ReadText(dir.path("p.png")).find("\x89PNG"));
+}
+
+// Names and renderers come with any bytes: a Latin-1 file name, and a renderer whose
+// 200th byte is the middle of a character.
+TEST(CompareTest, NamesAndRenderersThatAreNotUtf8StillPlot) {
+    TempDir dir;
+    std::string text = Text({Measured({600, 90, 9}, true)}, (std::string(199, 'x') + "é").c_str());
+    std::string a = dir.path("a\xe9.json"), b = dir.path("b.json");
+    ASSERT_EQ(1, WriteWhole(a.c_str(), text));
+    ASSERT_EQ(1, WriteWhole(b.c_str(), text));
+    FILE *out = tmpfile(), *err = tmpfile();
+    for (const char *plot : {"p.svg", "p.png"}) {
+        EXPECT_EQ(1, CompareResults(a.c_str(), b.c_str(), dir.path(plot).c_str(), out, err));
+        EXPECT_EQ(1, CompareResults(b.c_str(), a.c_str(), dir.path(plot).c_str(), out, err));
+    }
+    EXPECT_EQ(0, ftell(err));
+    fclose(out);
+    fclose(err);
 }
 
 } // namespace

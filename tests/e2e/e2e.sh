@@ -502,6 +502,14 @@ json.dump(doc, open(sys.argv[1] + "/a.json", "w"))
 doc["runs"] = [run([700, 400, 200, 100, 50, 20, 9], "score"), run([700, 400, 200, 90, 40, 20, 8], "score"),
                run([700], "aborted")]
 json.dump(doc, open(sys.argv[1] + "/b.json", "w"))
+# What the schema refuses, the comparison refuses: a score of 0, a grid beyond any int's
+# triangles.
+doc["runs"] = [run([600, 9], "score")]
+doc["runs"][0]["score"] = 0
+json.dump(doc, open(sys.argv[1] + "/score0.json", "w"))
+doc["runs"] = [run([600, 9], "aborted")]
+doc["runs"][0]["steps"].append({"grid": 2100000000, "triangles": 0, "fps": 1})
+json.dump(doc, open(sys.argv[1] + "/huge.json", "w"))
 PY
   python3 "$validate" "$work/a.json" "$work/b.json" || fail "the test's files do not validate"
   run_app --compare "$work/a.json" "$work/b.json" --plot "$work/both.svg"
@@ -514,11 +522,15 @@ PY
   rsvg-convert -o "$work/both.png" "$work/both.svg" || fail "the comparison's plot does not render"
   echo '{"program": "Kelvane"}' >"$work/partial.json"
   printf 'not json' >"$work/text.json"
-  for bad in partial text missing; do
-    run_app --compare "$work/a.json" "$work/$bad.json"
+  for bad in partial text missing score0 huge; do
+    run_app --compare "$work/a.json" "$work/$bad.json" --plot "$work/bad.svg"
     expect_status 2
     grep -qF "$work/$bad.json" "$work/stderr" || fail "$bad: the file is not named: $(cat "$work/stderr")"
   done
+  grep -qF "$work/huge.json: not a Kelvane result: runs[0].steps[2].grid: out of range" "$work/stderr" ||
+    fail "the grid is not named: $(cat "$work/stderr")"
+  python3 "$validate" "$work/score0.json" 2>/dev/null && fail "the schema takes a score of 0"
+  python3 "$validate" "$work/huge.json" 2>/dev/null && fail "the schema takes grid 2100000000"
   ;;
 cmdline_statuses)
   # Refused before any window opens: there is no display to open one on anyway.
