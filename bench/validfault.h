@@ -11,6 +11,7 @@ enum ValidationFault {
     kFaultFourthSphere, // every fourth sphere of the grid left out
     kFaultTextureRows,  // the texture's rows in the wrong order
     kFaultWrongAspect,  // the projection of a square drawable
+    kFaultFlatShading,  // one colour per facet instead of smooth shading
     kFaultCount
 };
 

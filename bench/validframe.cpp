@@ -35,6 +35,9 @@ static void InjectFault(bool on) {
     case kFaultNoLighting:
         if (on) glDisable(GL_LIGHTING);
         break;
+    case kFaultFlatShading:
+        glShadeModel(on ? GL_FLAT : GL_SMOOTH);
+        break;
     case kFaultCullReversed:
         glCullFace(on ? GL_FRONT : GL_BACK);
         break;

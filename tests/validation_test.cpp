@@ -175,7 +175,7 @@ TEST_P(ValidationFaultTest, FailsAndKeepsTheFailingFrames) {
 
 INSTANTIATE_TEST_SUITE_P(EveryFault, ValidationFaultTest,
                          ::testing::Values(kFaultNoTexture, kFaultNoLighting, kFaultCullReversed,
-                                           kFaultFourthSphere, kFaultTextureRows,
-                                           kFaultWrongAspect));
+                                           kFaultFourthSphere, kFaultTextureRows, kFaultWrongAspect,
+                                           kFaultFlatShading));
 
 } // namespace
