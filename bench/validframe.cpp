@@ -54,6 +54,11 @@ static void InjectFault(bool on) {
     }
 }
 
+int OpenValidationTarget(void) {
+    if (gValidationFault == kFaultNoTarget) return 0;
+    return OpenFrameTarget(kValidationWidth, kValidationHeight);
+}
+
 int DrawValidationFrame(const ValidationFrame *frame, unsigned char *rgb) {
     if (!running || !frameTarget || !frame || !rgb) return 0;
     GLint viewport[4] = {0, 0, 0, 0};
