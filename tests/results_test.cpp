@@ -252,41 +252,38 @@ TEST(ResultSchemaTest, WrittenResultsValidateAndFaultsDoNot) {
     ResultSetting s = Setting();
     s.driver = "offscreen";
     s.eglDevice = 0;
-    ValidationOutcome v = FailedValidation();
-    s.validation = &v;
-    WriteBytes(dir.path("a.json"), {});
-    ASSERT_EQ(1, WriteWhole(dir.path("a.json").c_str(), ResultJson(s, {scored})));
-    ASSERT_EQ(1, WriteWhole(dir.path("b.json").c_str(), ResultJson(Setting(), {aborted})));
-    ValidationOutcome passed = v;
+    // Every verdict: failed, passed, and a renderer that could not be validated.
+    ValidationOutcome failed = FailedValidation(), passed = failed, notValidated = failed;
     passed.failed = 0;
     for (FrameVerdict &f : passed.frames)
         f.passed = f.measured = 1;
-    s.validation = &passed;
-    ASSERT_EQ(1, WriteWhole(dir.path("c.json").c_str(), ResultJson(s, {scored})));
-    s.validation = &v;
-    v.targetMade = 0;
-    v.failed = kValidationFrameCount;
-    std::string notValidated = ResultJson(s, {scored});
-    ASSERT_EQ(1, WriteWhole(dir.path("d.json").c_str(), notValidated));
+    notValidated.targetMade = 0;
+    notValidated.failed = kValidationFrameCount;
     std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py ";
-    EXPECT_EQ(0, system((validate + dir.path("a.json") + " " + dir.path("b.json") + " " +
-                         dir.path("c.json") + " " + dir.path("d.json"))
-                            .c_str()));
+    WriteBytes(dir.path("a.json"), {});
+    ASSERT_EQ(1, WriteWhole(dir.path("a.json").c_str(), ResultJson(Setting(), {aborted})));
+    std::string good = validate + dir.path("a.json");
+    std::vector<json> docs;
+    for (const ValidationOutcome *v : {&failed, &passed, &notValidated}) {
+        s.validation = v;
+        std::string text = ResultJson(s, {scored});
+        std::string path = dir.path("v" + std::to_string(docs.size()) + ".json");
+        ASSERT_EQ(1, WriteWhole(path.c_str(), text));
+        good += " " + path;
+        docs.push_back(json::parse(text));
+    }
+    EXPECT_EQ(0, system(good.c_str()));
 
     // Each fault alone: a score of the wrong type, a verdict its state or its frames deny.
-    json doc = json::parse(ResultJson(s, {scored}));
-    v.targetMade = 1;
-    v.failed = 2;
-    json failed = json::parse(ResultJson(s, {scored}));
-    std::vector<json> bad(5, failed);
+    std::vector<json> bad = {docs[0], docs[0], docs[0], docs[1], docs[2], docs[2]};
     bad[0]["runs"][0]["score"] = "115";
     bad[1]["validation"]["passed"] = true;    // "failed" yet passed
     bad[2]["validation"]["state"] = "passed"; // with failing frames
     bad[2]["validation"]["passed"] = true;
-    bad[3] = doc;
-    bad[3]["validation"]["passed"] = false; // not validated is not a failure
-    bad[4] = doc;
-    bad[4]["validation"]["frames"] = failed["validation"]["frames"]; // nothing was drawn
+    bad[3]["validation"]["state"] = "failed"; // with every frame passing
+    bad[3]["validation"]["passed"] = false;
+    bad[4]["validation"]["passed"] = false; // not validated is not a failure
+    bad[5]["validation"]["frames"] = docs[0]["validation"]["frames"]; // nothing was drawn
     for (size_t i = 0; i < bad.size(); i++) {
         std::string path = dir.path("bad" + std::to_string(i) + ".json");
         ASSERT_EQ(1, WriteWhole(path.c_str(), bad[i].dump()));
