@@ -197,7 +197,7 @@ static int RunTest(void) {
     RunApplicationEventLoop();
     if (rendererValidated && !rendererValidation.targetMade)
         printf("kelvane: this renderer could not be validated (it cannot draw the validation "
-               "frames): whether the score above is of a correct picture is not known\n");
+               "frames): whether its score is of a correct picture is not known\n");
     else if (rendererValidated && rendererValidation.failed)
         printf("kelvane: this renderer failed validation: the score above is not of a correct "
                "picture\n");
