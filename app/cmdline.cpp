@@ -29,8 +29,8 @@ static const char kUsage[] =
     "\n"
     "Exit status: 0 a test reached its score, a comparison was printed or validation\n"
     "passed, 1 the window was closed (no --test), 2 bad command line, results folder or\n"
-    "result file, 3 the test was aborted, 4 the scene could not be built, 5 validation\n"
-    "failed.\n";
+    "result file, 3 the test was aborted, 4 the scene could not be built (or the\n"
+    "validation frames not drawn, so nothing was validated), 5 validation failed.\n";
 
 void PrintUsage(FILE *f) {
     fputs(kUsage, f);

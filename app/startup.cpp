@@ -142,10 +142,17 @@ int DeleteScene(void) {
 
 static bool resultsLost; // a --test run could not write its JSON
 
+// The results of a test that has just ended. A test in the window has not been validated
+// before it: its renderer is, now, once, and its results record that.
+static void ValidateAndWriteResults(void) {
+    if (!resultsPending) return;
+    ValidateRendererOnce(app_folder);
+    if (!WritePendingResults()) resultsLost = true;
+}
+
 void TimerAction(EventLoopTimerRef, void *) {
     Render();
-    // After the frame, never inside it: the results of a test that has just ended.
-    if (resultsPending && !WritePendingResults()) resultsLost = true;
+    ValidateAndWriteResults(); // after the frame, never inside it
     if (commandLine.test) EndWhenTestOver();
 }
 
@@ -192,17 +199,22 @@ static int RunTest(void) {
     // Ended from outside while measuring (a signal, the window closed): ended as an abort
     // is, so that the log, the JSON and the summary tell the same story.
     if (fullscreen && running) EndTest();
-    if (rendererValidated && rendererValidation.failed)
+    if (rendererValidated && !rendererValidation.targetMade)
+        printf("kelvane: this renderer could not be validated (it cannot draw the validation "
+               "frames): whether its score is of a correct picture is not known\n");
+    else if (rendererValidated && rendererValidation.failed)
         printf("kelvane: this renderer failed validation: the score above is not of a correct "
                "picture\n");
     return exitStatus;
 }
 
-// --validate: the fixed frames against the references, one line each.
+// --validate: the fixed frames against the references, one line each. A renderer that
+// cannot draw them has nothing to compare: it ends as one that cannot draw the scene.
 static int RunValidate(void) {
     if (!NewScene() || !running) return kExitNoScene;
     ValidateRendererOnce(app_folder);
     PrintValidation(stdout, &rendererValidation);
+    if (!rendererValidation.targetMade) return kExitNoScene;
     return rendererValidation.failed ? kExitInvalid : kExitScore;
 }
 
@@ -220,7 +232,7 @@ int KelvaneMain(void) {
     else if (NewScene())
         RunApplicationEventLoop();
     // A test that ended just before the loop did has not been written yet.
-    if (resultsPending && !WritePendingResults()) resultsLost = true;
+    ValidateAndWriteResults();
     DeleteScene();
     if (commandLine.test && !resultRuns.empty()) PrintSummary(stdout, Summarize(resultRuns));
     if (status == kExitScore && resultsLost) status = kExitUsage;

@@ -1,5 +1,6 @@
 // Faults that the validation tests inject into the drawing of validation frames, each a
-// way a GL implementation could skip work, to show that validation catches every one.
+// way a GL implementation could skip work, to show that validation catches every one; and
+// a renderer that cannot be validated at all.
 // Only tests set the switch; no option or setting of the program reaches it.
 #pragma once
 
@@ -11,6 +12,8 @@ enum ValidationFault {
     kFaultFourthSphere, // every fourth sphere of the grid left out
     kFaultTextureRows,  // the texture's rows in the wrong order
     kFaultWrongAspect,  // the projection of a square drawable
+    kFaultFlatShading,  // one colour per facet instead of smooth shading
+    kFaultNoTarget,     // no target to draw into, as without framebuffer objects
     kFaultCount
 };
 

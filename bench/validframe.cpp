@@ -35,6 +35,9 @@ static void InjectFault(bool on) {
     case kFaultNoLighting:
         if (on) glDisable(GL_LIGHTING);
         break;
+    case kFaultFlatShading:
+        glShadeModel(on ? GL_FLAT : GL_SMOOTH);
+        break;
     case kFaultCullReversed:
         glCullFace(on ? GL_FRONT : GL_BACK);
         break;
@@ -49,6 +52,11 @@ static void InjectFault(bool on) {
     default:
         break;
     }
+}
+
+int OpenValidationTarget(void) {
+    if (gValidationFault == kFaultNoTarget) return 0;
+    return OpenFrameTarget(kValidationWidth, kValidationHeight);
 }
 
 int DrawValidationFrame(const ValidationFrame *frame, unsigned char *rgb) {

@@ -1,5 +1,7 @@
 #include "gfx/target.h"
 
+#include "image/readback.h"
+
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -47,9 +49,5 @@ void CloseFrameTarget(void) {
 }
 
 void ReadFrameTarget(unsigned char *rgb) {
-    GLint alignment = 4;
-    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1); // rows of width × 3 bytes, nothing between
-    glReadPixels(0, 0, frameTargetW, frameTargetH, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+    ReadBackPixels(frameTargetW, frameTargetH, GL_RGB, rgb);
 }

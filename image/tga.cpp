@@ -1,6 +1,5 @@
 #include "image/tga.h"
 
-#include <GL/gl.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
@@ -122,40 +121,4 @@ unsigned char *ReadTGA(const char *path, int *width, int *height, int *depth) {
     if (height) *height = ht;
     if (depth) *depth = d;
     return pixels;
-}
-
-static void Put16(unsigned char *p, int v) {
-    p[0] = (unsigned char)(v & 0xff);
-    p[1] = (unsigned char)(v >> 8 & 0xff);
-}
-
-int SaveTGA(const char *path, int width, int height) {
-    // The header holds 16-bit sizes; anything else cannot be described.
-    if (!path || width < 0 || height < 0 || width > 0xffff || height > 0xffff) return 0;
-    size_t size = (size_t)width * (size_t)height * 3;
-    unsigned char *pixels = (unsigned char *)malloc(size ? size : 1);
-    if (!pixels) return 0;
-
-    GLint alignment = 4;
-    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
-    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-
-    FILE *f = fopen(path, "wb");
-    if (!f) {
-        free(pixels);
-        return 0;
-    }
-    unsigned char header[kTgaHeaderSize] = {0};
-    header[2] = 2; // uncompressed true colour
-    Put16(header + 12, width);
-    Put16(header + 14, height);
-    header[16] = 24;
-
-    bool ok =
-        fwrite(header, 1, sizeof header, f) == sizeof header && fwrite(pixels, 1, size, f) == size;
-    ok = (fclose(f) == 0) && ok;
-    free(pixels);
-    return ok ? 1 : 0;
 }

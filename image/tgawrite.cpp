@@ -1,18 +1,46 @@
 #include "image/tgawrite.h"
 
-#include <stdio.h>
+#include "image/readback.h"
+#include "image/tga.h"
 
-int WriteTGA(const char *path, const unsigned char *rgb, int width, int height) {
-    if (!path || !rgb || width <= 0 || height <= 0 || width > 65535 || height > 65535) return 0;
-    unsigned char header[18] = {0, 0, 2};
+#include <GL/gl.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+// The header holds 16-bit sizes; anything else cannot be described.
+static bool Describable(int width, int height) {
+    return width >= 0 && height >= 0 && width <= 0xffff && height <= 0xffff;
+}
+
+// Opens path and writes the header of an uncompressed 24-bit picture, rows from the bottom
+// up (descriptor 0: GL's row order). Null when nothing could be written.
+static FILE *StartFile(const char *path, int width, int height) {
+    if (!path || !Describable(width, height)) return NULL;
+    unsigned char header[kTgaHeaderSize] = {0};
+    header[2] = 2; // uncompressed true colour
     header[12] = (unsigned char)(width & 0xff);
     header[13] = (unsigned char)(width >> 8);
     header[14] = (unsigned char)(height & 0xff);
     header[15] = (unsigned char)(height >> 8);
-    header[16] = 24; // descriptor 0: the lower-left origin of GL's rows
+    header[16] = 24;
     FILE *f = fopen(path, "wb");
+    if (f && fwrite(header, 1, sizeof header, f) != sizeof header) {
+        fclose(f);
+        return NULL;
+    }
+    return f;
+}
+
+// Closes f; non-zero when it and everything before was written.
+static int EndFile(FILE *f, bool ok) {
+    return (fclose(f) == 0) && ok;
+}
+
+int WriteTGA(const char *path, const unsigned char *rgb, int width, int height) {
+    if (!rgb || width <= 0 || height <= 0) return 0;
+    FILE *f = StartFile(path, width, height);
     if (!f) return 0;
-    bool ok = fwrite(header, 1, sizeof header, f) == sizeof header;
+    bool ok = true;
     unsigned char row[3 * 1024];
     size_t pixels = (size_t)width * height;
     // Blue, green, red in the file; converted a bounded run of pixels at a time.
@@ -26,6 +54,17 @@ int WriteTGA(const char *path, const unsigned char *rgb, int width, int height) 
         ok = fwrite(row, 1, run * 3, f) == run * 3;
         p += run;
     }
-    if (fclose(f) != 0) ok = false;
+    return EndFile(f, ok);
+}
+
+int SaveTGA(const char *path, int width, int height) {
+    if (!path || !Describable(width, height)) return 0;
+    size_t size = (size_t)width * (size_t)height * 3;
+    unsigned char *pixels = (unsigned char *)malloc(size ? size : 1);
+    if (!pixels) return 0;
+    ReadBackPixels(width, height, GL_BGR, pixels); // the file's own order
+    FILE *f = StartFile(path, width, height);
+    int ok = f && EndFile(f, fwrite(pixels, 1, size, f) == size);
+    free(pixels);
     return ok;
 }

@@ -1,4 +1,5 @@
-// Writing a picture held in memory as an uncompressed 24-bit TGA file.
+// Writing a picture held in memory as an uncompressed 24-bit TGA file. SaveTGA (image/tga.h),
+// which writes what GL drew, lives beside it and writes the same header.
 #pragma once
 
 // rgb: width × height × 3 bytes of red, green, blue, bottom row first (as GL reads

@@ -40,11 +40,13 @@ static json Run(const ResultRun &run) {
     };
 }
 
-// Whether the renderer drew the fixed validation frames right, and how far off each was.
+// Whether the renderer drew the fixed validation frames right, and how far off each was. A
+// renderer that could not draw them at all is neither: not validated, with no frames.
 static json Validation(const ValidationOutcome *v) {
     if (!v) return nullptr;
     json frames = json::array();
-    for (const FrameVerdict &f : v->frames) {
+    for (int i = 0; v->targetMade && i < kValidationFrameCount; i++) {
+        const FrameVerdict &f = v->frames[i];
         json diff = nullptr;
         if (f.measured)
             diff = {{"mean", f.diff.mean},
@@ -53,7 +55,8 @@ static json Validation(const ValidationOutcome *v) {
                     {"worst", f.diff.worst}};
         frames.push_back({{"name", f.name}, {"passed", f.passed != 0}, {"difference", diff}});
     }
-    return {{"passed", v->failed == 0}, {"frames", frames}};
+    json passed = v->targetMade ? json(v->failed == 0) : json(nullptr);
+    return {{"state", ValidationState(v)}, {"passed", passed}, {"frames", frames}};
 }
 
 // What the runs add up to; null figures without a scored run.

@@ -260,7 +260,22 @@ static bool Validation(Reader &r, const json &doc) {
     if (v->is_null()) return true;
     if (!v->is_object()) return r.Fail("validation", "not an object or null");
     const json *frames = Member(*v, "frames");
+    // Files written before a renderer could go unvalidated have no state.
+    const json *state = Member(*v, "state");
+    if (state && !state->is_string())
+        return r.Fail("validation.state", "not \"passed\", \"failed\" or \"not_validated\"");
+    if (state && *state == "not_validated") {
+        const json *passed = Member(*v, "passed");
+        if (!passed || !passed->is_null()) return r.Fail("validation.passed", "not null");
+        if (!frames || !frames->is_array() || !frames->empty())
+            return r.Fail("validation.frames", "not empty");
+        return true;
+    }
+    if (state && *state != "passed" && *state != "failed")
+        return r.Fail("validation.state", "not \"passed\", \"failed\" or \"not_validated\"");
     if (!TrueOrFalse(r, *v, "passed", "validation.")) return false;
+    if (state && ((*state == "passed") != (*v)["passed"].get<bool>()))
+        return r.Fail("validation.passed", "disagrees with its state");
     if (!frames) return r.Fail("validation.frames", "missing");
     if (!frames->is_array() || frames->empty())
         return r.Fail("validation.frames", "not an array of frames");

@@ -113,8 +113,6 @@ static int WriteResultPlot(void) {
 int WritePendingResults(void) {
     if (!resultsPending) return 1;
     resultsPending = false;
-    // A test in the window has not been validated before it: its renderer is, now, once.
-    ValidateRendererOnce(app_folder);
     ResultSetting setting;
     GatherSetting(&setting);
     char path[kFolderSize + sizeof kResultJsonName];

@@ -14,8 +14,9 @@ extern bool resultSeries;
 extern bool resultsPending;
 
 // Writes "Kelvane result.json" and the plot, "Kelvane result.svg" and ".png", beside the
-// log if a test has ended since the last write. Never called inside a frame. 1 when written or
-// nothing was due, 0 when it could not be written (said on standard error).
+// log if a test has ended since the last write, with the renderer's validation as far as it
+// was made (results/validation.h). Never called inside a frame. 1 when written or nothing
+// was due, 0 when it could not be written (said on standard error).
 int WritePendingResults(void);
 
 // The file's name in app_folder.

@@ -17,19 +17,30 @@ struct FrameVerdict {
 };
 
 struct ValidationOutcome {
-    int failed; // frames that did not pass
+    // 0 when the renderer could not make the target the frames are drawn into (it lacks
+    // framebuffer objects): no frame was judged, and the renderer is not validated, which
+    // is not the same as failed.
+    int targetMade;
+    int failed; // frames that did not pass; all of them when no target was made
     FrameVerdict frames[kValidationFrameCount];
 };
 
 // Validates against the references in res_folder's "validation/"; failing frames go to
 // outFolder (a path prefix like app_folder). Needs the scene ready. Leaves the window's
 // picture, viewport, projection and the benchmark state as they were. Returns the number
-// of failing frames, also in outcome->failed.
+// of failing frames, also in outcome->failed (all of them without a target).
 int RunValidation(const char *outFolder, ValidationOutcome *outcome);
 // The same against the references in refFolder (a path prefix).
 int ValidateAgainst(const char *refFolder, const char *outFolder, ValidationOutcome *outcome);
-// One line per frame: pass or fail and the measured figures.
+// One line per frame: pass or fail and the measured figures; or one line saying that the
+// renderer could not be validated.
 void PrintValidation(FILE *out, const ValidationOutcome *outcome);
+// The verdict as the JSON's "state" gives it: "passed", "failed" or "not_validated". Inline,
+// so that what writes the JSON needs none of the drawing.
+inline const char *ValidationState(const ValidationOutcome *outcome) {
+    if (!outcome->targetMade) return "not_validated";
+    return outcome->failed ? "failed" : "passed";
+}
 
 // The files a failing frame leaves in the output folder, "<prefix><stem>.tga" and
 // "<prefix><stem> difference.tga", stem from the reference's name.

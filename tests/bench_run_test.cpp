@@ -271,6 +271,7 @@ TEST_F(TestRunTest, RenderLeavesTheStateAsItFoundItInEveryMode) {
         GLint projection = GlInt(GL_PROJECTION_STACK_DEPTH);
         while (glGetError() != GL_NO_ERROR) {
         }
+        glShadeModel(GL_FLAT); // whatever came before, each frame shades smoothly
         Render();
         EXPECT_EQ(modelview, GlInt(GL_MODELVIEW_STACK_DEPTH)) << mode;
         EXPECT_EQ(projection, GlInt(GL_PROJECTION_STACK_DEPTH)) << mode;
@@ -278,6 +279,7 @@ TEST_F(TestRunTest, RenderLeavesTheStateAsItFoundItInEveryMode) {
         EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << mode;
         EXPECT_FALSE(glIsEnabled(GL_BLEND)) << mode;
         EXPECT_TRUE(glIsEnabled(GL_LIGHTING)) << mode;
+        EXPECT_EQ(GL_SMOOTH, GlInt(GL_SHADE_MODEL)) << mode;
         EXPECT_EQ(GL_NO_ERROR, (GLenum)glGetError()) << mode;
     };
     check("idle");

@@ -18,6 +18,7 @@ namespace {
 // A validation with a frame measured and failing, and one that could not be drawn.
 ValidationOutcome Validated() {
     ValidationOutcome v = {};
+    v.targetMade = 1;
     v.failed = 2;
     snprintf(v.frames[0].name, sizeof v.frames[0].name, "grid 4");
     v.frames[0].measured = 1;
@@ -67,11 +68,20 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     EXPECT_EQ(4608, r.runs[0].steps[2].triangles);
     EXPECT_FLOAT_EQ(9, r.runs[0].steps[2].fps);
     EXPECT_EQ(kRunAborted, r.runs[1].end);
+    json doc;
     // With the validation's verdict, frame by frame.
     text = Text({Measured({600, 90, 9}, true)}, "llvmpipe", &kValidated);
     ASSERT_EQ(1, ParseResult(text.data(), text.size(), &r, &why)) << why;
+    // A renderer that could not draw the frames, and a verdict written before states were.
+    ValidationOutcome notMade = {};
+    text = Text({Measured({600, 90, 9}, true)}, "llvmpipe", &notMade);
+    ASSERT_EQ(1, ParseResult(text.data(), text.size(), &r, &why)) << why;
+    doc = json::parse(Text({Measured({600, 90, 9}, true)}, "llvmpipe", &kValidated));
+    doc["validation"].erase("state");
+    text = doc.dump();
+    ASSERT_EQ(1, ParseResult(text.data(), text.size(), &r, &why)) << why;
     // Without a summary, as before series, and with a null renderer.
-    json doc = json::parse(Text({Measured({600}, true)}, nullptr));
+    doc = json::parse(Text({Measured({600}, true)}, nullptr));
     doc.erase("summary");
     text = doc.dump();
     ASSERT_EQ(1, ParseResult(text.data(), text.size(), &r, &why)) << why;
@@ -105,6 +115,11 @@ TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
         {"validation: missing", [](json &d) { d.erase("validation"); }},
         {"validation: not an object or null", [](json &d) { d["validation"] = false; }},
         {"validation.passed", [](json &d) { d["validation"]["passed"] = "yes"; }},
+        {"validation.state", [](json &d) { d["validation"]["state"] = "skipped"; }},
+        {"validation.passed: disagrees with its state",
+         [](json &d) { d["validation"]["state"] = "passed"; }},
+        {"validation.passed: not null",
+         [](json &d) { d["validation"]["state"] = "not_validated"; }},
         {"validation.frames: not an array",
          [](json &d) { d["validation"]["frames"] = json::array(); }},
         {"validation.frames[1].name: empty",

@@ -225,6 +225,7 @@ TEST(ResultJsonTest, TimesAreUtcAndAnAbortHasNoScore) {
 // null for a frame that could not be drawn. With the schema's check below.
 ValidationOutcome FailedValidation(void) {
     ValidationOutcome v = {};
+    v.targetMade = 1;
     v.failed = 2;
     const char *names[] = {"grid 1", "grid 4", "grid 12"};
     for (int i = 0; i < kValidationFrameCount; i++) {
@@ -242,6 +243,7 @@ TEST(ResultJsonTest, ValidationIsRecordedFrameByFrame) {
     ValidationOutcome v = FailedValidation();
     s.validation = &v;
     json doc = json::parse(ResultJson(s, {}));
+    EXPECT_EQ("failed", doc["validation"]["state"]);
     EXPECT_FALSE(doc["validation"]["passed"].get<bool>());
     ASSERT_EQ(3u, doc["validation"]["frames"].size());
     json second = doc["validation"]["frames"][1];
@@ -253,7 +255,21 @@ TEST(ResultJsonTest, ValidationIsRecordedFrameByFrame) {
     EXPECT_EQ(40, second["difference"]["worst"]);
     EXPECT_TRUE(doc["validation"]["frames"][2]["difference"].is_null());
     v.failed = 0;
-    EXPECT_TRUE(json::parse(ResultJson(s, {}))["validation"]["passed"].get<bool>());
+    doc = json::parse(ResultJson(s, {}));
+    EXPECT_EQ("passed", doc["validation"]["state"]);
+    EXPECT_TRUE(doc["validation"]["passed"].get<bool>());
+}
+
+// A renderer that could not draw the frames at all is neither passed nor failed, and has
+// no frames to show.
+TEST(ResultJsonTest, ARendererThatCouldNotBeValidatedSaysSo) {
+    ResultSetting s = Setting();
+    ValidationOutcome v = FailedValidation();
+    v.targetMade = 0;
+    v.failed = kValidationFrameCount;
+    s.validation = &v;
+    EXPECT_EQ(json::parse(R"({"state": "not_validated", "passed": null, "frames": []})"),
+              json::parse(ResultJson(s, {}))["validation"]);
 }
 
 // Files as the program writes them pass the schema, and the schema does reject a fault.
@@ -269,17 +285,43 @@ TEST(ResultSchemaTest, WrittenResultsValidateAndFaultsDoNot) {
     ResultSetting s = Setting();
     s.driver = "offscreen";
     s.eglDevice = 0;
-    ValidationOutcome v = FailedValidation();
-    s.validation = &v;
-    WriteBytes(dir.path("a.json"), {});
-    ASSERT_EQ(1, WriteWhole(dir.path("a.json").c_str(), ResultJson(s, {scored})));
-    ASSERT_EQ(1, WriteWhole(dir.path("b.json").c_str(), ResultJson(Setting(), {aborted})));
-    std::string bad = ResultJson(s, {scored});
-    bad.replace(bad.find("\"score\": 115"), 12, "\"score\": \"115\"");
-    ASSERT_EQ(1, WriteWhole(dir.path("bad.json").c_str(), bad));
+    // Every verdict: failed, passed, and a renderer that could not be validated.
+    ValidationOutcome failed = FailedValidation(), passed = failed, notValidated = failed;
+    passed.failed = 0;
+    for (FrameVerdict &f : passed.frames)
+        f.passed = f.measured = 1;
+    notValidated.targetMade = 0;
+    notValidated.failed = kValidationFrameCount;
     std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py ";
-    EXPECT_EQ(0, system((validate + dir.path("a.json") + " " + dir.path("b.json")).c_str()));
-    EXPECT_NE(0, system((validate + dir.path("bad.json") + " 2>/dev/null").c_str()));
+    WriteBytes(dir.path("a.json"), {});
+    ASSERT_EQ(1, WriteWhole(dir.path("a.json").c_str(), ResultJson(Setting(), {aborted})));
+    std::string good = validate + dir.path("a.json");
+    std::vector<json> docs;
+    for (const ValidationOutcome *v : {&failed, &passed, &notValidated}) {
+        s.validation = v;
+        std::string text = ResultJson(s, {scored});
+        std::string path = dir.path("v" + std::to_string(docs.size()) + ".json");
+        ASSERT_EQ(1, WriteWhole(path.c_str(), text));
+        good += " " + path;
+        docs.push_back(json::parse(text));
+    }
+    EXPECT_EQ(0, system(good.c_str()));
+
+    // Each fault alone: a score of the wrong type, a verdict its state or its frames deny.
+    std::vector<json> bad = {docs[0], docs[0], docs[0], docs[1], docs[2], docs[2]};
+    bad[0]["runs"][0]["score"] = "115";
+    bad[1]["validation"]["passed"] = true;    // "failed" yet passed
+    bad[2]["validation"]["state"] = "passed"; // with failing frames
+    bad[2]["validation"]["passed"] = true;
+    bad[3]["validation"]["state"] = "failed"; // with every frame passing
+    bad[3]["validation"]["passed"] = false;
+    bad[4]["validation"]["passed"] = false; // not validated is not a failure
+    bad[5]["validation"]["frames"] = docs[0]["validation"]["frames"]; // nothing was drawn
+    for (size_t i = 0; i < bad.size(); i++) {
+        std::string path = dir.path("bad" + std::to_string(i) + ".json");
+        ASSERT_EQ(1, WriteWhole(path.c_str(), bad[i].dump()));
+        EXPECT_NE(0, system((validate + path + " 2>/dev/null").c_str())) << bad[i].dump();
+    }
 }
 
 TEST(MachineTest, CpuModelIsReadFromWhicheverLineTheSystemGives) {

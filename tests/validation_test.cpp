@@ -9,6 +9,9 @@
 #include "tests/support/scene_fixture.h"
 
 #include <GL/gl.h>
+#include <algorithm>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -38,6 +41,8 @@ TEST_F(ValidationTest, TheCommittedReferencesPassAndLeaveNoFiles) {
     ValidationOutcome o;
     EXPECT_EQ(0, ValidateAgainst(kReferences.c_str(), dir.prefix().c_str(), &o));
     EXPECT_EQ(0, o.failed);
+    EXPECT_TRUE(o.targetMade);
+    EXPECT_STREQ("passed", ValidationState(&o));
     for (const FrameVerdict &v : o.frames) {
         EXPECT_TRUE(v.passed) << v.name;
         EXPECT_TRUE(v.measured) << v.name;
@@ -142,6 +147,37 @@ TEST_F(ValidationTest, APassingFrameClearsTheFilesOfAnEarlierFailure) {
     EXPECT_FALSE(FileExists(Shot("grid01", " difference")));
 }
 
+// A renderer that cannot make the target draws no frame: it is not validated, which is
+// not failing. Nothing is saved, and the words say why.
+TEST_F(ValidationTest, WithoutATargetTheRendererIsNotValidatedRatherThanFailed) {
+    gValidationFault = kFaultNoTarget;
+    ValidationOutcome o;
+    EXPECT_EQ(kValidationFrameCount,
+              ValidateAgainst(kReferences.c_str(), dir.prefix().c_str(), &o));
+    EXPECT_FALSE(o.targetMade);
+    EXPECT_STREQ("not_validated", ValidationState(&o));
+    for (const FrameVerdict &v : o.frames)
+        EXPECT_FALSE(v.measured) << v.name;
+    EXPECT_FALSE(FileExists(Shot("grid04")));
+    EXPECT_EQ(0, GlInt(GL_FRAMEBUFFER_BINDING));
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&text, &size);
+    ASSERT_NE(nullptr, out);
+    PrintValidation(out, &o);
+    fclose(out);
+    std::string printed(text, size);
+    free(text);
+    EXPECT_EQ(0u, printed.find("validation: not done: ")) << printed;
+    EXPECT_EQ(std::string::npos, printed.find("fail")) << printed;
+    EXPECT_EQ(std::string::npos, printed.find("FAILED")) << printed;
+    EXPECT_EQ(1, std::count(printed.begin(), printed.end(), '\n')) << printed;
+
+    gValidationFault = kFaultNone; // a later validation of the same renderer can draw
+    EXPECT_EQ(0, ValidateAgainst(kReferences.c_str(), dir.prefix().c_str(), &o));
+    EXPECT_TRUE(o.targetMade);
+}
+
 class ValidationFaultTest : public ValidationTest,
                             public ::testing::WithParamInterface<ValidationFault> {};
 
@@ -154,6 +190,7 @@ TEST_P(ValidationFaultTest, FailsAndKeepsTheFailingFrames) {
     gValidationFault = kFaultNone;
     PrintValidation(stdout, &o);
     EXPECT_GE(failed, 1);
+    EXPECT_STREQ("failed", ValidationState(&o));
     for (int i = 0; i < kValidationFrameCount; i++) {
         const FrameVerdict &v = o.frames[i];
         EXPECT_TRUE(v.measured);
@@ -175,7 +212,7 @@ TEST_P(ValidationFaultTest, FailsAndKeepsTheFailingFrames) {
 
 INSTANTIATE_TEST_SUITE_P(EveryFault, ValidationFaultTest,
                          ::testing::Values(kFaultNoTexture, kFaultNoLighting, kFaultCullReversed,
-                                           kFaultFourthSphere, kFaultTextureRows,
-                                           kFaultWrongAspect));
+                                           kFaultFourthSphere, kFaultTextureRows, kFaultWrongAspect,
+                                           kFaultFlatShading));
 
 } // namespace

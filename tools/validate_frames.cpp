@@ -2,7 +2,8 @@
 // validation frames compared with the references of RESOURCE_FOLDER/validation, failing
 // frames saved into OUTPUT_FOLDER. Prints one line per frame.
 // Usage: validate_frames RESOURCE_FOLDER OUTPUT_FOLDER
-// Status: 0 all frames pass, 5 a frame fails, 4 no scene, 2 bad arguments.
+// Status: 0 all frames pass, 5 a frame fails, 4 no scene or no target to draw the frames
+// into, 2 bad arguments.
 #include "app/folders.h"
 #include "results/validation.h"
 #include "tools/offscreen_scene.h"
@@ -23,5 +24,6 @@ int main(int argc, char **argv) {
     int failed = RunValidation(outFolder, &outcome);
     PrintValidation(stdout, &outcome);
     CloseOffscreenScene();
+    if (!outcome.targetMade) return 4;
     return failed ? 5 : 0;
 }

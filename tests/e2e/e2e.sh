@@ -180,8 +180,10 @@ assert doc["video"]["driver"] == driver, doc["video"]
 assert "%dx%d" % (doc["surface"]["width"], doc["surface"]["height"]) == surface
 assert re.search(r"^ opengl renderer: " + re.escape(doc["opengl"]["renderer"]) + "$", log, re.M)
 v = doc["validation"]
-assert v is not None and v["passed"] == (expected == "passed"), v
-assert [f["name"] for f in v["frames"]] == ["grid 1", "grid 4", "grid 12"], v
+assert v is not None and v["state"] == expected, v
+assert v["passed"] is {"passed": True, "failed": False}.get(expected), v
+names = [] if expected == "not_validated" else ["grid 1", "grid 4", "grid 12"]
+assert [f["name"] for f in v["frames"]] == names, v
 PY
     fail "the JSON disagrees with the log, or its validation is not ${validation:-passed}"
   local leftovers
@@ -405,13 +407,41 @@ test_failing_renderer)
   check_full_log
   validation=failed check_json score offscreen
   ;;
+validate_without_target)
+  # A renderer that cannot make the target the frames are drawn into is not validated, which
+  # is not a failure: --validate ends with 4 and says so; --test scores, and its JSON and
+  # its last words say the score was not checked.
+  unset DISPLAY WAYLAND_DISPLAY
+  preload="$build/tests/e2e/libno_framebuffers.so"
+  [[ -f "$preload" ]] || fail "no $preload"
+  out="$work/results"
+  mkdir "$out"
+  LD_PRELOAD=$preload run_app --validate --offscreen --results "$out"
+  expect_status 4
+  grep -q '^validation: not done: .*framebuffer' "$work/stdout" || fail "no plain words: $(cat "$work/stdout")"
+  grep -qi 'fail' "$work/stdout" && fail "a failure is reported: $(cat "$work/stdout")"
+  [[ -z $(ls "$out") ]] || fail "files were left: $(ls "$out")"
+  log="$out/Kelvane result.txt" shot="$out/Kelvane result.tga" json="$out/Kelvane result.json"
+  surface=320x240
+  LD_PRELOAD=$preload run_app --test --offscreen=320x240 --results "$out"
+  expect_status 0
+  grep -q '^validation: not done: ' "$work/stdout" || fail "no word before the test: $(cat "$work/stdout")"
+  grep -q 'could not be validated' "$work/stdout" || fail "no word after the score: $(cat "$work/stdout")"
+  grep -qi 'fail\|not of a correct picture' "$work/stdout" && fail "a failure is reported: $(cat "$work/stdout")"
+  check_full_log
+  validation=not_validated check_json score offscreen
+  ;;
 offscreen_missing_texture)
-  # Nothing can be drawn: status 4 at once, the reason on standard error, no message box.
+  # Nothing can be drawn: status 4 at once, the reason on standard error, no message box;
+  # --validate has no verdict to give.
   unset DISPLAY WAYLAND_DISPLAY
   rm "$bundle/Contents/Resources/default.tga"
   limit=20 run_app --test --offscreen=320x240
   expect_status 4
   [[ ! -e "$log" ]] || fail "a test was logged without a scene"
+  limit=20 run_app --validate --offscreen=320x240
+  expect_status 4
+  grep -q '^validation' "$work/stdout" && fail "a verdict without a scene: $(cat "$work/stdout")"
   ;;
 offscreen_repeat)
   # Two whole tests in one process: the log and the screenshot hold the last, the JSON both,
