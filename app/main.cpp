@@ -1,6 +1,9 @@
 #include "app/cmdline.h"
+#include "app/folders.h"
 #include "app/startup.h"
 #include "results/compare.h"
+
+#include <stdio.h>
 
 int main(int argc, char **argv) {
     // Before anything opens: a bad command line ends here.
@@ -10,5 +13,13 @@ int main(int argc, char **argv) {
     if (commandLine.compare[0])
         return CompareResults(commandLine.compare[0], commandLine.compare[1], commandLine.plot,
                               stdout, stderr);
+    // A test whose results could not be written would be lost: say so before it runs.
+    char why[2 * kFolderSize + 256];
+    if (!ChooseResultsFolder(why, sizeof why)) {
+        fprintf(stderr, "kelvane: nowhere to write the results: %s\n", why);
+        return kExitUsage;
+    }
+    if (commandLine.test) printf("kelvane: results in %s\n", app_folder[0] ? app_folder : "./");
+    fflush(stdout);
     return KelvaneMain();
 }
