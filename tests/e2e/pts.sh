@@ -27,7 +27,7 @@ chmod 755 "$work"
 fail() {
   echo "FAIL: $*" >&2
   for f in "$work"/out.txt "$home"/installed-tests/local/kelvane/install.log; do
-    [[ -f "$f" ]] && tail -n 30 "$f" | sed "s|^|  $(basename "$f")| |" >&2
+    [[ -f "$f" ]] && tail -n 40 "$f" | sed "s#^#  $(basename "$f")| #" >&2
   done
   exit 1
 }
