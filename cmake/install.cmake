@@ -70,3 +70,10 @@ if(KELVANE_TESTS)
     set_tests_properties(install.${case} PROPERTIES TIMEOUT 400)
   endforeach()
 endif()
+
+# The benchmark suite's profile run by the suite's own code, where a copy of it lies beside
+# the source tree (../shared/pts); skipped, and saying so, elsewhere.
+if(KELVANE_TESTS)
+  add_test(NAME pts.profile COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/pts.sh ${PROJECT_SOURCE_DIR})
+  set_tests_properties(pts.profile PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
+endif()

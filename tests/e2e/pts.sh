@@ -113,7 +113,7 @@ assert (surface["width"], surface["height"]) == (w, h), f"surface {surface}"
 results = ET.parse(composite).getroot().findall("Result")
 assert len(results) == 1, f"{len(results)} results recorded"
 r = results[0]
-assert r.findtext("Identifier") == "local/kelvane-1.0.0", r.findtext("Identifier")
+assert r.findtext("Identifier").startswith("local/kelvane"), r.findtext("Identifier")
 assert r.findtext("Arguments") == f"--offscreen={size}", r.findtext("Arguments")
 value = r.find("Data/Entry/Value").text
 print(f"the suite recorded {value}; Kelvane's JSON says {score}")
