@@ -74,7 +74,8 @@ files)
   for opt in $("$build/Kelvane.app/Contents/Linux/kelvane" --help | grep -o -- '--[a-z]*' | sort -u); do
     grep -q -- "$opt" "$work/man.txt" || fail "the page lacks $opt"
   done
-  grep -q 'XDG_DATA_HOME' "$work/man.txt" || fail "the page does not say where results go"
+  grep -qx 'FILES' "$work/man.txt" && grep -qx 'ENVIRONMENT' "$work/man.txt" ||
+    fail "the page lacks its FILES and ENVIRONMENT sections (kelvane.h2m)"
   ;;
 package)
   command -v cpack >/dev/null || fail "no cpack"
