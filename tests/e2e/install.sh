@@ -21,6 +21,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap "exit 1" TERM INT # so that a timeout still purges what this run installed
 
 version=$("$build/Kelvane.app/Contents/Linux/kelvane" --version | awk '{print $NF}')
 [[ -n "$version" ]] || fail "no version from the built program"

@@ -32,6 +32,7 @@ fail() {
   exit 1
 }
 trap 'rm -rf "$work"' EXIT
+trap 'exit 1' TERM INT
 
 home="$work/home"
 user_path="$home/.phoronix-test-suite"
