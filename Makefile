@@ -3,7 +3,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: all deps configure build run test perf format clean
+.PHONY: all deps configure build run test package perf format clean
 
 all: build
 
@@ -25,6 +25,11 @@ run: configure
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j2
+
+# The .deb of the program (CPack), in $(BUILD); only the program and its manual page are built.
+package: configure
+	@cmake --build $(BUILD) --target kelvane kelvane_man
+	@cd $(BUILD) && cpack
 
 perf: build
 	@for p in $(BUILD)/perf/perf_*; do echo "== $$p"; $$p || exit 1; done

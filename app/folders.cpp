@@ -4,6 +4,7 @@
 
 #include <errno.h>
 #include <limits.h>
+#include <pwd.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -79,4 +80,60 @@ int SetResultsFolder(const char *dir, char *why, size_t whySize) {
     }
     snprintf(results_folder, sizeof results_folder, "%s%s", full, root ? "" : "/");
     return 1;
+}
+
+// Writing a file needs both; an empty prefix means the current folder. 0 or the errno.
+static int WriteError(const char *folder) {
+    return access(folder[0] ? folder : ".", W_OK | X_OK) == 0 ? 0 : errno;
+}
+
+// Makes every missing folder of path, as private folders, as the data folder's rules ask.
+static bool MakeFolders(const char *path) {
+    char part[PATH_MAX];
+    size_t n = strlen(path);
+    if (n == 0 || n >= sizeof part) return false;
+    memcpy(part, path, n + 1);
+    for (size_t i = 1; i <= n; i++) {
+        if (part[i] != '/' && part[i] != 0) continue;
+        char keep = part[i];
+        part[i] = 0;
+        if (mkdir(part, 0700) != 0 && errno != EEXIST) return false;
+        part[i] = keep;
+    }
+    return true;
+}
+
+// $XDG_DATA_HOME/kelvane, or ~/.local/share/kelvane; a relative XDG_DATA_HOME counts as unset.
+static bool DataFolder(char *path, size_t size) {
+    const char *xdg = getenv("XDG_DATA_HOME");
+    if (xdg && xdg[0] == '/') return snprintf(path, size, "%s/kelvane", xdg) < (int)size;
+    const char *home = getenv("HOME");
+    if (!home || home[0] != '/') {
+        const struct passwd *pw = getpwuid(getuid());
+        home = pw ? pw->pw_dir : NULL;
+    }
+    if (!home || home[0] != '/') return false;
+    return snprintf(path, size, "%s/.local/share/kelvane", home) < (int)size;
+}
+
+int ChooseResultsFolder(char *why, size_t whySize) {
+    GetWorkingFolder();
+    if (results_folder[0]) return 1;
+    int bundleError = WriteError(app_folder);
+    if (!bundleError) return 1;
+    char data[PATH_MAX];
+    char reason[160];
+    if (!DataFolder(data, sizeof data))
+        snprintf(reason, sizeof reason, "no home folder is known");
+    else if (!MakeFolders(data))
+        snprintf(reason, sizeof reason, "it cannot be made (%s)", strerror(errno));
+    else if (SetResultsFolder(data, reason, sizeof reason)) {
+        GetWorkingFolder();
+        return 1;
+    }
+    bool named = DataFolder(data, sizeof data);
+    snprintf(why, whySize, "the application's folder %s cannot be written (%s), nor %s: %s",
+             app_folder[0] ? app_folder : ".", strerror(bundleError),
+             named ? data : "the user's data folder", reason);
+    return 0;
 }

@@ -8,7 +8,8 @@ enum { kFolderSize = 256 };
 
 extern char app_folder[kFolderSize]; // the folder that contains the application bundle
 extern char res_folder[kFolderSize]; // the bundle's resource folder
-// Where results go instead of the bundle's folder (--results), or empty for the default.
+// Where results go instead of the bundle's folder (--results, or the user's data folder when
+// the bundle's cannot be written), or empty for the bundle's folder.
 extern char results_folder[kFolderSize];
 
 // Fills both folders from the bundle's location; app_folder is results_folder when set. Paths that
@@ -19,3 +20,10 @@ int GetWorkingFolder(void);
 // a trailing "/", in results_folder. A path that would not fit is refused, never cut. 0 on
 // failure, with the reason in why.
 int SetResultsFolder(const char *dir, char *why, size_t whySize);
+
+// Before a run that writes results: when none was given (--results) and the folder that holds
+// the bundle cannot be written, as with any system install, the user's data folder
+// $XDG_DATA_HOME/kelvane/ (else ~/.local/share/kelvane/), made if missing, becomes
+// results_folder. Fills app_folder as GetWorkingFolder does. 0 when neither can be written,
+// with both reasons in why; results are then never silently lost.
+int ChooseResultsFolder(char *why, size_t whySize);

@@ -1,6 +1,9 @@
 #include "app/cmdline.h"
+#include "app/folders.h"
 #include "app/startup.h"
 #include "results/compare.h"
+
+#include <stdio.h>
 
 int main(int argc, char **argv) {
     // Before anything opens: a bad command line ends here.
@@ -12,5 +15,13 @@ int main(int argc, char **argv) {
                               stdout, stderr)
                    ? kExitScore
                    : kExitUsage;
+    // A test whose results could not be written would be lost: say so before it runs.
+    char why[2 * kFolderSize + 256];
+    if (!ChooseResultsFolder(why, sizeof why)) {
+        fprintf(stderr, "kelvane: nowhere to write the results: %s\n", why);
+        return kExitUsage;
+    }
+    if (commandLine.test) printf("kelvane: results in %s\n", app_folder[0] ? app_folder : "./");
+    fflush(stdout);
     return KelvaneMain();
 }

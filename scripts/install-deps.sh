@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config make
+  build-essential cmake ninja-build pkg-config make git
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
@@ -12,6 +12,7 @@ packages=(
   libx11-dev xvfb xauth xdotool
   sway grim
   nlohmann-json3-dev libcairo2-dev python3-jsonschema librsvg2-bin
+  desktop-file-utils appstream man-db help2man dpkg-dev file php-cli php-xml
 )
 
 missing=()

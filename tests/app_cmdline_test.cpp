@@ -1,10 +1,12 @@
 #include "app/cmdline.h"
 #include "app/folders.h"
 #include "app/version.h"
+#include "platform/bundle.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -221,6 +223,96 @@ TEST_F(CommandLineTest, CompareTakesTwoFilesWhereverTheOtherOptionsStand) {
     ExpectRefused({"--compare", "a.json", "b.json", "--test"});
     ExpectRefused({"--plot", "p.png"});
     ExpectRefused({"--test", "--plot", "p.png"});
+}
+
+// Where results go without --results. Root may write anywhere, so an unwritable folder is
+// one below a plain file: no one can make or write anything there.
+class ResultsFallbackTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::string file = dir.path("file");
+    void SetUp() override {
+        WriteBytes(file, {'x'});
+        for (const char *name : {"XDG_DATA_HOME", "HOME"}) {
+            const char *v = getenv(name);
+            saved.push_back(v ? std::make_pair(true, std::string(v)) : std::make_pair(false, ""));
+        }
+    }
+    void TearDown() override {
+        const char *names[] = {"XDG_DATA_HOME", "HOME"};
+        for (int i = 0; i < 2; i++)
+            saved[i].first ? setenv(names[i], saved[i].second.c_str(), 1) : unsetenv(names[i]);
+        SetMainBundlePath(nullptr);
+        results_folder[0] = 0;
+    }
+    // A bundle whose folder is dir (writable) or below the plain file (not).
+    void Bundle(bool writable) {
+        bundle = (writable ? dir.prefix() : file + "/") + "Kelvane.app";
+        SetMainBundlePath(bundle.c_str());
+    }
+    std::string Chosen(int expect = 1) {
+        char why[1024] = "";
+        EXPECT_EQ(expect, ChooseResultsFolder(why, sizeof why)) << why;
+        this->why = why;
+        return app_folder;
+    }
+    std::string bundle, why;
+    std::vector<std::pair<bool, std::string>> saved;
+};
+
+TEST_F(ResultsFallbackTest, AWritableBundleFolderKeepsItsResultsAndMakesNoDataFolder) {
+    Bundle(true);
+    setenv("XDG_DATA_HOME", dir.path("data").c_str(), 1);
+    EXPECT_EQ(dir.prefix(), Chosen());
+    EXPECT_EQ('\0', results_folder[0]);
+    EXPECT_FALSE(FileExists(dir.path("data")));
+}
+
+TEST_F(ResultsFallbackTest, AnUnwritableBundleFolderSendsThemToTheDataFolderMadeIfMissing) {
+    Bundle(false);
+    setenv("XDG_DATA_HOME", dir.path("data/deeper").c_str(), 1);
+    std::string data = dir.path("data/deeper/kelvane/");
+    EXPECT_EQ(data, Chosen());
+    EXPECT_EQ(data, results_folder);
+    struct stat st;
+    ASSERT_EQ(0, stat(data.c_str(), &st));
+    EXPECT_EQ(0700u, st.st_mode & 0777); // the user's own, as the data folder's rules ask
+    GetWorkingFolder();                  // as each new scene does: the data folder stays
+    EXPECT_EQ(data, app_folder);
+    EXPECT_EQ(file + "/Kelvane.app/Contents/Resources/", res_folder); // resources stay put
+    EXPECT_EQ(data, Chosen());                                        // a second run finds it made
+}
+
+TEST_F(ResultsFallbackTest, WithoutAnAbsoluteXdgDataHomeTheHomeFolderIsUsed) {
+    Bundle(false);
+    setenv("HOME", dir.path("home").c_str(), 1);
+    for (const char *xdg : {(const char *)nullptr, "", "relative/data"}) {
+        xdg ? setenv("XDG_DATA_HOME", xdg, 1) : unsetenv("XDG_DATA_HOME");
+        EXPECT_EQ(dir.path("home/.local/share/kelvane/"), Chosen()) << (xdg ? xdg : "unset");
+        results_folder[0] = 0;
+    }
+    EXPECT_FALSE(FileExists("relative"));
+}
+
+TEST_F(ResultsFallbackTest, NeitherFolderWritableIsSaidWithBothPlaces) {
+    Bundle(false);
+    setenv("XDG_DATA_HOME", (file + "/data").c_str(), 1);
+    Chosen(0);
+    EXPECT_NE(std::string::npos, why.find(file + "/")) << why;
+    EXPECT_NE(std::string::npos, why.find(file + "/data/kelvane")) << why;
+    EXPECT_EQ('\0', results_folder[0]);
+}
+
+TEST_F(ResultsFallbackTest, AResultsFolderGivenWinsOverBoth) {
+    Bundle(false);
+    setenv("XDG_DATA_HOME", dir.path("data").c_str(), 1);
+    std::string out = dir.path("out");
+    ASSERT_EQ(0, mkdir(out.c_str(), 0755));
+    ASSERT_EQ(1, ParseWords({"--test", "--results", out}).run);
+    char real[4096];
+    ASSERT_TRUE(realpath(out.c_str(), real));
+    EXPECT_EQ(std::string(real) + "/", Chosen());
+    EXPECT_FALSE(FileExists(dir.path("data")));
 }
 
 } // namespace

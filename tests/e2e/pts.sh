@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The test profile in pts/local/kelvane run by the benchmark suite's own code, offline, as an
+# unprivileged user in a private folder: a source archive of HEAD in a private download
+# cache, the profile installed (which builds Kelvane), one run on a small surface, and the
+# result the suite recorded equal to the score of Kelvane's own JSON.
+# Usage: pts.sh SOURCE-DIR [PTS-DIR]; PTS-DIR defaults to SOURCE-DIR/../shared/pts. Exit 77
+# (skipped) when the suite is not there, as in a clone without it.
+set -uo pipefail
+src=$(cd "$1" && pwd)
+pts=${2:-$src/../shared/pts}
+user=${KELVANE_TEST_USER:-nobody}
+size=320x240
+
+if [[ ! -x "$pts/phoronix-test-suite" ]]; then
+  echo "SKIP: the benchmark suite's core is not at $pts; this test runs only beside it"
+  exit 77
+fi
+pts=$(cd "$pts" && pwd)
+command -v php >/dev/null || { echo "FAIL: no php (scripts/install-deps.sh)" >&2; exit 1; }
+git -C "$src" rev-parse --verify -q HEAD >/dev/null || {
+  echo "SKIP: $src is no git clone: no source archive of HEAD to make"
+  exit 77
+}
+
+work=$(mktemp -d /tmp/kelvane-pts-XXXXXX)
+chmod 755 "$work"
+fail() {
+  echo "FAIL: $*" >&2
+  for f in "$work"/out.txt "$home"/installed-tests/local/kelvane/install.log; do
+    [[ -f "$f" ]] && tail -n 40 "$f" | sed "s#^#  $(basename "$f")| #" >&2
+  done
+  exit 1
+}
+trap 'rm -rf "$work"' EXIT
+trap 'exit 1' TERM INT
+
+home="$work/home"
+user_path="$home/.phoronix-test-suite"
+mkdir -p "$user_path/test-profiles/local" "$home/cache" "$home/installed-tests" "$home/results"
+cp -r "$src/pts/local/kelvane" "$user_path/test-profiles/local/"
+git -C "$src" archive --prefix=kelvane-src/ -o "$home/cache/kelvane-src.tar.gz" HEAD ||
+  fail "git archive"
+
+# Offline and without a question: batch mode set up, nothing uploaded or reported, and every
+# folder named outright (the suite resolves ~ through the password database).
+cat >"$user_path/user-config.xml" <<EOF
+<?xml version="1.0"?>
+<PhoronixTestSuite>
+  <Options>
+    <OpenBenchmarking>
+      <AnonymousUsageReporting>FALSE</AnonymousUsageReporting>
+      <AllowResultUploadsToOpenBenchmarking>FALSE</AllowResultUploadsToOpenBenchmarking>
+    </OpenBenchmarking>
+    <General><UsePhodeviCache>FALSE</UsePhodeviCache><ColoredConsole>FALSE</ColoredConsole></General>
+    <Modules><AutoLoadModules></AutoLoadModules></Modules>
+    <Installation>
+      <RemoveDownloadFiles>FALSE</RemoveDownloadFiles>
+      <SearchMediaForCache>FALSE</SearchMediaForCache>
+      <EnvironmentDirectory>$home/installed-tests/</EnvironmentDirectory>
+      <CacheDirectory>$home/cache/</CacheDirectory>
+    </Installation>
+    <Testing>
+      <SleepTimeBetweenTests>0</SleepTimeBetweenTests>
+      <ResultsDirectory>$home/results/</ResultsDirectory>
+      <AlwaysUploadResultsToOpenBenchmarking>FALSE</AlwaysUploadResultsToOpenBenchmarking>
+    </Testing>
+    <TestResultValidation><DynamicRunCount>FALSE</DynamicRunCount></TestResultValidation>
+    <BatchMode>
+      <SaveResults>TRUE</SaveResults>
+      <OpenBrowser>FALSE</OpenBrowser>
+      <UploadResults>FALSE</UploadResults>
+      <PromptForTestIdentifier>FALSE</PromptForTestIdentifier>
+      <PromptForTestDescription>FALSE</PromptForTestDescription>
+      <PromptSaveName>FALSE</PromptSaveName>
+      <RunAllTestCombinations>FALSE</RunAllTestCombinations>
+      <Configured>TRUE</Configured>
+    </BatchMode>
+    <Networking>
+      <NoInternetCommunication>TRUE</NoInternetCommunication>
+      <NoNetworkCommunication>TRUE</NoNetworkCommunication>
+    </Networking>
+  </Options>
+</PhoronixTestSuite>
+EOF
+
+prefix=()
+if [[ $(id -u) -eq 0 ]]; then
+  chown -R "$user" "$home"
+  prefix=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)
+fi
+start=$SECONDS
+"${prefix[@]}" env -i PATH="$PATH" HOME="$home" PTS_USER_PATH_OVERRIDE="$user_path/" \
+  GALLIUM_DRIVER=llvmpipe FORCE_TIMES_TO_RUN=1 TEST_RESULTS_NAME=kelvane-check \
+  TEST_RESULTS_IDENTIFIER=check PRESET_OPTIONS_VALUES="kelvane.auto-resolution=$size" \
+  timeout 900 "$pts/phoronix-test-suite" batch-benchmark local/kelvane </dev/null >"$work/out.txt" 2>&1
+status=$?
+echo "the suite ended with status $status after $((SECONDS - start)) s"
+[[ $status -eq 0 ]] || fail "the suite's status $status"
+
+composite="$home/results/kelvane-check/composite.xml"
+[[ -f "$composite" ]] || fail "no result file: $(ls -R "$home/results" | head -n 20)"
+json="$home/installed-tests/local/kelvane/results/Kelvane result.json"
+[[ -f "$json" ]] || fail "no JSON of Kelvane's"
+python3 - "$composite" "$json" "$size" <<'EOF' || fail "the recorded result is not Kelvane's"
+import json, sys
+import xml.etree.ElementTree as ET
+composite, result, size = sys.argv[1:]
+runs = json.load(open(result))["runs"]
+assert len(runs) == 1, f"{len(runs)} runs in the JSON"
+score = runs[0]["score"]
+w, h = (int(v) for v in size.split("x"))
+surface = json.load(open(result))["surface"]
+assert (surface["width"], surface["height"]) == (w, h), f"surface {surface}"
+results = ET.parse(composite).getroot().findall("Result")
+assert len(results) == 1, f"{len(results)} results recorded"
+r = results[0]
+assert r.findtext("Identifier").startswith("local/kelvane"), r.findtext("Identifier")
+assert r.findtext("Arguments") == f"--offscreen={size}", r.findtext("Arguments")
+value = r.find("Data/Entry/Value").text
+print(f"the suite recorded {value}; Kelvane's JSON says {score}")
+assert float(value) == float(score)
+EOF
+echo "PASS"
