@@ -9,6 +9,7 @@
 #include "gfx/scene.h"
 #include "platform/alert.h"
 #include "platform/video.h"
+#include "results/loadwatch.h"
 #include "results/record.h"
 #include "results/validation.h"
 #include "results/summary.h"
@@ -143,6 +144,7 @@ static bool resultsLost; // a --test run could not write its JSON
 
 void TimerAction(EventLoopTimerRef, void *) {
     Render();
+    WatchLoadAfterFrame();
     // After the frame, never inside it: the results of a test that has just ended.
     if (resultsPending && !WritePendingResults()) resultsLost = true;
     if (commandLine.test) EndWhenTestOver();
@@ -186,6 +188,7 @@ static int RunTest(void) {
     PrintValidation(stdout, &rendererValidation);
     resultSeries = true;
     testsToRepeat = commandLine.repeat - 1;
+    GlanceAtMachine(0.5, stdout);
     PostTestCommand();
     RunApplicationEventLoop();
     if (rendererValidated && rendererValidation.failed)
