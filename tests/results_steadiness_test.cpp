@@ -4,6 +4,7 @@
 #include "results/interference.h"
 #include "results/loadwatch.h"
 #include "results/steady.h"
+#include "results/trust.h"
 
 #include <gtest/gtest.h>
 #include <math.h>
@@ -311,6 +312,58 @@ TEST(Steady, NoFigureRatherThanAWrongOne) {
 
     double x[] = {3, 3, 3}, y[] = {1, 2, 3}, m = 0, b = 0;
     EXPECT_FALSE(TheilSen(x, y, 3, &m, &b));
+}
+
+} // namespace
+
+namespace {
+
+// A recorded test of grids 1 to 10 whose median frame times lie on the line of Line(),
+// three frames a step, and whose step at grid 7 was not timed: its count stands in.
+TEST(Trust, StepsAndRunFromTheRecordedTest) {
+    ASSERT_TRUE(ReserveFrameTimes());
+    std::vector<ResultStep> steps;
+    for (int n = 1; n <= 10; n++) {
+        uint32_t median = 5000 + 1152 * n * n; // microseconds
+        float fps = (float)(1000.0 / (median / 1000.0));
+        steps.push_back({n, 1152 * n * n, fps});
+        TimedStep &s = timedSteps[timedStepCount++];
+        s = {frameTimesUsed, n == 7 ? 0 : 3, 3};
+        for (int i = 0; i < s.timed; i++)
+            frameTimes[frameTimesUsed++] = median + (i == 0 ? 500 : i == 1 ? 0 : -100);
+    }
+    std::vector<StepTrust> t;
+    RunTrust run;
+    GatherTrust(steps, &t, &run);
+    ASSERT_EQ(10u, t.size());
+    EXPECT_DOUBLE_EQ(5 + 1.152 * 9, t[2].times.medianMs);
+    EXPECT_DOUBLE_EQ(5 + 1.152 * 9 - 0.1 + 0.2 * 0.1, t[2].times.p10Ms);
+    EXPECT_EQ(0, t[6].times.timed);
+    EXPECT_EQ(0u, t[9].load.total); // nobody watched the machine
+    EXPECT_EQ(0, run.load.decidingSteps);
+    EXPECT_FALSE(run.load.disturbed);
+    ASSERT_TRUE(run.steady.valid);
+    EXPECT_EQ(6, run.steady.points);
+    EXPECT_NEAR(95.0, run.steady.score, 1e-3);
+    ReleaseFrameTimes();
+
+    char text[1024] = "";
+    FILE *out = fmemopen(text, sizeof text, "w");
+    PrintTrust(out, run);
+    run.load.disturbed = 1;
+    run.load.decidingSteps = 5;
+    run.load.deciding = CpuShare{1000, 250, 50};
+    run.load.last = CpuShare{200, 80, 0};
+    run.steady.valid = 0;
+    PrintTrust(out, run);
+    fclose(out);
+    EXPECT_STREQ("steady figure: 95 ± 0 thousand triangles a frame at 10 frames a second "
+                 "(fitted over 6 steps; not the score)\n"
+                 "disturbed: other processes took 25% of the CPU and the hypervisor 5% over "
+                 "the last 5 steps, 40% and 0% in the last; the score is not this machine's "
+                 "best\n"
+                 "steady figure: none (too few steps near the stop)\n",
+                 text);
 }
 
 } // namespace

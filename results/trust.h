@@ -1,0 +1,34 @@
+// What a careful reader needs to trust a run's score, gathered in one place after the test:
+// each logged step's frame times and interference, the run's verdict and its steady figure.
+// Called once a test has ended and before the next one starts (the recordings are the last
+// test's), never inside a frame.
+#pragma once
+
+#include "results/frametimes.h"
+#include "results/interference.h"
+#include "results/model.h"
+#include "results/steady.h"
+
+#include <stdio.h>
+#include <vector>
+
+struct StepTrust {
+    StepFrameTimes times; // times.timed 0: the step was not timed
+    CpuShare load;        // load.total 0: no figures for the step
+};
+
+struct RunTrust {
+    RunLoad load;        // load.disturbed: others and steal took too much near the stop
+    SteadyFigure steady; // steady.valid 0: no steady figure
+};
+
+// The point a step gives the steady fit: its median frame time, or a second over its frame
+// count where it was not timed.
+SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times);
+
+// The figures of the last test's steps (steps: as the log gave them, in order; out gets one
+// entry each) and of the run.
+void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run);
+
+// The run's verdict and steady figure in words, for standard output after its score.
+void PrintTrust(FILE *out, const RunTrust &run);
