@@ -183,12 +183,13 @@ static int StartHostVideo(void) {
 // loop until it is over. A renderer that fails validation still runs its test; its result
 // says so.
 static int RunTest(void) {
+    BeginGlance();
     if (!NewScene() || !running) return kExitNoScene;
     ValidateRendererOnce(app_folder);
     PrintValidation(stdout, &rendererValidation);
     resultSeries = true;
     testsToRepeat = commandLine.repeat - 1;
-    GlanceAtMachine(0.5, stdout);
+    EndGlance(0.5, stdout);
     PostTestCommand();
     RunApplicationEventLoop();
     if (rendererValidated && rendererValidation.failed)

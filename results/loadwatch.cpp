@@ -58,18 +58,42 @@ int LoadOfStep(int step, CpuShare *out) {
     return out->total != 0;
 }
 
-CpuShare GlanceAtMachine(double seconds, FILE *out) {
-    CpuSnapshot a, b;
-    if (!ReadCpuSnapshot(&a)) return CpuShare{};
-    struct timespec t = {(time_t)seconds, (long)((seconds - (time_t)seconds) * 1e9)};
-    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+static CpuSnapshot glanceFrom;
+static bool glanceBegun;
+static struct timespec glanceAt;
+
+void BeginGlance(void) {
+    glanceBegun = ReadCpuSnapshot(&glanceFrom);
+    clock_gettime(CLOCK_MONOTONIC, &glanceAt);
+}
+
+static double SecondsSince(const struct timespec &t0) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (double)(t.tv_sec - t0.tv_sec) + (t.tv_nsec - t0.tv_nsec) / 1e9;
+}
+
+CpuShare EndGlance(double seconds, FILE *out) {
+    if (!glanceBegun) return CpuShare{};
+    glanceBegun = false;
+    double rest = seconds - SecondsSince(glanceAt);
+    if (rest > 0) {
+        struct timespec t = {(time_t)rest, (long)((rest - (double)(time_t)rest) * 1e9)};
+        while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+        }
     }
-    if (!ReadCpuSnapshot(&b)) return CpuShare{};
-    CpuShare c = ShareBetween(a, b);
+    CpuSnapshot to;
+    if (!ReadCpuSnapshot(&to)) return CpuShare{};
+    CpuShare c = ShareBetween(glanceFrom, to);
     if (out && TakenShare(c) > kNoticeableShare)
         fprintf(out,
                 "kelvane: other processes use %.0f%% of the CPU and the hypervisor steals "
                 "%.0f%% before the test starts: its score may suffer\n",
                 100 * OthersShare(c), 100 * StealShare(c));
     return c;
+}
+
+CpuShare GlanceAtMachine(double seconds, FILE *out) {
+    BeginGlance();
+    return EndGlance(seconds, out);
 }

@@ -23,3 +23,8 @@ int LoadOfStep(int step, CpuShare *out);
 // steal already take a noticeable share. Returns what they took; total 0 when the counters
 // could not be read.
 CpuShare GlanceAtMachine(double seconds, FILE *out);
+// The same look, begun before work of this process's own (building the scene, validating
+// the renderer: its threads are not others') and ended once at least `seconds` have passed
+// since it began, so that the look costs the start of a test nothing it does not need.
+void BeginGlance(void);
+CpuShare EndGlance(double seconds, FILE *out);

@@ -251,6 +251,27 @@ TEST(Interference, AGlanceBeforeATestSaysWhenOthersAreBusy) {
     EXPECT_NE(nullptr, strstr(text, "other processes use")) << text;
 }
 
+double Seconds(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+TEST(Interference, AGlanceBegunEarlyWaitsOnlyForWhatIsLeft) {
+    double t0 = Seconds();
+    BeginGlance();
+    usleep(100000); // the scene's build, say
+    CpuShare c = EndGlance(0.4, nullptr);
+    EXPECT_GE(Seconds() - t0, 0.4);
+    EXPECT_GT(c.total, 0u);
+    BeginGlance();
+    usleep(1050000); // longer than the look needs: no wait at its end
+    double t1 = Seconds();
+    EndGlance(1.0, nullptr);
+    EXPECT_LT(Seconds() - t1, 0.5);
+    EXPECT_EQ(0u, EndGlance(0.1, nullptr).total); // ended already
+}
+
 // Frame times of a line: 5 ms plus 1 ms for each thousand triangles, at grids 1 to 10.
 std::vector<SteadyPoint> Line(void) {
     std::vector<SteadyPoint> p;
