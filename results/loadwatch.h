@@ -12,7 +12,10 @@ int ReadCpuSnapshot(CpuSnapshot *s);
 
 // From the frame timer's action, after Render has returned: when the frame closed a window
 // of a test, reads the counters; when that window was a measured one (a logged step), keeps
-// what others took during it. Costs a comparison on any other frame.
+// what others took during it. Costs a comparison on any other frame. The window that ends
+// a test is read after the test has rebuilt the window's scene (a tenth to a third of a
+// second here): this process's own time, which thins others' share of that step a little
+// and never adds to it. Steps past kTimedStepsMax have no figures.
 void WatchLoadAfterFrame(void);
 
 // What others took during the step-th logged step (0 first) of the test recorded last.
