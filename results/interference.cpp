@@ -42,6 +42,7 @@ CpuShare ShareBetween(const CpuSnapshot &from, const CpuSnapshot &to) {
     // The two files are sampled a moment apart: this process may show a tick more than the
     // machine's busy time did.
     c.others = busy > self ? busy - self : 0;
+    c.self = self;
     return c;
 }
 
@@ -62,6 +63,7 @@ void AddShare(CpuShare *a, const CpuShare &b) {
     a->total += b.total;
     a->others += b.others;
     a->steal += b.steal;
+    a->self += b.self;
 }
 
 enum { kDecidingStepsMin = 4 };

@@ -18,6 +18,7 @@ struct CpuShare {
     uint64_t total;  // all processors' time
     uint64_t others; // busy time not this process's
     uint64_t steal;
+    uint64_t self; // this process's own
 };
 
 // Others and steal together above this share of the machine disturb a run. A share s of

@@ -89,6 +89,7 @@ TEST(Interference, SharesOfOthersAndStealBetweenTwoSnapshots) {
     EXPECT_EQ(200u, c.total);
     EXPECT_EQ(20u, c.others); // busy 110, of which this process's threads 90
     EXPECT_EQ(10u, c.steal);
+    EXPECT_EQ(90u, c.self);
     EXPECT_DOUBLE_EQ(0.10, OthersShare(c));
     EXPECT_DOUBLE_EQ(0.05, StealShare(c));
     EXPECT_DOUBLE_EQ(0.15, TakenShare(c));
@@ -117,7 +118,7 @@ TEST(Interference, ReadsWhatKernelsWriteAndRefusesTheRest) {
 }
 
 std::vector<CpuShare> Steps(int n, double others) {
-    return std::vector<CpuShare>(n, CpuShare{200, (uint64_t)lround(200 * others), 0});
+    return std::vector<CpuShare>(n, CpuShare{200, (uint64_t)lround(200 * others), 0, 0});
 }
 
 TEST(Interference, ARunIsDisturbedByWhatTookTheStepsThatDecidedItsScore) {
@@ -131,20 +132,21 @@ TEST(Interference, ARunIsDisturbedByWhatTookTheStepsThatDecidedItsScore) {
     EXPECT_EQ(4, r.decidingSteps);
     EXPECT_EQ(800u, r.deciding.total);
     EXPECT_EQ(4u + 3 * 36, r.deciding.others);
+    EXPECT_EQ(0u, r.deciding.self);
 
     s = Steps(16, 0.5); // early steps loaded, the deciding ones quiet
     for (int i = 12; i < 16; i++)
-        s[i] = CpuShare{200, 4, 0};
+        s[i] = CpuShare{200, 4, 0, 0};
     EXPECT_FALSE(JudgeRun(s.data(), 16).disturbed);
 
     // 40 steps: the last ten decide; steal counts with others.
     s = Steps(40, 0);
     for (int i = 30; i < 40; i++)
-        s[i] = CpuShare{200, 10, 12}; // 11 %
+        s[i] = CpuShare{200, 10, 12, 0}; // 11 %
     EXPECT_TRUE(JudgeRun(s.data(), 40).disturbed);
     EXPECT_EQ(10, JudgeRun(s.data(), 40).decidingSteps);
     for (int i = 30; i < 40; i++)
-        s[i] = CpuShare{200, 10, 10}; // exactly 10 %: not more than the threshold
+        s[i] = CpuShare{200, 10, 10, 0}; // exactly 10 %: not more than the threshold
     EXPECT_FALSE(JudgeRun(s.data(), 40).disturbed);
 
     // The last window alone, which ended the test, taken by 25 %: disturbed, though the
@@ -373,8 +375,8 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     PrintTrust(out, run);
     run.load.disturbed = 1;
     run.load.decidingSteps = 5;
-    run.load.deciding = CpuShare{1000, 250, 50};
-    run.load.last = CpuShare{200, 80, 0};
+    run.load.deciding = CpuShare{1000, 250, 50, 0};
+    run.load.last = CpuShare{200, 80, 0, 0};
     run.steady.valid = 0;
     PrintTrust(out, run);
     fclose(out);
