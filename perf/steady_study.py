@@ -3,12 +3,17 @@
 second over several runs of one build, against the score's own spread.
 
 Input: text with one line per run, "run SCORE END NSTEPS ...", each followed by its steps,
-"step GRID TRIANGLES FPS FRAMES TIMED P10 MEDIAN P90 MEAN TOTAL OTHERS STEAL": the log's
-figures, the measured window's frame times in ms, and its CPU ticks (all, others', steal).
+"step GRID TRIANGLES FPS FRAMES TIMED P10 MEDIAN P90 MEAN TOTAL OTHERS STEAL [SELF]": the
+log's figures, the measured window's frame times in ms, and its CPU ticks (all, others',
+steal, this process's).
 Usage: steady_study.py FILE... [--quiet-only]
 """
+import os
 import statistics as st
 import sys
+
+HZ = os.sysconf('SC_CLK_TCK')
+CORES = os.cpu_count()
 
 
 def theil_sen(pts):
@@ -20,8 +25,9 @@ def theil_sen(pts):
     return m, st.median([y - m * x for x, y in pts])
 
 
-def crossing(steps, value, near_ms, last=None):
-    pts = [(s['tri'], value(s)) for s in steps if s['tri'] > 0 and value(s) >= near_ms]
+def crossing(steps, value, near_ms, last=None, extrapolate=False):
+    # Steps near the stop by their median frame time; the fit is of value.
+    pts = [(s['tri'], value(s)) for s in steps if s['tri'] > 0 and s['median'] >= near_ms]
     if last:
         pts = pts[-last:]
     if len(pts) < 4:
@@ -31,19 +37,26 @@ def crossing(steps, value, near_ms, last=None):
         return None
     x0 = (100 - fit[1]) / fit[0]
     lo, hi = pts[0][0], pts[-1][0]
-    if x0 < lo - (hi - lo) / 4 or x0 > hi + (hi - lo) / 4:
+    if not extrapolate and (x0 < lo - (hi - lo) / 4 or x0 > hi + (hi - lo) / 4):
         return None
     return x0 / 1000
 
 
 ESTIMATORS = {
     'score (the spec\'s)': None,
-    'counts 1/fps, fps<=40': lambda s: crossing(s, lambda t: 1000 / t['fps'], 25),
+    'counts 1/fps, fps<=40': lambda s: crossing([dict(t, median=1000 / t['fps']) for t in s],
+                                                lambda t: 1000 / t['fps'], 25),
     'mean frame time >=25ms': lambda s: crossing(s, lambda t: t['mean'], 25),
     'median frame time >=25ms': lambda s: crossing(s, lambda t: t['median'], 25),
     'median frame time >=40ms': lambda s: crossing(s, lambda t: t['median'], 40),
     'p10 frame time >=25ms': lambda s: crossing(s, lambda t: t['p10'], 25),
     'median, last 8 steps >=25ms': lambda s: crossing(s, lambda t: t['median'], 25, 8),
+    # Interference taken out: the frame time others would have left whole, and this
+    # process's CPU time a frame spread over every core. Neither is the stop rule's clock.
+    'median x (1 - taken)': lambda s: crossing(s, lambda t: t['median'] * (
+        1 - (t['others'] + t['steal']) / t['total']) if t['total'] else 0, 25, None, True),
+    'own CPU time a frame / cores': lambda s: crossing(s, lambda t: t['self'] * 1000 / HZ
+        / t['fps'] / CORES if t['self'] is not None else 0, 25, None, True),
 }
 
 
@@ -58,7 +71,8 @@ def read(paths):
                 v = [float(x) for x in w[1:]]
                 runs[-1]['steps'].append(dict(
                     grid=v[0], tri=v[1], fps=v[2], p10=v[5], median=v[6], p90=v[7],
-                    mean=v[8], total=v[9], others=v[10], steal=v[11]))
+                    mean=v[8], total=v[9], others=v[10], steal=v[11],
+                    self=v[12] if len(v) > 12 else None))
     return runs
 
 

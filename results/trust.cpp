@@ -7,6 +7,13 @@ SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times) {
     return SteadyPoint{(double)step.triangles, ms};
 }
 
+SteadyPoint UndisturbedPointOf(const ResultStep &step, const StepFrameTimes &times,
+                               const CpuShare &load) {
+    SteadyPoint p = SteadyPointOf(step, times);
+    p.frameMs *= 1 - TakenShare(load);
+    return p;
+}
+
 void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run) {
     out->assign(steps.size(), StepTrust{});
     std::vector<CpuShare> loads(steps.size());

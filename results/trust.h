@@ -26,6 +26,13 @@ struct RunTrust {
 // count where it was not timed.
 SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times);
 
+// The same point with what others and the hypervisor took taken out: the frame time had
+// they left the machine whole, on the assumption that the renderer would have used every
+// processor (llvmpipe does). A candidate for a figure of its own, not the steady figure:
+// it is the frame time scaled, not the clock the stop rule reads.
+SteadyPoint UndisturbedPointOf(const ResultStep &step, const StepFrameTimes &times,
+                               const CpuShare &load);
+
 // The figures of the last test's steps (steps: as the log gave them, in order; out gets one
 // entry each) and of the run.
 void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run);
