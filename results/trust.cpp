@@ -14,6 +14,14 @@ SteadyPoint UndisturbedPointOf(const ResultStep &step, const StepFrameTimes &tim
     return p;
 }
 
+SteadyPoint CpuPointOf(const ResultStep &step, const CpuShare &load, int cores,
+                       long ticksPerSecond) {
+    SteadyPoint p = {(double)step.triangles, 0};
+    if (step.fps > 0 && cores > 0 && ticksPerSecond > 0)
+        p.frameMs = 1000.0 * load.self / ticksPerSecond / step.fps / cores;
+    return p;
+}
+
 void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run) {
     out->assign(steps.size(), StepTrust{});
     std::vector<CpuShare> loads(steps.size());

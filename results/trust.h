@@ -33,6 +33,14 @@ SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times);
 SteadyPoint UndisturbedPointOf(const ResultStep &step, const StepFrameTimes &times,
                                const CpuShare &load);
 
+// The point a step gives a fit of this process's own CPU time: its time a frame, spread
+// over the machine's `cores` processors, in milliseconds (ticksPerSecond: the kernel's
+// clock ticks, sysconf(_SC_CLK_TCK)). What others take does not enter it, so its crossing
+// of 100 ms holds still on a busy machine; it is the wall clock's only for a renderer that
+// keeps every processor busy (llvmpipe nearly does), and means nothing for a GPU's.
+SteadyPoint CpuPointOf(const ResultStep &step, const CpuShare &load, int cores,
+                       long ticksPerSecond);
+
 // The figures of the last test's steps (steps: as the log gave them, in order; out gets one
 // entry each) and of the run.
 void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run);
