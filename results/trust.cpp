@@ -2,6 +2,8 @@
 
 #include "results/loadwatch.h"
 
+#include <unistd.h>
+
 SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times) {
     double ms = times.timed > 0 ? times.medianMs : step.fps > 0 ? 1000.0 / step.fps : 0;
     return SteadyPoint{(double)step.triangles, ms};
@@ -25,16 +27,22 @@ SteadyPoint CpuPointOf(const ResultStep &step, const CpuShare &load, int cores,
 void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run) {
     out->assign(steps.size(), StepTrust{});
     std::vector<CpuShare> loads(steps.size());
-    std::vector<SteadyPoint> points(steps.size());
+    std::vector<SteadyPoint> points(steps.size()), cpu;
+    int cores = (int)sysconf(_SC_NPROCESSORS_ONLN);
+    long ticks = sysconf(_SC_CLK_TCK);
     for (size_t i = 0; i < steps.size(); i++) {
         StepTrust &t = (*out)[i];
         FrameTimesOfStep((int)i, &t.times);
         LoadOfStep((int)i, &t.load);
         loads[i] = t.load;
         points[i] = SteadyPointOf(steps[i], t.times);
+        // The steps near the stop by the clock; their CPU time stays far below 100 ms.
+        if (points[i].frameMs >= kNearStopMs && t.load.total)
+            cpu.push_back(CpuPointOf(steps[i], t.load, cores, ticks));
     }
     run->load = JudgeRun(loads.data(), (int)loads.size());
     run->steady = FitSteady(points.data(), (int)points.size());
+    run->cpuSteady = FitSteadyBeyond(cpu.data(), (int)cpu.size());
 }
 
 void PrintTrust(FILE *out, const RunTrust &run) {

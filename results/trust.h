@@ -20,6 +20,9 @@ struct StepTrust {
 struct RunTrust {
     RunLoad load;        // load.disturbed: others and steal took too much near the stop
     SteadyFigure steady; // steady.valid 0: no steady figure
+    // The fit of this process's CPU time a frame (CpuPointOf) over the same steps, read
+    // where it reaches 100 ms: for a renderer on the CPU only; see CpuPointOf.
+    SteadyFigure cpuSteady;
 };
 
 // The point a step gives the steady fit: its median frame time, or a second over its frame

@@ -380,6 +380,7 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     ASSERT_TRUE(run.steady.valid);
     EXPECT_EQ(6, run.steady.points);
     EXPECT_NEAR(95.0, run.steady.score, 1e-3);
+    EXPECT_FALSE(run.cpuSteady.valid); // without the machine's counters
     // Others took a quarter and the hypervisor a twentieth: 70 % of the frame time was ours.
     SteadyPoint u = UndisturbedPointOf(steps[2], t[2].times, CpuShare{200, 50, 10, 100});
     EXPECT_EQ(9 * 1152, u.triangles);
