@@ -10,6 +10,7 @@
 #include "gfx/scene.h"
 #include "platform/alert.h"
 #include "platform/video.h"
+#include "results/loadwatch.h"
 #include "results/record.h"
 #include "results/validation.h"
 #include "results/summary.h"
@@ -152,6 +153,7 @@ static void ValidateAndWriteResults(void) {
 
 void TimerAction(EventLoopTimerRef, void *) {
     Render();
+    WatchLoadAfterFrame();
     ValidateAndWriteResults(); // after the frame, never inside it
     if (commandLine.test) EndWhenTestOver();
 }
@@ -189,11 +191,13 @@ static int StartHostVideo(void) {
 // loop until it is over. A renderer that fails validation still runs its test; its result
 // says so.
 static int RunTest(void) {
+    BeginGlance();
     if (!NewScene() || !running) return kExitNoScene;
     ValidateRendererOnce(app_folder);
     PrintValidation(stdout, &rendererValidation);
     resultSeries = true;
     testsToRepeat = commandLine.repeat - 1;
+    EndGlance(0.5, stdout);
     PostTestCommand();
     RunApplicationEventLoop();
     // Ended from outside while measuring (a signal, the window closed): ended as an abort

@@ -1,5 +1,6 @@
 #include "bench/accounting.h"
 
+#include "bench/frametimes.h"
 #include "bench/log.h"
 #include "bench/state.h"
 
@@ -22,6 +23,7 @@ static bool CloseWindow(void) {
 
     SInt32 t = tCubes;
     tCubes = t + 1;
+    FrameWindowClosed(t >= kWindowsPerSize - 1, (SInt32)fps);
     if (t < kWindowsPerSize - 1) return false;
 
     LogStep(fps, TriangleCount());
@@ -36,6 +38,7 @@ static bool CloseWindow(void) {
 }
 
 FrameOutcome CountFrame(void) {
+    TimeFrame();
     // A clock that stands still keeps the window open; the count then stops at its top.
     if (frames < INT32_MAX) frames++;
     if (WindowOver() && CloseWindow()) return kFrameTestOver;

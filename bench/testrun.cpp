@@ -1,6 +1,7 @@
 #include "bench/testrun.h"
 
 #include "app/folders.h"
+#include "bench/frametimes.h"
 #include "bench/log.h"
 #include "bench/state.h"
 #include "gfx/context.h"
@@ -48,6 +49,7 @@ void StartTest(void) {
 
     finalScore = 0;
     finalSave = 0;
+    ReserveFrameTimes();
     finalResX = resolution.h;
     finalResY = resolution.v;
     finalBPP = bpp;

@@ -1,0 +1,94 @@
+// What timing every frame and watching the machine cost a test: frames per second of a
+// test's frames as the frame timer draws them (Render, each frame timed, the CPU counters
+// read after every frame that closes a window) against the same frames untimed and
+// unwatched, alternating in one run at grid sizes 1 and 8; and the cost of each piece
+// alone. Run: make perf.
+#include "bench/accounting.h"
+#include "bench/frame.h"
+#include "bench/frametimes.h"
+#include "bench/state.h"
+#include "gfx/scene.h"
+#include "perf/perf_support.h"
+#include "results/loadwatch.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <stdio.h>
+#include <vector>
+
+// Seconds for `count` test frames at grid n; the grid is held at n (no window is ever the
+// measured fourth), so windows close every second and the watch reads the counters.
+static double Run(bool timed, int n, int count) {
+    if (timed)
+        ReserveFrameTimes();
+    else
+        ReleaseFrameTimes();
+    fullscreen = true;
+    numCubes = n;
+    double start = NowSeconds();
+    for (int i = 0; i < count; i++) {
+        tCubes = 0;
+        Render();
+        if (timed) WatchLoadAfterFrame();
+    }
+    return NowSeconds() - start;
+}
+
+int main() {
+    if (!OpenPerfWindow(640, 480) || !AllocScene()) {
+        fprintf(stderr, "no scene\n");
+        return 1;
+    }
+    printf("test frames timed and watched against untimed, 640x480 offscreen, "
+           "12 pairs of ~1.2 s runs\n");
+    for (int n : {1, 8}) {
+        double warm = Run(false, n, 20);
+        Run(true, n, 20);
+        // Long enough that every timed run reads the counters at least once.
+        int count = (int)(1.2 / (warm / 20)) + 1;
+        std::vector<double> ratios;
+        double timed = 0, plain = 0;
+        for (int round = 0; round < 12; round++) {
+            bool timedFirst = round % 2 == 0;
+            double a = 0, b = 0;
+            for (int half = 0; half < 2; half++) {
+                if ((half == 0) == timedFirst)
+                    a = Run(true, n, count);
+                else
+                    b = Run(false, n, count);
+            }
+            timed += a;
+            plain += b;
+            ratios.push_back(b / a); // frame rate timed over untimed
+        }
+        std::sort(ratios.begin(), ratios.end());
+        printf("  N = %d: timed %7.1f fps, untimed %7.1f fps, median ratio %.3f (goal >= 0.99)\n",
+               n, 12 * count / timed, 12 * count / plain, (ratios[5] + ratios[6]) / 2);
+    }
+    FreeScene();
+    fullscreen = false;
+
+    // The pieces alone: a frame's timing, and a window's reading of the counters.
+    ReserveFrameTimes();
+    fullscreen = true;
+    const int kFrames = 1000000;
+    double t = NowSeconds();
+    for (int i = 0; i < kFrames; i++) {
+        TimeFrame();
+        if (frameTimesUsed - frameWindowAt >= kTimedFramesPerWindow) FrameWindowClosed(false, 0);
+    }
+    double perFrame = (NowSeconds() - t) / kFrames;
+    const int kReads = 2000;
+    CpuSnapshot s;
+    t = NowSeconds();
+    for (int i = 0; i < kReads; i++)
+        ReadCpuSnapshot(&s);
+    double perWindow = (NowSeconds() - t) / kReads;
+    printf("  a frame's timing: %.0f ns, %.4f%% of a 1000 fps frame\n", perFrame * 1e9,
+           perFrame * 1e3 * 100);
+    printf("  a window's counters: %.1f us, %.4f%% of the one-second window\n", perWindow * 1e6,
+           perWindow * 100);
+    fullscreen = false;
+    ReleaseFrameTimes();
+    return 0;
+}

@@ -1,0 +1,84 @@
+#include "results/interference.h"
+
+#include <stdio.h>
+#include <string.h>
+
+int ParseProcStat(const char *text, CpuSnapshot *s) {
+    if (!text || strncmp(text, "cpu ", 4) != 0) return 0;
+    unsigned long long v[8] = {};
+    int n = sscanf(text + 4, "%llu %llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2], &v[3],
+                   &v[4], &v[5], &v[6], &v[7]);
+    if (n < 4) return 0;
+    // user nice system idle iowait irq softirq steal; guest time is inside user and nice.
+    s->busy = v[0] + v[1] + v[2] + v[5] + v[6];
+    s->idle = v[3] + v[4];
+    s->steal = v[7];
+    return 1;
+}
+
+int ParseSelfStat(const char *text, CpuSnapshot *s) {
+    // The command name, in parentheses, may hold anything: the fields follow its last ')'.
+    const char *p = text ? strrchr(text, ')') : nullptr;
+    if (!p) return 0;
+    unsigned long long utime = 0, stime = 0;
+    // state ppid pgrp session tty_nr tpgid flags minflt cminflt majflt cmajflt utime stime
+    if (sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) !=
+        2)
+        return 0;
+    s->self = utime + stime;
+    return 1;
+}
+
+static uint64_t Delta(uint64_t from, uint64_t to) {
+    return to > from ? to - from : 0;
+}
+
+CpuShare ShareBetween(const CpuSnapshot &from, const CpuSnapshot &to) {
+    CpuShare c = {};
+    uint64_t busy = Delta(from.busy, to.busy);
+    uint64_t self = Delta(from.self, to.self);
+    c.steal = Delta(from.steal, to.steal);
+    c.total = busy + Delta(from.idle, to.idle) + c.steal;
+    // The two files are sampled a moment apart: this process may show a tick more than the
+    // machine's busy time did.
+    c.others = busy > self ? busy - self : 0;
+    c.self = self;
+    return c;
+}
+
+static double Share(uint64_t part, uint64_t total) {
+    return total ? (double)part / (double)total : 0;
+}
+double OthersShare(const CpuShare &c) {
+    return Share(c.others, c.total);
+}
+double StealShare(const CpuShare &c) {
+    return Share(c.steal, c.total);
+}
+double TakenShare(const CpuShare &c) {
+    return Share(c.others + c.steal, c.total);
+}
+
+void AddShare(CpuShare *a, const CpuShare &b) {
+    a->total += b.total;
+    a->others += b.others;
+    a->steal += b.steal;
+    a->self += b.self;
+}
+
+enum { kDecidingStepsMin = 4 };
+
+RunLoad JudgeRun(const CpuShare *steps, int n) {
+    RunLoad r = {};
+    if (!steps || n <= 0) return r;
+    int deciding = (n + 3) / 4;
+    if (deciding < kDecidingStepsMin) deciding = n < kDecidingStepsMin ? n : kDecidingStepsMin;
+    for (int i = n - deciding; i < n; i++) {
+        if (steps[i].total == 0) continue;
+        AddShare(&r.deciding, steps[i]);
+        r.decidingSteps++;
+    }
+    r.last = steps[n - 1];
+    r.disturbed = TakenShare(r.deciding) > kDisturbedShare || TakenShare(r.last) > kDisturbedShare;
+    return r;
+}

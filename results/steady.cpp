@@ -1,0 +1,85 @@
+#include "results/steady.h"
+
+#include <algorithm>
+#include <math.h>
+#include <vector>
+
+static double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    size_t m = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + m, v.end());
+    double hi = v[m];
+    if (v.size() % 2) return hi;
+    return (*std::max_element(v.begin(), v.begin() + m) + hi) / 2;
+}
+
+int TheilSen(const double *x, const double *y, int n, double *slope, double *intercept) {
+    std::vector<double> slopes;
+    for (int i = 0; i < n; i++)
+        for (int j = i + 1; j < n; j++)
+            if (x[j] != x[i]) slopes.push_back((y[j] - y[i]) / (x[j] - x[i]));
+    if (slopes.empty()) return 0;
+    double m = Median(slopes);
+    std::vector<double> levels(n);
+    for (int i = 0; i < n; i++)
+        levels[i] = y[i] - m * x[i];
+    *slope = m;
+    *intercept = Median(levels);
+    return 1;
+}
+
+// One standard error of the line's value at x0: the residuals' spread, taken robustly as
+// 1.4826 times their median absolute value (a standard deviation for normal noise),
+// carried to x0 as for a least-squares line.
+static double LevelError(const std::vector<double> &x, const std::vector<double> &y, double slope,
+                         double intercept, double x0) {
+    size_t n = x.size();
+    std::vector<double> r(n);
+    double mean = 0;
+    for (size_t i = 0; i < n; i++) {
+        r[i] = fabs(y[i] - (intercept + slope * x[i]));
+        mean += x[i] / n;
+    }
+    double sxx = 0;
+    for (double xi : x)
+        sxx += (xi - mean) * (xi - mean);
+    double sigma = 1.4826 * Median(r);
+    return sigma * sqrt(1.0 / n + (x0 - mean) * (x0 - mean) / sxx);
+}
+
+// The fit of the chosen points; bounded: no figure where the crossing lies beyond a quarter
+// of their range on either side.
+static SteadyFigure Fit(const std::vector<double> &x, const std::vector<double> &y, bool bounded) {
+    SteadyFigure f = {};
+    f.points = (int)x.size();
+    if (f.points < kSteadyPointsMin) return f;
+    if (!TheilSen(x.data(), y.data(), f.points, &f.slope, &f.intercept) || !(f.slope > 0)) return f;
+    double lo = *std::min_element(x.begin(), x.end());
+    double hi = *std::max_element(x.begin(), x.end());
+    double x0 = (kSteadyFrameMs - f.intercept) / f.slope;
+    if (bounded && (x0 < lo - (hi - lo) / 4 || x0 > hi + (hi - lo) / 4)) return f;
+    f.score = x0 / 1000;
+    f.uncertainty = LevelError(x, y, f.slope, f.intercept, x0) / f.slope / 1000;
+    f.valid = 1;
+    return f;
+}
+
+SteadyFigure FitSteadyNear(const SteadyPoint *steps, int n, double nearStopMs) {
+    std::vector<double> x, y;
+    for (int i = 0; steps && i < n; i++) {
+        if (!(steps[i].frameMs >= nearStopMs) || !(steps[i].triangles > 0)) continue;
+        x.push_back(steps[i].triangles);
+        y.push_back(steps[i].frameMs);
+    }
+    return Fit(x, y, true);
+}
+
+SteadyFigure FitSteadyBeyond(const SteadyPoint *points, int n) {
+    std::vector<double> x, y;
+    for (int i = 0; points && i < n; i++) {
+        if (!(points[i].triangles > 0)) continue;
+        x.push_back(points[i].triangles);
+        y.push_back(points[i].frameMs);
+    }
+    return Fit(x, y, false);
+}

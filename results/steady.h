@@ -1,0 +1,44 @@
+// The steady figure: beside the score, never instead of it. The score is decided by the
+// first one-second window that counts fewer than 10 frames, and near the stop the rate sits
+// between 10 and 15 for many steps, so which window first counts 9 is largely chance. The
+// steady figure uses all those steps: a robust straight-line fit of frame time against
+// triangles over the steps near the stop, read where the frame time reaches 100 ms (10
+// frames a second), in the score's unit, thousands of triangles a frame.
+#pragma once
+
+struct SteadyPoint {
+    double triangles; // a frame's, at that step
+    double frameMs;   // the step's frame time: its median, or a second over its frame count
+};
+
+struct SteadyFigure {
+    int valid;          // 0: too few steps near the stop, or no crossing near them
+    double score;       // thousands of triangles a frame at 100 ms
+    double uncertainty; // one standard error of score, from the fit's residuals
+    int points;         // steps the fit used
+    double slope;       // milliseconds per triangle
+    double intercept;   // milliseconds
+};
+
+constexpr double kSteadyFrameMs = 100; // 10 frames a second, the stop rule's rate
+// Steps at 40 frames a second or fewer are near the stop; below that the frame time is
+// not yet a straight line in the triangles (fixed costs of a frame weigh in).
+constexpr double kNearStopMs = 25;
+enum { kSteadyPointsMin = 4 }; // fewer steps near the stop give no figure
+
+// The Theil–Sen line through n points: the median of the slopes of all pairs with
+// distinct x, and the median of y − slope·x. 0 when no two points differ in x.
+int TheilSen(const double *x, const double *y, int n, double *slope, double *intercept);
+
+// The steady figure from a run's steps, in any order; only the steps with a frame time of
+// at least nearStopMs are fitted. The crossing must lie within the fitted steps' range of
+// triangles, widened by a quarter of it on each side; there is no figure otherwise, nor
+// when the frame time does not grow with the triangles.
+SteadyFigure FitSteadyNear(const SteadyPoint *steps, int n, double nearStopMs);
+inline SteadyFigure FitSteady(const SteadyPoint *steps, int n) {
+    return FitSteadyNear(steps, n, kNearStopMs);
+}
+
+// A fit of points the caller has chosen, read however far beyond them the crossing lies:
+// for a figure whose values stay far below 100 ms at the steps (see CpuPointOf).
+SteadyFigure FitSteadyBeyond(const SteadyPoint *points, int n);

@@ -1,0 +1,417 @@
+#include "bench/frametimes.h"
+#include "bench/state.h"
+#include "results/frametimes.h"
+#include "results/interference.h"
+#include "results/loadwatch.h"
+#include "results/steady.h"
+#include "results/trust.h"
+
+#include <gtest/gtest.h>
+#include <math.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+TEST(FrameTimeFigures, PercentilesInterpolateBetweenRanks) {
+    const double four[] = {1, 2, 3, 4};
+    EXPECT_DOUBLE_EQ(2.5, SortedQuantile(four, 4, 0.5));
+    EXPECT_DOUBLE_EQ(1.3, SortedQuantile(four, 4, 0.1));
+    EXPECT_DOUBLE_EQ(3.7, SortedQuantile(four, 4, 0.9));
+    EXPECT_DOUBLE_EQ(1, SortedQuantile(four, 4, 0));
+    EXPECT_DOUBLE_EQ(4, SortedQuantile(four, 4, 1));
+    const double one[] = {7};
+    EXPECT_DOUBLE_EQ(7, SortedQuantile(one, 1, 0.9));
+    EXPECT_EQ(0, SortedQuantile(nullptr, 0, 0.5));
+
+    // Durations in microseconds, in the order frames come: 1 ms to 10 ms, shuffled.
+    const uint32_t us[] = {7000, 2000, 10000, 1000, 5000, 9000, 3000, 6000, 8000, 4000};
+    StepFrameTimes f = FrameTimeFigures(us, 10);
+    EXPECT_EQ(10, f.timed);
+    EXPECT_DOUBLE_EQ(1.9, f.p10Ms);
+    EXPECT_DOUBLE_EQ(5.5, f.medianMs);
+    EXPECT_DOUBLE_EQ(9.1, f.p90Ms);
+    const uint32_t odd[] = {100123, 99877, 250000}; // a slow frame moves p90, not the median
+    f = FrameTimeFigures(odd, 3);
+    EXPECT_DOUBLE_EQ(100.123, f.medianMs);
+    EXPECT_DOUBLE_EQ(99.877 + 0.2 * 0.246, f.p10Ms);
+    EXPECT_DOUBLE_EQ(100.123 + 0.8 * 149.877, f.p90Ms);
+}
+
+TEST(FrameTimeFigures, StepsOfTheRecordedTest) {
+    ASSERT_TRUE(ReserveFrameTimes());
+    const uint32_t us[] = {30000, 10000, 20000, 40000, 50000};
+    for (int i = 0; i < 5; i++)
+        frameTimes[i] = us[i];
+    timedSteps[0] = {0, 2, 2};
+    timedSteps[1] = {2, 3, 4}; // 4 frames counted, 3 timed
+    timedStepCount = 2;
+    StepFrameTimes f;
+    ASSERT_TRUE(FrameTimesOfStep(1, &f));
+    EXPECT_EQ(4, f.frames);
+    EXPECT_EQ(3, f.timed);
+    EXPECT_DOUBLE_EQ(40, f.medianMs);
+    ASSERT_TRUE(FrameTimesOfStep(0, &f));
+    EXPECT_DOUBLE_EQ(20, f.medianMs);
+    EXPECT_FALSE(FrameTimesOfStep(2, &f));
+    EXPECT_EQ(0, f.frames);
+    EXPECT_FALSE(FrameTimesOfStep(-1, &f));
+    ReleaseFrameTimes();
+    EXPECT_FALSE(FrameTimesOfStep(0, &f));
+}
+
+// /proc/stat as a 2-processor machine writes it, counters in clock ticks.
+const char kStatBefore[] = "cpu  1000 50 300 8000 100 7 3 40 0 0\n"
+                           "cpu0 500 25 150 4000 50 4 2 20 0 0\n"
+                           "intr 123456 0 0\n";
+// One second later (200 ticks): user +90, nice +5, system +10, irq +3, softirq +2 (busy
+// 110); idle +60, iowait +20; steal +10.
+const char kStatAfter[] = "cpu  1090 55 310 8060 120 10 5 50 0 0\n";
+// This process's stat: a command name with blanks and parentheses, utime 400, stime 100.
+const char kSelfBefore[] = "4242 (a (b) c) R 1 2 3 4 5 4194304 10 0 0 0 400 100 0 0 20 0 9\n";
+const char kSelfAfter[] = "4242 (a (b) c) S 1 2 3 4 5 4194304 10 0 0 0 470 120 0 0 20 0 9\n";
+
+TEST(Interference, SharesOfOthersAndStealBetweenTwoSnapshots) {
+    CpuSnapshot a, b;
+    ASSERT_TRUE(ParseProcStat(kStatBefore, &a));
+    ASSERT_TRUE(ParseSelfStat(kSelfBefore, &a));
+    ASSERT_TRUE(ParseProcStat(kStatAfter, &b));
+    ASSERT_TRUE(ParseSelfStat(kSelfAfter, &b));
+    EXPECT_EQ(1360u, a.busy);
+    EXPECT_EQ(8100u, a.idle);
+    EXPECT_EQ(40u, a.steal);
+    EXPECT_EQ(500u, a.self);
+    CpuShare c = ShareBetween(a, b);
+    EXPECT_EQ(200u, c.total);
+    EXPECT_EQ(20u, c.others); // busy 110, of which this process's threads 90
+    EXPECT_EQ(10u, c.steal);
+    EXPECT_EQ(90u, c.self);
+    EXPECT_DOUBLE_EQ(0.10, OthersShare(c));
+    EXPECT_DOUBLE_EQ(0.05, StealShare(c));
+    EXPECT_DOUBLE_EQ(0.15, TakenShare(c));
+
+    // This process read a tick ahead of the machine: nobody else, not less than nobody.
+    b.self = a.self + 111;
+    EXPECT_EQ(0u, ShareBetween(a, b).others);
+    // Counters that go back stand still; no time, no share.
+    CpuShare none = ShareBetween(b, a);
+    EXPECT_EQ(0u, none.total);
+    EXPECT_EQ(0, TakenShare(none));
+}
+
+TEST(Interference, ReadsWhatKernelsWriteAndRefusesTheRest) {
+    CpuSnapshot s = {};
+    // A kernel without iowait, irq, softirq and steal.
+    ASSERT_TRUE(ParseProcStat("cpu 10 20 30 40\n", &s));
+    EXPECT_EQ(60u, s.busy);
+    EXPECT_EQ(40u, s.idle);
+    EXPECT_EQ(0u, s.steal);
+    for (const char *bad : {"", "cpu0 1 2 3 4\n", "cpu 1 2 3\n", "intr 1 2 3 4\n", "cpu x\n"})
+        EXPECT_FALSE(ParseProcStat(bad, &s)) << bad;
+    EXPECT_FALSE(ParseProcStat(nullptr, &s));
+    for (const char *bad : {"", "4242 (x R 1 2", "4242 (x) R 1 2 3\n", "no parenthesis"})
+        EXPECT_FALSE(ParseSelfStat(bad, &s)) << bad;
+}
+
+std::vector<CpuShare> Steps(int n, double others) {
+    return std::vector<CpuShare>(n, CpuShare{200, (uint64_t)lround(200 * others), 0, 0});
+}
+
+TEST(Interference, ARunIsDisturbedByWhatTookTheStepsThatDecidedItsScore) {
+    // 16 steps: the last quarter, 4 steps, decides.
+    std::vector<CpuShare> s = Steps(16, 0.02);
+    EXPECT_FALSE(JudgeRun(s.data(), 16).disturbed);
+    for (int i = 13; i < 16; i++)
+        s[i].others = 36; // 18 % over the last three: 13.5 % over the deciding four
+    RunLoad r = JudgeRun(s.data(), 16);
+    EXPECT_TRUE(r.disturbed);
+    EXPECT_EQ(4, r.decidingSteps);
+    EXPECT_EQ(800u, r.deciding.total);
+    EXPECT_EQ(4u + 3 * 36, r.deciding.others);
+    EXPECT_EQ(0u, r.deciding.self);
+
+    s = Steps(16, 0.5); // early steps loaded, the deciding ones quiet
+    for (int i = 12; i < 16; i++)
+        s[i] = CpuShare{200, 4, 0, 0};
+    EXPECT_FALSE(JudgeRun(s.data(), 16).disturbed);
+
+    // 40 steps: the last ten decide; steal counts with others.
+    s = Steps(40, 0);
+    for (int i = 30; i < 40; i++)
+        s[i] = CpuShare{200, 10, 12, 0}; // 11 %
+    EXPECT_TRUE(JudgeRun(s.data(), 40).disturbed);
+    EXPECT_EQ(10, JudgeRun(s.data(), 40).decidingSteps);
+    for (int i = 30; i < 40; i++)
+        s[i] = CpuShare{200, 10, 10, 0}; // exactly 10 %: not more than the threshold
+    EXPECT_FALSE(JudgeRun(s.data(), 40).disturbed);
+
+    // The last window alone, which ended the test, taken by 25 %: disturbed, though the
+    // deciding steps together stay under the threshold.
+    s = Steps(40, 0);
+    s[39].others = 50;
+    r = JudgeRun(s.data(), 40);
+    EXPECT_LT(TakenShare(r.deciding), kDisturbedShare);
+    EXPECT_TRUE(r.disturbed);
+
+    // Steps without figures are left out; a short run is judged on all its steps.
+    s = Steps(3, 0.3);
+    s[0].total = s[0].others = 0;
+    r = JudgeRun(s.data(), 3);
+    EXPECT_EQ(2, r.decidingSteps);
+    EXPECT_TRUE(r.disturbed);
+    EXPECT_FALSE(JudgeRun(nullptr, 0).disturbed);
+}
+
+TEST(Interference, TheCountersOfThisMachine) {
+    CpuSnapshot a, b;
+    ASSERT_TRUE(ReadCpuSnapshot(&a));
+    // 100 ms of this process's CPU time, whatever else the machine does.
+    struct timespec t0, t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
+    do {
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    } while ((t.tv_sec - t0.tv_sec) * 1e3 + (t.tv_nsec - t0.tv_nsec) / 1e6 < 100);
+    ASSERT_TRUE(ReadCpuSnapshot(&b));
+    long tick = sysconf(_SC_CLK_TCK);
+    ASSERT_GE(b.self - a.self, (uint64_t)(0.05 * tick)); // at least half of it
+    EXPECT_GE(b.busy - a.busy, b.self - a.self - 2);
+}
+
+// Busy children, one a processor, for as long as they live.
+std::vector<pid_t> StartHogs(void) {
+    std::vector<pid_t> hogs;
+    long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    for (long i = 0; i < cores; i++) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            alarm(10); // never outlives a test that failed to end it
+            for (volatile unsigned long n = 0;; n++) {
+            }
+        }
+        if (pid > 0) hogs.push_back(pid);
+    }
+    return hogs;
+}
+void StopHogs(const std::vector<pid_t> &hogs) {
+    for (pid_t pid : hogs) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+// The watch of a test, its windows closed by hand: a hog on every processor during the
+// second measured window, this process asleep.
+TEST(Interference, TheWatchSeesAHogDuringAMeasuredWindowOnly) {
+    ASSERT_TRUE(ReserveFrameTimes());
+    auto closeWindow = [](bool measured) {
+        fullscreen = true;
+        FrameWindowClosed(measured, 10);
+        fullscreen = false;
+        WatchLoadAfterFrame();
+    };
+    closeWindow(true); // measured, but nothing was read before it: no figures
+    usleep(300000);
+    closeWindow(true);
+    std::vector<pid_t> hogs = StartHogs();
+    usleep(300000);
+    StopHogs(hogs);
+    WatchLoadAfterFrame(); // a frame that closed no window reads nothing
+    closeWindow(true);
+    usleep(100000);
+    closeWindow(false);
+    CpuShare c;
+    EXPECT_FALSE(LoadOfStep(0, &c));
+    ASSERT_TRUE(LoadOfStep(1, &c));
+    EXPECT_GT(c.total, 0u);
+    CpuShare hog;
+    ASSERT_TRUE(LoadOfStep(2, &hog));
+    EXPECT_GE(hog.total, (uint64_t)(0.1 * sysconf(_SC_CLK_TCK))); // the whole 0.3 s window
+    EXPECT_GT(TakenShare(hog), 0.5);
+    EXPECT_FALSE(LoadOfStep(3, &c));
+    // A new test forgets the last one's figures and watches its own windows from the first.
+    ASSERT_TRUE(ReserveFrameTimes());
+    EXPECT_FALSE(LoadOfStep(1, &c));
+    closeWindow(false);
+    usleep(100000);
+    closeWindow(true);
+    EXPECT_TRUE(LoadOfStep(0, &c));
+    ReleaseFrameTimes();
+}
+
+TEST(Interference, AGlanceBeforeATestSaysWhenOthersAreBusy) {
+    char text[512] = "";
+    FILE *out = fmemopen(text, sizeof text, "w");
+    std::vector<pid_t> hogs = StartHogs();
+    CpuShare c = GlanceAtMachine(0.3, out);
+    StopHogs(hogs);
+    fclose(out);
+    EXPECT_GT(TakenShare(c), 0.5);
+    EXPECT_NE(nullptr, strstr(text, "other processes use")) << text;
+}
+
+double Seconds(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+TEST(Interference, AGlanceBegunEarlyWaitsOnlyForWhatIsLeft) {
+    double t0 = Seconds();
+    BeginGlance();
+    usleep(100000); // the scene's build, say
+    CpuShare c = EndGlance(0.4, nullptr);
+    EXPECT_GE(Seconds() - t0, 0.4);
+    EXPECT_GT(c.total, 0u);
+    BeginGlance();
+    usleep(1050000); // longer than the look needs: no wait at its end
+    double t1 = Seconds();
+    EndGlance(1.0, nullptr);
+    EXPECT_LT(Seconds() - t1, 0.5);
+    EXPECT_EQ(0u, EndGlance(0.1, nullptr).total); // ended already
+}
+
+// Frame times of a line: 5 ms plus 1 ms for each thousand triangles, at grids 1 to 10.
+std::vector<SteadyPoint> Line(void) {
+    std::vector<SteadyPoint> p;
+    for (int n = 1; n <= 10; n++)
+        p.push_back({1152.0 * n * n, 5 + 1152.0 * n * n / 1000});
+    return p;
+}
+
+TEST(Steady, ReadsTheLineWhereItReaches100Ms) {
+    std::vector<SteadyPoint> p = Line();
+    SteadyFigure f = FitSteady(p.data(), (int)p.size());
+    ASSERT_TRUE(f.valid);
+    EXPECT_EQ(6, f.points); // grids 5 to 10: 33.8 ms and more; grid 4 is 23.4 ms
+    EXPECT_NEAR(95.0, f.score, 1e-9);
+    EXPECT_NEAR(0.001, f.slope, 1e-12);
+    EXPECT_NEAR(5.0, f.intercept, 1e-9);
+    EXPECT_NEAR(0, f.uncertainty, 1e-9);
+
+    // A disturbed step, and a fast one far from the stop: neither moves the figure.
+    p[6].frameMs *= 2;
+    p[0].frameMs = 1;
+    f = FitSteady(p.data(), (int)p.size());
+    ASSERT_TRUE(f.valid);
+    EXPECT_NEAR(95.0, f.score, 1e-9);
+
+    // Noise of up to 2 ms about the line: the figure stays near, with an uncertainty.
+    p = Line();
+    const double noise[] = {0, 0, 0, 0, 1.5, -0.7, 0.3, -1.9, 1.1, -0.4};
+    for (size_t i = 0; i < p.size(); i++)
+        p[i].frameMs += noise[i];
+    f = FitSteady(p.data(), (int)p.size());
+    ASSERT_TRUE(f.valid);
+    // Worked apart from this code, from the 15 slopes and 6 levels of grids 5 to 10: the
+    // median slope 0.000988086 ms a triangle, the median level 5.97255 ms; the residuals'
+    // robust spread 1.4826 × 0.72 ms carried to the crossing.
+    EXPECT_NEAR(95.161249, f.score, 1e-6);
+    EXPECT_NEAR(0.848806, f.uncertainty, 1e-6);
+    EXPECT_NEAR(95.0, f.score, f.uncertainty);
+}
+
+TEST(Steady, AChosenFitReadsItsCrossingFarBeyondItsPoints) {
+    // Grids 1 to 4 of Line(): 100 ms lies at grid 9.08, far beyond them.
+    std::vector<SteadyPoint> p = Line();
+    p.resize(4);
+    EXPECT_FALSE(FitSteadyNear(p.data(), 4, 0).valid);
+    SteadyFigure f = FitSteadyBeyond(p.data(), 4);
+    ASSERT_TRUE(f.valid);
+    EXPECT_NEAR(95.0, f.score, 1e-9);
+    EXPECT_EQ(4, f.points);
+    EXPECT_FALSE(FitSteadyBeyond(p.data(), 3).valid);
+}
+
+TEST(Steady, NoFigureRatherThanAWrongOne) {
+    std::vector<SteadyPoint> p = Line();
+    // Only three steps near the stop.
+    std::vector<SteadyPoint> few(p.begin(), p.begin() + 7);
+    few[6].frameMs = 101;
+    EXPECT_EQ(3, FitSteady(few.data(), 7).points);
+    EXPECT_FALSE(FitSteady(few.data(), 7).valid);
+    // A run that ended long before the stop (aborted at 60 ms): the crossing would lie far
+    // beyond its steps.
+    std::vector<SteadyPoint> aborted;
+    for (int n = 20; n <= 27; n++)
+        aborted.push_back({1000.0 * n, 40 + (n - 20) * 0.5});
+    EXPECT_FALSE(FitSteady(aborted.data(), (int)aborted.size()).valid);
+    // Frame times that fall as triangles grow.
+    for (SteadyPoint &s : p)
+        s.frameMs = 200 - s.frameMs;
+    EXPECT_FALSE(FitSteady(p.data(), (int)p.size()).valid);
+    EXPECT_FALSE(FitSteady(nullptr, 0).valid);
+
+    double x[] = {3, 3, 3}, y[] = {1, 2, 3}, m = 0, b = 0;
+    EXPECT_FALSE(TheilSen(x, y, 3, &m, &b));
+}
+
+} // namespace
+
+namespace {
+
+// A recorded test of grids 1 to 10 whose median frame times lie on the line of Line(),
+// three frames a step, and whose step at grid 7 was not timed: its count stands in.
+TEST(Trust, StepsAndRunFromTheRecordedTest) {
+    ASSERT_TRUE(ReserveFrameTimes());
+    std::vector<ResultStep> steps;
+    for (int n = 1; n <= 10; n++) {
+        uint32_t median = 5000 + 1152 * n * n; // microseconds
+        float fps = (float)(1000.0 / (median / 1000.0));
+        steps.push_back({n, 1152 * n * n, fps});
+        TimedStep &s = timedSteps[timedStepCount++];
+        s = {frameTimesUsed, n == 7 ? 0 : 3, 3};
+        for (int i = 0; i < s.timed; i++)
+            frameTimes[frameTimesUsed++] = median + (i == 0 ? 500 : i == 1 ? 0 : -100);
+    }
+    std::vector<StepTrust> t;
+    RunTrust run;
+    GatherTrust(steps, &t, &run);
+    ASSERT_EQ(10u, t.size());
+    EXPECT_DOUBLE_EQ(5 + 1.152 * 9, t[2].times.medianMs);
+    EXPECT_DOUBLE_EQ(5 + 1.152 * 9 - 0.1 + 0.2 * 0.1, t[2].times.p10Ms);
+    EXPECT_EQ(0, t[6].times.timed);
+    EXPECT_EQ(0u, t[9].load.total); // nobody watched the machine
+    EXPECT_EQ(0, run.load.decidingSteps);
+    EXPECT_FALSE(run.load.disturbed);
+    ASSERT_TRUE(run.steady.valid);
+    EXPECT_EQ(6, run.steady.points);
+    EXPECT_NEAR(95.0, run.steady.score, 1e-3);
+    EXPECT_FALSE(run.cpuSteady.valid); // without the machine's counters
+    // Others took a quarter and the hypervisor a twentieth: 70 % of the frame time was ours.
+    SteadyPoint u = UndisturbedPointOf(steps[2], t[2].times, CpuShare{200, 50, 10, 100});
+    EXPECT_EQ(9 * 1152, u.triangles);
+    EXPECT_DOUBLE_EQ(0.7 * (5 + 1.152 * 9), u.frameMs);
+    EXPECT_DOUBLE_EQ(t[2].times.medianMs, UndisturbedPointOf(steps[2], t[2].times, {}).frameMs);
+    // 12 frames took 180 ticks of 100 a second of this process's time on 2 processors.
+    SteadyPoint cpu =
+        CpuPointOf(ResultStep{40, 1843200, 12.0f}, CpuShare{300, 100, 0, 180}, 2, 100);
+    EXPECT_EQ(1843200, cpu.triangles);
+    EXPECT_DOUBLE_EQ(75, cpu.frameMs);
+    EXPECT_EQ(
+        0, CpuPointOf(ResultStep{40, 1843200, 0.0f}, CpuShare{300, 100, 0, 180}, 2, 100).frameMs);
+    ReleaseFrameTimes();
+
+    char text[1024] = "";
+    FILE *out = fmemopen(text, sizeof text, "w");
+    PrintTrust(out, run);
+    run.load.disturbed = 1;
+    run.load.decidingSteps = 5;
+    run.load.deciding = CpuShare{1000, 250, 50, 0};
+    run.load.last = CpuShare{200, 80, 0, 0};
+    run.steady.valid = 0;
+    PrintTrust(out, run);
+    fclose(out);
+    EXPECT_STREQ("steady figure: 95 ± 0 thousand triangles a frame at 10 frames a second "
+                 "(fitted over 6 steps; not the score)\n"
+                 "disturbed: other processes took 25% of the CPU and the hypervisor 5% over "
+                 "the last 5 steps, 40% and 0% in the last; the score is not this machine's "
+                 "best\n"
+                 "steady figure: none (too few steps near the stop)\n",
+                 text);
+}
+
+} // namespace
