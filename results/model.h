@@ -7,10 +7,35 @@
 #include <string>
 #include <vector>
 
+// Shares of the machine's CPU time (0 to 1) over a step's measured window, or a run's steps.
+struct ResultLoad {
+    bool known; // false: no figures (not read, or a file written before they were)
+    double others, steal, self;
+};
+
 struct ResultStep {
     int grid;      // N: the grid was N x N spheres
     int triangles; // triangles per frame at that size
     float fps;     // frames counted in the fourth one-second window at that size
+    // The measured window's frame times, filled after the test; timed 0: none.
+    int timed = 0;
+    double p10Ms = 0, medianMs = 0, p90Ms = 0;
+    ResultLoad load = {}; // what others, the hypervisor and this process took meanwhile
+};
+
+// Whether others took too much of the machine over the steps that decided the score.
+struct ResultVerdict {
+    bool known; // false: no figures to judge by
+    bool disturbed;
+    int steps;       // deciding steps with figures
+    ResultLoad over; // their time together
+    ResultLoad last; // the last step's
+};
+
+// The steady figure (results/steady.h), thousands of triangles a frame; not the score.
+struct ResultSteady {
+    bool known; // false: none (too few steps near the stop), or not recorded
+    double score, uncertainty;
 };
 
 enum ResultEnd { kRunGoing, kRunScore, kRunAborted };
@@ -22,6 +47,8 @@ struct ResultRun {
     std::vector<ResultStep> steps;
     ResultEnd end;
     int score; // 0 unless end is kRunScore
+    ResultVerdict verdict = {};
+    ResultSteady steady = {};
 };
 
 // What a run was measured on; read when the results are written, after the run.

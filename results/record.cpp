@@ -10,6 +10,7 @@
 #include "results/machine.h"
 #include "results/validation.h"
 #include "results/plot.h"
+#include "results/trust.h"
 
 #include <stdio.h>
 #include <time.h>
@@ -110,9 +111,27 @@ static int WriteResultPlot(void) {
     return 0;
 }
 
+// The frame times and the machine's counters were recorded for the test that just ended,
+// and the next test's recording replaces them: gathered now, after its last frame.
+void GatherRunTrust(ResultRun *run, FILE *out) {
+    std::vector<StepTrust> steps;
+    RunTrust trust;
+    GatherTrust(run->steps, &steps, &trust);
+    TrustIntoRun(steps, trust, run);
+    if (!out) return;
+    if (run->end == kRunScore)
+        fprintf(out, "run %zu: score %d\n", resultRuns.size(), run->score);
+    else
+        fprintf(out, "run %zu: aborted\n", resultRuns.size());
+    PrintTrust(out, trust);
+    fflush(out); // a run's end is news to whoever watches the output of a long series
+}
+
 int WritePendingResults(void) {
     if (!resultsPending) return 1;
     resultsPending = false;
+    // Only --test keeps a series, and only it says more on standard output.
+    if (!resultRuns.empty()) GatherRunTrust(&resultRuns.back(), resultSeries ? stdout : nullptr);
     ResultSetting setting;
     GatherSetting(&setting);
     char path[kFolderSize + sizeof kResultJsonName];

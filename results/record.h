@@ -3,6 +3,8 @@
 
 #include "results/model.h"
 
+#include <stdio.h>
+
 // Starts listening to the result log (bench/log.h). From then on every test is recorded.
 void ListenForResults(void);
 
@@ -12,6 +14,11 @@ extern bool resultSeries;
 
 // A test has ended and its results are not written yet.
 extern bool resultsPending;
+
+// Fills the run that just ended with its steps' frame times and interference, its verdict
+// and its steady figure, from the recordings its test left; with out, says the run's score,
+// verdict and steady figure there. Before the next test starts, never inside a frame.
+void GatherRunTrust(ResultRun *run, FILE *out);
 
 // Writes "Kelvane result.json" and the plot, "Kelvane result.svg" and ".png", beside the
 // log if a test has ended since the last write, with the renderer's validation as far as it

@@ -45,6 +45,32 @@ void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *o
     run->cpuSteady = FitSteadyBeyond(cpu.data(), (int)cpu.size());
 }
 
+ResultLoad LoadOf(const CpuShare &c) {
+    if (!c.total) return ResultLoad{};
+    return ResultLoad{true, OthersShare(c), StealShare(c), (double)c.self / c.total};
+}
+
+void TrustIntoRun(const std::vector<StepTrust> &t, const RunTrust &trust, ResultRun *run) {
+    for (size_t i = 0; i < t.size() && i < run->steps.size(); i++) {
+        ResultStep &s = run->steps[i];
+        const StepFrameTimes &f = t[i].times;
+        s.timed = f.timed;
+        s.p10Ms = f.timed ? f.p10Ms : 0;
+        s.medianMs = f.timed ? f.medianMs : 0;
+        s.p90Ms = f.timed ? f.p90Ms : 0;
+        s.load = LoadOf(t[i].load);
+    }
+    const RunLoad &l = trust.load;
+    run->verdict = ResultVerdict{};
+    // Without any step's figures there is nothing to judge by, which is not a quiet machine.
+    if (l.decidingSteps > 0)
+        run->verdict = ResultVerdict{true, l.disturbed != 0, l.decidingSteps, LoadOf(l.deciding),
+                                     LoadOf(l.last)};
+    run->steady = ResultSteady{};
+    if (trust.steady.valid)
+        run->steady = ResultSteady{true, trust.steady.score, trust.steady.uncertainty};
+}
+
 void PrintTrust(FILE *out, const RunTrust &run) {
     const RunLoad &l = run.load;
     if (l.disturbed)

@@ -48,5 +48,11 @@ SteadyPoint CpuPointOf(const ResultStep &step, const CpuShare &load, int cores,
 // entry each) and of the run.
 void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run);
 
+// The shares of an interval's CPU time, for the results; unknown without time.
+ResultLoad LoadOf(const CpuShare &c);
+
+// The gathered figures into the run they were gathered for (t: one entry per step of it).
+void TrustIntoRun(const std::vector<StepTrust> &t, const RunTrust &trust, ResultRun *run);
+
 // The run's verdict and steady figure in words, for standard output after its score.
 void PrintTrust(FILE *out, const RunTrust &run);

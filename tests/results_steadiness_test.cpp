@@ -3,6 +3,7 @@
 #include "results/frametimes.h"
 #include "results/interference.h"
 #include "results/loadwatch.h"
+#include "results/record.h"
 #include "results/steady.h"
 #include "results/trust.h"
 
@@ -393,6 +394,21 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     EXPECT_DOUBLE_EQ(75, cpu.frameMs);
     EXPECT_EQ(
         0, CpuPointOf(ResultStep{40, 1843200, 0.0f}, CpuShare{300, 100, 0, 180}, 2, 100).frameMs);
+
+    // The same figures into the run the results hold.
+    ResultRun r = {};
+    r.steps = steps;
+    r.end = kRunScore;
+    GatherRunTrust(&r, nullptr);
+    EXPECT_EQ(3, r.steps[2].timed);
+    EXPECT_DOUBLE_EQ(t[2].times.medianMs, r.steps[2].medianMs);
+    EXPECT_DOUBLE_EQ(t[2].times.p10Ms, r.steps[2].p10Ms);
+    EXPECT_DOUBLE_EQ(t[2].times.p90Ms, r.steps[2].p90Ms);
+    EXPECT_EQ(0, r.steps[6].timed);
+    EXPECT_FALSE(r.steps[9].load.known);
+    EXPECT_FALSE(r.verdict.known); // no figures is not a quiet machine
+    ASSERT_TRUE(r.steady.known);
+    EXPECT_NEAR(95.0, r.steady.score, 1e-3);
     ReleaseFrameTimes();
 
     char text[1024] = "";
@@ -412,6 +428,35 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
                  "best\n"
                  "steady figure: none (too few steps near the stop)\n",
                  text);
+}
+
+} // namespace
+
+namespace {
+
+// What others took, steps and run alike, into the results' shares.
+TEST(Trust, VerdictAndSharesIntoTheRun) {
+    ResultRun r = {};
+    for (int n = 1; n <= 4; n++)
+        r.steps.push_back({n, 1152 * n * n, 20.0f});
+    std::vector<StepTrust> t(4);
+    t[1].load = CpuShare{200, 50, 10, 100};
+    t[3].load = CpuShare{400, 40, 0, 300};
+    const CpuShare loads[] = {t[0].load, t[1].load, t[2].load, t[3].load};
+    RunTrust run = {};
+    run.load = JudgeRun(loads, 4);
+    TrustIntoRun(t, run, &r);
+    EXPECT_FALSE(r.steps[0].load.known);
+    ASSERT_TRUE(r.steps[1].load.known);
+    EXPECT_DOUBLE_EQ(0.25, r.steps[1].load.others);
+    EXPECT_DOUBLE_EQ(0.05, r.steps[1].load.steal);
+    EXPECT_DOUBLE_EQ(0.5, r.steps[1].load.self);
+    ASSERT_TRUE(r.verdict.known);
+    EXPECT_TRUE(r.verdict.disturbed); // 100 of 600 ticks others' and steal's
+    EXPECT_EQ(2, r.verdict.steps);
+    EXPECT_DOUBLE_EQ(0.15, r.verdict.over.others);
+    EXPECT_DOUBLE_EQ(0.1, r.verdict.last.others);
+    EXPECT_FALSE(r.steady.known);
 }
 
 } // namespace
