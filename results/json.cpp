@@ -27,16 +27,47 @@ static std::string Iso8601(time_t t) {
     return buf;
 }
 
+static json Load(const ResultLoad &l) {
+    if (!l.known) return nullptr;
+    return {{"others", l.others}, {"steal", l.steal}, {"self", l.self}};
+}
+
+static json Step(const ResultStep &s) {
+    json times = nullptr;
+    if (s.timed)
+        times = {{"timed", s.timed},
+                 {"p10_ms", s.p10Ms},
+                 {"median_ms", s.medianMs},
+                 {"p90_ms", s.p90Ms}};
+    return {{"grid", s.grid},
+            {"triangles", s.triangles},
+            {"fps", s.fps},
+            {"frame_times", times},
+            {"load", Load(s.load)}};
+}
+
+static json Verdict(const ResultVerdict &v) {
+    if (!v.known) return nullptr;
+    return {{"disturbed", v.disturbed},
+            {"deciding_steps", v.steps},
+            {"deciding", Load(v.over)},
+            {"last_step", Load(v.last)}};
+}
+
 static json Run(const ResultRun &run) {
     json steps = json::array();
     for (const ResultStep &s : run.steps)
-        steps.push_back({{"grid", s.grid}, {"triangles", s.triangles}, {"fps", s.fps}});
+        steps.push_back(Step(s));
+    auto steady = [&](double v) { return run.steady.known ? json(v) : json(nullptr); };
     return {
         {"started", Iso8601(run.started)},
         {"duration_seconds", (double)run.durationMs / 1000.0},
         {"steps", steps},
         {"end", run.end == kRunScore ? "score" : "aborted"},
         {"score", run.end == kRunScore ? json(run.score) : json(nullptr)},
+        {"interference", Verdict(run.verdict)},
+        {"steady_score", steady(run.steady.score)},
+        {"steady_uncertainty", steady(run.steady.uncertainty)},
     };
 }
 
@@ -62,15 +93,18 @@ static json Validation(const ValidationOutcome *v) {
 // What the runs add up to; null figures without a scored run.
 static json Summary(const std::vector<ResultRun> &runs) {
     ResultSummary s = Summarize(runs);
-    auto scored = [&](json v) { return s.scored ? v : json(nullptr); };
+    auto scored = [&](json v) { return s.counted ? v : json(nullptr); };
     return {
         {"runs", s.runs},
         {"scored_runs", s.scored},
+        {"disturbed_runs", s.disturbed},
+        {"counted_runs", s.counted},
         {"median_score", scored(s.medianScore)},
         {"lowest_score", scored(s.lowestScore)},
         {"highest_score", scored(s.highestScore)},
         {"spread_grid_steps", scored(s.spreadGridSteps)},
         {"peak_million_triangles_per_second", s.peakRate},
+        {"median_steady_score", s.steadyRuns ? json(s.medianSteady) : json(nullptr)},
     };
 }
 

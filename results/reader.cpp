@@ -110,6 +110,65 @@ static bool Started(Reader &r, const json &run, const std::string &at, time_t *o
     return true;
 }
 
+// Shares of the machine: null, or each from 0 to 1 and together at most the whole. Missing
+// in files written before they were measured: unknown, as null.
+static bool Load(Reader &r, const json &o, const char *key, const std::string &at,
+                 ResultLoad *out) {
+    *out = ResultLoad{};
+    const json *v = Member(o, key);
+    if (!v || v->is_null()) return true;
+    std::string in = at + key;
+    if (!v->is_object()) return r.Fail(in, "not an object or null");
+    in += ".";
+    ResultLoad l = {true, 0, 0, 0};
+    if (!Number(r, *v, "others", in, 0, 1, &l.others) ||
+        !Number(r, *v, "steal", in, 0, 1, &l.steal) || !Number(r, *v, "self", in, 0, 1, &l.self))
+        return false;
+    if (l.others + l.steal + l.self > 1 + 1e-9) return r.Fail(in, "more than the whole machine");
+    *out = l;
+    return true;
+}
+
+// A step's frame times: null, missing (older files), or the percentiles in order.
+static bool FrameTimes(Reader &r, const json &step, const std::string &at, ResultStep *out) {
+    const json *v = Member(step, "frame_times");
+    if (!v || v->is_null()) return true;
+    std::string in = at + "frame_times";
+    if (!v->is_object()) return r.Fail(in, "not an object or null");
+    in += ".";
+    if (!Integer(r, *v, "timed", in, 1, INT_MAX, &out->timed) ||
+        !Number(r, *v, "p10_ms", in, 0, kMaxMeasure, &out->p10Ms) ||
+        !Number(r, *v, "median_ms", in, 0, kMaxMeasure, &out->medianMs) ||
+        !Number(r, *v, "p90_ms", in, 0, kMaxMeasure, &out->p90Ms))
+        return false;
+    if (out->p10Ms > out->medianMs || out->medianMs > out->p90Ms)
+        return r.Fail(in + "median_ms", "not between the 10th and 90th percentiles");
+    return true;
+}
+
+// The run's verdict and steady figure, each null or missing (older files) when unknown.
+static bool Trust(Reader &r, const json &v, const std::string &at, ResultRun *run) {
+    const json *verdict = Member(v, "interference");
+    if (verdict && !verdict->is_null()) {
+        std::string in = at + "interference";
+        if (!verdict->is_object()) return r.Fail(in, "not an object or null");
+        in += ".";
+        ResultVerdict &d = run->verdict;
+        d.known = true;
+        if (!TrueOrFalse(r, *verdict, "disturbed", in) ||
+            !Integer(r, *verdict, "deciding_steps", in, 1, INT_MAX, &d.steps) ||
+            !Load(r, *verdict, "deciding", in, &d.over) ||
+            !Load(r, *verdict, "last_step", in, &d.last))
+            return false;
+        d.disturbed = (*verdict)["disturbed"].get<bool>();
+    }
+    const json *steady = Member(v, "steady_score");
+    if (!steady || steady->is_null()) return true;
+    run->steady.known = true;
+    return Number(r, v, "steady_score", at, 0, kMaxMeasure, &run->steady.score) &&
+           Number(r, v, "steady_uncertainty", at, 0, kMaxMeasure, &run->steady.uncertainty);
+}
+
 // The triangles follow from the grid, as the log counts them; a grid beyond an int's
 // triangles was never measured.
 static bool Step(Reader &r, const json &v, const std::string &at, ResultStep *step) {
@@ -126,7 +185,7 @@ static bool Step(Reader &r, const json &v, const std::string &at, ResultStep *st
         return r.Fail(in + "triangles", what.c_str());
     }
     step->fps = (float)fps;
-    return true;
+    return FrameTimes(r, v, in, step) && Load(r, v, "load", in, &step->load);
 }
 
 // The end and the score agree: a score with "score", null with "aborted".
@@ -158,7 +217,7 @@ static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run)
     for (size_t i = 0; i < steps->size(); i++)
         if (!Step(r, (*steps)[i], in + "steps[" + std::to_string(i) + "]", &run->steps[i]))
             return false;
-    return End(r, v, in, run);
+    return End(r, v, in, run) && Trust(r, v, in, run);
 }
 
 // A count beyond an int: any whole number from 0.
@@ -236,7 +295,13 @@ static bool Summary(Reader &r, const json &doc) {
             Integer(r, *s, "highest_score", in, 1, INT_MAX, nullptr)) &&
            (Null(*s, "spread_grid_steps") ||
             Integer(r, *s, "spread_grid_steps", in, 0, INT_MAX, nullptr)) &&
-           Number(r, *s, "peak_million_triangles_per_second", in, 0, HUGE_VAL, nullptr);
+           Number(r, *s, "peak_million_triangles_per_second", in, 0, HUGE_VAL, nullptr) &&
+           (!Member(*s, "disturbed_runs") ||
+            Integer(r, *s, "disturbed_runs", in, 0, INT_MAX, nullptr)) &&
+           (!Member(*s, "counted_runs") ||
+            Integer(r, *s, "counted_runs", in, 0, INT_MAX, nullptr)) &&
+           (!Member(*s, "median_steady_score") || Null(*s, "median_steady_score") ||
+            Number(r, *s, "median_steady_score", in, 0, HUGE_VAL, nullptr));
 }
 
 // How far a validation frame was from its reference: null when it could not be measured.

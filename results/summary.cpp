@@ -13,24 +13,39 @@ double Median(std::vector<double> v) {
     return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2.0;
 }
 
+static bool Disturbed(const ResultRun &run) {
+    return run.verdict.known && run.verdict.disturbed;
+}
+
 ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     ResultSummary s = {};
-    std::vector<double> scores;
+    std::vector<double> scores, steady;
     int lowGrid = 0, highGrid = 0;
+    int quiet = 0; // scored runs not disturbed
+    for (const ResultRun &run : runs)
+        if (run.end == kRunScore) {
+            s.scored++;
+            quiet += !Disturbed(run);
+        }
+    s.ofDisturbed = s.scored && !quiet;
     for (const ResultRun &run : runs) {
         // A test still going when the program ended was never measured to its end.
         if (run.end == kRunGoing) continue;
         s.runs++;
+        s.disturbed += Disturbed(run);
         // Steps of an aborted run were measured like any other: they count for the peak.
         for (const ResultStep &step : run.steps)
             s.peakRate = std::max(s.peakRate, (double)step.fps * step.triangles / 1e6);
-        if (run.end != kRunScore) continue;
+        if (run.end != kRunScore || (Disturbed(run) && !s.ofDisturbed)) continue;
+        if (run.steady.known) steady.push_back(run.steady.score);
         int grid = EndGrid(run);
         lowGrid = scores.empty() ? grid : std::min(lowGrid, grid);
         highGrid = scores.empty() ? grid : std::max(highGrid, grid);
         scores.push_back(run.score);
     }
-    s.scored = (int)scores.size();
+    s.counted = (int)scores.size();
+    s.steadyRuns = (int)steady.size();
+    s.medianSteady = Median(steady);
     if (scores.empty()) return s;
     s.medianScore = Median(scores);
     s.lowestScore = (int)*std::min_element(scores.begin(), scores.end());
@@ -41,8 +56,15 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
 
 void PrintSummary(FILE *out, const ResultSummary &s) {
     fprintf(out, "runs: %d, with a score: %d\n", s.runs, s.scored);
-    if (s.scored)
+    if (s.disturbed)
+        fprintf(out, "disturbed: %d; the figures below are of %s\n", s.disturbed,
+                s.ofDisturbed ? "the disturbed runs, as no scored run was undisturbed"
+                              : "the undisturbed runs");
+    if (s.counted)
         fprintf(out, "median score: %g\nlowest: %d, highest: %d\nspread: %d grid steps\n",
                 s.medianScore, s.lowestScore, s.highestScore, s.spreadGridSteps);
+    if (s.steadyRuns)
+        fprintf(out, "median steady figure: %.0f thousand triangles a frame (not the score)\n",
+                s.medianSteady);
     fprintf(out, "peak triangle rate: %.2f million triangles/s\n", s.peakRate);
 }

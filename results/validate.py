@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks result files against results/result.schema.json: validate.py FILE...
 Exit status 0 when every file is valid, 1 otherwise (each fault on standard error).
-Beyond the schema, each step's triangles must be its grid squared times 1152: a product of
-two fields, which JSON Schema cannot state."""
+Beyond the schema, each step's triangles must be its grid squared times 1152, its frame
+times' percentiles in order, a steady figure's uncertainty given, and the shares of a load together at most the whole machine:
+relations between fields, which JSON Schema cannot state."""
 import json
 import os
 import sys
@@ -28,6 +29,30 @@ def step_faults(doc):
             if isinstance(grid, int) and isinstance(triangles, int) and \
                     triangles != grid * grid * 1152:
                 yield f"runs/{i}/steps/{j}/triangles: {triangles} is not grid x grid x 1152"
+            yield from relation_faults(step, f"runs/{i}/steps/{j}")
+        if isinstance(run, dict) and isinstance(run.get("steady_score"), (int, float)) and \
+                not isinstance(run.get("steady_uncertainty"), (int, float)):
+            yield f"runs/{i}/steady_uncertainty: none for the steady_score"
+        verdict = run.get("interference") if isinstance(run, dict) else None
+        if isinstance(verdict, dict):
+            for key in ("deciding", "last_step"):
+                yield from load_faults(verdict.get(key), f"runs/{i}/interference/{key}")
+
+
+def load_faults(load, at):
+    if isinstance(load, dict):
+        shares = [load.get(k) for k in ("others", "steal", "self")]
+        if all(isinstance(v, (int, float)) for v in shares) and sum(shares) > 1 + 1e-9:
+            yield f"{at}: its shares add up to more than the whole machine"
+
+
+def relation_faults(step, at):
+    times = step.get("frame_times")
+    if isinstance(times, dict):
+        p = [times.get(k) for k in ("p10_ms", "median_ms", "p90_ms")]
+        if all(isinstance(v, (int, float)) for v in p) and not p[0] <= p[1] <= p[2]:
+            yield f"{at}/frame_times: the percentiles are not in order"
+    yield from load_faults(step.get("load"), f"{at}/load")
 
 
 bad = 0

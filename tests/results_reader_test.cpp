@@ -50,6 +50,20 @@ std::string Text(const std::vector<ResultRun> &runs, const char *renderer = "llv
     return ResultJson(Setting(renderer, validation), runs);
 }
 
+// A run with every figure a test gathers: frame times and loads, a verdict, a steady figure.
+ResultRun Trusted(ResultRun run) {
+    for (ResultStep &s : run.steps) {
+        s.timed = 12;
+        s.p10Ms = 90;
+        s.medianMs = 100;
+        s.p90Ms = 125.5;
+        s.load = {true, 0.25, 0.05, 0.5};
+    }
+    run.verdict = {true, true, 3, {true, 0.2, 0.01, 0.6}, {true, 0.3, 0, 0.5}};
+    run.steady = {true, 47.5, 1.25};
+    return run;
+}
+
 TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     std::string text = Text({Measured({600, 90, 9}, true), Measured({600, 80}, false)});
     ResultFile r;
@@ -68,7 +82,55 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     EXPECT_EQ(4608, r.runs[0].steps[2].triangles);
     EXPECT_FLOAT_EQ(9, r.runs[0].steps[2].fps);
     EXPECT_EQ(kRunAborted, r.runs[1].end);
-    json doc;
+    EXPECT_FALSE(r.runs[0].verdict.known); // written null: unknown
+    EXPECT_FALSE(r.runs[0].steady.known);
+    EXPECT_EQ(0, r.runs[0].steps[2].timed);
+    // Frame times, loads, the verdict and the steady figure.
+    text = Text({Trusted(Measured({600, 90, 9}, true))});
+    ASSERT_EQ(1, ParseResult(text.data(), text.size(), &r, &why)) << why;
+    const ResultStep &s = r.runs[0].steps[1];
+    EXPECT_EQ(12, s.timed);
+    EXPECT_DOUBLE_EQ(90, s.p10Ms);
+    EXPECT_DOUBLE_EQ(100, s.medianMs);
+    EXPECT_DOUBLE_EQ(125.5, s.p90Ms);
+    EXPECT_TRUE(s.load.known);
+    EXPECT_DOUBLE_EQ(0.25, s.load.others);
+    EXPECT_DOUBLE_EQ(0.05, s.load.steal);
+    EXPECT_DOUBLE_EQ(0.5, s.load.self);
+    const ResultVerdict &v = r.runs[0].verdict;
+    EXPECT_TRUE(v.known && v.disturbed);
+    EXPECT_EQ(3, v.steps);
+    EXPECT_DOUBLE_EQ(0.2, v.over.others);
+    EXPECT_DOUBLE_EQ(0.3, v.last.others);
+    EXPECT_TRUE(r.runs[0].steady.known);
+    EXPECT_DOUBLE_EQ(47.5, r.runs[0].steady.score);
+    EXPECT_DOUBLE_EQ(1.25, r.runs[0].steady.uncertainty);
+    // As written before any of them: they read as unknown, and the file still compares.
+    json doc = json::parse(text);
+    for (json &run : doc["runs"]) {
+        for (const char *key : {"interference", "steady_score", "steady_uncertainty"})
+            run.erase(key);
+        for (json &step : run["steps"])
+            step.erase("frame_times"), step.erase("load");
+    }
+    for (const char *key : {"disturbed_runs", "counted_runs", "median_steady_score"})
+        doc["summary"].erase(key);
+    std::string old = doc.dump();
+    ASSERT_EQ(std::string::npos, old.find("steady")) << old;
+    ASSERT_EQ(1, ParseResult(old.data(), old.size(), &r, &why)) << why;
+    EXPECT_FALSE(r.runs[0].verdict.known);
+    EXPECT_FALSE(r.runs[0].steady.known);
+    EXPECT_EQ(0, r.runs[0].steps[1].timed);
+    EXPECT_FALSE(r.runs[0].steps[1].load.known);
+    TempDir dir;
+    ASSERT_EQ(1, WriteWhole(dir.path("old.json").c_str(), old));
+    ASSERT_EQ(1, WriteWhole(dir.path("new.json").c_str(), text));
+    FILE *out = fopen("/dev/null", "w");
+    EXPECT_EQ(1, CompareResults(dir.path("old.json").c_str(), dir.path("new.json").c_str(), nullptr,
+                                out, stderr));
+    fclose(out);
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py ";
+    EXPECT_EQ(0, system((validate + dir.path("old.json") + " " + dir.path("new.json")).c_str()));
     // With the validation's verdict, frame by frame.
     text = Text({Measured({600, 90, 9}, true)}, "llvmpipe", &kValidated);
     ASSERT_EQ(1, ParseResult(text.data(), text.size(), &r, &why)) << why;
@@ -90,7 +152,7 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
 
 // Faults a broken or foreign file may have: the reader and the schema both refuse each.
 TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
-    json good = json::parse(Text({Measured({600, 90, 9}, true)}, "llvmpipe", &kValidated));
+    json good = json::parse(Text({Trusted(Measured({600, 90, 9}, true))}, "llvmpipe", &kValidated));
     std::vector<std::pair<std::string, std::function<void(json &)>>> faults = {
         // nlohmann holds 0 as unsigned: the lower bound must hold for it too.
         {"runs[0].score: out of range", [](json &d) { d["runs"][0]["score"] = 0; }},
@@ -154,6 +216,29 @@ TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
         {"opengl.renderer", [](json &d) { d["opengl"]["renderer"] = 7; }},
         {"summary", [](json &d) { d["summary"] = 3; }},
         {"the document", [](json &d) { d = json::array({d}); }},
+        {"runs[0].steps[1].frame_times.median_ms: not between",
+         [](json &d) { d["runs"][0]["steps"][1]["frame_times"]["median_ms"] = 130; }},
+        {"runs[0].steps[1].frame_times.timed: out of range",
+         [](json &d) { d["runs"][0]["steps"][1]["frame_times"]["timed"] = 0; }},
+        {"runs[0].steps[0].frame_times: not an object",
+         [](json &d) { d["runs"][0]["steps"][0]["frame_times"] = 5; }},
+        {"runs[0].steps[2].load.others: out of range",
+         [](json &d) { d["runs"][0]["steps"][2]["load"]["others"] = 1.5; }},
+        {"runs[0].steps[2].load.: more than the whole machine",
+         [](json &d) { d["runs"][0]["steps"][2]["load"]["self"] = 0.9; }},
+        {"runs[0].interference.disturbed: not true or false",
+         [](json &d) { d["runs"][0]["interference"]["disturbed"] = 1; }},
+        {"runs[0].interference.deciding_steps: out of range",
+         [](json &d) { d["runs"][0]["interference"]["deciding_steps"] = 0; }},
+        {"runs[0].interference.last_step.steal: missing",
+         [](json &d) { d["runs"][0]["interference"]["last_step"].erase("steal"); }},
+        {"runs[0].steady_score: out of range", [](json &d) { d["runs"][0]["steady_score"] = -1; }},
+        {"runs[0].steady_uncertainty: not a number",
+         [](json &d) { d["runs"][0]["steady_uncertainty"] = nullptr; }},
+        {"summary.disturbed_runs: out of range",
+         [](json &d) { d["summary"]["disturbed_runs"] = -1; }},
+        {"summary.median_steady_score: not a number",
+         [](json &d) { d["summary"]["median_steady_score"] = "47"; }},
     };
     // The schema's validator once for all of them, and each file among its faults.
     TempDir dir;

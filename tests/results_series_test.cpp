@@ -52,6 +52,65 @@ TEST(SummaryTest, ScoresOfScoredRunsOnlyWithTheirMedianRangeAndGridSpread) {
     EXPECT_EQ(5, Summarize(runs).runs);
 }
 
+ResultRun Disturbed(ResultRun run) {
+    run.verdict = {true, true, 4, {true, 0.3, 0.02, 0.6}, {true, 0.4, 0, 0.5}};
+    return run;
+}
+
+ResultRun Steady(ResultRun run, double figure) {
+    run.steady = {true, figure, 2};
+    return run;
+}
+
+// A disturbed run says what the machine had left: counted, not summed up, unless no run
+// was undisturbed.
+TEST(SummaryTest, FiguresOfTheUndisturbedRunsOrOfAllWhenEveryOneWasDisturbed) {
+    ResultRun grid10 = Steady(Measured(std::vector<float>(10, 50), true), 100); // 115
+    ResultRun grid12 = Steady(Measured(std::vector<float>(12, 50), true), 140); // 165
+    ResultRun grid4 = Steady(Disturbed(Measured(std::vector<float>(4, 50), true)), 20);
+    ResultRun quietButUnjudged = Measured(std::vector<float>(11, 50), true); // 139
+    ResultSummary s = Summarize({grid10, grid4, grid12, Disturbed(Measured({50}, false))});
+    EXPECT_EQ(4, s.runs);
+    EXPECT_EQ(3, s.scored);
+    EXPECT_EQ(2, s.disturbed); // the aborted one too
+    EXPECT_EQ(2, s.counted);
+    EXPECT_FALSE(s.ofDisturbed);
+    EXPECT_DOUBLE_EQ(140, s.medianScore);
+    EXPECT_EQ(115, s.lowestScore);
+    EXPECT_EQ(2, s.spreadGridSteps);
+    EXPECT_EQ(2, s.steadyRuns);
+    EXPECT_DOUBLE_EQ(120, s.medianSteady);
+    // A run without figures is not disturbed; it counts, alone.
+    EXPECT_EQ(1, Summarize({grid4, quietButUnjudged}).counted);
+    EXPECT_DOUBLE_EQ(139, Summarize({grid4, quietButUnjudged}).medianScore);
+    EXPECT_EQ(0, Summarize({grid4, quietButUnjudged}).steadyRuns);
+
+    ResultSummary all = Summarize({grid4, Disturbed(grid10)});
+    EXPECT_TRUE(all.ofDisturbed);
+    EXPECT_EQ(2, all.counted);
+    EXPECT_EQ(2, all.disturbed);
+    EXPECT_DOUBLE_EQ((18 + 115) / 2.0, all.medianScore);
+    EXPECT_DOUBLE_EQ(60, all.medianSteady);
+
+    char text[1024] = "";
+    FILE *out = fmemopen(text, sizeof text, "w");
+    PrintSummary(out, s);
+    PrintSummary(out, all);
+    fclose(out);
+    EXPECT_STREQ("runs: 4, with a score: 3\n"
+                 "disturbed: 2; the figures below are of the undisturbed runs\n"
+                 "median score: 140\nlowest: 115, highest: 165\nspread: 2 grid steps\n"
+                 "median steady figure: 120 thousand triangles a frame (not the score)\n"
+                 "peak triangle rate: 6.97 million triangles/s\n"
+                 "runs: 2, with a score: 2\n"
+                 "disturbed: 2; the figures below are of the disturbed runs, as no scored run "
+                 "was undisturbed\n"
+                 "median score: 66.5\nlowest: 18, highest: 115\nspread: 6 grid steps\n"
+                 "median steady figure: 60 thousand triangles a frame (not the score)\n"
+                 "peak triangle rate: 4.67 million triangles/s\n",
+                 text);
+}
+
 TEST(SummaryTest, PeakRateIsTheBestStepOfAnyRunAbortedOnesToo) {
     ResultRun a = Measured({600, 300, 150, 80}, true);      // best: 80 × 3²×1152 = 0.829 M/s
     ResultRun b = Measured({600, 300, 150, 80, 60}, false); // 60 × 4²×1152 = 1.106 M/s
@@ -73,8 +132,8 @@ TEST(SummaryTest, TheJsonCarriesItAndTheSchemaChecksIt) {
     json doc = json::parse(ResultJson(s, runs));
     EXPECT_EQ(3u, doc["runs"].size());
     EXPECT_EQ(json::parse(R"({"runs":3,"scored_runs":2,"median_score":14.0,"lowest_score":10,
-        "highest_score":18,"spread_grid_steps":1,
-        "peak_million_triangles_per_second":0.13824})"),
+        "highest_score":18,"spread_grid_steps":1,"disturbed_runs":0,"counted_runs":2,
+        "peak_million_triangles_per_second":0.13824,"median_steady_score":null})"),
               doc["summary"]);
     json aborted = json::parse(ResultJson(s, {Measured({400}, false)}));
     EXPECT_TRUE(aborted["summary"]["median_score"].is_null());
