@@ -196,7 +196,7 @@ static int RunTest(void) {
     ValidateRendererOnce(app_folder);
     PrintValidation(stdout, &rendererValidation);
     resultSeries = true;
-    testsToRepeat = commandLine.repeat - 1;
+    StartSeries(commandLine.repeat);
     EndGlance(0.5, stdout);
     PostTestCommand();
     RunApplicationEventLoop();

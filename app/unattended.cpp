@@ -4,6 +4,7 @@
 #include "app/handlers.h"
 #include "app/startup.h"
 #include "bench/state.h"
+#include "results/model.h"
 #include "platform/events.h"
 
 #include <stdio.h>
@@ -12,6 +13,12 @@ int exitStatus = kExitInteractive;
 
 static bool testBegun; // the test's full screen has been seen
 int testsToRepeat;
+int testsAllowed;
+
+void StartSeries(int repeat) {
+    testsToRepeat = repeat - 1;
+    testsAllowed = 2 * repeat - 1;
+}
 
 void PostTestCommand(void) {
     testBegun = false;
@@ -29,13 +36,22 @@ static int End(int status) {
 // The next test of a series, started as the first was, once this one is over and written.
 static int Again(void) {
     testsToRepeat--;
+    testsAllowed--;
     PostTestCommand();
     return 0;
 }
 
-// After a scored test: the series' next one, or the end with every test scored.
+// The verdict was gathered once the test ended, before its screenshot (results/record.h).
+static bool LastRunDisturbed(void) {
+    return !resultRuns.empty() && resultRuns.back().verdict.known &&
+           resultRuns.back().verdict.disturbed;
+}
+
+// After a scored test: the series' next one, or the end with every test scored. A disturbed
+// run is made up for while the series may still grow; the summary says what it got.
 static int Next(void) {
-    return testsToRepeat > 0 ? Again() : End(kExitScore);
+    if (LastRunDisturbed()) testsToRepeat++;
+    return testsToRepeat > 0 && testsAllowed > 0 ? Again() : End(kExitScore);
 }
 
 // The states a test leaves behind (bench/testrun.cpp): full screen without a scene is a

@@ -8,8 +8,14 @@ extern int exitStatus; // what the program ends with (app/cmdline.h); 1 for the 
 void PostTestCommand(void);
 
 // Tests still to start after the current one ends with a score and its screenshot: the
-// rest of a --repeat series.
+// rest of a --repeat series. A disturbed run (results/model.h) does not count: the series
+// goes on without it, but starts no more than testsAllowed tests after the first (2K - 1
+// for K), so that a machine that stays busy cannot keep it going.
 extern int testsToRepeat;
+extern int testsAllowed;
+
+// A series of `repeat` tests (--repeat K), the first about to start.
+void StartSeries(int repeat);
 
 // Reads the test's state after a frame timer firing and, once the test is over, ends the
 // event loop and sets exitStatus: kExitScore after a score and its screenshot, kExitAborted

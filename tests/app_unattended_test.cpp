@@ -1,6 +1,7 @@
 #include "app/cmdline.h"
 #include "app/unattended.h"
 #include "bench/state.h"
+#include "results/model.h"
 #include "tests/support/bench_state.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,10 @@ class EndWhenOverTest : public ::testing::Test {
         running = 1;
         PostTestCommand(); // outside a loop it is only queued; it resets the run's state
     }
-    void TearDown() override { testsToRepeat = 0; }
+    void TearDown() override {
+        testsToRepeat = testsAllowed = 0;
+        resultRuns.clear();
+    }
     // The test has started with a scene.
     void Begin() {
         fullscreen = true;
@@ -70,7 +74,7 @@ TEST_F(EndWhenOverTest, AScoreWithoutAWindowSceneStillEndsWithZero) {
 // A window that cannot be rebuilt after a score takes no screenshot, but the series goes on:
 // only a test that cannot start ends it early, and then not with 0.
 TEST_F(EndWhenOverTest, ASeriesGoesOnWithoutAWindowSceneAndEndsNonZeroIfATestCannotStart) {
-    testsToRepeat = 2;
+    StartSeries(3);
     Begin();
     fullscreen = false;
     finalScore = 115;
@@ -96,7 +100,7 @@ TEST_F(EndWhenOverTest, ASeriesGoesOnWithoutAWindowSceneAndEndsNonZeroIfATestCan
 // A --repeat series: each scored test with its screenshot starts the next, which must then
 // be seen beginning again before its end counts; the last one ends the program.
 TEST_F(EndWhenOverTest, ASeriesStartsTheNextTestAfterEachScreenshotAndEndsAfterTheLast) {
-    testsToRepeat = 2;
+    StartSeries(3);
     for (int test = 0; test < 3; test++) {
         Begin();
         fullscreen = false;
@@ -115,7 +119,7 @@ TEST_F(EndWhenOverTest, ASeriesStartsTheNextTestAfterEachScreenshotAndEndsAfterT
 }
 
 TEST_F(EndWhenOverTest, AnAbortEndsTheSeriesWithThree) {
-    testsToRepeat = 4;
+    StartSeries(5);
     Begin();
     fullscreen = false;
     finalScore = 115;
@@ -127,6 +131,48 @@ TEST_F(EndWhenOverTest, AnAbortEndsTheSeriesWithThree) {
     EXPECT_EQ(1, EndWhenTestOver());
     EXPECT_EQ(kExitAborted, exitStatus);
     testsToRepeat = 0;
+}
+
+// --repeat 3 with the given runs disturbed (the verdict gathered as each test ended): how
+// many tests the series runs before it ends, and with what status.
+struct SeriesCase {
+    const char *what;
+    std::vector<bool> disturbed; // one per test the series should run, in order
+    bool judged = true;          // false: no figures, no verdict
+};
+
+TEST_F(EndWhenOverTest, DisturbedRunsDoNotCountUpToTwiceTheTestsAsked) {
+    const SeriesCase cases[] = {
+        {"quiet", {false, false, false}},
+        {"the second disturbed", {false, true, false, false}},
+        {"the first and last two disturbed", {true, false, false, true, true, false}},
+        {"every one disturbed: 2K tests", {true, true, true, true, true, true}},
+        {"five disturbed, the sixth not: still 2K", {true, true, true, true, true, false}},
+        {"runs without figures count", {false, false, false}, false},
+    };
+    for (const SeriesCase &c : cases) {
+        StartSeries(3);
+        resultRuns.clear();
+        PostTestCommand();
+        size_t tests = 0;
+        int ended = 0;
+        while (!ended && tests < 10) {
+            finalScore = finalSave = 0;
+            Begin();
+            ResultRun run = {};
+            run.end = kRunScore;
+            bool disturbed = tests < c.disturbed.size() && c.disturbed[tests];
+            if (c.judged) run.verdict = {true, disturbed, 4, {}, {}};
+            resultRuns.push_back(run);
+            tests++;
+            fullscreen = false;
+            finalScore = 115;
+            finalSave = 1;
+            ended = EndWhenTestOver();
+        }
+        EXPECT_EQ(c.disturbed.size(), tests) << c.what;
+        EXPECT_EQ(kExitScore, exitStatus) << c.what; // every test scored
+    }
 }
 
 } // namespace
