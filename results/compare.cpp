@@ -31,32 +31,58 @@ static void PrintSteps(FILE *out, const ResultFile &a, const ResultFile &b) {
     }
 }
 
+// How many runs a side's figures leave out, or that they are of disturbed runs only.
+static void PrintDisturbed(FILE *out, const char *which, const ResultSummary &s) {
+    if (!s.disturbed) return;
+    if (s.ofDisturbed)
+        fprintf(out, "disturbed %s: all %d scored runs; the score is not this machine's best\n",
+                which, s.scored);
+    else
+        fprintf(out, "disturbed %s: %d run%s, left out of the score and its spread\n", which,
+                s.disturbed, s.disturbed == 1 ? "" : "s");
+}
+
 static void PrintScore(FILE *out, const char *which, const ResultSummary &s) {
-    if (!s.scored)
+    if (!s.counted)
         fprintf(out, "score %s: none (%d run%s, all aborted)\n", which, s.runs,
                 s.runs == 1 ? "" : "s");
-    else if (s.scored == 1)
+    else if (s.counted == 1)
         fprintf(out, "score %s: %d (one run)\n", which, s.lowestScore);
     else
         fprintf(out, "score %s: %g (median of %d runs, %d to %d, %d grid steps)\n", which,
-                s.medianScore, s.scored, s.lowestScore, s.highestScore, s.spreadGridSteps);
+                s.medianScore, s.counted, s.lowestScore, s.highestScore, s.spreadGridSteps);
+    PrintDisturbed(out, which, s);
 }
 
 // With repeats the difference counts when the two ranges of scores do not overlap: every run
-// of one scored above every run of the other.
+// of one scored above every run of the other. Only undisturbed runs are judged: a side whose
+// every run was disturbed says what its machine had left, and no difference is real on its
+// account.
 static void PrintDifference(FILE *out, const ResultSummary &a, const ResultSummary &b) {
-    if (!a.scored || !b.scored) return;
+    if (!a.counted || !b.counted) return;
     fprintf(out, "difference: %+.1f %% (B against A)\n",
             (b.medianScore - a.medianScore) / a.medianScore * 100);
-    if (a.scored < 2 && b.scored < 2) {
-        fprintf(out, "spread: one run each, nothing to judge the difference against "
-                     "(repeat the tests with --repeat)\n");
+    if (a.ofDisturbed || b.ofDisturbed) {
+        fprintf(out,
+                "spread: every run of %s was disturbed: the difference cannot be judged "
+                "(repeat the tests on a quiet machine)\n",
+                a.ofDisturbed && b.ofDisturbed ? "both"
+                : a.ofDisturbed                ? "A"
+                                               : "B");
+        return;
+    }
+    const char *kind = a.disturbed || b.disturbed ? "undisturbed " : "";
+    if (a.counted < 2 && b.counted < 2) {
+        fprintf(out,
+                "spread: one %srun each, nothing to judge the difference against "
+                "(repeat the tests with --repeat)\n",
+                kind);
         return;
     }
     bool apart = b.lowestScore > a.highestScore || a.lowestScore > b.highestScore;
-    fprintf(out, "spread: the difference %s the spread of the runs (A %d to %d, B %d to %d)\n",
-            apart ? "exceeds" : "does not exceed", a.lowestScore, a.highestScore, b.lowestScore,
-            b.highestScore);
+    fprintf(out, "spread: the difference %s the spread of the %sruns (A %d to %d, B %d to %d)\n",
+            apart ? "exceeds" : "does not exceed", kind, a.lowestScore, a.highestScore,
+            b.lowestScore, b.highestScore);
 }
 
 void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {

@@ -356,6 +356,38 @@ TEST(CompareTest, OverlappingScoresAreWithinTheSpreadAndSingleRunsHaveNone) {
     EXPECT_TRUE(Has(s, "spread: one run each")) << s;
 }
 
+ResultRun Disturbed(ResultRun run) {
+    run.verdict = {true, true, 4, {true, 0.5, 0, 0.5}, {true, 0.5, 0, 0.5}};
+    return run;
+}
+
+// Disturbed runs are said, left out of the spread, and never make a difference real.
+TEST(CompareTest, DisturbedRunsAreLeftOutAndNeverMakeADifference) {
+    ResultRun g10 = Measured(std::vector<float>(10, 50), true);          // 115
+    ResultRun g11 = Measured(std::vector<float>(11, 50), true);          // 139
+    ResultRun g12 = Measured(std::vector<float>(12, 50), true);          // 165
+    ResultRun g13 = Measured(std::vector<float>(13, 50), true);          // 194
+    ResultRun g4 = Disturbed(Measured(std::vector<float>(4, 50), true)); // 18
+    std::string s = Compare({g10, g4, g11}, {g12, g13});
+    EXPECT_TRUE(Has(s, "score A: 127 (median of 2 runs, 115 to 139, 1 grid steps)\n")) << s;
+    EXPECT_TRUE(Has(s, "disturbed A: 1 run, left out of the score and its spread\n")) << s;
+    EXPECT_FALSE(Has(s, "disturbed B")) << s;
+    EXPECT_TRUE(Has(s, "spread: the difference exceeds the spread of the undisturbed runs "
+                       "(A 115 to 139, B 165 to 194)\n"))
+        << s;
+    // Every run of B disturbed, far below A's: what B's machine had left, not a difference.
+    s = Compare({g10, g11}, {g4, Disturbed(Measured(std::vector<float>(5, 50), true))});
+    EXPECT_TRUE(Has(s, "disturbed B: all 2 scored runs; the score is not this machine's best\n"))
+        << s;
+    EXPECT_TRUE(Has(s, "spread: every run of B was disturbed: the difference cannot be judged"))
+        << s;
+    EXPECT_FALSE(Has(s, "exceeds")) << s;
+    s = Compare({g4}, {Disturbed(g13)});
+    EXPECT_TRUE(Has(s, "spread: every run of both was disturbed")) << s;
+    s = Compare({g10, g4}, {g12});
+    EXPECT_TRUE(Has(s, "spread: one undisturbed run each")) << s;
+}
+
 TEST(CompareTest, BadFilesFailNamingTheFileAndPlotsGoWhereAsked) {
     TempDir dir;
     std::string good = Text({Measured({600, 90, 9}, true)}), a = dir.path("a.json");

@@ -174,6 +174,13 @@ run = doc["runs"][-1]  # the log holds the last test of a series
 steps = [(int(t), float(f)) for f, t in re.findall(r"^ FPS ([0-9.]+) ([0-9]+) triangles$", log, re.M)]
 assert [(s["triangles"], round(s["fps"], 1)) for s in run["steps"]] == steps, (run["steps"], steps)
 assert all(s["triangles"] == s["grid"] ** 2 * 1152 for s in run["steps"])
+# Every counted frame of a measured window timed, up to 1024; the machine read every window.
+for s, (_, fps) in zip(run["steps"], steps):
+    t = s["frame_times"]
+    assert t and t["timed"] == min(int(fps), 1024) and t["p10_ms"] <= t["median_ms"] <= t["p90_ms"], s
+    assert s["load"] and s["load"]["self"] > 0, s
+if steps:
+    assert run["interference"] and run["interference"]["deciding_steps"] == min(len(steps), max(4, (len(steps) + 3) // 4)), run["interference"]
 score = re.search(r"^ final score: ([0-9]+)$", log, re.M)
 assert run["end"] == end and run["score"] == (int(score.group(1)) if score else None)
 assert doc["video"]["driver"] == driver, doc["video"]
@@ -509,6 +516,58 @@ assert "median score: %g\n" % s["median_score"] in out, out
 PY
   leftovers=$(find "$work" -maxdepth 1 -name 'Kelvane result.*.??????')
   [[ -z "$leftovers" ]] || fail "temporary files left: $leftovers"
+  ;;
+offscreen_repeat_hog)
+  # A busy loop on every processor, of this test's own, during the second of a --repeat 3
+  # series only: that run is disturbed, no other, and the series goes on to three
+  # undisturbed runs, four in all. The hog starts once the first run is said on stdout and
+  # ends once the second is; both it and the series are bounded in time. Run alone (ctest
+  # RUN_SERIAL): a parallel test's processes are others too.
+  unset DISPLAY WAYLAND_DISPLAY
+  surface=320x240
+  GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 timeout 420 "$exe" --test --offscreen=320x240 \
+    --repeat 3 >"$work/stdout" 2>"$work/stderr" &
+  app=$!
+  pids+=($app)
+  wait_stdout() {
+    local deadline=$((SECONDS + $2))
+    until grep -q "$1" "$work/stdout"; do
+      ((SECONDS < deadline)) || fail "no '$1' on stdout after $2 s: $(cat "$work/stdout")"
+      kill -0 "$app" 2>/dev/null || fail "the program ended early: $(cat "$work/stdout")"
+      sleep 0.1
+    done
+  }
+  wait_stdout '^run 1: ' 200
+  hogs=()
+  for ((i = 0; i < $(nproc); i++)); do
+    timeout 200 sh -c 'while :; do :; done' &
+    hogs+=($!)
+    pids+=($!)
+  done
+  wait_stdout '^run 2: ' 200
+  kill "${hogs[@]}" 2>/dev/null
+  wait "$app"
+  status=$?
+  [[ $status -ne 124 ]] || fail "the series was still running after 420 s: $(cat "$work/stdout")"
+  expect_status 0
+  check_json score offscreen
+  python3 - "$json" "$work/stdout" <<'PY' || fail "the disturbed run is not the hog's alone: $(cat "$work/stdout")"
+import json, statistics, sys
+doc, out = json.load(open(sys.argv[1])), open(sys.argv[2]).read()
+runs, s = doc["runs"], doc["summary"]
+verdicts = [r["interference"] and r["interference"]["disturbed"] for r in runs]
+assert verdicts == [False, True, False, False], [r["interference"] for r in runs]
+hog = runs[1]["interference"]
+assert hog["deciding"]["others"] > 0.3, hog  # two busy loops against one renderer thread
+assert (s["runs"], s["scored_runs"], s["disturbed_runs"], s["counted_runs"]) == (4, 4, 1, 3), s
+quiet = [r["score"] for r in runs if not r["interference"]["disturbed"]]
+assert s["median_score"] == statistics.median(quiet), (s, quiet)
+assert (s["lowest_score"], s["highest_score"]) == (min(quiet), max(quiet)), s
+said = out.split("run 2: score %d\n" % runs[1]["score"])[1].splitlines()[0]
+assert said.startswith("disturbed: other processes took %.0f%%" % (100 * hog["deciding"]["others"])), said
+assert "disturbed: 1; the figures below are of the undisturbed runs\n" in out, out
+assert out.count("\ndisturbed: other processes") == 1, out
+PY
   ;;
 compare)
   # Two result files: the steps both reached, the scores and their spread; a bad file is
