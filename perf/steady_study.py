@@ -6,7 +6,8 @@ Input: text with one line per run, "run SCORE END NSTEPS ...", each followed by 
 "step GRID TRIANGLES FPS FRAMES TIMED P10 MEDIAN P90 MEAN TOTAL OTHERS STEAL [SELF]": the
 log's figures, the measured window's frame times in ms, and its CPU ticks (all, others',
 steal, this process's).
-Usage: steady_study.py FILE... [--quiet-only]
+The program writes such text with perf/steady_study_dump.patch applied.
+Usage: steady_study.py FILE...
 """
 import os
 import statistics as st
