@@ -1,6 +1,7 @@
 #include "results/plot.h"
 
 #include "bench/state.h"
+#include "results/interference.h"
 #include "results/json.h"
 #include "results/summary.h"
 #include "results/utf8.h"
@@ -204,6 +205,10 @@ static void RateLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
     cairo_set_dash(cr, nullptr, 0, 0);
 }
 
+static bool StepDisturbed(const ResultStep &s) {
+    return s.load.known && s.load.others + s.load.steal > kDisturbedShare;
+}
+
 // Points shrink as steps grow many, so that 200 steps stay apart.
 static void FpsLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
     for (size_t i = 0; i < run.steps.size(); i++) {
@@ -214,8 +219,21 @@ static void FpsLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
     cairo_stroke(cr);
     double radius = run.steps.size() > 60 ? 2 : 3.5;
     for (const ResultStep &s : run.steps) {
-        cairo_arc(cr, PlotX(f, s.triangles), PlotY(f, s.fps), radius, 0, 2 * M_PI);
-        cairo_fill(cr);
+        double x = PlotX(f, s.triangles), y = PlotY(f, s.fps);
+        cairo_arc(cr, x, y, radius, 0, 2 * M_PI);
+        if (!StepDisturbed(s)) {
+            cairo_fill(cr);
+            continue;
+        }
+        // Hollow: a step whose frame rate others had a share in.
+        cairo_save(cr);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_fill_preserve(cr);
+        cairo_restore(cr);
+        cairo_save(cr);
+        cairo_set_line_width(cr, 1.5);
+        cairo_stroke(cr);
+        cairo_restore(cr);
     }
 }
 
@@ -287,10 +305,11 @@ std::vector<PlotLegendEntry> PlotLegend(const std::vector<ResultFile> &results) 
         for (size_t i = 0; i < r.runs.size(); i++) {
             const ResultRun &run = r.runs[i];
             char text[64];
+            const char *disturbed = run.verdict.known && run.verdict.disturbed ? ", disturbed" : "";
             if (run.end == kRunScore)
-                snprintf(text, sizeof text, "run %zu: score %d", i + 1, run.score);
+                snprintf(text, sizeof text, "run %zu: score %d%s", i + 1, run.score, disturbed);
             else
-                snprintf(text, sizeof text, "run %zu: aborted", i + 1);
+                snprintf(text, sizeof text, "run %zu: aborted%s", i + 1, disturbed);
             entries.push_back({RunColour(results, 0, i), text});
         }
         entries.push_back({{0.3, 0.3, 0.3}, ScoreText(r)});

@@ -100,6 +100,41 @@ TEST(PlotTest, PointsStopLineAndScoreLieWhereTheAxesPutThem) {
     EXPECT_TRUE(Near(run, png.At(x(10) + 3, y(10))));
 }
 
+// A step whose window others had more than a tenth of the machine in is drawn hollow; the
+// others stay filled, and the legend names the disturbed run.
+TEST(PlotTest, DisturbedStepsAreHollowAndTheLegendSaysWhichRun) {
+    ResultRun quiet = Measured(kRates, true), busy = Measured(kRates, true);
+    for (ResultStep &s : quiet.steps)
+        s.load = {true, 0.05, 0.04, 0.9}; // together just under a tenth
+    busy.steps[5].load = {true, 0.3, 0, 0.7};
+    busy.steps[7].load = {true, 0.06, 0.05, 0.89};
+    busy.verdict = {true, true, 4, {true, 0.3, 0, 0.7}, {true, 0.3, 0, 0.7}};
+    TempDir dir;
+    std::vector<ResultFile> results = {Result({busy})};
+    ASSERT_EQ(1, WritePlot(results, nullptr, dir.path("p.png").c_str()));
+    Picture png(dir.path("p.png"));
+    ASSERT_TRUE(png.ok());
+    PlotFrame f = PlotAxes(results);
+    unsigned run = Rgb(RunColour(results, 0, 0));
+    for (size_t g = 0; g < kRates.size(); g++) {
+        double x = PlotX(f, busy.steps[g].triangles), y = PlotY(f, kRates[g]);
+        bool hollow = g == 5 || g == 7;
+        EXPECT_EQ(hollow, Near(0xffffff, png.At(x, y))) << "grid " << g;
+        // Inside a hollow point the background hides the line; a filled one is all colour.
+        for (auto [dx, dy] : {std::pair{0, -2}, {0, 2}, {-2, 0}, {2, 0}})
+            EXPECT_NE(hollow, Near(run, png.At(x + dx, y + dy))) << "grid " << g;
+    }
+    results = {Result({quiet})};
+    ASSERT_EQ(1, WritePlot(results, nullptr, dir.path("q.png").c_str()));
+    Picture q(dir.path("q.png"));
+    for (size_t g = 0; g < kRates.size(); g++)
+        EXPECT_TRUE(Near(run, q.At(PlotX(f, quiet.steps[g].triangles), PlotY(f, kRates[g]))));
+    std::vector<PlotLegendEntry> legend = PlotLegend({Result({quiet, busy})});
+    ASSERT_EQ(3u, legend.size());
+    EXPECT_EQ("run 1: score 115", legend[0].text);
+    EXPECT_EQ("run 2: score 115, disturbed", legend[1].text);
+}
+
 TEST(PlotTest, TheSvgRendersElsewhereAsThePng) {
     TempDir dir;
     std::vector<ResultFile> results = {Result(
