@@ -522,7 +522,8 @@ offscreen_repeat_hog)
   # series only: that run is disturbed, no other, and the series goes on to three
   # undisturbed runs, four in all. The hog starts once the first run is said on stdout and
   # ends once the second is; both it and the series are bounded in time. Run alone (ctest
-  # RUN_SERIAL): a parallel test's processes are others too.
+  # RUN_SERIAL): a parallel test's processes are others too; skipped when something outside
+  # the test disturbs another run all the same.
   unset DISPLAY WAYLAND_DISPLAY
   surface=320x240
   GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 timeout 420 "$exe" --test --offscreen=320x240 \
@@ -537,8 +538,18 @@ offscreen_repeat_hog)
       sleep 0.1
     done
   }
-  wait_stdout '^run 1: ' 200
+  # A run the hog did not run in but something else disturbed: nothing here can show which
+  # run the hog alone disturbed; skipped (77) at once rather than failed.
+  skip_if_disturbed() {
+    if grep -A1 "^run $1: " "$work/stdout" | grep -q '^disturbed: '; then
+      echo "skipped: run $1 was disturbed by processes outside the test: $(cat "$work/stdout")"
+      kill "$app" "${hogs[@]}" 2>/dev/null
+      exit 77
+    fi
+  }
   hogs=()
+  wait_stdout '^run 1: ' 200
+  skip_if_disturbed 1
   for ((i = 0; i < $(nproc); i++)); do
     timeout 200 sh -c 'while :; do :; done' &
     hogs+=($!)
@@ -546,39 +557,33 @@ offscreen_repeat_hog)
   done
   wait_stdout '^run 2: ' 200
   kill "${hogs[@]}" 2>/dev/null
+  for run in 3 4; do
+    wait_stdout "^run $run: " 200
+    skip_if_disturbed $run
+  done
   wait "$app"
   status=$?
   [[ $status -ne 124 ]] || fail "the series was still running after 420 s: $(cat "$work/stdout")"
   expect_status 0
   check_json score offscreen
-  python3 - "$json" "$work/stdout" <<'PY'
+  python3 - "$json" "$work/stdout" <<'PY' || fail "the disturbed run is not the hog's alone: $(cat "$work/stdout")"
 import json, statistics, sys
 doc, out = json.load(open(sys.argv[1])), open(sys.argv[2]).read()
 runs, s = doc["runs"], doc["summary"]
 verdicts = [r["interference"]["disturbed"] for r in runs]
-# The series' rule, whatever disturbed the runs: three undisturbed, or six in all.
-assert verdicts.count(False) == 3 or len(runs) == 6, verdicts
-assert len(runs) == 6 or not verdicts[-1], verdicts
+assert verdicts == [False, True, False, False], [r["interference"] for r in runs]
 hog = runs[1]["interference"]
-assert hog["disturbed"] and hog["deciding"]["others"] > 0.3, hog  # two loops, one renderer
-counted = [r for r in runs if not r["interference"]["disturbed"]] or runs
-assert (s["runs"], s["disturbed_runs"], s["counted_runs"]) == (len(runs), verdicts.count(True), len(counted)), s
-assert s["median_score"] == statistics.median(r["score"] for r in counted), s
-for i, r in enumerate(runs):  # stdout names each disturbed run, with its figures, after its score
+assert hog["deciding"]["others"] > 0.3, hog  # two busy loops against one renderer thread
+assert (s["runs"], s["scored_runs"], s["disturbed_runs"], s["counted_runs"]) == (4, 4, 1, 3), s
+quiet = [r["score"] for r in runs if not r["interference"]["disturbed"]]
+assert s["median_score"] == statistics.median(quiet), (s, quiet)
+assert (s["lowest_score"], s["highest_score"]) == (min(quiet), max(quiet)), s
+for i, r in enumerate(runs):  # stdout names the disturbed run, with its figures, after its score
     said = out.split("run %d: score %d\n" % (i + 1, r["score"]))[1].splitlines()[0]
     others = "disturbed: other processes took %.0f%%" % (100 * r["interference"]["deciding"]["others"])
     assert said.startswith(others) == verdicts[i], (i, said)
-if verdicts != [False, True, False, False]:
-    # Whatever else ran took its share of the other runs: not this program's fault, and
-    # nothing here can show which run the hog alone disturbed.
-    print("skipped: other processes disturbed runs the hog did not run in:",
-          [(i + 1, r["interference"]["deciding"]) for i, r in enumerate(runs) if i != 1 and verdicts[i]])
-    sys.exit(77)
 assert "disturbed: 1; the figures below are of the undisturbed runs\n" in out, out
 PY
-  checked=$?
-  ((checked == 77)) && exit 77
-  ((checked == 0)) || fail "the series' verdicts, summary or stdout are wrong: $(cat "$work/stdout")"
   ;;
 compare)
   # Two result files: the steps both reached, the scores and their spread; a bad file is
