@@ -15,9 +15,11 @@ static bool testBegun; // the test's full screen has been seen
 int testsToRepeat;
 int testsAllowed;
 
+// A single --test stays one run, disturbed or not: it is no series, and whoever reads its
+// one result (the benchmark suite) expects one run; the verdict is in it.
 void StartSeries(int repeat) {
     testsToRepeat = repeat - 1;
-    testsAllowed = 2 * repeat - 1;
+    testsAllowed = repeat > 1 ? 2 * repeat - 1 : 0;
 }
 
 void PostTestCommand(void) {

@@ -10,7 +10,7 @@ void PostTestCommand(void);
 // Tests still to start after the current one ends with a score and its screenshot: the
 // rest of a --repeat series. A disturbed run (results/model.h) does not count: the series
 // goes on without it, but starts no more than testsAllowed tests after the first (2K - 1
-// for K), so that a machine that stays busy cannot keep it going.
+// for K, none for a single test), so that a machine that stays busy cannot keep it going.
 extern int testsToRepeat;
 extern int testsAllowed;
 

@@ -133,12 +133,13 @@ TEST_F(EndWhenOverTest, AnAbortEndsTheSeriesWithThree) {
     testsToRepeat = 0;
 }
 
-// --repeat 3 with the given runs disturbed (the verdict gathered as each test ended): how
+// --repeat K with the given runs disturbed (the verdict gathered as each test ended): how
 // many tests the series runs before it ends, and with what status.
 struct SeriesCase {
     const char *what;
     std::vector<bool> disturbed; // one per test the series should run, in order
     bool judged = true;          // false: no figures, no verdict
+    int repeat = 3;              // K
 };
 
 TEST_F(EndWhenOverTest, DisturbedRunsDoNotCountUpToTwiceTheTestsAsked) {
@@ -149,9 +150,10 @@ TEST_F(EndWhenOverTest, DisturbedRunsDoNotCountUpToTwiceTheTestsAsked) {
         {"every one disturbed: 2K tests", {true, true, true, true, true, true}},
         {"five disturbed, the sixth not: still 2K", {true, true, true, true, true, false}},
         {"runs without figures count", {false, false, false}, false},
+        {"a single test stays one run, disturbed or not", {true}, true, 1},
     };
-    for (const SeriesCase &c : cases) {
-        StartSeries(3);
+    for (SeriesCase c : cases) {
+        StartSeries(c.repeat);
         resultRuns.clear();
         PostTestCommand();
         size_t tests = 0;

@@ -455,7 +455,8 @@ offscreen_repeat)
   # with their summary, also printed; the plot beside them in both formats.
   unset DISPLAY WAYLAND_DISPLAY
   surface=320x240
-  run_app --test --offscreen=320x240 --repeat 2
+  # A run that others disturbed does not count: up to four runs on a busy machine.
+  limit=420 run_app --test --offscreen=320x240 --repeat 2
   expect_status 0
   check_full_log
   check_screenshot 800 600
@@ -464,11 +465,15 @@ offscreen_repeat)
 import json, statistics, sys
 doc, out = json.load(open(sys.argv[1])), open(sys.argv[2]).read()
 runs, s = doc["runs"], doc["summary"]
-assert len(runs) == 2 and all(r["end"] == "score" for r in runs), runs
-scores = [r["score"] for r in runs]
-grids = [r["steps"][-1]["grid"] + 1 for r in runs]
-assert all(r["score"] == g * g * 1152 // 1000 for r, g in zip(runs, grids))
-assert s["median_score"] == statistics.median(scores) and s["runs"] == 2 and s["scored_runs"] == 2
+quiet = [r for r in runs if not r["interference"]["disturbed"]]
+assert len(quiet) == 2 or len(runs) == 4, [r["interference"] for r in runs]
+assert all(r["end"] == "score" for r in runs), runs
+counted = quiet or runs
+scores = [r["score"] for r in counted]
+grids = [r["steps"][-1]["grid"] + 1 for r in counted]
+assert all(r["score"] == (r["steps"][-1]["grid"] + 1) ** 2 * 1152 // 1000 for r in runs)
+assert s["median_score"] == statistics.median(scores) and s["runs"] == len(runs)
+assert s["scored_runs"] == len(runs) and s["counted_runs"] == len(counted)
 assert (s["lowest_score"], s["highest_score"]) == (min(scores), max(scores))
 assert s["spread_grid_steps"] == max(grids) - min(grids)
 peak = max(st["fps"] * st["triangles"] for r in runs for st in r["steps"]) / 1e6
