@@ -6,9 +6,12 @@ Input: text with one line per run, "run SCORE END NSTEPS ...", each followed by 
 "step GRID TRIANGLES FPS FRAMES TIMED P10 MEDIAN P90 MEAN TOTAL OTHERS STEAL [SELF]": the
 log's figures, the measured window's frame times in ms, and its CPU ticks (all, others',
 steal, this process's).
-The program writes such text with perf/steady_study_dump.patch applied.
+The program writes such text with perf/steady_study_dump.patch applied. Result files
+(NAME.json) are read too: their steps hold the same figures but the mean frame time, their
+loads as shares of a window taken to last one second.
 Usage: steady_study.py FILE...
 """
+import json
 import os
 import statistics as st
 import sys
@@ -28,7 +31,9 @@ def theil_sen(pts):
 
 def crossing(steps, value, near_ms, last=None, extrapolate=False):
     # Steps near the stop by their median frame time; the fit is of value.
-    pts = [(s['tri'], value(s)) for s in steps if s['tri'] > 0 and s['median'] >= near_ms]
+    pts = [(s['tri'], value(s)) for s in steps
+           if s['tri'] > 0 and s['median'] is not None and s['median'] >= near_ms]
+    pts = [p for p in pts if p[1] is not None]
     if last:
         pts = pts[-last:]
     if len(pts) < 4:
@@ -61,9 +66,30 @@ ESTIMATORS = {
 }
 
 
+def read_json(path):
+    runs = []
+    ticks = HZ * CORES
+    for run in json.load(open(path))['runs']:
+        steps = []
+        for s in run['steps']:
+            t, load = s.get('frame_times') or {}, s.get('load') or {}
+            steps.append(dict(
+                grid=s['grid'], tri=s['triangles'], fps=s['fps'], p10=t.get('p10_ms'),
+                median=t.get('median_ms'), p90=t.get('p90_ms'), mean=None,
+                total=ticks if load else 0, others=load.get('others', 0) * ticks,
+                steal=load.get('steal', 0) * ticks,
+                self=load['self'] * ticks if load else None))
+        runs.append({'score': run['score'] or 0, 'end': 1 if run['end'] == 'score' else 0,
+                     'steps': steps})
+    return runs
+
+
 def read(paths):
     runs = []
     for path in paths:
+        if path.endswith('.json'):
+            runs += read_json(path)
+            continue
         for line in open(path):
             w = line.split()
             if w[0] == 'run':

@@ -29,6 +29,13 @@ int ParseSelfStat(const char *text, CpuSnapshot *s) {
     return 1;
 }
 
+int ParseSchedstatWait(const char *text, uint64_t *waitNs) {
+    unsigned long long run = 0, wait = 0;
+    if (!text || sscanf(text, "%llu %llu", &run, &wait) != 2) return 0;
+    *waitNs = wait;
+    return 1;
+}
+
 static uint64_t Delta(uint64_t from, uint64_t to) {
     return to > from ? to - from : 0;
 }
@@ -43,6 +50,9 @@ CpuShare ShareBetween(const CpuSnapshot &from, const CpuSnapshot &to) {
     // machine's busy time did.
     c.others = busy > self ? busy - self : 0;
     c.self = self;
+    c.waitKnown = from.waitKnown && to.waitKnown;
+    // A thread that ended takes its wait with it: the sum may go back, and counts 0 then.
+    c.wait = c.waitKnown ? Delta(from.wait, to.wait) : 0;
     return c;
 }
 
@@ -55,11 +65,25 @@ double OthersShare(const CpuShare &c) {
 double StealShare(const CpuShare &c) {
     return Share(c.steal, c.total);
 }
+double WaitShare(const CpuShare &c) {
+    return Share(c.wait, c.total);
+}
+static uint64_t Contested(const CpuShare &c) {
+    return c.waitKnown && c.wait < c.others ? c.wait : c.others;
+}
+double ContestedShare(const CpuShare &c) {
+    return Share(Contested(c), c.total);
+}
 double TakenShare(const CpuShare &c) {
+    return Share(Contested(c) + c.steal, c.total);
+}
+double UsedShare(const CpuShare &c) {
     return Share(c.others + c.steal, c.total);
 }
 
 void AddShare(CpuShare *a, const CpuShare &b) {
+    a->waitKnown = a->total ? a->waitKnown && b.waitKnown : b.waitKnown;
+    a->wait += b.wait;
     a->total += b.total;
     a->others += b.others;
     a->steal += b.steal;

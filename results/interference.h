@@ -1,6 +1,8 @@
-// Interference: how much of the machine's CPU time others took while a test measured, from
-// the kernel's counters (/proc/stat for the machine, /proc/self/stat for this process).
-// The arithmetic works on text and snapshots alone, so that it is tested on made-up ones.
+// Interference: how much CPU time others took from a test while it measured, from the
+// kernel's counters: /proc/stat for the machine, /proc/self/stat for this process, and each
+// thread's scheduler statistics (/proc/self/task/*/schedstat) for the time its threads were
+// ready to run and kept waiting. The arithmetic works on text and snapshots alone, so that
+// it is tested on made-up ones.
 #pragma once
 
 #include <stdint.h>
@@ -11,6 +13,8 @@ struct CpuSnapshot {
     uint64_t idle;  // idle + iowait: waiting for a disk is idle time to a renderer
     uint64_t steal; // taken by the hypervisor for other guests
     uint64_t self;  // this process's user + system time, every thread of it (the driver's)
+    uint64_t wait;  // time its threads were ready to run but waited for a processor
+    int waitKnown;  // the kernel keeps scheduler statistics (not every kernel does)
 };
 
 // CPU time of an interval, in clock ticks. Shares are of total.
@@ -18,13 +22,22 @@ struct CpuShare {
     uint64_t total;  // all processors' time
     uint64_t others; // busy time not this process's
     uint64_t steal;
-    uint64_t self; // this process's own
+    uint64_t self;     // this process's own
+    uint64_t wait = 0; // its threads' time ready to run but waiting, added over the threads
+    int waitKnown = 0;
 };
 
-// Others and steal together above this share of the machine disturb a run. A share s of
-// the CPU taken from a renderer that uses every core lowers its frame rate near the stop by
-// about s; 10 % is the step from one grid size to the next near N = 20 ((21/20)² = 1.10),
-// the most a disturbance can take before it can move the score by a grid step.
+// What others took from this process, as opposed to what they used: only time they ran
+// while its threads waited for a processor can have been taken from it. A single-threaded
+// renderer leaves the other processors to others at no cost; and a renderer with more
+// threads than processors keeps its own threads waiting with nobody else about. So others'
+// time counts up to the threads' wait, and all of it where the kernel keeps no waits.
+// Steal is the hypervisor's, taken from whichever processor it was: all of it counts.
+//
+// Taken above this share of the machine disturbs a run. A share s of the CPU taken from a
+// renderer that uses every core lowers its frame rate near the stop by about s; 10 % is
+// the step from one grid size to the next near N = 20 ((21/20)² = 1.10), the most a
+// disturbance can take before it can move the score by a grid step.
 constexpr double kDisturbedShare = 0.10;
 // Before a test, a share that is worth a word on standard output.
 constexpr double kNoticeableShare = 0.10;
@@ -34,21 +47,27 @@ constexpr double kNoticeableShare = 0.10;
 int ParseProcStat(const char *text, CpuSnapshot *s);
 // Reads utime and stime of /proc/self/stat text into self. Non-zero on success.
 int ParseSelfStat(const char *text, CpuSnapshot *s);
+// Reads the run-queue wait, in nanoseconds, from one thread's schedstat text ("on-CPU
+// wait slices"). Non-zero on success.
+int ParseSchedstatWait(const char *text, uint64_t *waitNs);
 
 // What others and the hypervisor took between two snapshots. Counters that went back
 // (they never should) count as standing still.
 CpuShare ShareBetween(const CpuSnapshot &from, const CpuSnapshot &to);
 double OthersShare(const CpuShare &c); // others / total; 0 without time
 double StealShare(const CpuShare &c);
-double TakenShare(const CpuShare &c); // others and steal together
+double WaitShare(const CpuShare &c);      // this process's threads' wait / total; may pass 1
+double ContestedShare(const CpuShare &c); // others' time while its threads waited
+double TakenShare(const CpuShare &c);     // contested and steal together: judged
+double UsedShare(const CpuShare &c);      // others and steal, taken or not: the machine's
 
-// Adds b's time to a.
+// Adds b's time to a. The waits of the sum are known when every part's were.
 void AddShare(CpuShare *a, const CpuShare &b);
 
 // The verdict on a run from its steps' shares, in the log's order. The steps that decided
 // the score are the last quarter of them, at least the last four (all of a shorter run):
 // near the stop, where the frame rate creeps down towards 10 and any stolen time can end
-// the test early. The run is disturbed when others and steal took more than
+// the test early. The run is disturbed when what was taken from it (TakenShare) passes
 // kDisturbedShare over those steps together, or over its last step alone, whose window
 // ended the test. Steps without figures (total 0) are left out.
 struct RunLoad {

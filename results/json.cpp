@@ -29,7 +29,11 @@ static std::string Iso8601(time_t t) {
 
 static json Load(const ResultLoad &l) {
     if (!l.known) return nullptr;
-    return {{"others", l.others}, {"steal", l.steal}, {"self", l.self}};
+    return {{"others", l.others},
+            {"steal", l.steal},
+            {"self", l.self},
+            {"wait", l.waitKnown ? json(l.wait) : json(nullptr)},
+            {"taken", l.taken}};
 }
 
 static json Step(const ResultStep &s) {

@@ -2,8 +2,10 @@
 
 #include "bench/frametimes.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -19,11 +21,46 @@ static int ReadHead(const char *path, char *buf, size_t size) {
     return 1;
 }
 
+// The wait of every thread of this process, in nanoseconds. The thread list is read with
+// getdents64 into the stack rather than opendir, which would allocate between frames.
+static int ReadThreadsWait(uint64_t *waitNs) {
+    int dir = open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return 0;
+    char entries[4096], path[64], text[128];
+    uint64_t sum = 0;
+    int threads = 0, ok = 1;
+    ssize_t n;
+    while (ok && (n = getdents64(dir, entries, sizeof entries)) > 0) {
+        for (ssize_t at = 0; at < n;) {
+            const struct dirent64 *e = (const struct dirent64 *)(entries + at);
+            at += e->d_reclen;
+            if (e->d_name[0] == '.') continue;
+            uint64_t wait = 0;
+            snprintf(path, sizeof path, "/proc/self/task/%.20s/schedstat", e->d_name);
+            // A thread that ended since the list was read has no file: it waits no more.
+            if (!ReadHead(path, text, sizeof text)) continue;
+            if (!ParseSchedstatWait(text, &wait)) ok = 0;
+            sum += wait;
+            threads++;
+        }
+    }
+    close(dir);
+    *waitNs = sum;
+    return ok && n == 0 && threads > 0;
+}
+
 int ReadCpuSnapshot(CpuSnapshot *s) {
     char text[1024];
     *s = CpuSnapshot{};
     if (!ReadHead("/proc/stat", text, sizeof text) || !ParseProcStat(text, s)) return 0;
-    return ReadHead("/proc/self/stat", text, sizeof text) && ParseSelfStat(text, s);
+    if (!ReadHead("/proc/self/stat", text, sizeof text) || !ParseSelfStat(text, s)) return 0;
+    uint64_t waitNs;
+    static const long hz = sysconf(_SC_CLK_TCK);
+    if (hz > 0 && ReadThreadsWait(&waitNs)) {
+        s->wait = (uint64_t)((double)waitNs * (double)hz / 1e9);
+        s->waitKnown = 1;
+    }
+    return 1;
 }
 
 static CpuShare stepLoads[kTimedStepsMax];
@@ -85,7 +122,9 @@ CpuShare EndGlance(double seconds, FILE *out) {
     CpuSnapshot to;
     if (!ReadCpuSnapshot(&to)) return CpuShare{};
     CpuShare c = ShareBetween(glanceFrom, to);
-    if (out && TakenShare(c) > kNoticeableShare)
+    // What others use, whether or not this process's threads would have wanted it: the
+    // test has not begun to want any.
+    if (out && UsedShare(c) > kNoticeableShare)
         fprintf(out,
                 "kelvane: other processes use %.0f%% of the CPU and the hypervisor steals "
                 "%.0f%% before the test starts: its score may suffer\n",

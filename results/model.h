@@ -11,6 +11,9 @@
 struct ResultLoad {
     bool known; // false: no figures (not read, or a file written before they were)
     double others, steal, self;
+    double taken;   // what others and steal took from this process (interference.h)
+    bool waitKnown; // false: the kernel kept no waits; taken then counts all of others
+    double wait;    // its threads' time ready to run but waiting; more than 1 can be
 };
 
 struct ResultStep {

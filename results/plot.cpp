@@ -206,7 +206,7 @@ static void RateLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
 }
 
 static bool StepDisturbed(const ResultStep &s) {
-    return s.load.known && s.load.others + s.load.steal > kDisturbedShare;
+    return s.load.known && s.load.taken > kDisturbedShare;
 }
 
 // Points shrink as steps grow many, so that 200 steps stay apart.

@@ -120,11 +120,19 @@ static bool Load(Reader &r, const json &o, const char *key, const std::string &a
     std::string in = at + key;
     if (!v->is_object()) return r.Fail(in, "not an object or null");
     in += ".";
-    ResultLoad l = {true, 0, 0, 0};
+    ResultLoad l = {true, 0, 0, 0, 0, false, 0};
     if (!Number(r, *v, "others", in, 0, 1, &l.others) ||
-        !Number(r, *v, "steal", in, 0, 1, &l.steal) || !Number(r, *v, "self", in, 0, 1, &l.self))
+        !Number(r, *v, "steal", in, 0, 1, &l.steal) || !Number(r, *v, "self", in, 0, 1, &l.self) ||
+        !Number(r, *v, "taken", in, 0, 1, &l.taken))
         return false;
     if (l.others + l.steal + l.self > 1 + 1e-9) return r.Fail(in, "more than the whole machine");
+    if (l.taken > l.others + l.steal + 1e-9) return r.Fail(in + "taken", "more than others used");
+    const json *wait = Member(*v, "wait");
+    if (wait && !wait->is_null()) {
+        // As many threads as wait at once: a few thousand processors' worth at the most.
+        if (!Number(r, *v, "wait", in, 0, 4096, &l.wait)) return false;
+        l.waitKnown = true;
+    }
     *out = l;
     return true;
 }

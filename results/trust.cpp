@@ -47,7 +47,8 @@ void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *o
 
 ResultLoad LoadOf(const CpuShare &c) {
     if (!c.total) return ResultLoad{};
-    return ResultLoad{true, OthersShare(c), StealShare(c), (double)c.self / c.total};
+    return ResultLoad{true,          OthersShare(c),   StealShare(c), (double)c.self / c.total,
+                      TakenShare(c), c.waitKnown != 0, WaitShare(c)};
 }
 
 void TrustIntoRun(const std::vector<StepTrust> &t, const RunTrust &trust, ResultRun *run) {
@@ -75,11 +76,11 @@ void PrintTrust(FILE *out, const RunTrust &run) {
     const RunLoad &l = run.load;
     if (l.disturbed)
         fprintf(out,
-                "disturbed: other processes took %.0f%% of the CPU and the hypervisor %.0f%% "
-                "over the last %d steps, %.0f%% and %.0f%% in the last; the score is not "
-                "this machine's best\n",
-                100 * OthersShare(l.deciding), 100 * StealShare(l.deciding), l.decidingSteps,
-                100 * OthersShare(l.last), 100 * StealShare(l.last));
+                "disturbed: other processes took %.0f%% of the CPU from the test and the "
+                "hypervisor %.0f%% over the last %d steps, %.0f%% and %.0f%% in the last; the "
+                "score is not this machine's best\n",
+                100 * ContestedShare(l.deciding), 100 * StealShare(l.deciding), l.decidingSteps,
+                100 * ContestedShare(l.last), 100 * StealShare(l.last));
     if (run.steady.valid)
         fprintf(out,
                 "steady figure: %.0f ± %.0f thousand triangles a frame at 10 frames a second "

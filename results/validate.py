@@ -44,6 +44,10 @@ def load_faults(load, at):
         shares = [load.get(k) for k in ("others", "steal", "self")]
         if all(isinstance(v, (int, float)) for v in shares) and sum(shares) > 1 + 1e-9:
             yield f"{at}: its shares add up to more than the whole machine"
+        taken = load.get("taken")
+        if all(isinstance(v, (int, float)) for v in shares + [taken]):
+            if taken > shares[0] + shares[1] + 1e-9:
+                yield f"{at}/taken: more than others used"
 
 
 def relation_faults(step, at):

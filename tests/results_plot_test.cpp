@@ -100,15 +100,17 @@ TEST(PlotTest, PointsStopLineAndScoreLieWhereTheAxesPutThem) {
     EXPECT_TRUE(Near(run, png.At(x(10) + 3, y(10))));
 }
 
-// A step whose window others had more than a tenth of the machine in is drawn hollow; the
-// others stay filled, and the legend names the disturbed run.
+// A step from whose window more than a tenth of the machine was taken is drawn hollow; the
+// others stay filled, however much of the machine others used beside the test, and the
+// legend names the disturbed run.
 TEST(PlotTest, DisturbedStepsAreHollowAndTheLegendSaysWhichRun) {
     ResultRun quiet = Measured(kRates, true), busy = Measured(kRates, true);
     for (ResultStep &s : quiet.steps)
-        s.load = {true, 0.05, 0.04, 0.9}; // together just under a tenth
-    busy.steps[5].load = {true, 0.3, 0, 0.7};
-    busy.steps[7].load = {true, 0.06, 0.05, 0.89};
-    busy.verdict = {true, true, 4, {true, 0.3, 0, 0.7}, {true, 0.3, 0, 0.7}};
+        s.load = {true, 0.4, 0.04, 0.5, 0.09, true, 0.05}; // taken just under a tenth
+    const ResultLoad taken = {true, 0.3, 0, 0.7, 0.3, true, 0.6};
+    busy.steps[5].load = taken;
+    busy.steps[7].load = {true, 0.06, 0.05, 0.89, 0.11, false, 0};
+    busy.verdict = {true, true, 4, taken, taken};
     TempDir dir;
     std::vector<ResultFile> results = {Result({busy})};
     ASSERT_EQ(1, WritePlot(results, nullptr, dir.path("p.png").c_str()));

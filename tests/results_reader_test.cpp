@@ -57,9 +57,10 @@ ResultRun Trusted(ResultRun run) {
         s.p10Ms = 90;
         s.medianMs = 100;
         s.p90Ms = 125.5;
-        s.load = {true, 0.25, 0.05, 0.5};
+        s.load = {true, 0.25, 0.05, 0.5, 0.2, true, 1.5};
     }
-    run.verdict = {true, true, 3, {true, 0.2, 0.01, 0.6}, {true, 0.3, 0, 0.5}};
+    run.verdict = {
+        true, true, 3, {true, 0.2, 0.01, 0.6, 0.21, true, 0.4}, {true, 0.3, 0, 0.5, 0.1, false, 0}};
     run.steady = {true, 47.5, 1.25};
     return run;
 }
@@ -97,11 +98,16 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     EXPECT_DOUBLE_EQ(0.25, s.load.others);
     EXPECT_DOUBLE_EQ(0.05, s.load.steal);
     EXPECT_DOUBLE_EQ(0.5, s.load.self);
+    EXPECT_DOUBLE_EQ(0.2, s.load.taken);
+    EXPECT_TRUE(s.load.waitKnown);
+    EXPECT_DOUBLE_EQ(1.5, s.load.wait); // more threads waiting than processors
     const ResultVerdict &v = r.runs[0].verdict;
     EXPECT_TRUE(v.known && v.disturbed);
     EXPECT_EQ(3, v.steps);
     EXPECT_DOUBLE_EQ(0.2, v.over.others);
+    EXPECT_DOUBLE_EQ(0.21, v.over.taken);
     EXPECT_DOUBLE_EQ(0.3, v.last.others);
+    EXPECT_FALSE(v.last.waitKnown); // written null
     EXPECT_TRUE(r.runs[0].steady.known);
     EXPECT_DOUBLE_EQ(47.5, r.runs[0].steady.score);
     EXPECT_DOUBLE_EQ(1.25, r.runs[0].steady.uncertainty);
@@ -226,6 +232,14 @@ TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
          [](json &d) { d["runs"][0]["steps"][2]["load"]["others"] = 1.5; }},
         {"runs[0].steps[2].load.: more than the whole machine",
          [](json &d) { d["runs"][0]["steps"][2]["load"]["self"] = 0.9; }},
+        {"runs[0].steps[2].load.taken: more than others used",
+         [](json &d) { d["runs"][0]["steps"][2]["load"]["taken"] = 0.31; }},
+        {"runs[0].steps[1].load.taken: missing",
+         [](json &d) { d["runs"][0]["steps"][1]["load"].erase("taken"); }},
+        {"runs[0].steps[0].load.wait: out of range",
+         [](json &d) { d["runs"][0]["steps"][0]["load"]["wait"] = -0.1; }},
+        {"runs[0].interference.deciding.wait: not a number",
+         [](json &d) { d["runs"][0]["interference"]["deciding"]["wait"] = "long"; }},
         {"runs[0].interference.disturbed: not true or false",
          [](json &d) { d["runs"][0]["interference"]["disturbed"] = 1; }},
         {"runs[0].interference.deciding_steps: out of range",
@@ -357,7 +371,8 @@ TEST(CompareTest, OverlappingScoresAreWithinTheSpreadAndSingleRunsHaveNone) {
 }
 
 ResultRun Disturbed(ResultRun run) {
-    run.verdict = {true, true, 4, {true, 0.5, 0, 0.5}, {true, 0.5, 0, 0.5}};
+    run.verdict = {
+        true, true, 4, {true, 0.5, 0, 0.5, 0.5, false, 0}, {true, 0.5, 0, 0.5, 0.5, false, 0}};
     return run;
 }
 

@@ -53,7 +53,8 @@ TEST(SummaryTest, ScoresOfScoredRunsOnlyWithTheirMedianRangeAndGridSpread) {
 }
 
 ResultRun Disturbed(ResultRun run) {
-    run.verdict = {true, true, 4, {true, 0.3, 0.02, 0.6}, {true, 0.4, 0, 0.5}};
+    run.verdict = {
+        true, true, 4, {true, 0.3, 0.02, 0.6, 0.32, false, 0}, {true, 0.4, 0, 0.5, 0.4, false, 0}};
     return run;
 }
 

@@ -12,6 +12,8 @@
 #include <signal.h>
 #include <string.h>
 #include <sys/wait.h>
+#include <atomic>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
@@ -77,7 +79,7 @@ const char kSelfBefore[] = "4242 (a (b) c) R 1 2 3 4 5 4194304 10 0 0 0 400 100 
 const char kSelfAfter[] = "4242 (a (b) c) S 1 2 3 4 5 4194304 10 0 0 0 470 120 0 0 20 0 9\n";
 
 TEST(Interference, SharesOfOthersAndStealBetweenTwoSnapshots) {
-    CpuSnapshot a, b;
+    CpuSnapshot a = {}, b = {};
     ASSERT_TRUE(ParseProcStat(kStatBefore, &a));
     ASSERT_TRUE(ParseSelfStat(kSelfBefore, &a));
     ASSERT_TRUE(ParseProcStat(kStatAfter, &b));
@@ -93,7 +95,31 @@ TEST(Interference, SharesOfOthersAndStealBetweenTwoSnapshots) {
     EXPECT_EQ(90u, c.self);
     EXPECT_DOUBLE_EQ(0.10, OthersShare(c));
     EXPECT_DOUBLE_EQ(0.05, StealShare(c));
+    // Without the threads' waits all of others' time counts as taken.
+    EXPECT_FALSE(c.waitKnown);
     EXPECT_DOUBLE_EQ(0.15, TakenShare(c));
+    EXPECT_DOUBLE_EQ(0.15, UsedShare(c));
+
+    // The threads waited 6 ticks: others can have taken no more than that from them.
+    a.wait = 1000, b.wait = 1006;
+    a.waitKnown = b.waitKnown = 1;
+    c = ShareBetween(a, b);
+    EXPECT_EQ(6u, c.wait);
+    EXPECT_DOUBLE_EQ(0.03, ContestedShare(c));
+    EXPECT_DOUBLE_EQ(0.08, TakenShare(c));
+    EXPECT_DOUBLE_EQ(0.15, UsedShare(c));
+    // Waiting longer than others ran: their time, no more (the rest was its own threads').
+    b.wait = 1100;
+    EXPECT_DOUBLE_EQ(0.15, TakenShare(ShareBetween(a, b)));
+    EXPECT_DOUBLE_EQ(0.5, WaitShare(ShareBetween(a, b)));
+    // One snapshot without waits: none for the interval. A thread that ended took its wait
+    // with it: the sum went back, which counts as no wait rather than a huge one.
+    b.waitKnown = 0;
+    EXPECT_FALSE(ShareBetween(a, b).waitKnown);
+    b.waitKnown = 1, b.wait = 900;
+    EXPECT_EQ(0u, ShareBetween(a, b).wait);
+    EXPECT_DOUBLE_EQ(0.05, TakenShare(ShareBetween(a, b)));
+    b.wait = a.wait, b.waitKnown = a.waitKnown = 0;
 
     // This process read a tick ahead of the machine: nobody else, not less than nobody.
     b.self = a.self + 111;
@@ -116,6 +142,12 @@ TEST(Interference, ReadsWhatKernelsWriteAndRefusesTheRest) {
     EXPECT_FALSE(ParseProcStat(nullptr, &s));
     for (const char *bad : {"", "4242 (x R 1 2", "4242 (x) R 1 2 3\n", "no parenthesis"})
         EXPECT_FALSE(ParseSelfStat(bad, &s)) << bad;
+    uint64_t wait = 0;
+    ASSERT_TRUE(ParseSchedstatWait("18446744073709551615 2419756108 16359\n", &wait));
+    EXPECT_EQ(2419756108u, wait);
+    for (const char *bad : {"", "12\n", "x 1 2\n"})
+        EXPECT_FALSE(ParseSchedstatWait(bad, &wait)) << bad;
+    EXPECT_FALSE(ParseSchedstatWait(nullptr, &wait));
 }
 
 std::vector<CpuShare> Steps(int n, double others) {
@@ -167,6 +199,30 @@ TEST(Interference, ARunIsDisturbedByWhatTookTheStepsThatDecidedItsScore) {
     EXPECT_FALSE(JudgeRun(nullptr, 0).disturbed);
 }
 
+// Two processors. A single-threaded renderer beside a busy process: the other processor was
+// the busy one's, and its thread never waited. A renderer with more threads than processors,
+// alone: its threads waited for each other. Neither had anything taken; a hog beside either
+// took what its threads waited for.
+TEST(Interference, OnlyTimeTheTestsThreadsWaitedForCountsAgainstIt) {
+    auto step = [](uint64_t others, uint64_t wait) {
+        CpuShare c = {200, others, 0, 200 - others, wait, 1};
+        return std::vector<CpuShare>(8, c);
+    };
+    std::vector<CpuShare> beside = step(100, 2), alone = step(0, 60), hogged = step(90, 40);
+    EXPECT_FALSE(JudgeRun(beside.data(), 8).disturbed);
+    EXPECT_FALSE(JudgeRun(alone.data(), 8).disturbed);
+    RunLoad r = JudgeRun(hogged.data(), 8);
+    EXPECT_TRUE(r.disturbed);
+    EXPECT_DOUBLE_EQ(0.2, TakenShare(r.deciding)); // 4 x 40 of 4 x 200: the wait, not 45 %
+    EXPECT_TRUE(r.deciding.waitKnown);
+    EXPECT_EQ(160u, r.deciding.wait);
+    // A step whose waits are not known judges the sum by others' whole time.
+    beside[7].waitKnown = 0;
+    r = JudgeRun(beside.data(), 8);
+    EXPECT_FALSE(r.deciding.waitKnown);
+    EXPECT_TRUE(r.disturbed);
+}
+
 TEST(Interference, TheCountersOfThisMachine) {
     CpuSnapshot a, b;
     ASSERT_TRUE(ReadCpuSnapshot(&a));
@@ -180,6 +236,8 @@ TEST(Interference, TheCountersOfThisMachine) {
     long tick = sysconf(_SC_CLK_TCK);
     ASSERT_GE(b.self - a.self, (uint64_t)(0.05 * tick)); // at least half of it
     EXPECT_GE(b.busy - a.busy, b.self - a.self - 2);
+    EXPECT_TRUE(a.waitKnown && b.waitKnown); // this kernel keeps scheduler statistics
+    EXPECT_GE(b.wait, a.wait);
 }
 
 // Busy children, one a processor, for as long as they live.
@@ -204,8 +262,28 @@ void StopHogs(const std::vector<pid_t> &hogs) {
     }
 }
 
+// Threads of this process's own, one a processor, alive through a whole watch as a
+// renderer's are (a thread that ends takes its wait with it): asleep or busy as told.
+struct Spinners {
+    std::atomic<int> state{0}; // 0 asleep, 1 busy, 2 ended
+    std::vector<std::thread> threads;
+    Spinners() {
+        for (long i = 0; i < sysconf(_SC_NPROCESSORS_ONLN); i++)
+            threads.emplace_back([this] {
+                for (int s; (s = state.load()) != 2;)
+                    if (s == 0) usleep(1000);
+            });
+    }
+    ~Spinners() {
+        state = 2;
+        for (std::thread &t : threads)
+            t.join();
+    }
+};
+
 // The watch of a test, its windows closed by hand: a hog on every processor during the
-// second measured window, this process asleep.
+// second measured window, against this process's threads busy on every processor too; and
+// during the third, with them asleep: the hog used the machine but took nothing from it.
 TEST(Interference, TheWatchSeesAHogDuringAMeasuredWindowOnly) {
     ASSERT_TRUE(ReserveFrameTimes());
     auto closeWindow = [](bool measured) {
@@ -214,13 +292,18 @@ TEST(Interference, TheWatchSeesAHogDuringAMeasuredWindowOnly) {
         fullscreen = false;
         WatchLoadAfterFrame();
     };
+    Spinners spinners;
     closeWindow(true); // measured, but nothing was read before it: no figures
     usleep(300000);
     closeWindow(true);
     std::vector<pid_t> hogs = StartHogs();
-    usleep(300000);
-    StopHogs(hogs);
+    spinners.state = 1;
+    usleep(400000);
     WatchLoadAfterFrame(); // a frame that closed no window reads nothing
+    closeWindow(true);
+    spinners.state = 0;
+    usleep(400000);
+    StopHogs(hogs);
     closeWindow(true);
     usleep(100000);
     closeWindow(false);
@@ -228,11 +311,18 @@ TEST(Interference, TheWatchSeesAHogDuringAMeasuredWindowOnly) {
     EXPECT_FALSE(LoadOfStep(0, &c));
     ASSERT_TRUE(LoadOfStep(1, &c));
     EXPECT_GT(c.total, 0u);
+    long tick = sysconf(_SC_CLK_TCK);
     CpuShare hog;
     ASSERT_TRUE(LoadOfStep(2, &hog));
-    EXPECT_GE(hog.total, (uint64_t)(0.1 * sysconf(_SC_CLK_TCK))); // the whole 0.3 s window
-    EXPECT_GT(TakenShare(hog), 0.5);
-    EXPECT_FALSE(LoadOfStep(3, &c));
+    EXPECT_GE(hog.total, (uint64_t)(0.2 * tick)); // the whole 0.4 s window
+    ASSERT_TRUE(hog.waitKnown) << "this kernel keeps no scheduler statistics";
+    // Twice as many busy threads as processors: each ran about half the time.
+    EXPECT_GT(TakenShare(hog), 0.25);
+    CpuShare asleep;
+    ASSERT_TRUE(LoadOfStep(3, &asleep));
+    EXPECT_GT(UsedShare(asleep), 0.5);
+    EXPECT_LT(ContestedShare(asleep), 0.05);
+    EXPECT_FALSE(LoadOfStep(4, &c));
     // A new test forgets the last one's figures and watches its own windows from the first.
     ASSERT_TRUE(ReserveFrameTimes());
     EXPECT_FALSE(LoadOfStep(1, &c));
@@ -250,7 +340,7 @@ TEST(Interference, AGlanceBeforeATestSaysWhenOthersAreBusy) {
     CpuShare c = GlanceAtMachine(0.3, out);
     StopHogs(hogs);
     fclose(out);
-    EXPECT_GT(TakenShare(c), 0.5);
+    EXPECT_GT(UsedShare(c), 0.5);
     EXPECT_NE(nullptr, strstr(text, "other processes use")) << text;
 }
 
@@ -416,16 +506,16 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     PrintTrust(out, run);
     run.load.disturbed = 1;
     run.load.decidingSteps = 5;
-    run.load.deciding = CpuShare{1000, 250, 50, 0};
+    run.load.deciding = CpuShare{1000, 250, 50, 0, 150, 1}; // its threads waited 15 %
     run.load.last = CpuShare{200, 80, 0, 0};
     run.steady.valid = 0;
     PrintTrust(out, run);
     fclose(out);
     EXPECT_STREQ("steady figure: 95 ± 0 thousand triangles a frame at 10 frames a second "
                  "(fitted over 6 steps; not the score)\n"
-                 "disturbed: other processes took 25% of the CPU and the hypervisor 5% over "
-                 "the last 5 steps, 40% and 0% in the last; the score is not this machine's "
-                 "best\n"
+                 "disturbed: other processes took 15% of the CPU from the test and the "
+                 "hypervisor 5% over the last 5 steps, 40% and 0% in the last; the score is "
+                 "not this machine's best\n"
                  "steady figure: none (too few steps near the stop)\n",
                  text);
 }
@@ -441,7 +531,7 @@ TEST(Trust, VerdictAndSharesIntoTheRun) {
         r.steps.push_back({n, 1152 * n * n, 20.0f});
     std::vector<StepTrust> t(4);
     t[1].load = CpuShare{200, 50, 10, 100};
-    t[3].load = CpuShare{400, 40, 0, 300};
+    t[3].load = CpuShare{400, 40, 0, 300, 20, 1}; // others took half of what they used
     const CpuShare loads[] = {t[0].load, t[1].load, t[2].load, t[3].load};
     RunTrust run = {};
     run.load = JudgeRun(loads, 4);
@@ -451,11 +541,18 @@ TEST(Trust, VerdictAndSharesIntoTheRun) {
     EXPECT_DOUBLE_EQ(0.25, r.steps[1].load.others);
     EXPECT_DOUBLE_EQ(0.05, r.steps[1].load.steal);
     EXPECT_DOUBLE_EQ(0.5, r.steps[1].load.self);
+    EXPECT_DOUBLE_EQ(0.3, r.steps[1].load.taken); // no waits: all of others' time
+    EXPECT_FALSE(r.steps[1].load.waitKnown);
+    EXPECT_DOUBLE_EQ(0.05, r.steps[3].load.taken);
+    EXPECT_TRUE(r.steps[3].load.waitKnown);
+    EXPECT_DOUBLE_EQ(0.05, r.steps[3].load.wait);
     ASSERT_TRUE(r.verdict.known);
     EXPECT_TRUE(r.verdict.disturbed); // 100 of 600 ticks others' and steal's
     EXPECT_EQ(2, r.verdict.steps);
     EXPECT_DOUBLE_EQ(0.15, r.verdict.over.others);
+    EXPECT_FALSE(r.verdict.over.waitKnown); // one of the two steps had no waits
     EXPECT_DOUBLE_EQ(0.1, r.verdict.last.others);
+    EXPECT_DOUBLE_EQ(0.05, r.verdict.last.taken);
     EXPECT_FALSE(r.steady.known);
 }
 
