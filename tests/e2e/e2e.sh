@@ -48,7 +48,7 @@ find_window() {
   for _ in $(seq 150); do
     wid=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1)
     [[ -n "$wid" ]] && return 0
-    kill -0 "$app" 2>/dev/null || break
+    kill -0 "$app" 2>/dev/null || fail "the program ended before its window appeared: $(cat "$work/stderr" 2>/dev/null)"
     sleep 0.2
   done
   fail "the window did not appear"
@@ -90,9 +90,17 @@ wait_log() {
   local deadline=$((SECONDS + $2))
   until grep -q -- "$1" "$log" 2>/dev/null; do
     ((SECONDS < deadline)) || fail "no line matching '$1' after $2 s"
-    kill -0 "$app" 2>/dev/null || fail "the program ended early"
+    kill -0 "$app" 2>/dev/null || ended_early
     sleep 0.2
   done
+}
+
+# The program is gone while a case still waits on it: with what status, and what it said.
+ended_early() {
+  local status=0
+  wait "$app"
+  status=$?
+  fail "the program ended early, with status $status: $(cat "$work/stderr" 2>/dev/null)"
 }
 
 # Closes the window as a window manager would and checks the exit status.
