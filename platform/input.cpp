@@ -182,11 +182,26 @@ static void Translate(const SDL_Event &ev) {
 // How often the display mode is compared when no event has hinted at a change.
 static const Uint64 kModeCheckMillis = 250;
 
+// SDL's own blocking wait is not used: while it waits, SDL 2.26 wakes itself for each event
+// it queues by sending a message on a second X connection to one of our windows. A test's
+// end destroys the full screen on the first connection right after the key that ended it,
+// the server may take the two in either order, and a message to a window already gone is an
+// X error that Xlib ends the process for. Polling in short slices never sends one.
+static const int kWaitSliceMillis = 1;
+
+static int NextEvent(SDL_Event *ev, int timeoutMs) {
+    Uint64 until = SDL_GetTicks64() + (Uint64)timeoutMs;
+    for (;;) {
+        if (SDL_PollEvent(ev)) return 1;
+        if (SDL_GetTicks64() >= until) return 0;
+        SDL_Delay(kWaitSliceMillis);
+    }
+}
+
 // Waits only when told it may; a due timer means a wait of 0.
 static void PumpHostEvents(int timeoutMs) {
     SDL_Event ev;
-    int got = timeoutMs == 0 ? SDL_PollEvent(&ev)
-                             : SDL_WaitEventTimeout(&ev, timeoutMs < 0 ? 250 : timeoutMs);
+    int got = NextEvent(&ev, timeoutMs < 0 ? 250 : timeoutMs);
     while (got) {
         Translate(ev);
         got = SDL_PollEvent(&ev);
