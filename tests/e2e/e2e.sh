@@ -38,6 +38,10 @@ start_x() {
   for _ in $(seq 100); do [[ -s "$fdfile" ]] && break; sleep 0.1; done
   [[ -s "$fdfile" ]] || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$fdfile")"
+  # Once, under a full parallel run, the program found no X11 display at the number Xvfb
+  # had given: the case goes on only once a client of its own gets in.
+  for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && return 0; sleep 0.1; done
+  fail "Xvfb on $DISPLAY takes no client"
 }
 
 # The program's visible window, once it is there, in $wid. xdotool's own --sync is no use:
