@@ -19,8 +19,21 @@ pids=()
 sway_runtime_dirs=()
 
 fail() { echo "FAIL ($case_name): $*" >&2; [[ -f "$log" ]] && sed 's/^/  log| /' "$log" >&2; exit 1; }
+# Kills those of the given processes that are still this shell's children. A process that
+# ended long ago left its number free: under a parallel run it soon names another test's
+# process (pid_max is 32768 here), such as that test's Xvfb, which must not be killed.
+kill_ours() {
+  local p stat parent
+  for p in "$@"; do
+    stat=$(cat "/proc/$p/stat" 2>/dev/null) || continue
+    stat=${stat##*) } # the fields after the command's name: state, then the parent
+    read -r _ parent _ <<<"$stat"
+    [[ $parent == "$$" ]] && kill "$p" 2>/dev/null
+  done
+  return 0
+}
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  kill_ours "${pids[@]}"
   wait 2>/dev/null
   rm -rf "$work" "${sway_runtime_dirs[@]}"
 }
@@ -565,7 +578,7 @@ offscreen_repeat_hog)
   skip_if_disturbed() {
     if grep -A1 "^run $1: " "$work/stdout" | grep -q '^disturbed: '; then
       echo "skipped: run $1 was disturbed by processes outside the test: $(cat "$work/stdout")"
-      kill "$app" "${hogs[@]}" 2>/dev/null
+      kill_ours "$app" "${hogs[@]}"
       exit 77
     fi
   }
