@@ -20,8 +20,8 @@ sway_runtime_dirs=()
 
 fail() { echo "FAIL ($case_name): $*" >&2; [[ -f "$log" ]] && sed 's/^/  log| /' "$log" >&2; exit 1; }
 # Kills those of the given processes that are still this shell's children. A process that
-# ended long ago left its number free: under a parallel run it soon names another test's
-# process (pid_max is 32768 here), such as that test's Xvfb, which must not be killed.
+# ended long ago left its number free, and under a parallel run it may soon name another
+# test's process (pid_max is 32768 here).
 kill_ours() {
   local p stat parent
   for p in "$@"; do
@@ -35,7 +35,7 @@ kill_ours() {
 cleanup() {
   kill_ours "${pids[@]}"
   wait 2>/dev/null
-  rm -rf "$work" "${sway_runtime_dirs[@]}"
+  rm -rf "$work" "$work.xvfb.log" "${sway_runtime_dirs[@]}"
 }
 trap cleanup EXIT
 
@@ -46,15 +46,23 @@ cp -r "$build/Kelvane.app" "$bundle" || fail "no bundle in $build"
 
 start_x() {
   local fdfile="$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
-  pids+=($!)
+  # -noreset: by default the server resets when its last client leaves, and a client that
+  # connects meanwhile (the program, while an xdotool look ends) is turned away: SDL then
+  # finds no X11 display.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fdfile" 2>"$work.xvfb.log" &
+  xvfb=$!
+  pids+=($xvfb)
   for _ in $(seq 100); do [[ -s "$fdfile" ]] && break; sleep 0.1; done
   [[ -s "$fdfile" ]] || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$fdfile")"
-  # Once, under a full parallel run, the program found no X11 display at the number Xvfb
-  # had given: the case goes on only once a client of its own gets in.
-  for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && return 0; sleep 0.1; done
-  fail "Xvfb on $DISPLAY takes no client"
+}
+
+# Whether the case's X server still runs and takes clients, for a failure's message.
+x_state() {
+  [[ -n "${xvfb:-}" ]] || return 0
+  printf '\n  Xvfb on %s: %s; ' "$DISPLAY" "$(kill -0 "$xvfb" 2>/dev/null && echo running || echo gone)"
+  xdotool getdisplaygeometry 2>&1 | head -n1
+  sed 's/^/  xvfb| /' "$work.xvfb.log" 2>/dev/null | tail -n5
 }
 
 # The program's visible window, once it is there, in $wid. xdotool's own --sync is no use:
@@ -65,7 +73,7 @@ find_window() {
   for _ in $(seq 150); do
     wid=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1)
     [[ -n "$wid" ]] && return 0
-    kill -0 "$app" 2>/dev/null || fail "the program ended before its window appeared: $(cat "$work/stderr" 2>/dev/null)"
+    kill -0 "$app" 2>/dev/null || fail "the program ended before its window appeared: $(cat "$work/stderr" 2>/dev/null)$(x_state)"
     sleep 0.2
   done
   fail "the window did not appear"
