@@ -49,7 +49,7 @@ def crossing(steps, value, near_ms, last=None, extrapolate=False):
 
 
 ESTIMATORS = {
-    'score (the spec\'s)': None,
+    'score (the stop rule\'s)': None,
     'counts 1/fps, fps<=40': lambda s: crossing([dict(t, median=1000 / t['fps']) for t in s],
                                                 lambda t: 1000 / t['fps'], 25),
     'mean frame time >=25ms': lambda s: crossing(s, lambda t: t['mean'], 25),
