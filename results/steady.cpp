@@ -47,9 +47,9 @@ static double LevelError(const std::vector<double> &x, const std::vector<double>
     return sigma * sqrt(1.0 / n + (x0 - mean) * (x0 - mean) / sxx);
 }
 
-// The fit of the chosen points; bounded: no figure where the crossing lies beyond a quarter
-// of their range on either side.
-static SteadyFigure Fit(const std::vector<double> &x, const std::vector<double> &y, bool bounded) {
+// The fit of the chosen points; no figure where the crossing lies beyond a quarter of their
+// range on either side.
+static SteadyFigure Fit(const std::vector<double> &x, const std::vector<double> &y) {
     SteadyFigure f = {};
     f.points = (int)x.size();
     if (f.points < kSteadyPointsMin) return f;
@@ -57,7 +57,7 @@ static SteadyFigure Fit(const std::vector<double> &x, const std::vector<double> 
     double lo = *std::min_element(x.begin(), x.end());
     double hi = *std::max_element(x.begin(), x.end());
     double x0 = (kSteadyFrameMs - f.intercept) / f.slope;
-    if (bounded && (x0 < lo - (hi - lo) / 4 || x0 > hi + (hi - lo) / 4)) return f;
+    if ((x0 < lo - (hi - lo) / 4 || x0 > hi + (hi - lo) / 4)) return f;
     f.score = x0 / 1000;
     f.uncertainty = LevelError(x, y, f.slope, f.intercept, x0) / f.slope / 1000;
     f.valid = 1;
@@ -71,15 +71,5 @@ SteadyFigure FitSteadyNear(const SteadyPoint *steps, int n, double nearStopMs) {
         x.push_back(steps[i].triangles);
         y.push_back(steps[i].frameMs);
     }
-    return Fit(x, y, true);
-}
-
-SteadyFigure FitSteadyBeyond(const SteadyPoint *points, int n) {
-    std::vector<double> x, y;
-    for (int i = 0; points && i < n; i++) {
-        if (!(points[i].triangles > 0)) continue;
-        x.push_back(points[i].triangles);
-        y.push_back(points[i].frameMs);
-    }
-    return Fit(x, y, false);
+    return Fit(x, y);
 }

@@ -38,7 +38,3 @@ SteadyFigure FitSteadyNear(const SteadyPoint *steps, int n, double nearStopMs);
 inline SteadyFigure FitSteady(const SteadyPoint *steps, int n) {
     return FitSteadyNear(steps, n, kNearStopMs);
 }
-
-// A fit of points the caller has chosen, read however far beyond them the crossing lies:
-// for a figure whose values stay far below 100 ms at the steps (see CpuPointOf).
-SteadyFigure FitSteadyBeyond(const SteadyPoint *points, int n);

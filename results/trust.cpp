@@ -2,47 +2,24 @@
 
 #include "results/loadwatch.h"
 
-#include <unistd.h>
-
 SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times) {
     double ms = times.timed > 0 ? times.medianMs : step.fps > 0 ? 1000.0 / step.fps : 0;
     return SteadyPoint{(double)step.triangles, ms};
 }
 
-SteadyPoint UndisturbedPointOf(const ResultStep &step, const StepFrameTimes &times,
-                               const CpuShare &load) {
-    SteadyPoint p = SteadyPointOf(step, times);
-    p.frameMs *= 1 - TakenShare(load);
-    return p;
-}
-
-SteadyPoint CpuPointOf(const ResultStep &step, const CpuShare &load, int cores,
-                       long ticksPerSecond) {
-    SteadyPoint p = {(double)step.triangles, 0};
-    if (step.fps > 0 && cores > 0 && ticksPerSecond > 0)
-        p.frameMs = 1000.0 * load.self / ticksPerSecond / step.fps / cores;
-    return p;
-}
-
 void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run) {
     out->assign(steps.size(), StepTrust{});
     std::vector<CpuShare> loads(steps.size());
-    std::vector<SteadyPoint> points(steps.size()), cpu;
-    int cores = (int)sysconf(_SC_NPROCESSORS_ONLN);
-    long ticks = sysconf(_SC_CLK_TCK);
+    std::vector<SteadyPoint> points(steps.size());
     for (size_t i = 0; i < steps.size(); i++) {
         StepTrust &t = (*out)[i];
         FrameTimesOfStep((int)i, &t.times);
         LoadOfStep((int)i, &t.load);
         loads[i] = t.load;
         points[i] = SteadyPointOf(steps[i], t.times);
-        // The steps near the stop by the clock; their CPU time stays far below 100 ms.
-        if (points[i].frameMs >= kNearStopMs && t.load.total)
-            cpu.push_back(CpuPointOf(steps[i], t.load, cores, ticks));
     }
     run->load = JudgeRun(loads.data(), (int)loads.size());
     run->steady = FitSteady(points.data(), (int)points.size());
-    run->cpuSteady = FitSteadyBeyond(cpu.data(), (int)cpu.size());
 }
 
 ResultLoad LoadOf(const CpuShare &c) {
