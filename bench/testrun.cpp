@@ -42,6 +42,9 @@ void StartTest(void) {
     fullscreen = true;
     currTime = 0;
     oldCurrTime = 0;
+    // Windows left open by an aborted test would make this test's first, zero-length
+    // window its measured one, and score the grid it has not yet drawn.
+    tCubes = 0;
 
     // A failed build leaves running 0: the test then draws nothing until it is aborted.
     FreeScene();

@@ -149,19 +149,6 @@ TEST_F(AccountingTest, ScoreArithmetic) {
     }
 }
 
-TEST_F(AccountingTest, WindowsLeftFromAnAbortedTestCarryOver) {
-    TestUnderWay();
-    Window(30);
-    Window(30);
-    EXPECT_EQ(2, tCubes);
-    // A new test starts without resetting the count: two more windows grow the grid.
-    TestUnderWay();
-    Window(30);
-    EXPECT_EQ(0, numCubes);
-    Window(30);
-    EXPECT_EQ(1, numCubes);
-}
-
 TEST_F(AccountingTest, RotationWrapsOnlyPast360) {
     oldCurrTime = currTime = 100;
     rotate = 359.5f;

@@ -346,6 +346,29 @@ TEST_F(TestRunTest, AbortedTestEndsWithoutScoreOrScreenshot) {
     EXPECT_FALSE(FileExists(ShotPath()));
 }
 
+// Aborted at each of the four windows of a step, the next test still measures grid 0
+// in its fourth window, the first of them closing at once.
+TEST_F(TestRunTest, ATestAfterAnAbortedOneCountsItsWindowsAfresh) {
+    for (SInt32 openWindows = 0; openWindows < kWindowsPerSize; openWindows++) {
+        failAt = 100;
+        StartTest();
+        while (numCubes < 1 || tCubes != openWindows)
+            Frame();
+        EndTest();
+        StartTest();
+        int windows = 0;
+        while (numCubes == 0) {
+            SInt32 closed = oldCurrTime;
+            Frame();
+            windows += oldCurrTime != closed;
+        }
+        EXPECT_EQ(kWindowsPerSize, windows) << openWindows;
+        EXPECT_TRUE(fullscreen) << openWindows;
+        EXPECT_EQ(0, finalScore) << openWindows;
+        EndTest();
+    }
+}
+
 TEST_F(TestRunTest, AnAbortedTestAfterAScoredOneShowsNoScore) {
     StartTest();
     RunToEnd();
