@@ -3,6 +3,7 @@
 #include "bench/state.h"
 #include "results/plot.h"
 #include "results/reader.h"
+#include "results/steady.h"
 #include "results/summary.h"
 
 #include <map>

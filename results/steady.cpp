@@ -4,7 +4,7 @@
 #include <math.h>
 #include <vector>
 
-static double Median(std::vector<double> v) {
+double Median(std::vector<double> v) {
     if (v.empty()) return 0;
     size_t m = v.size() / 2;
     std::nth_element(v.begin(), v.begin() + m, v.end());
@@ -52,16 +52,38 @@ static double LevelError(const std::vector<double> &x, const std::vector<double>
 static SteadyFigure Fit(const std::vector<double> &x, const std::vector<double> &y) {
     SteadyFigure f = {};
     f.points = (int)x.size();
+    f.why = kSteadyTooFewSteps;
     if (f.points < kSteadyPointsMin) return f;
+    f.why = kSteadyNoGrowth;
     if (!TheilSen(x.data(), y.data(), f.points, &f.slope, &f.intercept) || !(f.slope > 0)) return f;
     double lo = *std::min_element(x.begin(), x.end());
     double hi = *std::max_element(x.begin(), x.end());
     double x0 = (kSteadyFrameMs - f.intercept) / f.slope;
-    if ((x0 < lo - (hi - lo) / 4 || x0 > hi + (hi - lo) / 4)) return f;
+    // A frame cost just over 100 ms that hardly grows (filling pixels, pacing) puts the
+    // crossing at or below zero triangles, where no grid can stand.
+    f.why = kSteadyBelowZero;
+    if (!(x0 > 0)) return f;
+    f.why = kSteadyFarAway;
+    if (!(x0 >= lo - (hi - lo) / 4 && x0 <= hi + (hi - lo) / 4)) return f;
+    f.why = kSteadyFitted;
     f.score = x0 / 1000;
     f.uncertainty = LevelError(x, y, f.slope, f.intercept, x0) / f.slope / 1000;
     f.valid = 1;
     return f;
+}
+
+const char *SteadyRefusalText(int why) {
+    switch (why) {
+    case kSteadyTooFewSteps:
+        return "too few steps near the stop";
+    case kSteadyNoGrowth:
+        return "the frame time does not grow with the triangles";
+    case kSteadyBelowZero:
+        return "the fitted line reaches 100 ms at zero triangles or below";
+    case kSteadyFarAway:
+        return "the fitted line reaches 100 ms far from the steps near the stop";
+    }
+    return "";
 }
 
 SteadyFigure FitSteadyNear(const SteadyPoint *steps, int n, double nearStopMs) {

@@ -6,13 +6,25 @@
 // frames a second), in the score's unit, thousands of triangles a frame.
 #pragma once
 
+#include <vector>
+
 struct SteadyPoint {
     double triangles; // a frame's, at that step
     double frameMs;   // the step's frame time: its median, or a second over its frame count
 };
 
+// Why a run has no steady figure; each names the rule the fit failed.
+enum SteadyRefusal {
+    kSteadyFitted = 0,
+    kSteadyTooFewSteps, // fewer than kSteadyPointsMin steps near the stop
+    kSteadyNoGrowth,    // the frame time does not grow with the triangles
+    kSteadyBelowZero,   // the line reaches 100 ms at zero triangles or fewer
+    kSteadyFarAway,     // it reaches 100 ms far from the fitted steps
+};
+
 struct SteadyFigure {
-    int valid;          // 0: too few steps near the stop, or no crossing near them
+    int valid;          // 0: no figure, for the reason in why
+    int why;            // a SteadyRefusal
     double score;       // thousands of triangles a frame at 100 ms
     double uncertainty; // one standard error of score, from the fit's residuals
     int points;         // steps the fit used
@@ -26,15 +38,20 @@ constexpr double kSteadyFrameMs = 100; // 10 frames a second, the stop rule's ra
 constexpr double kNearStopMs = 25;
 enum { kSteadyPointsMin = 4 }; // fewer steps near the stop give no figure
 
+// The middle value, or the mean of the middle two; 0 for none.
+double Median(std::vector<double> v);
+
 // The Theil–Sen line through n points: the median of the slopes of all pairs with
 // distinct x, and the median of y − slope·x. 0 when no two points differ in x.
 int TheilSen(const double *x, const double *y, int n, double *slope, double *intercept);
 
 // The steady figure from a run's steps, in any order; only the steps with a frame time of
-// at least nearStopMs are fitted. The crossing must lie within the fitted steps' range of
-// triangles, widened by a quarter of it on each side; there is no figure otherwise, nor
-// when the frame time does not grow with the triangles.
+// at least nearStopMs are fitted. The crossing must lie above zero triangles and within the
+// fitted steps' range of triangles, widened by a quarter of it on each side; there is no
+// figure otherwise, nor when the frame time does not grow with the triangles.
 SteadyFigure FitSteadyNear(const SteadyPoint *steps, int n, double nearStopMs);
+// The reason in words, for "steady figure: none (...)".
+const char *SteadyRefusalText(int why);
 inline SteadyFigure FitSteady(const SteadyPoint *steps, int n) {
     return FitSteadyNear(steps, n, kNearStopMs);
 }

@@ -1,16 +1,11 @@
 #include "results/summary.h"
 
+#include "results/steady.h"
+
 #include <algorithm>
 
 int EndGrid(const ResultRun &run) {
     return run.steps.empty() ? 0 : run.steps.back().grid + 1;
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    size_t m = v.size() / 2;
-    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2.0;
 }
 
 static bool Disturbed(const ResultRun &run) {

@@ -24,9 +24,6 @@ struct ResultSummary {
 
 ResultSummary Summarize(const std::vector<ResultRun> &runs);
 
-// The middle value, or the mean of the middle two; 0 for none.
-double Median(std::vector<double> v);
-
 // The grid size a scored run ended on: one more than its last measured step's.
 int EndGrid(const ResultRun &run);
 

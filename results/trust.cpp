@@ -64,5 +64,5 @@ void PrintTrust(FILE *out, const RunTrust &run) {
                 "(fitted over %d steps; not the score)\n",
                 run.steady.score, run.steady.uncertainty, run.steady.points);
     else
-        fprintf(out, "steady figure: none (too few steps near the stop)\n");
+        fprintf(out, "steady figure: none (%s)\n", SteadyRefusalText(run.steady.why));
 }

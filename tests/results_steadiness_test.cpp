@@ -8,6 +8,7 @@
 #include "results/trust.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <math.h>
 #include <signal.h>
 #include <string.h>
@@ -405,27 +406,76 @@ TEST(Steady, ReadsTheLineWhereItReaches100Ms) {
     EXPECT_NEAR(95.0, f.score, f.uncertainty);
 }
 
+// Steps on the line through (cross, 100 ms) at 0.5 ms a thousand triangles.
+std::vector<SteadyPoint> Crossing(double cross, double from, double to, int n) {
+    std::vector<SteadyPoint> p;
+    for (int i = 0; i < n; i++) {
+        double x = from + (to - from) * i / (n - 1);
+        p.push_back({x, 100 + (x - cross) * 0.0005});
+    }
+    return p;
+}
+
 TEST(Steady, NoFigureRatherThanAWrongOne) {
-    std::vector<SteadyPoint> p = Line();
-    // Only three steps near the stop.
-    std::vector<SteadyPoint> few(p.begin(), p.begin() + 7);
+    std::vector<SteadyPoint> few = Line(); // only three steps near the stop
+    few.resize(7);
     few[6].frameMs = 101;
-    EXPECT_EQ(3, FitSteady(few.data(), 7).points);
-    EXPECT_FALSE(FitSteady(few.data(), 7).valid);
-    // A run that ended long before the stop (aborted at 60 ms): the crossing would lie far
-    // beyond its steps.
+    // A run that ended long before the stop (aborted at 60 ms).
     std::vector<SteadyPoint> aborted;
     for (int n = 20; n <= 27; n++)
         aborted.push_back({1000.0 * n, 40 + (n - 20) * 0.5});
-    EXPECT_FALSE(FitSteady(aborted.data(), (int)aborted.size()).valid);
-    // Frame times that fall as triangles grow.
-    for (SteadyPoint &s : p)
+    std::vector<SteadyPoint> falling = Line();
+    for (SteadyPoint &s : falling)
         s.frameMs = 200 - s.frameMs;
-    EXPECT_FALSE(FitSteady(p.data(), (int)p.size()).valid);
-    EXPECT_FALSE(FitSteady(nullptr, 0).valid);
+    // A fixed frame cost just over 100 ms: the line crosses within a quarter of the steps'
+    // range below the lowest, but below zero triangles.
+    std::vector<SteadyPoint> fixedCost;
+    for (int k = 1; k <= 8; k++)
+        fixedCost.push_back({10000.0 * k, 100.5 + 1e-4 * 10000 * k});
+    struct {
+        const char *name;
+        std::vector<SteadyPoint> steps;
+        int why;
+    } rows[] = {
+        {"three steps near the stop", few, kSteadyTooFewSteps},
+        {"no steps", {}, kSteadyTooFewSteps},
+        {"aborted far from the stop", aborted, kSteadyFarAway},
+        {"falling frame times", falling, kSteadyNoGrowth},
+        {"crossing below zero", fixedCost, kSteadyBelowZero},
+        {"a fifth of the range above", Crossing(220000, 100000, 200000, 5), kSteadyFitted},
+        {"two fifths of the range above", Crossing(240000, 100000, 200000, 5), kSteadyFarAway},
+        {"a fifth of the range below", Crossing(80000, 100000, 200000, 5), kSteadyFitted},
+        {"two fifths of the range below", Crossing(60000, 100000, 200000, 5), kSteadyFarAway},
+    };
+    for (const auto &r : rows) {
+        SteadyFigure f = FitSteady(r.steps.data(), (int)r.steps.size());
+        EXPECT_EQ(r.why, f.why) << r.name;
+        EXPECT_EQ(r.why == kSteadyFitted, f.valid != 0) << r.name;
+        if (f.valid) EXPECT_GT(f.score, 0) << r.name;
+    }
+    EXPECT_EQ(3, FitSteady(few.data(), 7).points);
+    EXPECT_EQ(kSteadyTooFewSteps, FitSteady(nullptr, 0).why);
 
     double x[] = {3, 3, 3}, y[] = {1, 2, 3}, m = 0, b = 0;
     EXPECT_FALSE(TheilSen(x, y, 3, &m, &b));
+}
+
+// Against the sorted middle, over counts odd and even and values in any order.
+TEST(Steady, MedianOfAnyCount) {
+    unsigned seed = 7;
+    for (int n = 0; n <= 40; n++) {
+        for (int trial = 0; trial < 20; trial++) {
+            std::vector<double> v(n);
+            for (double &d : v)
+                d = (double)((seed = seed * 1103515245 + 12345) >> 16 & 1023);
+            std::vector<double> sorted = v;
+            std::sort(sorted.begin(), sorted.end());
+            double want = n == 0       ? 0
+                          : n % 2 == 1 ? sorted[n / 2]
+                                       : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+            ASSERT_EQ(want, Median(v)) << n << " values, trial " << trial;
+        }
+    }
 }
 
 } // namespace
@@ -484,6 +534,7 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     run.load.deciding = CpuShare{1000, 250, 50, 0, 150, 1}; // its threads waited 15 %
     run.load.last = CpuShare{200, 80, 0, 0};
     run.steady.valid = 0;
+    run.steady.why = kSteadyBelowZero;
     PrintTrust(out, run);
     fclose(out);
     EXPECT_STREQ("steady figure: 95 ± 0 thousand triangles a frame at 10 frames a second "
@@ -491,7 +542,8 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
                  "disturbed: other processes took 15% of the CPU from the test and the "
                  "hypervisor 5% over the last 5 steps, 40% and 0% in the last; the score is "
                  "not this machine's best\n"
-                 "steady figure: none (too few steps near the stop)\n",
+                 "steady figure: none (the fitted line reaches 100 ms at zero triangles or "
+                 "below)\n",
                  text);
 }
 
