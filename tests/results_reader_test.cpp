@@ -358,6 +358,8 @@ TEST(CompareTest, OverlappingScoresAreWithinTheSpreadAndSingleRunsHaveNone) {
     std::string s = Compare(a, b);
     EXPECT_TRUE(Has(s, "difference: +18.9 % (B against A)\n")) << s;
     EXPECT_TRUE(Has(s, "spread: the difference does not exceed the spread")) << s;
+    s = Compare({a[0], b[0]}, {b[0], a[1]}); // 115 to 139 against 139 to 165: they touch
+    EXPECT_TRUE(Has(s, "spread: the difference does not exceed the spread")) << s;
     s = Compare({a[0]}, {b[1]});
     EXPECT_TRUE(Has(s, "spread: one run each")) << s;
     s = Compare({Measured({400}, false)}, {b[0]});
