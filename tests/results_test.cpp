@@ -207,10 +207,10 @@ TEST(ResultJsonTest, AnythingADriverSaysStillGivesValidJson) {
     EXPECT_EQ("bad \xef\xbf\xbd\xef\xbf\xbd utf-8 \"quoted\"\n", doc["opengl"]["renderer"]);
     EXPECT_TRUE(doc["opengl"]["vendor"].is_null());
     EXPECT_TRUE(doc["video"]["egl_device"].is_null());
-    s.eglDevice = 1;
-    snprintf(s.eglDeviceName, sizeof s.eglDeviceName, "/dev/dri/card1");
+    s.eglDevice = 0; // the first device is a device too
+    snprintf(s.eglDeviceName, sizeof s.eglDeviceName, "/dev/dri/card0");
     doc = json::parse(ResultJson(s, {}));
-    EXPECT_EQ(json::parse(R"({"index":1,"name":"/dev/dri/card1"})"), doc["video"]["egl_device"]);
+    EXPECT_EQ(json::parse(R"({"index":0,"name":"/dev/dri/card0"})"), doc["video"]["egl_device"]);
 }
 
 TEST(ResultJsonTest, TimesAreUtcAndAnAbortHasNoScore) {
