@@ -121,21 +121,34 @@ static bool FullScreenChanged(void) {
 static const Uint64 kHoldMillis = 100;
 static const Uint64 kSettleLimitMillis = 1500;
 
+void SettleSize(void (*sample)(void *ctx, int *w, int *h), void *ctx,
+                unsigned long long (*ticks)(void), int *w, int *h) {
+    sample(ctx, w, h);
+    Uint64 start = ticks(), since = start;
+    for (Uint64 now = start; now - since < kHoldMillis && now - start < kSettleLimitMillis;
+         now = ticks()) {
+        SDL_Delay(10);
+        int nw = 0, nh = 0;
+        sample(ctx, &nw, &nh);
+        if (nw != *w || nh != *h) since = ticks();
+        *w = nw;
+        *h = nh;
+    }
+}
+
+static void SampleDrawable(void *surface, int *w, int *h) {
+    SDL_PumpEvents();
+    SDL_GL_GetDrawableSize((SDL_Window *)surface, w, h);
+}
+
+static unsigned long long SdlTicks(void) {
+    return SDL_GetTicks64();
+}
+
 void SettleFullScreen(SDL_Window *surface) {
     int w = 0, h = 0;
     if (!surface || OffscreenDisplaySize(&w, &h)) return;
-    SDL_GL_GetDrawableSize(surface, &w, &h);
-    Uint64 start = SDL_GetTicks64(), since = start;
-    for (Uint64 now = start; now - since < kHoldMillis && now - start < kSettleLimitMillis;
-         now = SDL_GetTicks64()) {
-        SDL_Delay(10);
-        SDL_PumpEvents();
-        int nw = 0, nh = 0;
-        SDL_GL_GetDrawableSize(surface, &nw, &nh);
-        if (nw != w || nh != h) since = SDL_GetTicks64();
-        w = nw;
-        h = nh;
-    }
+    SettleSize(SampleDrawable, surface, SdlTicks, &w, &h);
     if (w <= 0 || h <= 0) return;
     fullScreenWidth = w;
     fullScreenHeight = h;

@@ -27,6 +27,10 @@ void CheckDisplayMode(void);
 // a moment) and takes that size, in the pixels drawn, as the main display's: the size a
 // test runs at, which later display changes are measured against.
 void SettleFullScreen(SDL_Window *surface);
+// Its wait: samples a size every 10 ms until it has held, either side unchanged, for a
+// moment (1.5 s at most); w, h the last size sampled. ticks: a millisecond clock.
+void SettleSize(void (*sample)(void *ctx, int *w, int *h), void *ctx,
+                unsigned long long (*ticks)(void), int *w, int *h);
 
 // The surface of the full screen that a GL context covers, or null when there is none.
 SDL_Window *FullScreenSurface(void);

@@ -1,6 +1,10 @@
 #include "platform/display.h"
 #include "platform/port_internal.h"
+#include "platform/video_internal.h"
 #include "tests/platform_fixture.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -54,6 +58,53 @@ TEST_F(WindowTest, DisplayIsTheOffscreenDesktop) {
     EXPECT_GE(CGDisplayBitsPerPixel(main), 16);
     EXPECT_NE(nullptr, GetMainDevice());
     EXPECT_EQ(0, CGDisplayPixelsWide(main + 1));
+}
+
+// A drawable whose size follows a script, one entry a sample, on a clock that each sample
+// moves on by 10 ms, however slowly the machine runs.
+struct SizeScript {
+    std::vector<std::pair<int, int>> sizes;
+    size_t next;
+};
+unsigned long long scriptClock;
+unsigned long long ScriptTicks(void) {
+    return scriptClock;
+}
+void ScriptSample(void *ctx, int *w, int *h) {
+    SizeScript *s = (SizeScript *)ctx;
+    size_t i = std::min(s->next++, s->sizes.size() - 1);
+    *w = s->sizes[i].first;
+    *h = s->sizes[i].second;
+    scriptClock += 10;
+}
+
+// Any change of either side starts the hold again; a size that holds ends the wait.
+TEST(SettleTest, WaitsUntilBothSidesHoldStill) {
+    using Sizes = std::vector<std::pair<int, int>>;
+    Sizes steps(8, {800, 600}), wide(8, {1024, 600}), tall(8, {1024, 768});
+    Sizes widthThenHeight = steps, flicker;
+    widthThenHeight.insert(widthThenHeight.end(), wide.begin(), wide.end());
+    widthThenHeight.insert(widthThenHeight.end(), tall.begin(), tall.end());
+    for (int i = 0; i < 400; i++)
+        flicker.push_back({640 + i % 2, 480});
+    struct {
+        const char *name;
+        Sizes sizes;
+        std::pair<int, int> settled;
+        size_t samples;
+    } rows[] = {
+        {"still from the start", {{1920, 1080}}, {1920, 1080}, 11},
+        {"one side, then the other", widthThenHeight, {1024, 768}, 27},
+        {"never still: the limit", flicker, {640 + 150 % 2, 480}, 151},
+    };
+    for (auto &r : rows) {
+        SizeScript script = {r.sizes, 0};
+        scriptClock = 5000;
+        int w = 0, h = 0;
+        SettleSize(ScriptSample, &script, ScriptTicks, &w, &h);
+        EXPECT_EQ(r.settled, std::make_pair(w, h)) << r.name;
+        EXPECT_EQ(r.samples, script.next) << r.name;
+    }
 }
 
 } // namespace
