@@ -1,7 +1,7 @@
 #include "app/cmdline.h"
 #include "app/folders.h"
 #include "app/startup.h"
-#include "results/compare.h"
+#include "report/compare.h"
 
 #include <stdio.h>
 

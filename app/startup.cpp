@@ -10,10 +10,10 @@
 #include "gfx/scene.h"
 #include "platform/alert.h"
 #include "platform/video.h"
-#include "results/loadwatch.h"
-#include "results/record.h"
-#include "results/validation.h"
-#include "results/summary.h"
+#include "watch/loadwatch.h"
+#include "record/record.h"
+#include "validation/validation.h"
+#include "report/summary.h"
 
 #include <stdio.h>
 

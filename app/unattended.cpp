@@ -4,7 +4,7 @@
 #include "app/handlers.h"
 #include "app/startup.h"
 #include "bench/state.h"
-#include "results/model.h"
+#include "record/model.h"
 #include "platform/events.h"
 
 #include <stdio.h>
@@ -43,7 +43,7 @@ static int Again(void) {
     return 0;
 }
 
-// The verdict was gathered once the test ended, before its screenshot (results/record.h).
+// The verdict was gathered once the test ended, before its screenshot (record/record.h).
 static bool LastRunDisturbed(void) {
     return !resultRuns.empty() && resultRuns.back().verdict.known &&
            resultRuns.back().verdict.disturbed;

@@ -8,7 +8,7 @@ extern int exitStatus; // what the program ends with (app/cmdline.h); 1 for the 
 void PostTestCommand(void);
 
 // Tests still to start after the current one ends with a score and its screenshot: the
-// rest of a --repeat series. A disturbed run (results/model.h) does not count: the series
+// rest of a --repeat series. A disturbed run (record/model.h) does not count: the series
 // goes on without it, but starts no more than testsAllowed tests after the first (2K - 1
 // for K, none for a single test), so that a machine that stays busy cannot keep it going.
 extern int testsToRepeat;

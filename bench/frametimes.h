@@ -2,7 +2,7 @@
 // its own end, in microseconds of the monotonic uptime clock, kept for the windows that
 // the result log measures. The memory is reserved when the test starts; a frame only
 // stores a number into it. The figures drawn from the times are computed after the test,
-// outside any frame (results/frametimes.h).
+// outside any frame (watch/frametimes.h).
 #pragma once
 
 #include "platform/types.h"

@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the result reader of --compare: whatever a file holds, it must
 // answer yes or no, and a yes must be a result that the comparison and the plot can use:
 // their summary and their axes are worked out here as --compare works them out.
-#include "results/plot.h"
-#include "results/reader.h"
-#include "results/summary.h"
+#include "report/plot.h"
+#include "record/reader.h"
+#include "report/summary.h"
 
 #include <math.h>
 #include <stdint.h>

@@ -9,7 +9,7 @@
 #include "bench/state.h"
 #include "gfx/scene.h"
 #include "perf/perf_support.h"
-#include "results/loadwatch.h"
+#include "watch/loadwatch.h"
 
 #include <algorithm>
 #include <initializer_list>

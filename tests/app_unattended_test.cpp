@@ -1,7 +1,7 @@
 #include "app/cmdline.h"
 #include "app/unattended.h"
 #include "bench/state.h"
-#include "results/model.h"
+#include "record/model.h"
 #include "tests/support/bench_state.h"
 
 #include <gtest/gtest.h>

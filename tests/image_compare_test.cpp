@@ -1,5 +1,5 @@
 // The comparison metric on synthetic pictures, and the writer of in-memory pictures.
-#include "image/compare.h"
+#include "validation/compare.h"
 #include "image/tga.h"
 #include "image/tgawrite.h"
 #include "tests/support/temp_dir.h"

@@ -1,9 +1,9 @@
 // The plot, checked against numbers: where the axes say a value goes, the picture has it.
-#include "results/compare.h"
-#include "results/json.h"
-#include "results/plot.h"
-#include "results/summary.h"
-#include "results/utf8.h"
+#include "report/compare.h"
+#include "record/json.h"
+#include "report/plot.h"
+#include "report/summary.h"
+#include "report/utf8.h"
 #include "tests/support/result_runs.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,8 +1,8 @@
 // Reading result files back, and comparing two of them.
-#include "results/compare.h"
-#include "results/json.h"
-#include "results/reader.h"
-#include "results/validation.h"
+#include "report/compare.h"
+#include "record/json.h"
+#include "record/reader.h"
+#include "validation/validation.h"
 #include "tests/support/result_runs.h"
 #include "tests/support/temp_dir.h"
 
@@ -135,7 +135,7 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     EXPECT_EQ(1, CompareResults(dir.path("old.json").c_str(), dir.path("new.json").c_str(), nullptr,
                                 out, stderr));
     fclose(out);
-    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py ";
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py ";
     EXPECT_EQ(0, system((validate + dir.path("old.json") + " " + dir.path("new.json")).c_str()));
     // With the validation's verdict, frame by frame.
     text = Text({Measured({600, 90, 9}, true)}, "llvmpipe", &kValidated);
@@ -256,7 +256,7 @@ TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
     };
     // The schema's validator once for all of them, and each file among its faults.
     TempDir dir;
-    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py",
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py",
                 files;
     for (size_t i = 0; i < faults.size(); i++) {
         auto &[where, fault] = faults[i];

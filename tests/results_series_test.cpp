@@ -2,9 +2,9 @@
 #include "app/folders.h"
 #include "bench/log.h"
 #include "bench/state.h"
-#include "results/json.h"
-#include "results/record.h"
-#include "results/summary.h"
+#include "record/json.h"
+#include "record/record.h"
+#include "report/summary.h"
 #include "tests/support/result_runs.h"
 #include "tests/support/bench_state.h"
 #include "tests/support/temp_dir.h"
@@ -141,7 +141,7 @@ TEST(SummaryTest, TheJsonCarriesItAndTheSchemaChecksIt) {
     EXPECT_TRUE(aborted["summary"]["spread_grid_steps"].is_null());
 
     TempDir dir;
-    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py ";
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py ";
     ASSERT_EQ(1, WriteWhole(dir.path("series.json").c_str(), doc.dump()));
     ASSERT_EQ(1, WriteWhole(dir.path("aborted.json").c_str(), aborted.dump()));
     json old = doc; // written before series existed: no summary

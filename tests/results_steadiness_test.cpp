@@ -1,11 +1,11 @@
 #include "bench/frametimes.h"
 #include "bench/state.h"
-#include "results/frametimes.h"
-#include "results/interference.h"
-#include "results/loadwatch.h"
-#include "results/record.h"
-#include "results/steady.h"
-#include "results/trust.h"
+#include "watch/frametimes.h"
+#include "watch/interference.h"
+#include "watch/loadwatch.h"
+#include "record/record.h"
+#include "watch/steady.h"
+#include "watch/trust.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>

@@ -2,11 +2,11 @@
 #include "bench/log.h"
 #include "bench/state.h"
 #include "gfx/context.h"
-#include "results/json.h"
-#include "results/validation.h"
-#include "results/machine.h"
-#include "results/model.h"
-#include "results/record.h"
+#include "record/json.h"
+#include "validation/validation.h"
+#include "record/machine.h"
+#include "record/model.h"
+#include "record/record.h"
 #include "tests/support/result_runs.h"
 #include "tests/support/bench_state.h"
 #include "tests/support/temp_dir.h"
@@ -297,7 +297,7 @@ TEST(ResultSchemaTest, WrittenResultsValidateAndFaultsDoNot) {
         f.passed = f.measured = 1;
     notValidated.targetMade = 0;
     notValidated.failed = kValidationFrameCount;
-    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/results/validate.py ";
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py ";
     WriteBytes(dir.path("a.json"), {});
     ASSERT_EQ(1, WriteWhole(dir.path("a.json").c_str(), ResultJson(Setting(), {aborted})));
     std::string good = validate + dir.path("a.json");

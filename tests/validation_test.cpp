@@ -2,9 +2,9 @@
 // injected fault fails, failing frames are kept, and a validation frame is exactly what
 // Render draws.
 #include "bench/frame.h"
-#include "bench/validfault.h"
+#include "validation/validfault.h"
 #include "gfx/target.h"
-#include "results/validation.h"
+#include "validation/validation.h"
 #include "tests/support/gl_query.h"
 #include "tests/support/scene_fixture.h"
 

@@ -4,7 +4,7 @@
 // Usage: make_references RESOURCE_FOLDER OUTPUT_FOLDER
 // RESOURCE_FOLDER holds default.tga; the files land in OUTPUT_FOLDER (resources/validation).
 #include "app/folders.h"
-#include "bench/validframe.h"
+#include "validation/validframe.h"
 #include "gfx/target.h"
 #include "image/tgawrite.h"
 #include "tools/offscreen_scene.h"

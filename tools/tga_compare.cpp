@@ -2,7 +2,7 @@
 // taken as the reference; prints the figures and optionally writes the difference picture.
 // Usage: tga_compare REFERENCE.tga PICTURE.tga [DIFFERENCE.tga]
 // Status: 0 within the tolerance, 1 not, 2 a file that cannot be read or sizes that differ.
-#include "image/compare.h"
+#include "validation/compare.h"
 #include "image/tga.h"
 #include "image/tgawrite.h"
 

@@ -5,7 +5,7 @@
 // Status: 0 all frames pass, 5 a frame fails, 4 no scene or no target to draw the frames
 // into, 2 bad arguments.
 #include "app/folders.h"
-#include "results/validation.h"
+#include "validation/validation.h"
 #include "tools/offscreen_scene.h"
 
 #include <GL/gl.h>

@@ -10,7 +10,7 @@ bundle="$work/Kelvane.app"
 log="$work/Kelvane result.txt"
 shot="$work/Kelvane result.tga"
 exe="$bundle/Contents/Linux/kelvane"
-validate="$(cd "$(dirname "$0")/../.." && pwd)/results/validate.py"
+validate="$(cd "$(dirname "$0")/../.." && pwd)/record/validate.py"
 json="$work/Kelvane result.json"
 # What the log's header must say; cases on other surfaces or renderers change them.
 surface=1024x768

@@ -4,8 +4,8 @@
 
 #include "app/folders.h"
 #include "bench/log.h"
-#include "results/model.h"
-#include "results/record.h"
+#include "record/model.h"
+#include "record/record.h"
 #include "tests/support/bench_state.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,10 +1,9 @@
-#include "results/compare.h"
+#include "report/compare.h"
 
-#include "bench/state.h"
-#include "results/plot.h"
-#include "results/reader.h"
-#include "results/steady.h"
-#include "results/summary.h"
+#include "report/plot.h"
+#include "record/reader.h"
+#include "watch/steady.h"
+#include "report/summary.h"
 
 #include <map>
 #include <string.h>
@@ -28,7 +27,7 @@ static void PrintSteps(FILE *out, const ResultFile &a, const ResultFile &b) {
         double x = Median(fa), y = Median(it->second);
         char ratio[16] = "-";
         if (x > 0) snprintf(ratio, sizeof ratio, "%.2f", y / x);
-        fprintf(out, "%6d %12d %10.1f %10.1f %8s\n", grid, (int)TrianglesFor(grid), x, y, ratio);
+        fprintf(out, "%6d %12d %10.1f %10.1f %8s\n", grid, ResultTriangles(grid), x, y, ratio);
     }
 }
 

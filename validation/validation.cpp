@@ -1,4 +1,4 @@
-#include "results/validation.h"
+#include "validation/validation.h"
 
 #include "app/folders.h"
 #include "bench/state.h"

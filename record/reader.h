@@ -1,10 +1,10 @@
 // Reading result files back: for the comparison, and never trusting them. A file is read
-// when it is JSON and has every field the schema (results/result.schema.json) requires, of
+// when it is JSON and has every field the schema (record/result.schema.json) requires, of
 // the type and in the range it requires, and each step's triangles are its grid's (as
-// results/validate.py checks them); anything else is refused with the field and the reason.
+// record/validate.py checks them); anything else is refused with the field and the reason.
 #pragma once
 
-#include "results/model.h"
+#include "record/model.h"
 
 #include <stddef.h>
 #include <string>

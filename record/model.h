@@ -16,6 +16,13 @@ struct ResultLoad {
     double wait;    // its threads' time ready to run but waiting; more than 1 can be
 };
 
+// A step's triangles a frame, every sphere 1152 of them: as the log writes them for any grid
+// a file can hold (an int holds the count up to kMaxResultGrid).
+enum { kResultTrianglesPerSphere = 1152, kMaxResultGrid = 1365 };
+inline int ResultTriangles(int grid) {
+    return grid * grid * kResultTrianglesPerSphere;
+}
+
 struct ResultStep {
     int grid;      // N: the grid was N x N spheres
     int triangles; // triangles per frame at that size
@@ -35,7 +42,7 @@ struct ResultVerdict {
     ResultLoad last; // the last step's
 };
 
-// The steady figure (results/steady.h), thousands of triangles a frame; not the score.
+// The steady figure (watch/steady.h), thousands of triangles a frame; not the score.
 struct ResultSteady {
     bool known; // false: none (too few steps near the stop), or not recorded
     double score, uncertainty;

@@ -1,7 +1,7 @@
 // Recording a test's results as the result log is written, and writing them after the test.
 #pragma once
 
-#include "results/model.h"
+#include "record/model.h"
 
 #include <stdio.h>
 
@@ -22,7 +22,7 @@ void GatherRunTrust(ResultRun *run, FILE *out);
 
 // Writes "Kelvane result.json" and the plot, "Kelvane result.svg" and ".png", beside the
 // log if a test has ended since the last write, with the renderer's validation as far as it
-// was made (results/validation.h). Never called inside a frame. 1 when written or nothing
+// was made (validation/validation.h). Never called inside a frame. 1 when written or nothing
 // was due, 0 when it could not be written (said on standard error).
 int WritePendingResults(void);
 

@@ -1,7 +1,7 @@
-// The result file: JSON described by results/result.schema.json.
+// The result file: JSON described by record/result.schema.json.
 #pragma once
 
-#include "results/model.h"
+#include "record/model.h"
 
 #include <string>
 

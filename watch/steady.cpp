@@ -1,4 +1,4 @@
-#include "results/steady.h"
+#include "watch/steady.h"
 
 #include <algorithm>
 #include <math.h>

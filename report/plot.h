@@ -3,7 +3,7 @@
 // axis. Drawn once with cairo and written as SVG and PNG.
 #pragma once
 
-#include "results/model.h"
+#include "record/model.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "results/frametimes.h"
+#include "watch/frametimes.h"
 
 #include "bench/frametimes.h"
 

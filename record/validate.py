@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks result files against results/result.schema.json: validate.py FILE...
+"""Checks result files against record/result.schema.json: validate.py FILE...
 Exit status 0 when every file is valid, 1 otherwise (each fault on standard error).
 Beyond the schema, each step's triangles must be its grid squared times 1152, its frame
 times' percentiles in order, a steady figure's uncertainty given, and the shares of a load together at most the whole machine:

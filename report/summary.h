@@ -1,7 +1,7 @@
 // What a series of runs adds up to: the spread of its scores and its peak triangle rate.
 #pragma once
 
-#include "results/model.h"
+#include "record/model.h"
 
 #include <stdio.h>
 

@@ -1,4 +1,4 @@
-#include "results/record.h"
+#include "record/record.h"
 
 #include "app/folders.h"
 #include "app/version.h"
@@ -6,11 +6,11 @@
 #include "bench/state.h"
 #include "gfx/context.h"
 #include "platform/video.h"
-#include "results/json.h"
-#include "results/machine.h"
-#include "results/validation.h"
-#include "results/plot.h"
-#include "results/trust.h"
+#include "record/json.h"
+#include "record/machine.h"
+#include "validation/validation.h"
+#include "report/plot.h"
+#include "watch/trust.h"
 
 #include <stdio.h>
 #include <time.h>

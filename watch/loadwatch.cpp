@@ -1,4 +1,4 @@
-#include "results/loadwatch.h"
+#include "watch/loadwatch.h"
 
 #include "bench/frametimes.h"
 

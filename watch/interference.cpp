@@ -1,4 +1,4 @@
-#include "results/interference.h"
+#include "watch/interference.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,4 +1,4 @@
-#include "results/machine.h"
+#include "record/machine.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,4 +1,4 @@
-#include "image/compare.h"
+#include "validation/compare.h"
 
 #include <stddef.h>
 

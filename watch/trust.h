@@ -4,10 +4,10 @@
 // test's), never inside a frame.
 #pragma once
 
-#include "results/frametimes.h"
-#include "results/interference.h"
-#include "results/model.h"
-#include "results/steady.h"
+#include "watch/frametimes.h"
+#include "watch/interference.h"
+#include "record/model.h"
+#include "watch/steady.h"
 
 #include <stdio.h>
 #include <vector>

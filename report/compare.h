@@ -1,7 +1,7 @@
 // Two results side by side: `kelvane --compare A.json B.json [--plot FILE]`.
 #pragma once
 
-#include "results/model.h"
+#include "record/model.h"
 
 #include <stdio.h>
 

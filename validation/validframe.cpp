@@ -1,8 +1,8 @@
-#include "bench/validframe.h"
+#include "validation/validframe.h"
 
 #include "bench/frame.h"
 #include "bench/state.h"
-#include "bench/validfault.h"
+#include "validation/validfault.h"
 #include "gfx/context.h"
 #include "gfx/target.h"
 

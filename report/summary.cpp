@@ -1,6 +1,6 @@
-#include "results/summary.h"
+#include "report/summary.h"
 
-#include "results/steady.h"
+#include "watch/steady.h"
 
 #include <algorithm>
 

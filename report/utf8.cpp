@@ -1,4 +1,4 @@
-#include "results/utf8.h"
+#include "report/utf8.h"
 
 #include <string.h>
 

@@ -1,6 +1,6 @@
-#include "results/trust.h"
+#include "watch/trust.h"
 
-#include "results/loadwatch.h"
+#include "watch/loadwatch.h"
 
 SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times) {
     double ms = times.timed > 0 ? times.medianMs : step.fps > 0 ? 1000.0 / step.fps : 0;

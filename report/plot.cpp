@@ -1,10 +1,9 @@
-#include "results/plot.h"
+#include "report/plot.h"
 
-#include "bench/state.h"
-#include "results/interference.h"
-#include "results/json.h"
-#include "results/summary.h"
-#include "results/utf8.h"
+#include "watch/interference.h"
+#include "record/json.h"
+#include "report/summary.h"
+#include "report/utf8.h"
 
 #include <algorithm>
 #include <cairo-svg.h>
@@ -65,7 +64,7 @@ PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
 }
 
 double PlotX(const PlotFrame &f, double triangles) {
-    double grid = sqrt(std::max(0.0, triangles) / kTrianglesPerSphere);
+    double grid = sqrt(std::max(0.0, triangles) / kResultTrianglesPerSphere);
     return f.left + (f.right - f.left) * (grid - f.gridMin) / (f.gridMax - f.gridMin);
 }
 
@@ -129,7 +128,7 @@ static void TriangleLabel(double t, char *out, size_t size) {
 static void XAxis(cairo_t *cr, const PlotFrame &f) {
     int step = (int)NiceCeiling(std::max(1.0, f.gridMax / 8));
     for (int g = 0; g <= f.gridMax; g += step) {
-        double t = (double)g * g * kTrianglesPerSphere, x = PlotX(f, t);
+        double t = (double)g * g * kResultTrianglesPerSphere, x = PlotX(f, t);
         cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
         Line(cr, x, f.top, x, f.bottom);
         char label[32];
@@ -241,7 +240,7 @@ static void FpsLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
 static void ScoreMark(cairo_t *cr, const PlotFrame &f, const ResultRun &run, int label) {
     if (run.end != kRunScore) return;
     int g = EndGrid(run);
-    double x = PlotX(f, (double)g * g * kTrianglesPerSphere), y = PlotY(f, 10);
+    double x = PlotX(f, (double)g * g * kResultTrianglesPerSphere), y = PlotY(f, 10);
     cairo_move_to(cr, x, y - 7);
     cairo_line_to(cr, x + 6, y);
     cairo_line_to(cr, x, y + 7);

@@ -3,7 +3,7 @@
 // test starts.
 #pragma once
 
-#include "results/interference.h"
+#include "watch/interference.h"
 
 #include <stdio.h>
 

@@ -1,7 +1,7 @@
-#include "results/json.h"
+#include "record/json.h"
 
-#include "results/validation.h"
-#include "results/summary.h"
+#include "validation/validation.h"
+#include "report/summary.h"
 
 #include <errno.h>
 #include <math.h>

@@ -1,6 +1,4 @@
-#include "results/reader.h"
-
-#include "bench/state.h"
+#include "record/reader.h"
 
 #include <errno.h>
 #include <limits.h>
@@ -39,9 +37,6 @@ static bool Object(Reader &r, const json *v, const std::string &where) {
     if (!v) return r.Fail(where, "missing");
     return v->is_object() || r.Fail(where, "not an object");
 }
-
-// The largest grid whose triangles an int holds: TrianglesFor saturates beyond it.
-enum { kMaxGrid = 1365 };
 
 // A whole number from lo to hi (the schema's integers, as far as an int holds them).
 // nlohmann holds a number without a sign as unsigned, so both bounds apply to both kinds.
@@ -183,13 +178,13 @@ static bool Step(Reader &r, const json &v, const std::string &at, ResultStep *st
     if (!Object(r, &v, at)) return false;
     std::string in = at + ".";
     double fps = 0;
-    if (!Integer(r, v, "grid", in, 0, kMaxGrid, &step->grid) ||
+    if (!Integer(r, v, "grid", in, 0, kMaxResultGrid, &step->grid) ||
         !Integer(r, v, "triangles", in, 0, INT_MAX, &step->triangles) ||
         !Number(r, v, "fps", in, 0, kMaxMeasure, &fps))
         return false;
-    if (step->triangles != TrianglesFor(step->grid)) {
+    if (step->triangles != ResultTriangles(step->grid)) {
         std::string what =
-            "not grid x grid x 1152 (" + std::to_string(TrianglesFor(step->grid)) + ")";
+            "not grid x grid x 1152 (" + std::to_string(ResultTriangles(step->grid)) + ")";
         return r.Fail(in + "triangles", what.c_str());
     }
     step->fps = (float)fps;

@@ -3,8 +3,8 @@
 // picture of its difference so that a person can see what went wrong.
 #pragma once
 
-#include "bench/validframe.h"
-#include "image/compare.h"
+#include "validation/validframe.h"
+#include "validation/compare.h"
 
 #include <stdio.h>
 
