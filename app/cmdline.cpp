@@ -25,6 +25,12 @@ static const char kUsage[] =
     "  --repeat K           with --test, K tests in a row (1 to 100), their spread on stdout\n"
     "  --compare A B        no window: compare two result files (JSON) step by step\n"
     "  --plot FILE          with --compare, draw both results (FILE.svg or a PNG)\n"
+    "  --history            list the runs recorded on this machine, oldest first\n"
+    "  --history --plot FILE       draw the scores and steady figures over time\n"
+    "  --history --export ID FILE  write run ID of the history as a result file\n"
+    "  --history --import FILE...  add the runs of result files to the history\n"
+    "                       --compare takes @ID, @last and @last~N (N runs before the\n"
+    "                       last) for runs of the history wherever it takes a file\n"
     "  -h, --help           print this help and end\n"
     "  -V, --version        print the version and end\n"
     "\n"
@@ -51,6 +57,9 @@ enum {
     kOptRepeat,
     kOptCompare,
     kOptPlot,
+    kOptHistory,
+    kOptExport,
+    kOptImport,
 };
 
 static const option kOptions[] = {
@@ -62,6 +71,9 @@ static const option kOptions[] = {
     {"repeat", required_argument, nullptr, kOptRepeat},
     {"compare", required_argument, nullptr, kOptCompare},
     {"plot", required_argument, nullptr, kOptPlot},
+    {"history", no_argument, nullptr, kOptHistory},
+    {"export", required_argument, nullptr, kOptExport},
+    {"import", no_argument, nullptr, kOptImport},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -99,6 +111,8 @@ static int Refuse(FILE *err, int *status, const char *what, const char *value) {
     return 0;
 }
 
+static bool importAsked; // --import: the files are what is left of the command line
+
 // The options of repeated tests and of comparisons; 1 to go on, 0 to end with *status.
 static int TakeResultOption(int code, FILE *err, int *status) {
     long n = 0;
@@ -108,9 +122,42 @@ static int TakeResultOption(int code, FILE *err, int *status) {
         commandLine.repeat = (int)n;
     } else if (code == kOptCompare) {
         commandLine.compare[0] = optarg;
+    } else if (code == kOptHistory) {
+        commandLine.history = true;
+    } else if (code == kOptExport) {
+        commandLine.exportRun = optarg;
+    } else if (code == kOptImport) {
+        importAsked = true;
     } else {
         commandLine.plot = optarg;
     }
+    return 1;
+}
+
+// The history's options: one of --plot, --export and --import at most, each only with it.
+static int CheckHistoryOptions(int argc, char **argv, FILE *err, int *status) {
+    if (commandLine.exportRun && optind < argc) commandLine.exportFile = argv[optind++];
+    if (commandLine.exportRun && !commandLine.exportFile)
+        return Refuse(err, status, "--export wants a run and a file", nullptr);
+    if (importAsked) {
+        commandLine.imports = argv + optind;
+        commandLine.importCount = argc - optind;
+        optind = argc;
+        if (!commandLine.importCount)
+            return Refuse(err, status, "--import wants result files", nullptr);
+    }
+    bool any = commandLine.exportRun || commandLine.imports || commandLine.plot;
+    if (any && !commandLine.history && !commandLine.compare[0])
+        return Refuse(err, status, "--plot needs --compare or --history", nullptr);
+    if ((commandLine.exportRun || commandLine.imports) && !commandLine.history)
+        return Refuse(err, status, "--export and --import need --history", nullptr);
+    if ((commandLine.exportRun != nullptr) + (commandLine.imports != nullptr) +
+            (commandLine.plot != nullptr) >
+        1)
+        return Refuse(err, status, "--history takes one of --plot, --export and --import", nullptr);
+    if (commandLine.history && (commandLine.test || commandLine.validate || commandLine.offscreen ||
+                                commandLine.compare[0]))
+        return Refuse(err, status, "--history runs no test and compares nothing", nullptr);
     return 1;
 }
 
@@ -123,8 +170,7 @@ static int CheckResultOptions(int argc, char **argv, FILE *err, int *status) {
     if (commandLine.compare[0] &&
         (commandLine.test || commandLine.validate || commandLine.offscreen))
         return Refuse(err, status, "--compare runs no test", nullptr);
-    if (commandLine.plot && !commandLine.compare[0])
-        return Refuse(err, status, "--plot needs --compare", nullptr);
+    if (!CheckHistoryOptions(argc, argv, err, status)) return 0;
     if (commandLine.repeat > 1 && !commandLine.test)
         return Refuse(err, status, "--repeat needs --test", nullptr);
     return 1;
@@ -156,6 +202,9 @@ static int TakeOption(int code, FILE *out, FILE *err, int *status) {
     case kOptRepeat:
     case kOptCompare:
     case kOptPlot:
+    case kOptHistory:
+    case kOptExport:
+    case kOptImport:
         return TakeResultOption(code, err, status);
     case 'h':
         PrintUsage(out);
@@ -175,6 +224,7 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     commandLine.offscreenHeight = kDefaultOffscreenHeight;
     commandLine.device = -1;
     commandLine.repeat = 1;
+    importAsked = false;
     *status = kExitScore;
 
     optind = 0; // a fresh scan, as if the first: the parser may run more than once

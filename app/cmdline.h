@@ -25,7 +25,13 @@ struct CommandLine {
     const char *results;    // --results DIR, or null for the bundle's folder
     int repeat;             // --repeat K: K tests in a row (1 without it)
     const char *compare[2]; // --compare A B: the two result files, or nulls
-    const char *plot;       // --plot FILE: with --compare, the plot of both
+    const char *plot;       // --plot FILE: with --compare, the plot of both; with --history,
+                            // of the history
+    bool history;           // --history: list the runs recorded on this machine
+    const char *exportRun;  // --history --export ID FILE: the run, or null
+    const char *exportFile; // and the file it goes to
+    char *const *imports;   // --history --import FILE...: the files, or null
+    int importCount;
 };
 
 enum { kMaxRepeat = 100 };

@@ -137,3 +137,16 @@ int ChooseResultsFolder(char *why, size_t whySize) {
              named ? data : "the user's data folder", reason);
     return 0;
 }
+
+int UserDataFolder(char *path, size_t size, const char **why) {
+    if (!DataFolder(path, size - 1)) {
+        *why = "no home folder is known";
+        return 0;
+    }
+    if (!MakeFolders(path)) {
+        *why = strerror(errno);
+        return 0;
+    }
+    strcat(path, "/");
+    return 1;
+}

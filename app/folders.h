@@ -27,3 +27,7 @@ int SetResultsFolder(const char *dir, char *why, size_t whySize);
 // results_folder. Fills app_folder as GetWorkingFolder does. 0 when neither can be written,
 // with both reasons in why; results are then never silently lost.
 int ChooseResultsFolder(char *why, size_t whySize);
+
+// The user's data folder, $XDG_DATA_HOME/kelvane/ (else ~/.local/share/kelvane/), with a
+// trailing "/", made (private to the user) if missing. 0 when there is none, with why.
+int UserDataFolder(char *path, size_t size, const char **why);

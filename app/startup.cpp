@@ -4,6 +4,7 @@
 #include "app/folders.h"
 #include "app/handlers.h"
 #include "app/unattended.h"
+#include "history/history.h"
 #include "bench/frame.h"
 #include "bench/state.h"
 #include "bench/testrun.h"
@@ -149,6 +150,8 @@ static void ValidateAndWriteResults(void) {
     if (!resultsPending) return;
     ValidateRendererOnce(app_folder);
     if (!WritePendingResults()) resultsLost = true;
+    // Kept whatever became of the file: the next test would rewrite it anyway.
+    RecordTestInHistory(writtenDocument, stderr);
 }
 
 void TimerAction(EventLoopTimerRef, void *) {

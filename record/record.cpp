@@ -16,6 +16,7 @@
 #include <time.h>
 
 std::vector<ResultRun> resultRuns;
+std::string writtenDocument;
 bool resultsPending;
 bool resultSeries;
 const char kResultJsonName[] = "Kelvane result.json";
@@ -136,7 +137,8 @@ int WritePendingResults(void) {
     GatherSetting(&setting);
     char path[kFolderSize + sizeof kResultJsonName];
     snprintf(path, sizeof path, "%s%s", app_folder, kResultJsonName);
-    int written = WriteWhole(path, ResultJson(setting, resultRuns));
+    writtenDocument = ResultJson(setting, resultRuns);
+    int written = WriteWhole(path, writtenDocument);
     if (!written) fprintf(stderr, "kelvane: cannot write %s\n", path);
     return WriteResultPlot() && written;
 }

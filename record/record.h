@@ -4,6 +4,7 @@
 #include "record/model.h"
 
 #include <stdio.h>
+#include <string>
 
 // Starts listening to the result log (bench/log.h). From then on every test is recorded.
 void ListenForResults(void);
@@ -25,6 +26,9 @@ void GatherRunTrust(ResultRun *run, FILE *out);
 // was made (validation/validation.h). Never called inside a frame. 1 when written or nothing
 // was due, 0 when it could not be written (said on standard error).
 int WritePendingResults(void);
+
+// The document WritePendingResults made last, whether or not its file could be written.
+extern std::string writtenDocument;
 
 // The file's name in app_folder.
 extern const char kResultJsonName[];

@@ -104,13 +104,13 @@ static bool EndsWith(const char *s, const char *end) {
     return n >= m && strcmp(s + n - m, end) == 0;
 }
 
-int CompareResults(const char *pathA, const char *pathB, const char *plotPath, FILE *out,
-                   FILE *err) {
+int CompareResults(const char *pathA, const char *pathB, const char *plotPath, FILE *out, FILE *err,
+                   ResultReader read) {
     ResultFile r[2];
     const char *paths[] = {pathA, pathB};
     for (int i = 0; i < 2; i++) {
         std::string why;
-        if (ReadResultFile(paths[i], &r[i], &why)) continue;
+        if (read(paths[i], &r[i], &why)) continue;
         fprintf(err, "kelvane: %s: %s\n", paths[i], why.c_str());
         return 0;
     }

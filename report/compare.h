@@ -2,8 +2,10 @@
 #pragma once
 
 #include "record/model.h"
+#include "record/reader.h"
 
 #include <stdio.h>
+#include <string>
 
 // Prints the comparison of a and b on out: for every grid size both reached, the frames
 // per second of each (the median over their runs) and their ratio; then the two scores,
@@ -14,5 +16,7 @@ void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b);
 // ends in ".svg", PNG otherwise) unless that is null. Non-zero on success; 0 when a file is
 // missing, no JSON or no result, or the plot cannot be written (said on err, with the
 // file's name).
-int CompareResults(const char *pathA, const char *pathB, const char *plotPath, FILE *out,
-                   FILE *err);
+// read: how a name becomes a result (ReadResultFile, or a reader that knows more names).
+typedef int (*ResultReader)(const char *name, ResultFile *result, std::string *why);
+int CompareResults(const char *pathA, const char *pathB, const char *plotPath, FILE *out, FILE *err,
+                   ResultReader read = ReadResultFile);

@@ -1,5 +1,7 @@
 #include "report/plot.h"
 
+#include "report/canvas.h"
+
 #include "watch/interference.h"
 #include "record/json.h"
 #include "report/summary.h"
@@ -13,15 +15,14 @@
 #include <string>
 #include <time.h>
 
-static const char kFont[] = "DejaVu Sans";
+const char kPlotFont[] = "DejaVu Sans";
 
 // Ten colours that stay apart from each other, also for readers with a colour weakness.
-static const PlotColour kPalette[] = {
+const PlotColour kPalette[kPaletteSize] = {
     {0.12, 0.47, 0.71}, {1.00, 0.50, 0.05}, {0.17, 0.63, 0.17}, {0.58, 0.40, 0.74},
     {0.55, 0.34, 0.29}, {0.89, 0.47, 0.76}, {0.50, 0.50, 0.50}, {0.74, 0.74, 0.13},
     {0.09, 0.75, 0.81}, {0.84, 0.15, 0.16},
 };
-enum { kPaletteSize = sizeof kPalette / sizeof kPalette[0] };
 static const PlotColour kStopColour = {0.80, 0.0, 0.0};
 
 // The largest grid size a result reaches: the grid a scored run ended on, or the last one
@@ -32,7 +33,7 @@ static int LastGrid(const ResultRun &run) {
 }
 
 // 1, 2 or 5 times a power of ten, at least v.
-static double NiceCeiling(double v) {
+double NiceCeiling(double v) {
     double p = pow(10.0, floor(log10(v)));
     for (double m : {1.0, 2.0, 5.0, 10.0})
         if (m * p >= v * (1 - 1e-9)) return m * p;
@@ -91,15 +92,15 @@ static double RunAlpha(const ResultFile &r) {
     return r.runs.size() <= kPaletteSize ? 1.0 : std::max(0.2, 3.0 / sqrt(r.runs.size()));
 }
 
-static void Colour(cairo_t *cr, PlotColour c, double alpha) {
+void PlotSetColour(cairo_t *cr, PlotColour c, double alpha) {
     cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
 }
 
 // Every text goes through here: one string cairo cannot take would lose the whole plot.
-static void Text(cairo_t *cr, double x, double y, double size, bool bold, const char *s,
-                 double alignX = 0) {
+void PlotText(cairo_t *cr, double x, double y, double size, bool bold, const char *s,
+              double alignX) {
     std::string text = ValidUtf8(s);
-    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL,
+    cairo_select_font_face(cr, kPlotFont, CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
     cairo_text_extents_t e;
@@ -108,7 +109,7 @@ static void Text(cairo_t *cr, double x, double y, double size, bool bold, const 
     cairo_show_text(cr, text.c_str());
 }
 
-static void Line(cairo_t *cr, double x0, double y0, double x1, double y1) {
+void PlotLine(cairo_t *cr, double x0, double y0, double x1, double y1) {
     cairo_move_to(cr, x0, y0);
     cairo_line_to(cr, x1, y1);
     cairo_stroke(cr);
@@ -130,18 +131,18 @@ static void XAxis(cairo_t *cr, const PlotFrame &f) {
     for (int g = 0; g <= f.gridMax; g += step) {
         double t = (double)g * g * kResultTrianglesPerSphere, x = PlotX(f, t);
         cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
-        Line(cr, x, f.top, x, f.bottom);
+        PlotLine(cr, x, f.top, x, f.bottom);
         char label[32];
         TriangleLabel(t, label, sizeof label);
         cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-        Text(cr, x, f.bottom + 16, 11, false, label, 0.5);
+        PlotText(cr, x, f.bottom + 16, 11, false, label, 0.5);
         snprintf(label, sizeof label, "%dx%d", g, g);
         cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
-        Text(cr, x, f.bottom + 29, 9, false, label, 0.5);
+        PlotText(cr, x, f.bottom + 29, 9, false, label, 0.5);
     }
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-    Text(cr, (f.left + f.right) / 2, f.bottom + 50, 12, false,
-         "triangles per frame (grid size below; square-root scale)", 0.5);
+    PlotText(cr, (f.left + f.right) / 2, f.bottom + 50, 12, false,
+             "triangles per frame (grid size below; square-root scale)", 0.5);
 }
 
 // 1, 2 and 5 in every decade on the log scale.
@@ -152,16 +153,16 @@ static void FpsAxis(cairo_t *cr, const PlotFrame &f) {
             if (v > f.fpsMax * 1.0001) break;
             double y = PlotY(f, v);
             cairo_set_source_rgb(cr, m == 1 ? 0.8 : 0.92, m == 1 ? 0.8 : 0.92, m == 1 ? 0.8 : 0.92);
-            Line(cr, f.left, y, f.right, y);
+            PlotLine(cr, f.left, y, f.right, y);
             char label[32];
             snprintf(label, sizeof label, "%g", v);
             cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-            Text(cr, f.left - 6, y + 4, 11, false, label, 1);
+            PlotText(cr, f.left - 6, y + 4, 11, false, label, 1);
         }
     cairo_save(cr);
     cairo_translate(cr, f.left - 50, (f.top + f.bottom) / 2);
     cairo_rotate(cr, -M_PI / 2);
-    Text(cr, 0, 0, 12, false, "frames per second (log scale)", 0.5);
+    PlotText(cr, 0, 0, 12, false, "frames per second (log scale)", 0.5);
     cairo_restore(cr);
 }
 
@@ -169,27 +170,27 @@ static void RateAxis(cairo_t *cr, const PlotFrame &f) {
     cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
     for (int i = 0; i <= 5; i++) {
         double v = f.rateMax * i / 5, y = PlotRateY(f, v);
-        Line(cr, f.right, y, f.right + 4, y);
+        PlotLine(cr, f.right, y, f.right + 4, y);
         char label[32];
         snprintf(label, sizeof label, "%g", v);
-        Text(cr, f.right + 7, y + 4, 11, false, label);
+        PlotText(cr, f.right + 7, y + 4, 11, false, label);
     }
     cairo_save(cr);
     cairo_translate(cr, f.right + 62, (f.top + f.bottom) / 2);
     cairo_rotate(cr, M_PI / 2);
-    Text(cr, 0, 0, 12, false, "million triangles per second (dashed)", 0.5);
+    PlotText(cr, 0, 0, 12, false, "million triangles per second (dashed)", 0.5);
     cairo_restore(cr);
 }
 
 static void StopLine(cairo_t *cr, const PlotFrame &f) {
     double y = PlotY(f, 10), dash[] = {6, 4};
-    Colour(cr, kStopColour, 1);
+    PlotSetColour(cr, kStopColour, 1);
     cairo_set_line_width(cr, 2);
     cairo_set_dash(cr, dash, 2, 0);
-    Line(cr, f.left, y, f.right, y);
+    PlotLine(cr, f.left, y, f.right, y);
     cairo_set_dash(cr, nullptr, 0, 0);
     cairo_set_line_width(cr, 1);
-    Text(cr, f.left + 6, y - 5, 10, false, "10 fps: a test stops below");
+    PlotText(cr, f.left + 6, y - 5, 10, false, "10 fps: a test stops below");
 }
 
 static void RateLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
@@ -250,7 +251,7 @@ static void ScoreMark(cairo_t *cr, const PlotFrame &f, const ResultRun &run, int
     if (label < 0) return;
     char text[32];
     snprintf(text, sizeof text, "%d", run.score);
-    Text(cr, x, y + 20 + 12 * label, 10, true, text, 0.5);
+    PlotText(cr, x, y + 20 + 12 * label, 10, true, text, 0.5);
 }
 
 static void Runs(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> &results) {
@@ -261,10 +262,10 @@ static void Runs(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> 
         double alpha = RunAlpha(results[r]);
         for (size_t i = 0; i < results[r].runs.size(); i++) {
             const ResultRun &run = results[r].runs[i];
-            Colour(cr, RunColour(results, r, i), alpha * 0.6);
+            PlotSetColour(cr, RunColour(results, r, i), alpha * 0.6);
             cairo_set_line_width(cr, 1.2);
             RateLine(cr, f, run);
-            Colour(cr, RunColour(results, r, i), alpha);
+            PlotSetColour(cr, RunColour(results, r, i), alpha);
             cairo_set_line_width(cr, total > 10 ? 1 : 2);
             FpsLine(cr, f, run);
             // Scores are written out while they can stand apart; the legend has the rest.
@@ -290,11 +291,11 @@ static std::string ScoreText(const ResultFile &r) {
 }
 
 static void LegendEntry(cairo_t *cr, double x, double y, const PlotLegendEntry &e) {
-    Colour(cr, e.colour, 1);
+    PlotSetColour(cr, e.colour, 1);
     cairo_rectangle(cr, x, y - 9, 14, 10);
     cairo_fill(cr);
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
-    Text(cr, x + 20, y, 11, false, e.text.c_str());
+    PlotText(cr, x + 20, y, 11, false, e.text.c_str());
 }
 
 std::vector<PlotLegendEntry> PlotLegend(const std::vector<ResultFile> &results) {
@@ -325,7 +326,7 @@ std::vector<PlotLegendEntry> PlotLegend(const std::vector<ResultFile> &results) 
 static void Legend(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> &results) {
     std::vector<PlotLegendEntry> entries = PlotLegend(results);
     double width = 0;
-    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_select_font_face(cr, kPlotFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 11);
     for (const PlotLegendEntry &e : entries) {
         cairo_text_extents_t ext;
@@ -354,8 +355,8 @@ static std::string Date(const std::vector<ResultFile> &results) {
 
 static void Title(cairo_t *cr, const std::vector<ResultFile> &results) {
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
-    Text(cr, 80, 26, 16, true,
-         results.size() == 1 ? "Kelvane result" : "Kelvane: two results compared");
+    PlotText(cr, 80, 26, 16, true,
+             results.size() == 1 ? "Kelvane result" : "Kelvane: two results compared");
     double y = 46;
     for (size_t r = 0; r < results.size() && r < 2; r++, y += 15) {
         const ResultFile &f = results[r];
@@ -366,7 +367,7 @@ static void Title(cairo_t *cr, const std::vector<ResultFile> &results) {
         snprintf(size, sizeof size, ", %dx%d", f.width, f.height);
         line += size;
         if (r == 0) line += ", " + Date(results);
-        Text(cr, 80, y, 12, false, ValidUtf8(line.c_str(), 399).c_str());
+        PlotText(cr, 80, y, 12, false, ValidUtf8(line.c_str(), 399).c_str());
     }
 }
 
@@ -424,11 +425,12 @@ static bool Png(cairo_surface_t *drawing, std::string *out) {
     return ok;
 }
 
-int WritePlot(const std::vector<ResultFile> &results, const char *svgPath, const char *pngPath) {
+int WriteDrawing(void (*draw)(cairo_t *cr, const void *what), const void *what, const char *svgPath,
+                 const char *pngPath) {
     cairo_rectangle_t extents = {0, 0, kPlotWidth, kPlotHeight};
     cairo_surface_t *drawing = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
     cairo_t *cr = cairo_create(drawing);
-    Draw(cr, results);
+    draw(cr, what);
     bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     std::string svg, png;
@@ -436,4 +438,12 @@ int WritePlot(const std::vector<ResultFile> &results, const char *svgPath, const
     if (ok && pngPath) ok = Png(drawing, &png) && WriteWhole(pngPath, png);
     cairo_surface_destroy(drawing);
     return ok ? 1 : 0;
+}
+
+static void DrawResults(cairo_t *cr, const void *results) {
+    Draw(cr, *(const std::vector<ResultFile> *)results);
+}
+
+int WritePlot(const std::vector<ResultFile> &results, const char *svgPath, const char *pngPath) {
+    return WriteDrawing(DrawResults, &results, svgPath, pngPath);
 }

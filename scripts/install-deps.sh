@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   libx11-dev xvfb xauth xdotool
   sway grim
-  nlohmann-json3-dev libcairo2-dev python3-jsonschema librsvg2-bin
+  nlohmann-json3-dev libcairo2-dev libsqlite3-dev python3-jsonschema librsvg2-bin
   desktop-file-utils appstream man-db help2man dpkg-dev file php-cli php-xml
 )
 

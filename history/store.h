@@ -1,0 +1,59 @@
+// The history's database: every run recorded once, in an SQLite file of the user's data
+// folder, with what identifies it, what it found and its whole result document. Opened only
+// after a test or for a history command, never inside a frame.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+extern sqlite3 *historyDb; // the open history, or null
+
+// A run as the history lists it: the columns the listing and the plot read, not its document.
+struct HistoryRun {
+    int64_t id;
+    std::string started;  // UTC, as the result file writes it
+    std::string version;  // the program's
+    std::string renderer; // the renderer, vendor and GL version strings
+    std::string vendor;
+    std::string glVersion;
+    std::string kernel, cpu;
+    std::string driver; // SDL's video driver: x11, wayland or offscreen
+    int width, height;
+    std::string protocol; // how the run measured: "climb" (the score's test)
+    std::string end;      // "score" or "aborted"
+    bool scored;
+    int score;
+    bool steadyKnown;
+    double steady, steadyUncertainty;
+    int disturbed;          // 1, 0, or -1 when not judged
+    std::string validation; // "passed", "failed", "not_validated", or empty when none
+};
+
+enum { kHistoryFormat = 1 }; // the database's format, kept in its user_version
+
+// Opens the history at path, making it when missing. Refuses a file that is not SQLite, or
+// is another program's database, before writing anything to it: such a file is left as it
+// was. Waits up to the busy timeout for another process's lock. Non-zero on success;
+// otherwise *why says what stood in the way.
+int OpenHistory(const char *path, std::string *why);
+void CloseHistory(void);
+
+// Adds a run with its whole document (one run's result file), in one transaction. digest
+// identifies the document: a run already recorded is not added again (*added 0). Non-zero
+// on success; otherwise *why.
+int AddHistoryRun(const HistoryRun &run, const std::string &document, const std::string &digest,
+                  int *added, std::string *why);
+
+// Every run, oldest first (by start, then by id). Non-zero on success.
+int ListHistory(std::vector<HistoryRun> *runs, std::string *why);
+
+// The document recorded for run id. Non-zero when there is one.
+int HistoryDocument(int64_t id, std::string *document, std::string *why);
+
+// The id of the last run but `back` (0: the last), by the listing's order. Non-zero when
+// there is one.
+int HistoryIdFromLast(int back, int64_t *id, std::string *why);
