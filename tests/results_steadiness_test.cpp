@@ -100,9 +100,12 @@ TEST(Interference, SharesOfOthersAndStealBetweenTwoSnapshots) {
     EXPECT_DOUBLE_EQ(0.15, TakenShare(c));
     EXPECT_DOUBLE_EQ(0.15, UsedShare(c));
 
-    // The threads waited 6 ticks: others can have taken no more than that from them.
-    a.wait = 1000, b.wait = 1006;
-    a.waitKnown = b.waitKnown = 1;
+    // The threads waited 6 ticks (100 a second): others can have taken no more than that.
+    ThreadWaits t = {};
+    const ThreadWait before[] = {{7, 9990000000}, {8, 10000000}},
+                     after[] = {{7, 10020000000}, {8, 40000000}};
+    ASSERT_TRUE(NoteThreadWaits(&t, before, 2, 100, &a) && NoteThreadWaits(&t, after, 2, 100, &b));
+    EXPECT_EQ(1000u, a.wait);
     c = ShareBetween(a, b);
     EXPECT_EQ(6u, c.wait);
     EXPECT_DOUBLE_EQ(0.03, ContestedShare(c));
@@ -112,13 +115,21 @@ TEST(Interference, SharesOfOthersAndStealBetweenTwoSnapshots) {
     b.wait = 1100;
     EXPECT_DOUBLE_EQ(0.15, TakenShare(ShareBetween(a, b)));
     EXPECT_DOUBLE_EQ(0.5, WaitShare(ShareBetween(a, b)));
-    // One snapshot without waits: none for the interval. A thread that ended took its wait
-    // with it: the sum went back, which counts as no wait rather than a huge one.
+    // One snapshot without waits: none for the interval.
     b.waitKnown = 0;
     EXPECT_FALSE(ShareBetween(a, b).waitKnown);
-    b.waitKnown = 1, b.wait = 900;
-    EXPECT_EQ(0u, ShareBetween(a, b).wait);
-    EXPECT_DOUBLE_EQ(0.05, TakenShare(ShareBetween(a, b)));
+    // Then thread 8 ended and 9 began: 8's wait up to its last reading stays, and 10 ms more
+    // of 7 and 20 ms of 9 count. Then 9's wait went back: its number is a new thread's, whose 10
+    // ms count. A reading of more threads than the table holds is left out.
+    const ThreadWait ended[] = {{7, 10030000000}, {9, 20000000}},
+                     reused[] = {{7, 10030000000}, {9, 10000000}};
+    std::vector<ThreadWait> many(kThreadWaitsMax + 1, ThreadWait{10, 0});
+    CpuSnapshot d = b, e = b;
+    ASSERT_TRUE(NoteThreadWaits(&t, ended, 2, 100, &d));
+    EXPECT_EQ(6u + 3, ShareBetween(a, d).wait);
+    EXPECT_FALSE(NoteThreadWaits(&t, many.data(), (int)many.size(), 100, &e) || e.waitKnown);
+    ASSERT_TRUE(NoteThreadWaits(&t, reused, 2, 100, &e));
+    EXPECT_EQ(1u, ShareBetween(d, e).wait);
     b.wait = a.wait, b.waitKnown = a.waitKnown = 0;
 
     // This process read a tick ahead of the machine: nobody else, not less than nobody.
