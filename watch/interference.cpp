@@ -36,6 +36,30 @@ int ParseSchedstatWait(const char *text, uint64_t *waitNs) {
     return 1;
 }
 
+int NoteThreadWaits(ThreadWaits *t, const ThreadWait *now, int n, long hz, CpuSnapshot *s) {
+    s->wait = 0;
+    s->waitKnown = 0;
+    if (n < 0 || n > kThreadWaitsMax || hz <= 0) return 0;
+    uint64_t ended = t->endedNs, sum = 0;
+    for (int i = 0; i < t->count; i++) {
+        int j = 0;
+        while (j < n && now[j].tid != t->last[i].tid)
+            j++;
+        if (j == n || now[j].waitNs < t->last[i].waitNs) ended += t->last[i].waitNs;
+    }
+    for (int j = 0; j < n; j++) {
+        t->last[j] = now[j];
+        sum += now[j].waitNs;
+    }
+    t->count = n;
+    t->endedNs = ended;
+    sum += ended;
+    const uint64_t second = 1000000000;
+    s->wait = sum / second * (uint64_t)hz + sum % second * (uint64_t)hz / second;
+    s->waitKnown = 1;
+    return 1;
+}
+
 static uint64_t Delta(uint64_t from, uint64_t to) {
     return to > from ? to - from : 0;
 }
@@ -51,7 +75,6 @@ CpuShare ShareBetween(const CpuSnapshot &from, const CpuSnapshot &to) {
     c.others = busy > self ? busy - self : 0;
     c.self = self;
     c.waitKnown = from.waitKnown && to.waitKnown;
-    // A thread that ended takes its wait with it: the sum may go back, and counts 0 then.
     c.wait = c.waitKnown ? Delta(from.wait, to.wait) : 0;
     return c;
 }

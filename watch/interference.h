@@ -13,7 +13,7 @@ struct CpuSnapshot {
     uint64_t idle;  // idle + iowait: waiting for a disk is idle time to a renderer
     uint64_t steal; // taken by the hypervisor for other guests
     uint64_t self;  // this process's user + system time, every thread of it (the driver's)
-    uint64_t wait;  // time its threads were ready to run but waited for a processor
+    uint64_t wait;  // time its threads, living and ended, were ready to run but waited
     int waitKnown;  // the kernel keeps scheduler statistics (not every kernel does)
 };
 
@@ -50,6 +50,27 @@ int ParseSelfStat(const char *text, CpuSnapshot *s);
 // Reads the run-queue wait, in nanoseconds, from one thread's schedstat text ("on-CPU
 // wait slices"). Non-zero on success.
 int ParseSchedstatWait(const char *text, uint64_t *waitNs);
+
+// The waits of this process's threads, kept thread by thread: a thread that ends takes
+// none of what it waited up to its last reading with it, so the process's wait never goes
+// back. The table is fixed, so that a reading between frames allocates nothing.
+enum { kThreadWaitsMax = 256 };
+struct ThreadWait {
+    int tid;
+    uint64_t waitNs;
+};
+struct ThreadWaits {
+    ThreadWait last[kThreadWaitsMax]; // every thread's at the last reading
+    int count;
+    uint64_t endedNs; // threads gone since they were read, at their last reading
+};
+// Takes a reading of every thread of the process (n of them) into the table, and the
+// process's wait so far into s (clock ticks, hz a second). A thread whose number is gone,
+// or whose wait went back (the number was given again to a new one), ended after its last
+// reading. With more threads than the table holds, the reading is left out: s's waits are
+// then unknown, and the next interval is measured from the last reading that fitted.
+// Non-zero when s's waits are known.
+int NoteThreadWaits(ThreadWaits *t, const ThreadWait *now, int n, long hz, CpuSnapshot *s);
 
 // What others and the hypervisor took between two snapshots. Counters that went back
 // (they never should) count as standing still.

@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -21,13 +22,16 @@ static int ReadHead(const char *path, char *buf, size_t size) {
     return 1;
 }
 
-// The wait of every thread of this process, in nanoseconds. The thread list is read with
-// getdents64 into the stack rather than opendir, which would allocate between frames.
-static int ReadThreadsWait(uint64_t *waitNs) {
+// Every thread's wait so far, from the first reading of the process on.
+static ThreadWaits threadWaits;
+
+// The wait of every thread of this process into s. The thread list is read with getdents64
+// into the stack rather than opendir, which would allocate between frames.
+static int ReadThreadsWait(CpuSnapshot *s) {
     int dir = open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return 0;
     char entries[4096], path[64], text[128];
-    uint64_t sum = 0;
+    ThreadWait now[kThreadWaitsMax];
     int threads = 0, ok = 1;
     ssize_t n;
     while (ok && (n = getdents64(dir, entries, sizeof entries)) > 0) {
@@ -35,18 +39,20 @@ static int ReadThreadsWait(uint64_t *waitNs) {
             const struct dirent64 *e = (const struct dirent64 *)(entries + at);
             at += e->d_reclen;
             if (e->d_name[0] == '.') continue;
-            uint64_t wait = 0;
             snprintf(path, sizeof path, "/proc/self/task/%.20s/schedstat", e->d_name);
-            // A thread that ended since the list was read has no file: it waits no more.
+            // A thread that ended since the list was read has no file: the table keeps its wait.
             if (!ReadHead(path, text, sizeof text)) continue;
-            if (!ParseSchedstatWait(text, &wait)) ok = 0;
-            sum += wait;
-            threads++;
+            // More threads than the table holds: no waits rather than some of them.
+            if (threads == kThreadWaitsMax || !ParseSchedstatWait(text, &now[threads].waitNs)) {
+                ok = 0;
+                break;
+            }
+            now[threads++].tid = atoi(e->d_name);
         }
     }
     close(dir);
-    *waitNs = sum;
-    return ok && n == 0 && threads > 0;
+    static const long hz = sysconf(_SC_CLK_TCK);
+    return ok && n == 0 && threads > 0 && NoteThreadWaits(&threadWaits, now, threads, hz, s);
 }
 
 int ReadCpuSnapshot(CpuSnapshot *s) {
@@ -54,12 +60,7 @@ int ReadCpuSnapshot(CpuSnapshot *s) {
     *s = CpuSnapshot{};
     if (!ReadHead("/proc/stat", text, sizeof text) || !ParseProcStat(text, s)) return 0;
     if (!ReadHead("/proc/self/stat", text, sizeof text) || !ParseSelfStat(text, s)) return 0;
-    uint64_t waitNs;
-    static const long hz = sysconf(_SC_CLK_TCK);
-    if (hz > 0 && ReadThreadsWait(&waitNs)) {
-        s->wait = (uint64_t)((double)waitNs * (double)hz / 1e9);
-        s->waitKnown = 1;
-    }
+    ReadThreadsWait(s);
     return 1;
 }
 
