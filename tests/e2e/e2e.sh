@@ -12,6 +12,8 @@ shot="$work/Kelvane result.tga"
 exe="$bundle/Contents/Linux/kelvane"
 validate="$(cd "$(dirname "$0")/../.." && pwd)/record/validate.py"
 json="$work/Kelvane result.json"
+# Each case's history of its own, never the user's.
+export XDG_DATA_HOME="$work/data"
 # What the log's header must say; cases on other surfaces or renderers change them.
 surface=1024x768
 renderer=softpipe
@@ -246,12 +248,18 @@ run_app() {
   [[ $status -ne 124 ]] || fail "still running after ${limit:-200} s: $(cat "$work/stderr")"
 }
 
+# A test that stops within seconds: every sphere costs 20 ms more (tests/e2e/sphere_cost.c).
+short_test() {
+  KELVANE_SPHERE_US=20000 LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" run_app --test \
+    --offscreen=64x48 "$@"
+}
+
 expect_status() {
   [[ $status -eq $1 ]] || fail "exit status $status, expected $1: $(cat "$work/stderr")"
 }
 
 case "$case_name" in
-wayland_* | offscreen_* | cmdline_* | no_display | validate* | test_failing_renderer) ;;
+wayland_* | offscreen_* | cmdline_* | history_* | no_display | validate* | test_failing_renderer) ;;
 *) start_x ;;
 esac
 
@@ -771,6 +779,109 @@ missing_texture)
   key Escape
   wait_log '^test stopped$' 20
   close_and_expect_status_1
+  ;;
+history_life)
+  # Two tests recorded as they end, whatever folder their files went to; listed, compared,
+  # exported as a result file and imported again without being recorded twice.
+  surface=64x48
+  out="$work/out"
+  mkdir -p "$out"
+  short_test --repeat 2 --results "$out"
+  expect_status 0
+  runs=$(python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["runs"]))' "$out/Kelvane result.json")
+  "$exe" --history >"$work/list" 2>"$work/stderr" || fail "--history: $(cat "$work/stderr")"
+  [[ $(wc -l <"$work/list") -eq $runs ]] || fail "the history lists other than the $runs runs: $(cat "$work/list")"
+  line='^[0-9]+  [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}  softpipe  Mesa [^ ]+  64x48 offscreen  score [0-9]+  steady (none|[0-9]+ ± [0-9]+)(  disturbed)?$'
+  grep -Evq "$line" "$work/list" && fail "a line that lists no run: $(cat "$work/list")"
+  "$exe" --compare @last~1 @last >"$work/stdout" 2>"$work/stderr" || fail "--compare @last~1 @last: $(cat "$work/stderr")"
+  grep -q '^B: run [0-9]* of the history (softpipe, 64x48, 1 run)$' "$work/stdout" || fail "no B: $(cat "$work/stdout")"
+  "$exe" --compare @last~$runs @last >/dev/null 2>"$work/stderr" && fail "a run before the first was compared"
+  grep -q "no run $runs before the last" "$work/stderr" || fail "no reason: $(cat "$work/stderr")"
+  "$exe" --history --export "$(tail -n1 "$work/list" | cut -d' ' -f1)" "$work/last.json" >/dev/null ||
+    fail "--export"
+  python3 "$validate" "$work/last.json" || fail "the exported run does not validate"
+  python3 - "$work/last.json" "$out/Kelvane result.json" <<'PY' || fail "the exported run is not the last one written"
+import json, sys
+one, all = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))
+assert one["runs"] == [all["runs"][-1]] and one["opengl"] == all["opengl"], one
+PY
+  for _ in 1 2; do
+    "$exe" --history --import "$out/Kelvane result.json" >"$work/stdout" || fail "--import"
+    grep -q ": 0 runs added, $runs already in the history$" "$work/stdout" || fail "$(cat "$work/stdout")"
+  done
+  # An older file, of runs the history never saw: added once.
+  sed -E 's/"started": "2/"started": "1/' "$out/Kelvane result.json" >"$work/old.json"
+  "$exe" --history --import "$work/old.json" "$work/old.json" >"$work/stdout" || fail "--import"
+  [[ $(grep -c ": $runs runs added\|: 0 runs added, $runs already" "$work/stdout") -eq 2 ]] || fail "$(cat "$work/stdout")"
+  "$exe" --history | head -n "$runs" | grep -q '  1[0-9]\{3\}-' || fail "the older runs are not listed first"
+  "$exe" --history --plot "$work/history.svg" >/dev/null && rsvg-convert "$work/history.svg" >/dev/null ||
+    fail "no plot of the history"
+  ;;
+history_faults)
+  data="$XDG_DATA_HOME/kelvane"
+  db="$data/history.sqlite"
+  out="$work/out"
+  mkdir -p "$data" "$out"
+  surface=64x48
+  # A corrupt history costs the test nothing: it scores, writes its files, and one line says
+  # why the run was not recorded; the file is left as it was.
+  printf 'this is no database %.0s' $(seq 200) >"$db"
+  before=$(md5sum <"$db")
+  short_test --results "$out"
+  expect_status 0
+  [[ -f "$out/Kelvane result.json" && -f "$out/Kelvane result.tga" ]] || fail "results missing"
+  [[ $(grep -c "^kelvane: history $db: not a Kelvane history" "$work/stderr") -eq 1 ]] ||
+    fail "no single line about the history: $(cat "$work/stderr")"
+  [[ $(md5sum <"$db") == "$before" && ! -e "$db-wal" && ! -e "$db-journal" ]] || fail "the corrupt file was changed"
+  # Another program's database: refused, untouched.
+  rm "$db"
+  python3 -c 'import sqlite3, sys; c = sqlite3.connect(sys.argv[1]); c.execute("create table t (x)"); c.commit()' "$db"
+  before=$(md5sum <"$db")
+  "$exe" --history --import "$out/Kelvane result.json" >/dev/null 2>"$work/stderr" && fail "another program's database was used"
+  grep -q "another program's database" "$work/stderr" || fail "$(cat "$work/stderr")"
+  [[ $(md5sum <"$db") == "$before" ]] || fail "another program's database was changed"
+  rm "$db"
+  # Locked past the timeout by another writer: said, and the run comes in once it is free.
+  "$exe" --history --import "$out/Kelvane result.json" >/dev/null || fail "--import into a new history"
+  python3 -c 'import sqlite3, sys, time; c = sqlite3.connect(sys.argv[1], isolation_level=None); c.execute("begin immediate"); open(sys.argv[2], "w").close(); time.sleep(8)' "$db" "$work/locked" &
+  pids+=($!)
+  for _ in $(seq 100); do [[ -e "$work/locked" ]] && break; sleep 0.1; done
+  sed 's/"started": "2/"started": "1/' "$out/Kelvane result.json" >"$work/old.json"
+  "$exe" --history --import "$work/old.json" >/dev/null 2>"$work/stderr" && fail "imported into a locked history"
+  grep -q "locked" "$work/stderr" || fail "no word of the lock: $(cat "$work/stderr")"
+  wait "${pids[-1]}"
+  "$exe" --history --import "$work/old.json" >"$work/stdout" || fail "--import after the lock"
+  grep -q ": 1 run added" "$work/stdout" || fail "$(cat "$work/stdout")"
+  # kill -9 at any moment of recording: the history stays whole, each run in it whole.
+  for i in $(seq 30); do
+    sed -E "s/\"started\": \"[0-9]{4}/\"started\": \"$((1100 + i))/" "$out/Kelvane result.json" >"$work/many$i.json"
+  done
+  for i in $(seq 25); do
+    "$exe" --history --import "$work"/many*.json >/dev/null 2>&1 &
+    sleep "0.0$((RANDOM % 10))"
+    kill -9 $! 2>/dev/null
+    wait $! 2>/dev/null
+  done
+  python3 - "$db" <<'PY' || fail "the history is not whole after kill -9"
+import json, sqlite3, sys
+c = sqlite3.connect(sys.argv[1])
+assert c.execute("pragma integrity_check").fetchone()[0] == "ok"
+for (doc,) in c.execute("select document from runs"):
+    assert len(json.loads(doc)["runs"]) == 1
+PY
+  "$exe" --history --import "$work"/many*.json >/dev/null || fail "--import after kill -9"
+  [[ $("$exe" --history | wc -l) -eq 32 ]] || fail "not every run once: $("$exe" --history)"
+  # Two programs testing at once both record their runs.
+  mkdir -p "$out/a" "$out/b"
+  KELVANE_SPHERE_US=20000 LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" GALLIUM_DRIVER=softpipe \
+    LIBGL_ALWAYS_SOFTWARE=1 timeout 200 "$exe" --test --offscreen=64x48 --results "$out/a" \
+    >"$work/a.out" 2>&1 &
+  first=$!
+  pids+=($first)
+  short_test --results "$out/b"
+  expect_status 0
+  wait "$first" || fail "the first of two tests at once ended with $?: $(cat "$work/a.out")"
+  [[ $("$exe" --history | wc -l) -eq 34 ]] || fail "two tests at once did not both record: $("$exe" --history)"
   ;;
 missing_interface)
   rm "$bundle/Contents/Resources/main.ui"
