@@ -223,6 +223,22 @@ TEST_F(CommandLineTest, CompareTakesTwoFilesWhereverTheOtherOptionsStand) {
     ExpectRefused({"--compare", "a.json", "b.json", "--test"});
     ExpectRefused({"--plot", "p.png"});
     ExpectRefused({"--test", "--plot", "p.png"});
+    // The history's options: each of them alone, each with --history, nothing to run.
+    p = ParseWords({"--import", "a.json", "--history", "b.json"});
+    ASSERT_EQ(1, p.run) << p.err;
+    ASSERT_EQ(2, commandLine.importCount);
+    EXPECT_STREQ("b.json", commandLine.imports[1]);
+    p = ParseWords({"--history", "--export", "@last", "x.json"});
+    ASSERT_EQ(1, p.run) << p.err;
+    EXPECT_STREQ("x.json", commandLine.exportFile);
+    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+             {"--history", "--import"},
+             {"--history", "--export", "3"},
+             {"--import", "a.json"},
+             {"--history", "--plot", "p.png", "--export", "3", "x.json"},
+             {"--history", "--test"},
+             {"--history", "stray"}})
+        ExpectRefused(bad);
 }
 
 // Where results go without --results. Root may write anywhere, so an unwritable folder is
