@@ -146,8 +146,7 @@ static int CheckHistoryOptions(int argc, char **argv, FILE *err, int *status) {
         if (!commandLine.importCount)
             return Refuse(err, status, "--import wants result files", nullptr);
     }
-    bool any = commandLine.exportRun || commandLine.imports || commandLine.plot;
-    if (any && !commandLine.history && !commandLine.compare[0])
+    if (commandLine.plot && !commandLine.history && !commandLine.compare[0])
         return Refuse(err, status, "--plot needs --compare or --history", nullptr);
     if ((commandLine.exportRun || commandLine.imports) && !commandLine.history)
         return Refuse(err, status, "--export and --import need --history", nullptr);
