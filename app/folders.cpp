@@ -139,14 +139,14 @@ int ChooseResultsFolder(char *why, size_t whySize) {
 }
 
 int UserDataFolder(char *path, size_t size, const char **why) {
+    path[0] = 0;
     if (!DataFolder(path, size - 1)) {
+        path[0] = 0;
         *why = "no home folder is known";
         return 0;
     }
-    if (!MakeFolders(path)) {
-        *why = strerror(errno);
-        return 0;
-    }
+    bool made = MakeFolders(path);
     strcat(path, "/");
-    return 1;
+    if (!made) *why = strerror(errno);
+    return made;
 }

@@ -16,7 +16,8 @@
 static int Open(FILE *err, std::string *path) {
     std::string why;
     if (HistoryPath(path, &why) && OpenHistory(path->c_str(), &why)) return 1;
-    fprintf(err, "kelvane: history %s: %s\n", path->empty() ? "" : path->c_str(), why.c_str());
+    fprintf(err, "kelvane: history%s%s: %s\n", path->empty() ? "" : " ", path->c_str(),
+            why.c_str());
     return 0;
 }
 

@@ -15,12 +15,10 @@ using nlohmann::json;
 int HistoryPath(std::string *path, std::string *why) {
     char folder[4096];
     const char *reason = nullptr;
-    if (!UserDataFolder(folder, sizeof folder, &reason)) {
-        *why = std::string("no data folder: ") + reason;
-        return 0;
-    }
-    *path = std::string(folder) + "history.sqlite";
-    return 1;
+    int made = UserDataFolder(folder, sizeof folder, &reason);
+    *path = folder[0] ? std::string(folder) + "history.sqlite" : "";
+    if (!made) *why = std::string("its folder cannot be made: ") + reason;
+    return made;
 }
 
 static std::string Text(const json &o, const char *key) {
@@ -97,11 +95,11 @@ int RecordInHistory(const std::string &result, int *added, std::string *why) {
 
 void RecordTestInHistory(const std::string &result, FILE *err) {
     int added = 0;
-    std::string why, path;
+    std::string why, path, ignored;
     if (RecordInHistory(result, &added, &why)) return;
-    if (!HistoryPath(&path, &why)) path = "the history";
-    fprintf(err, "kelvane: history %s: %s; the run was not recorded there\n", path.c_str(),
-            why.c_str());
+    HistoryPath(&path, &ignored);
+    fprintf(err, "kelvane: history%s%s: %s; the run was not recorded there\n",
+            path.empty() ? "" : " ", path.c_str(), why.c_str());
 }
 
 // "@ID", "@last", "@last~N" into the run's id.
