@@ -57,16 +57,20 @@ static void PrintRun(FILE *out, const HistoryRun &r) {
             r.validation == "failed" ? "  validation failed" : "");
 }
 
-int PrintHistory(FILE *out, FILE *err) {
-    std::string path, why;
-    if (!Open(err, &path)) return kExitUsage;
-    std::vector<HistoryRun> runs;
-    int ok = ListHistory(&runs, &why);
+// Every run of the history, or a word on err of why not.
+static int ReadHistory(FILE *err, std::vector<HistoryRun> *runs, std::string *path) {
+    std::string why;
+    if (!Open(err, path)) return 0;
+    int ok = ListHistory(runs, &why);
     CloseHistory();
-    if (!ok) {
-        fprintf(err, "kelvane: history %s: %s\n", path.c_str(), why.c_str());
-        return kExitUsage;
-    }
+    if (!ok) fprintf(err, "kelvane: history %s: %s\n", path->c_str(), why.c_str());
+    return ok;
+}
+
+int PrintHistory(FILE *out, FILE *err) {
+    std::string path;
+    std::vector<HistoryRun> runs;
+    if (!ReadHistory(err, &runs, &path)) return kExitUsage;
     if (runs.empty()) fprintf(out, "kelvane: no run recorded yet in %s\n", path.c_str());
     for (const HistoryRun &r : runs)
         PrintRun(out, r);
@@ -133,15 +137,9 @@ static bool EndsWith(const char *s, const char *end) {
 }
 
 int PlotHistory(const char *path, FILE *out, FILE *err) {
-    std::string historyPath, why;
-    if (!Open(err, &historyPath)) return kExitUsage;
+    std::string historyPath;
     std::vector<HistoryRun> runs;
-    int ok = ListHistory(&runs, &why);
-    CloseHistory();
-    if (!ok) {
-        fprintf(err, "kelvane: history %s: %s\n", historyPath.c_str(), why.c_str());
-        return kExitUsage;
-    }
+    if (!ReadHistory(err, &runs, &historyPath)) return kExitUsage;
     std::vector<HistoryPoint> points;
     for (const HistoryRun &r : runs) {
         char size[32];
