@@ -17,6 +17,7 @@ char results_folder[kFolderSize];
 
 static CFBundleRef mainBundle;
 static const char kResourcesSuffix[] = "/Contents/Resources/";
+static const char kBuildTreeMark[] = "/Contents/build-tree";
 
 // The bundle's path into path (255 bytes with its NUL); false when there is none or
 // it does not fit.
@@ -116,11 +117,23 @@ static bool DataFolder(char *path, size_t size) {
     return snprintf(path, size, "%s/.local/share/kelvane", home) < (int)size;
 }
 
+// Whether the bundle is a build's: the build puts this file into its bundle, and an install
+// copies only the program and its resources. So any install, whoever runs it and whether or
+// not they may write beside it (root, a prefix of one's own), keeps results out of the
+// program's files, which removing the package would then leave behind.
+static bool InBuildTree(void) {
+    char path[255 + sizeof kBuildTreeMark];
+    if (!BundlePath(path, 255)) return false;
+    strcat(path, kBuildTreeMark);
+    return access(path, F_OK) == 0;
+}
+
 int ChooseResultsFolder(char *why, size_t whySize) {
     GetWorkingFolder();
     if (results_folder[0]) return 1;
-    int bundleError = WriteError(app_folder);
-    if (!bundleError) return 1;
+    bool built = InBuildTree();
+    int bundleError = built ? WriteError(app_folder) : 0;
+    if (built && !bundleError) return 1;
     char data[PATH_MAX];
     char reason[160];
     if (!DataFolder(data, sizeof data))
@@ -131,10 +144,12 @@ int ChooseResultsFolder(char *why, size_t whySize) {
         GetWorkingFolder();
         return 1;
     }
-    bool named = DataFolder(data, sizeof data);
-    snprintf(why, whySize, "the application's folder %s cannot be written (%s), nor %s: %s",
-             app_folder[0] ? app_folder : ".", strerror(bundleError),
-             named ? data : "the user's data folder", reason);
+    const char *place = DataFolder(data, sizeof data) ? data : "the user's data folder";
+    if (built)
+        snprintf(why, whySize, "the application's folder %s cannot be written (%s), nor %s: %s",
+                 app_folder[0] ? app_folder : ".", strerror(bundleError), place, reason);
+    else
+        snprintf(why, whySize, "%s: %s", place, reason);
     return 0;
 }
 

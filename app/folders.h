@@ -21,11 +21,12 @@ int GetWorkingFolder(void);
 // failure, with the reason in why.
 int SetResultsFolder(const char *dir, char *why, size_t whySize);
 
-// Before a run that writes results: when none was given (--results) and the folder that holds
-// the bundle cannot be written, as with any system install, the user's data folder
-// $XDG_DATA_HOME/kelvane/ (else ~/.local/share/kelvane/), made if missing, becomes
-// results_folder. Fills app_folder as GetWorkingFolder does. 0 when neither can be written,
-// with both reasons in why; results are then never silently lost.
+// Before a run that writes results: when none was given (--results), results go beside a build
+// tree's bundle (one holding Contents/build-tree) where that folder can be written; else, as
+// for any install, the user's data folder $XDG_DATA_HOME/kelvane/ (else
+// ~/.local/share/kelvane/), made if missing, becomes results_folder. Fills app_folder as
+// GetWorkingFolder does. 0 when no folder can be written, with the reasons in why; results
+// are then never silently lost.
 int ChooseResultsFolder(char *why, size_t whySize);
 
 // The user's data folder, $XDG_DATA_HOME/kelvane/ (else ~/.local/share/kelvane/), with a

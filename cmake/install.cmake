@@ -2,6 +2,7 @@
 # (make package). The bundle keeps its layout under P/lib/kelvane, so the program finds its
 # resources as in the build tree; P/bin/kelvane is a link to it.
 set(KELVANE_APP_ID org.kelvane.Kelvane)
+set(KELVANE_CONTACT "Kelvane developers <kelvane@kelvane.org>")
 set(KELVANE_DESKTOP ${PROJECT_SOURCE_DIR}/resources/desktop)
 set(KELVANE_INSTALL_BUNDLE lib/kelvane/Kelvane.app)
 
@@ -17,6 +18,29 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/bin-link)
 file(CREATE_LINK ../${KELVANE_INSTALL_BUNDLE}/Contents/Linux/kelvane
   ${CMAKE_BINARY_DIR}/bin-link/kelvane SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/bin-link/kelvane DESTINATION bin)
+
+# The copyright file in Debian's machine-readable format, made from LICENSE, its one source.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE KELVANE_LICENSE)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" _ "${KELVANE_LICENSE}")
+set(KELVANE_COPYRIGHT "${CMAKE_MATCH_1}")
+string(FIND "${KELVANE_LICENSE}" "Permission is hereby" start)
+string(SUBSTRING "${KELVANE_LICENSE}" ${start} -1 KELVANE_LICENSE)
+string(STRIP "${KELVANE_LICENSE}" KELVANE_LICENSE)
+# Continuation lines start with a space; a blank line is written " .".
+string(REPLACE "\n\n" "\n.\n" KELVANE_LICENSE "${KELVANE_LICENSE}")
+string(REPLACE "\n" "\n " KELVANE_LICENSE "${KELVANE_LICENSE}")
+file(WRITE ${CMAKE_BINARY_DIR}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Kelvane
+Upstream-Contact: ${KELVANE_CONTACT}
+
+Files: *
+Copyright: ${KELVANE_COPYRIGHT}
+License: MIT
+ ${KELVANE_LICENSE}
+")
+install(FILES ${CMAKE_BINARY_DIR}/copyright DESTINATION share/doc/kelvane)
 
 install(FILES ${KELVANE_DESKTOP}/${KELVANE_APP_ID}.desktop DESTINATION share/applications)
 install(FILES ${KELVANE_DESKTOP}/${KELVANE_APP_ID}.metainfo.xml DESTINATION share/metainfo)
@@ -50,15 +74,17 @@ set(CPACK_PACKAGE_DESCRIPTION "Kelvane draws a grid of textured, lit spheres and
 denser until the frame rate gives way; its score is the size of the grid the renderer last \
 kept up with. It runs in a window, or offscreen from the command line, and leaves a log, a \
 screenshot, a JSON result and a plot of each test.")
-set(CPACK_PACKAGE_CONTACT "Kelvane developers <kelvane@kelvane.org>")
+set(CPACK_PACKAGE_CONTACT ${KELVANE_CONTACT})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-# The libraries it links come from dpkg-shlibdeps; SDL opens EGL (offscreen) at run time,
-# and the text overlay wants a font, which no library dependency brings.
+# The libraries it links come from dpkg-shlibdeps. SDL opens EGL only at run time, so no
+# library dependency brings it, yet without it --offscreen cannot run at all; the text
+# overlay wants a font, and does without one.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libegl1, libegl-mesa0, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libegl1, libegl-mesa0")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 include(CPack)
 

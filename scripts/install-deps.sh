@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config make git
-  libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
+  libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 mesa-vulkan-drivers
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   clang libclang-rt-14-dev

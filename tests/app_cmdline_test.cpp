@@ -261,10 +261,15 @@ class ResultsFallbackTest : public ::testing::Test {
         SetMainBundlePath(nullptr);
         results_folder[0] = 0;
     }
-    // A bundle whose folder is dir (writable) or below the plain file (not).
-    void Bundle(bool writable) {
+    // A bundle whose folder is dir (writable) or below the plain file (not); a writable
+    // one is a build tree's unless installed.
+    void Bundle(bool writable, bool installed = false) {
         bundle = (writable ? dir.prefix() : file + "/") + "Kelvane.app";
         SetMainBundlePath(bundle.c_str());
+        if (!writable || installed) return;
+        ASSERT_EQ(0, mkdir(bundle.c_str(), 0755));
+        ASSERT_EQ(0, mkdir((bundle + "/Contents").c_str(), 0755));
+        WriteBytes(bundle + "/Contents/build-tree", {});
     }
     std::string Chosen(int expect = 1) {
         char why[1024] = "";
@@ -276,12 +281,18 @@ class ResultsFallbackTest : public ::testing::Test {
     std::vector<std::pair<bool, std::string>> saved;
 };
 
-TEST_F(ResultsFallbackTest, AWritableBundleFolderKeepsItsResultsAndMakesNoDataFolder) {
+TEST_F(ResultsFallbackTest, AWritableBuildTreeKeepsItsResultsAndMakesNoDataFolder) {
     Bundle(true);
     setenv("XDG_DATA_HOME", dir.path("data").c_str(), 1);
     EXPECT_EQ(dir.prefix(), Chosen());
     EXPECT_EQ('\0', results_folder[0]);
     EXPECT_FALSE(FileExists(dir.path("data")));
+}
+
+TEST_F(ResultsFallbackTest, AnInstallSendsThemToTheDataFolderEvenWhereItCouldWrite) {
+    Bundle(true, true); // as root, or in a prefix of one's own
+    setenv("XDG_DATA_HOME", dir.path("data").c_str(), 1);
+    EXPECT_EQ(dir.path("data/kelvane/"), Chosen());
 }
 
 TEST_F(ResultsFallbackTest, AnUnwritableBundleFolderSendsThemToTheDataFolderMadeIfMissing) {
@@ -310,17 +321,16 @@ TEST_F(ResultsFallbackTest, WithoutAnAbsoluteXdgDataHomeTheHomeFolderIsUsed) {
     EXPECT_FALSE(FileExists("relative"));
 }
 
-TEST_F(ResultsFallbackTest, NeitherFolderWritableIsSaidWithBothPlaces) {
+TEST_F(ResultsFallbackTest, AnUnwritableDataFolderIsSaidWithItsPlace) {
     Bundle(false);
     setenv("XDG_DATA_HOME", (file + "/data").c_str(), 1);
     Chosen(0);
-    EXPECT_NE(std::string::npos, why.find(file + "/")) << why;
-    EXPECT_NE(std::string::npos, why.find(file + "/data/kelvane")) << why;
+    EXPECT_NE(std::string::npos, why.find(file + "/data/kelvane: ")) << why;
     EXPECT_EQ('\0', results_folder[0]);
 }
 
 TEST_F(ResultsFallbackTest, AResultsFolderGivenWinsOverBoth) {
-    Bundle(false);
+    Bundle(true);
     setenv("XDG_DATA_HOME", dir.path("data").c_str(), 1);
     std::string out = dir.path("out");
     ASSERT_EQ(0, mkdir(out.c_str(), 0755));

@@ -14,7 +14,9 @@ validate="$(cd "$(dirname "$0")/../.." && pwd)/record/validate.py"
 json="$work/Kelvane result.json"
 # Each case's history of its own, never the user's.
 export XDG_DATA_HOME="$work/data"
-# What the log's header must say; cases on other surfaces or renderers change them.
+# What the log's header must say; cases on other surfaces or renderers change them. The
+# renderer is Mesa's GALLIUM_DRIVER too: softpipe, llvmpipe, or zink (OpenGL over Vulkan,
+# here over the lavapipe device), whose GL_RENDERER each names.
 surface=1024x768
 renderer=softpipe
 pids=()
@@ -242,7 +244,7 @@ PY
 # Runs the program with the arguments to its end; $status is its exit status. Fails if it
 # runs longer than the limit in $limit seconds (240 by default is ctest's).
 run_app() {
-  GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 timeout "${limit:-200}" "$exe" "$@" \
+  GALLIUM_DRIVER=$renderer LIBGL_ALWAYS_SOFTWARE=1 timeout "${limit:-200}" "$exe" "$@" \
     >"$work/stdout" 2>"$work/stderr"
   status=$?
   [[ $status -ne 124 ]] || fail "still running after ${limit:-200} s: $(cat "$work/stderr")"
@@ -399,14 +401,16 @@ wayland_test)
   check_screenshot "$w" "$h"
   check_json score wayland
   ;;
-offscreen_test)
-  # No window system at all: not even DISPLAY. The results go to a folder of their own.
+offscreen_test | offscreen_test_zink)
+  # No window system at all: not even DISPLAY. The results go to a folder of their own. Zink
+  # draws a small surface, since its test is longer than softpipe's.
   unset DISPLAY WAYLAND_DISPLAY
   out="$work/results"
   mkdir "$out"
   log="$out/Kelvane result.txt" shot="$out/Kelvane result.tga" json="$out/Kelvane result.json"
   surface=640x480
-  SDL_VIDEODRIVER=x11 run_app --test --offscreen=640x480 --results "$out" # ignored: offscreen
+  [[ $case_name == *_zink ]] && renderer=zink surface=160x120
+  SDL_VIDEODRIVER=x11 run_app --test --offscreen=$surface --results "$out" # ignored: offscreen
   expect_status 0
   check_full_log
   check_screenshot 800 600 # the window of main.ui, offscreen too
@@ -414,19 +418,21 @@ offscreen_test)
   [[ ! -e "$work/Kelvane result.txt" ]] || fail "a log beside the bundle as well"
   ;;
 validate)
-  # The references pass on both of Mesa's rasterizers, offscreen and in a window.
+  # The references pass on both of Mesa's rasterizers and on zink, offscreen and in a window.
+  # A zink that cannot start draws nothing (status 4) rather than fall back to another.
   unset DISPLAY WAYLAND_DISPLAY
-  for rasterizer in llvmpipe softpipe; do
-    GALLIUM_DRIVER=$rasterizer timeout 60 "$exe" --validate --offscreen=320x200 >"$work/stdout" 2>"$work/stderr"
-    status=$?
+  for renderer in llvmpipe softpipe zink; do
+    limit=60 run_app --validate --offscreen=320x200
     expect_status 0
-    [[ $(grep -c ': pass (' "$work/stdout") -eq 3 ]] || fail "$rasterizer: $(cat "$work/stdout")"
-    grep -qx 'validation: passed' "$work/stdout" || fail "$rasterizer: no verdict: $(cat "$work/stdout")"
+    [[ $(grep -c ': pass (' "$work/stdout") -eq 3 ]] || fail "$renderer: $(cat "$work/stdout")"
+    grep -qx 'validation: passed' "$work/stdout" || fail "$renderer: no verdict: $(cat "$work/stdout")"
   done
   start_x
-  run_app --validate
-  expect_status 0
-  grep -qx 'validation: passed' "$work/stdout" || fail "in a window: $(cat "$work/stdout")"
+  for renderer in softpipe zink; do
+    run_app --validate
+    expect_status 0
+    grep -qx 'validation: passed' "$work/stdout" || fail "$renderer in a window: $(cat "$work/stdout")"
+  done
   ;;
 validate_fails)
   # A picture unlike its reference: status 5, and the frame with its difference beside the

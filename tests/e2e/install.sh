@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Tests of the install and the package. Usage: install.sh CASE BUILD-DIR
 #   files    cmake --install into a private folder: the layout, the validators of the desktop
-#            entry, the AppStream file and the manual page, the icons, the version everywhere
+#            entry, the AppStream file and the manual page, the icons, the version everywhere,
+#            the licence
 #   package  the .deb: made by CPack into a private folder, installed (dpkg -i, as root, when
 #            no kelvane package is installed yet; else unpacked into a private root), a test
-#            run by an unprivileged user whose results land in that user's data folder, and
-#            removed with nothing left behind
+#            run by an unprivileged user and one by root (when root) whose results land in
+#            each one's data folder, and removed with nothing left behind
 set -uo pipefail
 case_name=$1
 build=$(cd "$2" && pwd)
@@ -31,7 +32,7 @@ version=$("$build/Kelvane.app/Contents/Linux/kelvane" --version | awk '{print $N
 as_user() {
   local -a prefix=()
   [[ $(id -u) -eq 0 ]] && prefix=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)
-  "${prefix[@]}" env -i PATH="$PATH" GALLIUM_DRIVER=llvmpipe "$@"
+  "${prefix[@]}" env -i PATH="$PATH" GALLIUM_DRIVER=softpipe "$@"
 }
 
 case $case_name in
@@ -44,9 +45,17 @@ files)
   for f in "$bundle/Contents/Linux/kelvane" "$bundle/Contents/Resources/default.tga" \
     "$bundle/Contents/Resources/main.ui" "$bundle/Contents/Resources/validation/grid12.tga" \
     "$p/share/applications/org.kelvane.Kelvane.desktop" \
-    "$p/share/metainfo/org.kelvane.Kelvane.metainfo.xml" "$p/share/man/man1/kelvane.1.gz"; do
+    "$p/share/metainfo/org.kelvane.Kelvane.metainfo.xml" "$p/share/man/man1/kelvane.1.gz" \
+    "$p/share/doc/kelvane/copyright"; do
     [[ -s "$f" ]] || fail "not installed: ${f#"$root"}"
   done
+  # The licence, in Debian's machine-readable copyright format, and in the AppStream file.
+  copyright="$p/share/doc/kelvane/copyright"
+  [[ $(head -n1 "$copyright") == "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ]] &&
+    grep -qx 'License: MIT' "$copyright" && grep -qx ' Permission is hereby granted, .*' "$copyright" ||
+    fail "copyright: $(head -n8 "$copyright")"
+  grep -q '<project_license>MIT</project_license>' "$p/share/metainfo/org.kelvane.Kelvane.metainfo.xml" ||
+    fail "no MIT project_license in the AppStream file"
   # The link is relative, so that it holds wherever the tree lands, and the program it
   # starts finds its bundle through it.
   [[ $(readlink "$p/bin/kelvane") == ../lib/kelvane/Kelvane.app/Contents/Linux/kelvane ]] ||
@@ -89,8 +98,13 @@ package)
   for lib in libsdl2-2.0-0 libcairo2 libfreetype6 libfontconfig1 libc6; do
     grep -q "$lib (>= " "$work/depends" || fail "Depends lacks $lib: $(cat "$work/depends")"
   done
+  # EGL, which SDL opens at run time only: without it --offscreen cannot start.
+  for lib in libegl1 libegl-mesa0; do
+    grep -Eq "(^|, )$lib(,|$)" "$work/depends" || fail "Depends lacks $lib: $(cat "$work/depends")"
+  done
   dpkg-deb -c "$deb" >"$work/contents" || fail "dpkg-deb -c"
   grep -q ' \./usr/bin/kelvane -> ' "$work/contents" || fail "no /usr/bin/kelvane link"
+  grep -q ' \./usr/share/doc/kelvane/copyright$' "$work/contents" || fail "no copyright file"
 
   # One package install at a time on this machine, whoever runs the tests.
   exec 9>/tmp/kelvane-package-test.lock
@@ -103,29 +117,37 @@ package)
     echo "install: kelvane is installed already, or not root: the package is unpacked instead"
     dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x"
     prefix="$work/root"
-    # As a system install is for its users: a user other than root runs it as its owner.
-    chmod a-w "$prefix/usr/lib/kelvane"
   fi
   exe="$prefix/usr/bin/kelvane"
   [[ -x "$exe" ]] || fail "$exe is missing"
 
-  # The user's own home; nothing of it exists yet but the folder.
-  home="$work/home"
-  mkdir "$home"
-  [[ $(id -u) -eq 0 ]] && chown "$user" "$home"
-  as_user HOME="$home" "$exe" --test --offscreen=320x240 >"$work/stdout" 2>"$work/stderr"
-  status=$?
-  [[ $status -eq 0 ]] || fail "status $status: $(tail -n5 "$work/stderr")"
-  data="$home/.local/share/kelvane"
-  grep -qx "kelvane: results in $data/" "$work/stdout" || fail "stdout: $(head -n3 "$work/stdout")"
-  for f in txt tga json svg png; do
-    [[ -s "$data/Kelvane result.$f" ]] || fail "no Kelvane result.$f in $data: $(ls -la "$data" 2>&1)"
+  # Whoever runs it, root too, who could write beside the program (and so may its owner, the
+  # runner, where the package is unpacked), the results land in that user's data folder and
+  # never among the program's files. Each user's own home holds nothing yet but the folder.
+  runners=("$user")
+  [[ $(id -u) -eq 0 ]] && runners+=(root)
+  for runner in "${runners[@]}"; do
+    home="$work/home-$runner"
+    mkdir "$home"
+    [[ $(id -u) -eq 0 ]] && chown "$runner" "$home"
+    user=$runner as_user HOME="$home" "$exe" --test --offscreen=320x240 >"$work/stdout" 2>"$work/stderr"
+    status=$?
+    [[ $status -eq 0 ]] || fail "$runner: status $status: $(tail -n5 "$work/stderr")"
+    data="$home/.local/share/kelvane"
+    grep -qx "kelvane: results in $data/" "$work/stdout" || fail "$runner: stdout: $(head -n3 "$work/stdout")"
+    for f in txt tga json svg png; do
+      [[ -s "$data/Kelvane result.$f" ]] || fail "no Kelvane result.$f in $data: $(ls -la "$data" 2>&1)"
+    done
+    [[ $(stat -c %U "$data/Kelvane result.json") == "$(id -un "$runner")" ]] || fail "results not $runner's"
+    grep -qx " workdfolder: $data/" "$data/Kelvane result.txt" ||
+      fail "the log does not name $data: $(head -n12 "$data/Kelvane result.txt")"
+    python3 -c 'import json,sys; r=json.load(open(sys.argv[1])); assert r["runs"][0]["score"] > 0' \
+      "$data/Kelvane result.json" || fail "no score in the JSON"
   done
-  [[ $(stat -c %U "$data/Kelvane result.json") == "$(id -un "$user")" ]] || fail "results not the user's"
-  grep -qx " workdfolder: $data/" "$data/Kelvane result.txt" ||
-    fail "the log does not name $data: $(head -n12 "$data/Kelvane result.txt")"
-  python3 -c 'import json,sys; r=json.load(open(sys.argv[1])); assert r["runs"][0]["score"] > 0' \
-    "$data/Kelvane result.json" || fail "no score in the JSON"
+  [[ $(ls -A "$prefix/usr/lib/kelvane") == Kelvane.app ]] ||
+    fail "written among the program's files: $(ls -A "$prefix/usr/lib/kelvane")"
+  home="$work/home-$user"
+  data="$home/.local/share/kelvane"
 
   # XDG_DATA_HOME wins over the home folder; neither writable ends at start with status 2.
   as_user HOME="$home" XDG_DATA_HOME="$home/xdg" "$exe" --validate --offscreen=320x240 \
