@@ -33,11 +33,13 @@ std::string Slurp(FILE *f) {
 }
 
 Parse ParseWords(std::vector<std::string> given) {
-    // Kept until the next parse: commandLine points into the words, as into a real argv.
+    // Kept until the next parse: commandLine points into the words and into argv (--import's
+    // files), as into a real argv.
     static std::vector<std::string> words;
     words = given;
     words.insert(words.begin(), "kelvane");
-    std::vector<char *> argv;
+    static std::vector<char *> argv;
+    argv.clear();
     for (std::string &w : words)
         argv.push_back(&w[0]);
     argv.push_back(nullptr);
