@@ -74,10 +74,13 @@ def relation_faults(step, at):
 bad = 0
 for path in sys.argv[1:]:
     try:
-        with open(path) as f:
+        # A byte order mark is no fault, as to the program.
+        with open(path, encoding="utf-8-sig") as f:
             doc = json.load(f, parse_float=lambda t: finite(t, float),
                             parse_int=lambda t: finite(t, int),
                             parse_constant=lambda t: finite(t, float))
+        # Half a surrogate pair (written "\ud800") is no character: no UTF-8 holds it.
+        json.dumps(doc, ensure_ascii=False).encode("utf-8")
     except (OSError, ValueError) as e:
         print(f"{path}: {e}", file=sys.stderr)
         bad += 1
