@@ -1,6 +1,8 @@
 #include "record/reader.h"
 
+#include <algorithm>
 #include <errno.h>
+#include <float.h>
 #include <limits.h>
 #include <math.h>
 #include <nlohmann/json.hpp>
@@ -38,24 +40,38 @@ static bool Object(Reader &r, const json *v, const std::string &where) {
     return v->is_object() || r.Fail(where, "not an object");
 }
 
-// A whole number from lo to hi (the schema's integers, as far as an int holds them).
-// nlohmann holds a number without a sign as unsigned, so both bounds apply to both kinds.
-static bool Integer(Reader &r, const json &o, const char *key, const std::string &at, int lo,
-                    int hi, int *out) {
-    const json *v = Member(o, key);
-    std::string where = at + key;
-    if (!v) return r.Fail(where, "missing");
-    if (!v->is_number_integer()) return r.Fail(where, "not an integer");
-    bool inRange = v->is_number_unsigned()
-                       ? v->get<uint64_t>() <= (uint64_t)hi && (int64_t)v->get<uint64_t>() >= lo
-                       : v->get<int64_t>() >= lo && v->get<int64_t>() <= hi;
-    if (!inRange) return r.Fail(where, "out of range");
-    if (out) *out = (int)v->get<int64_t>();
+// The schema allows no member it does not name. at ends in "." (or is "" at the top).
+static bool OnlyKnown(Reader &r, const json &o, const std::string &at,
+                      std::initializer_list<const char *> keys) {
+    for (auto &[key, _] : o.items()) {
+        bool known = false;
+        for (const char *k : keys)
+            known = known || key == k;
+        if (!known) return r.Fail(at + key, "not a field of a result");
+    }
     return true;
 }
 
-// Frame rates beyond a billion are no measurement, and a float could not hold them.
-static const double kMaxMeasure = 1e9;
+// The triangles of the largest grid a file can hold.
+enum { kMaxTriangles = kMaxResultGrid * kMaxResultGrid * kResultTrianglesPerSphere };
+
+// A whole number from lo to hi, as the schema's integers are: 8.0 is one, and so is one too
+// large for nlohmann's integers, which it holds as a float. The schema bounds few of them;
+// no file the program wrote has one past an int, which reads as the largest int.
+static bool Integer(Reader &r, const json &o, const char *key, const std::string &at, double lo,
+                    double hi, int *out) {
+    const json *v = Member(o, key);
+    std::string where = at + key;
+    if (!v) return r.Fail(where, "missing");
+    if (!v->is_number()) return r.Fail(where, "not an integer");
+    double d = v->is_number_unsigned()  ? (double)v->get<uint64_t>()
+               : v->is_number_integer() ? (double)v->get<int64_t>()
+                                        : v->get<double>();
+    if (!isfinite(d) || d != floor(d)) return r.Fail(where, "not an integer");
+    if (d < lo || d > hi) return r.Fail(where, "out of range");
+    if (out) *out = d > INT_MAX ? INT_MAX : (int)d;
+    return true;
+}
 
 // A number from lo to hi.
 static bool Number(Reader &r, const json &o, const char *key, const std::string &at, double lo,
@@ -105,22 +121,23 @@ static bool Started(Reader &r, const json &run, const std::string &at, time_t *o
     return true;
 }
 
-// Shares of the machine: null, or each from 0 to 1 and together at most the whole. Missing
-// in files written before they were measured: unknown, as null.
-static bool Load(Reader &r, const json &o, const char *key, const std::string &at,
+// Shares of the machine: null, or each from 0 to 1 and together at most the whole. A step's
+// is missing in files written before they were measured: unknown, as null.
+static bool Load(Reader &r, const json &o, const char *key, const std::string &at, bool required,
                  ResultLoad *out) {
     *out = ResultLoad{};
     const json *v = Member(o, key);
+    std::string whole = at + key, in = whole + ".";
+    if (!v && required) return r.Fail(whole, "missing");
     if (!v || v->is_null()) return true;
-    std::string in = at + key;
-    if (!v->is_object()) return r.Fail(in, "not an object or null");
-    in += ".";
+    if (!v->is_object()) return r.Fail(whole, "not an object or null");
     ResultLoad l = {true, 0, 0, 0, 0, false, 0};
-    if (!Number(r, *v, "others", in, 0, 1, &l.others) ||
+    if (!OnlyKnown(r, *v, in, {"others", "steal", "self", "wait", "taken"}) ||
+        !Number(r, *v, "others", in, 0, 1, &l.others) ||
         !Number(r, *v, "steal", in, 0, 1, &l.steal) || !Number(r, *v, "self", in, 0, 1, &l.self) ||
         !Number(r, *v, "taken", in, 0, 1, &l.taken))
         return false;
-    if (l.others + l.steal + l.self > 1 + 1e-9) return r.Fail(in, "more than the whole machine");
+    if (l.others + l.steal + l.self > 1 + 1e-9) return r.Fail(whole, "more than the whole machine");
     if (l.taken > l.others + l.steal + 1e-9) return r.Fail(in + "taken", "more than others used");
     const json *wait = Member(*v, "wait");
     if (wait && !wait->is_null()) {
@@ -139,10 +156,11 @@ static bool FrameTimes(Reader &r, const json &step, const std::string &at, Resul
     std::string in = at + "frame_times";
     if (!v->is_object()) return r.Fail(in, "not an object or null");
     in += ".";
-    if (!Integer(r, *v, "timed", in, 1, INT_MAX, &out->timed) ||
-        !Number(r, *v, "p10_ms", in, 0, kMaxMeasure, &out->p10Ms) ||
-        !Number(r, *v, "median_ms", in, 0, kMaxMeasure, &out->medianMs) ||
-        !Number(r, *v, "p90_ms", in, 0, kMaxMeasure, &out->p90Ms))
+    if (!OnlyKnown(r, *v, in, {"timed", "p10_ms", "median_ms", "p90_ms"}) ||
+        !Integer(r, *v, "timed", in, 1, HUGE_VAL, &out->timed) ||
+        !Number(r, *v, "p10_ms", in, 0, HUGE_VAL, &out->p10Ms) ||
+        !Number(r, *v, "median_ms", in, 0, HUGE_VAL, &out->medianMs) ||
+        !Number(r, *v, "p90_ms", in, 0, HUGE_VAL, &out->p90Ms))
         return false;
     if (out->p10Ms > out->medianMs || out->medianMs > out->p90Ms)
         return r.Fail(in + "median_ms", "not between the 10th and 90th percentiles");
@@ -158,18 +176,26 @@ static bool Trust(Reader &r, const json &v, const std::string &at, ResultRun *ru
         in += ".";
         ResultVerdict &d = run->verdict;
         d.known = true;
-        if (!TrueOrFalse(r, *verdict, "disturbed", in) ||
-            !Integer(r, *verdict, "deciding_steps", in, 1, INT_MAX, &d.steps) ||
-            !Load(r, *verdict, "deciding", in, &d.over) ||
-            !Load(r, *verdict, "last_step", in, &d.last))
+        if (!OnlyKnown(r, *verdict, in, {"disturbed", "deciding_steps", "deciding", "last_step"}) ||
+            !TrueOrFalse(r, *verdict, "disturbed", in) ||
+            !Integer(r, *verdict, "deciding_steps", in, 1, HUGE_VAL, &d.steps) ||
+            !Load(r, *verdict, "deciding", in, true, &d.over) ||
+            !Load(r, *verdict, "last_step", in, true, &d.last))
             return false;
         d.disturbed = (*verdict)["disturbed"].get<bool>();
     }
-    const json *steady = Member(v, "steady_score");
+    // An uncertainty may stand without a figure, but a figure never without its uncertainty.
+    const json *steady = Member(v, "steady_score"), *spread = Member(v, "steady_uncertainty");
+    ResultSteady s = {true, 0, 0};
+    if (spread && !spread->is_null() &&
+        !Number(r, v, "steady_uncertainty", at, 0, HUGE_VAL, &s.uncertainty))
+        return false;
     if (!steady || steady->is_null()) return true;
-    run->steady.known = true;
-    return Number(r, v, "steady_score", at, 0, kMaxMeasure, &run->steady.score) &&
-           Number(r, v, "steady_uncertainty", at, 0, kMaxMeasure, &run->steady.uncertainty);
+    if (!spread || spread->is_null())
+        return r.Fail(at + "steady_uncertainty", "none for the figure");
+    if (!Number(r, v, "steady_score", at, 0, HUGE_VAL, &s.score)) return false;
+    run->steady = s;
+    return true;
 }
 
 // The triangles follow from the grid, as the log counts them; a grid beyond an int's
@@ -178,17 +204,18 @@ static bool Step(Reader &r, const json &v, const std::string &at, ResultStep *st
     if (!Object(r, &v, at)) return false;
     std::string in = at + ".";
     double fps = 0;
-    if (!Integer(r, v, "grid", in, 0, kMaxResultGrid, &step->grid) ||
-        !Integer(r, v, "triangles", in, 0, INT_MAX, &step->triangles) ||
-        !Number(r, v, "fps", in, 0, kMaxMeasure, &fps))
+    if (!OnlyKnown(r, v, in, {"grid", "triangles", "fps", "frame_times", "load"}) ||
+        !Integer(r, v, "grid", in, 0, kMaxResultGrid, &step->grid) ||
+        !Integer(r, v, "triangles", in, 0, kMaxTriangles, &step->triangles) ||
+        !Number(r, v, "fps", in, 0, HUGE_VAL, &fps))
         return false;
     if (step->triangles != ResultTriangles(step->grid)) {
         std::string what =
             "not grid x grid x 1152 (" + std::to_string(ResultTriangles(step->grid)) + ")";
         return r.Fail(in + "triangles", what.c_str());
     }
-    step->fps = (float)fps;
-    return FrameTimes(r, v, in, step) && Load(r, v, "load", in, &step->load);
+    step->fps = (float)std::min(fps, (double)FLT_MAX); // no frame rate the program measured
+    return FrameTimes(r, v, in, step) && Load(r, v, "load", in, false, &step->load);
 }
 
 // The end and the score agree: a score with "score", null with "aborted".
@@ -202,17 +229,22 @@ static bool End(Reader &r, const json &v, const std::string &at, ResultRun *run)
     }
     if (*end != "score") return r.Fail(at + "end", "not \"score\" or \"aborted\"");
     run->end = kRunScore;
-    return Integer(r, v, "score", at, 1, INT_MAX, &run->score);
+    return Integer(r, v, "score", at, 1, HUGE_VAL, &run->score);
 }
 
 static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run) {
     if (!Object(r, &v, at)) return false;
     std::string in = at + ".";
     *run = ResultRun{};
-    if (!Started(r, v, in, &run->started)) return false;
+    if (!OnlyKnown(r, v, in,
+                   {"started", "duration_seconds", "steps", "end", "score", "interference",
+                    "steady_score", "steady_uncertainty"}) ||
+        !Started(r, v, in, &run->started))
+        return false;
     double seconds = 0;
-    if (!Number(r, v, "duration_seconds", in, 0, kMaxMeasure, &seconds)) return false;
-    run->durationMs = (int64_t)(seconds * 1000);
+    if (!Number(r, v, "duration_seconds", in, 0, HUGE_VAL, &seconds)) return false;
+    // Past 292 million years the milliseconds would pass an int64_t.
+    run->durationMs = seconds < 9e15 ? (int64_t)(seconds * 1000) : INT64_MAX;
     const json *steps = Member(v, "steps");
     if (!steps) return r.Fail(in + "steps", "missing");
     if (!steps->is_array()) return r.Fail(in + "steps", "not an array");
@@ -223,31 +255,27 @@ static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run)
     return End(r, v, in, run) && Trust(r, v, in, run);
 }
 
-// A count beyond an int: any whole number from 0.
-static bool Bytes(Reader &r, const json &o, const char *key, const std::string &at) {
-    const json *v = Member(o, key);
-    if (!v) return r.Fail(at + key, "missing");
-    if (!v->is_number_integer()) return r.Fail(at + key, "not an integer");
-    return v->is_number_unsigned() || v->get<int64_t>() >= 0 || r.Fail(at + key, "below 0");
-}
-
 static bool Machine(Reader &r, const json &doc) {
     const json *m = Member(doc, "machine");
     if (!Object(r, m, "machine")) return false;
-    return String(r, *m, "cpu", "machine.", false, nullptr) &&
-           Integer(r, *m, "logical_cores", "machine.", 0, INT_MAX, nullptr) &&
-           Bytes(r, *m, "memory_bytes", "machine.") &&
+    return OnlyKnown(r, *m, "machine.", {"cpu", "logical_cores", "memory_bytes", "kernel"}) &&
+           String(r, *m, "cpu", "machine.", false, nullptr) &&
+           Integer(r, *m, "logical_cores", "machine.", 0, HUGE_VAL, nullptr) &&
+           Integer(r, *m, "memory_bytes", "machine.", 0, HUGE_VAL, nullptr) &&
            String(r, *m, "kernel", "machine.", false, nullptr);
 }
 
 static bool Video(Reader &r, const json &doc) {
     const json *v = Member(doc, "video");
-    if (!Object(r, v, "video") || !String(r, *v, "driver", "video.", false, nullptr)) return false;
+    if (!Object(r, v, "video") || !OnlyKnown(r, *v, "video.", {"driver", "egl_device"}) ||
+        !String(r, *v, "driver", "video.", false, nullptr))
+        return false;
     const json *device = Member(*v, "egl_device");
     if (!device) return r.Fail("video.egl_device", "missing");
     if (device->is_null()) return true;
     if (!device->is_object()) return r.Fail("video.egl_device", "not an object or null");
-    return Integer(r, *device, "index", "video.egl_device.", 0, INT_MAX, nullptr) &&
+    return OnlyKnown(r, *device, "video.egl_device.", {"index", "name"}) &&
+           Integer(r, *device, "index", "video.egl_device.", 0, HUGE_VAL, nullptr) &&
            String(r, *device, "name", "video.egl_device.", false, nullptr);
 }
 
@@ -255,16 +283,21 @@ static bool Setting(Reader &r, const json &doc, ResultFile *result) {
     if (!Machine(r, doc) || !Video(r, doc)) return false;
     const json *gl = Member(doc, "opengl"), *surface = Member(doc, "surface"),
                *settings = Member(doc, "settings");
-    if (!Object(r, gl, "opengl") || !String(r, *gl, "vendor", "opengl.", true, nullptr) ||
+    if (!Object(r, gl, "opengl") ||
+        !OnlyKnown(r, *gl, "opengl.", {"vendor", "renderer", "version"}) ||
+        !String(r, *gl, "vendor", "opengl.", true, nullptr) ||
         !String(r, *gl, "renderer", "opengl.", true, &result->renderer) ||
         !String(r, *gl, "version", "opengl.", true, nullptr))
         return false;
     if (!Object(r, surface, "surface") ||
-        !Integer(r, *surface, "width", "surface.", 0, INT_MAX, &result->width) ||
-        !Integer(r, *surface, "height", "surface.", 0, INT_MAX, &result->height) ||
-        !Integer(r, *surface, "bits", "surface.", 0, INT_MAX, nullptr))
+        !OnlyKnown(r, *surface, "surface.", {"width", "height", "bits"}) ||
+        !Integer(r, *surface, "width", "surface.", 0, HUGE_VAL, &result->width) ||
+        !Integer(r, *surface, "height", "surface.", 0, HUGE_VAL, &result->height) ||
+        !Integer(r, *surface, "bits", "surface.", 0, HUGE_VAL, nullptr))
         return false;
-    return Object(r, settings, "settings") && TrueOrFalse(r, *settings, "textures", "settings.") &&
+    return Object(r, settings, "settings") &&
+           OnlyKnown(r, *settings, "settings.", {"textures", "lighting", "keep_in_sync"}) &&
+           TrueOrFalse(r, *settings, "textures", "settings.") &&
            TrueOrFalse(r, *settings, "lighting", "settings.") &&
            TrueOrFalse(r, *settings, "keep_in_sync", "settings.");
 }
@@ -290,19 +323,23 @@ static bool Summary(Reader &r, const json &doc) {
     if (!s) return true;
     if (!s->is_object()) return r.Fail("summary", "not an object");
     const std::string in = "summary.";
-    return Integer(r, *s, "runs", in, 1, INT_MAX, nullptr) &&
-           Integer(r, *s, "scored_runs", in, 0, INT_MAX, nullptr) &&
-           (Null(*s, "median_score") || Number(r, *s, "median_score", in, 1, INT_MAX, nullptr)) &&
-           (Null(*s, "lowest_score") || Integer(r, *s, "lowest_score", in, 1, INT_MAX, nullptr)) &&
+    return OnlyKnown(r, *s, in,
+                     {"runs", "scored_runs", "median_score", "lowest_score", "highest_score",
+                      "spread_grid_steps", "peak_million_triangles_per_second", "disturbed_runs",
+                      "counted_runs", "median_steady_score"}) &&
+           Integer(r, *s, "runs", in, 1, HUGE_VAL, nullptr) &&
+           Integer(r, *s, "scored_runs", in, 0, HUGE_VAL, nullptr) &&
+           (Null(*s, "median_score") || Number(r, *s, "median_score", in, 1, HUGE_VAL, nullptr)) &&
+           (Null(*s, "lowest_score") || Integer(r, *s, "lowest_score", in, 1, HUGE_VAL, nullptr)) &&
            (Null(*s, "highest_score") ||
-            Integer(r, *s, "highest_score", in, 1, INT_MAX, nullptr)) &&
+            Integer(r, *s, "highest_score", in, 1, HUGE_VAL, nullptr)) &&
            (Null(*s, "spread_grid_steps") ||
-            Integer(r, *s, "spread_grid_steps", in, 0, INT_MAX, nullptr)) &&
+            Integer(r, *s, "spread_grid_steps", in, 0, HUGE_VAL, nullptr)) &&
            Number(r, *s, "peak_million_triangles_per_second", in, 0, HUGE_VAL, nullptr) &&
            (!Member(*s, "disturbed_runs") ||
-            Integer(r, *s, "disturbed_runs", in, 0, INT_MAX, nullptr)) &&
+            Integer(r, *s, "disturbed_runs", in, 0, HUGE_VAL, nullptr)) &&
            (!Member(*s, "counted_runs") ||
-            Integer(r, *s, "counted_runs", in, 0, INT_MAX, nullptr)) &&
+            Integer(r, *s, "counted_runs", in, 0, HUGE_VAL, nullptr)) &&
            (!Member(*s, "median_steady_score") || Null(*s, "median_steady_score") ||
             Number(r, *s, "median_steady_score", in, 0, HUGE_VAL, nullptr));
 }
@@ -315,22 +352,37 @@ static bool Difference(Reader &r, const json &frame, const std::string &at) {
     if (d->is_null()) return true;
     if (!d->is_object()) return r.Fail(in, "not an object or null");
     in += ".";
-    return Number(r, *d, "mean", in, 0, 255, nullptr) &&
+    return OnlyKnown(r, *d, in, {"mean", "edge_outliers", "other_outliers", "worst"}) &&
+           Number(r, *d, "mean", in, 0, 255, nullptr) &&
            Number(r, *d, "edge_outliers", in, 0, 1, nullptr) &&
            Number(r, *d, "other_outliers", in, 0, 1, nullptr) &&
            Integer(r, *d, "worst", in, 0, 255, nullptr);
 }
 
-// The renderer's validation: null, or the verdict and every frame's.
+// A validation frame's name, verdict and difference; *failed when it failed.
+static bool Frame(Reader &r, const json &frame, const std::string &at, bool *failed) {
+    std::string name, in = at + ".";
+    if (!Object(r, &frame, at) || !OnlyKnown(r, frame, in, {"name", "passed", "difference"}) ||
+        !String(r, frame, "name", in, false, &name) || !TrueOrFalse(r, frame, "passed", in) ||
+        !Difference(r, frame, in))
+        return false;
+    if (name.empty()) return r.Fail(in + "name", "empty");
+    *failed = !frame["passed"].get<bool>();
+    return true;
+}
+
+// The renderer's validation: null, or the verdict and every frame's, which agree: it passed
+// when every frame did.
 static bool Validation(Reader &r, const json &doc) {
     const json *v = Member(doc, "validation");
     if (!v) return r.Fail("validation", "missing");
     if (v->is_null()) return true;
     if (!v->is_object()) return r.Fail("validation", "not an object or null");
+    if (!OnlyKnown(r, *v, "validation.", {"state", "passed", "frames"})) return false;
     const json *frames = Member(*v, "frames");
     // Files written before a renderer could go unvalidated have no state.
     const json *state = Member(*v, "state");
-    if (state && !state->is_string())
+    if (state && *state != "passed" && *state != "failed" && *state != "not_validated")
         return r.Fail("validation.state", "not \"passed\", \"failed\" or \"not_validated\"");
     if (state && *state == "not_validated") {
         const json *passed = Member(*v, "passed");
@@ -339,28 +391,31 @@ static bool Validation(Reader &r, const json &doc) {
             return r.Fail("validation.frames", "not empty");
         return true;
     }
-    if (state && *state != "passed" && *state != "failed")
-        return r.Fail("validation.state", "not \"passed\", \"failed\" or \"not_validated\"");
     if (!TrueOrFalse(r, *v, "passed", "validation.")) return false;
-    if (state && ((*state == "passed") != (*v)["passed"].get<bool>()))
+    bool passed = (*v)["passed"].get<bool>(), failed = false;
+    if (state && ((*state == "passed") != passed))
         return r.Fail("validation.passed", "disagrees with its state");
     if (!frames) return r.Fail("validation.frames", "missing");
     if (!frames->is_array() || frames->empty())
         return r.Fail("validation.frames", "not an array of frames");
     for (size_t i = 0; i < frames->size(); i++) {
-        std::string at = "validation.frames[" + std::to_string(i) + "]";
-        const json &frame = (*frames)[i];
-        std::string name;
-        if (!Object(r, &frame, at) || !String(r, frame, "name", at + ".", false, &name) ||
-            !TrueOrFalse(r, frame, "passed", at + ".") || !Difference(r, frame, at + "."))
+        bool one = false;
+        if (!Frame(r, (*frames)[i], "validation.frames[" + std::to_string(i) + "]", &one))
             return false;
-        if (name.empty()) return r.Fail(at + ".name", "empty");
+        failed = failed || one;
     }
+    if (failed == passed)
+        return r.Fail("validation.frames", passed ? "one failed, yet the verdict passed"
+                                                  : "all passed, yet the verdict failed");
     return true;
 }
 
 static bool Document(Reader &r, const json &doc, ResultFile *result) {
     if (!doc.is_object()) return r.Fail("the document", "not an object");
+    if (!OnlyKnown(r, doc, "",
+                   {"program", "version", "machine", "video", "opengl", "surface", "settings",
+                    "runs", "summary", "validation"}))
+        return false;
     const json *program = Member(doc, "program");
     if (!program || *program != "Kelvane") return r.Fail("program", "not \"Kelvane\"");
     if (!Version(r, doc) || !Setting(r, doc, result) || !Validation(r, doc)) return false;

@@ -1,7 +1,8 @@
 // Reading result files back: for the comparison, and never trusting them. A file is read
-// when it is JSON and has every field the schema (record/result.schema.json) requires, of
-// the type and in the range it requires, and each step's triangles are its grid's (as
-// record/validate.py checks them); anything else is refused with the field and the reason.
+// when the schema (record/result.schema.json) takes it, fields, types, ranges and no field
+// it does not name, and its fields agree as record/validate.py checks beside the schema
+// (each step's triangles its grid's, ...); anything else is refused with the field and the
+// reason. The two take the same files: tests/results_reader_test.cpp tries both on variants.
 #pragma once
 
 #include "record/model.h"

@@ -5,6 +5,7 @@ Beyond the schema, each step's triangles must be its grid squared times 1152, it
 times' percentiles in order, a steady figure's uncertainty given, and the shares of a load together at most the whole machine:
 relations between fields, which JSON Schema cannot state."""
 import json
+import math
 import os
 import sys
 
@@ -17,6 +18,17 @@ jsonschema.Draft7Validator.check_schema(schema)
 validator = jsonschema.Draft7Validator(schema)
 
 
+def number(v):
+    return isinstance(v, (int, float)) and not isinstance(v, bool)
+
+
+def finite(text, convert):
+    """JSON has no infinities, nor numbers past a double's range; Python's parser makes them."""
+    if not math.isfinite(float(text)):
+        raise ValueError(f"{text[:40]} is no finite number")
+    return convert(text)
+
+
 def step_faults(doc):
     """The steps whose triangles are not their grid's; other faults are the schema's."""
     runs = doc.get("runs") if isinstance(doc, dict) else None
@@ -26,12 +38,12 @@ def step_faults(doc):
             if not isinstance(step, dict):
                 continue
             grid, triangles = step.get("grid"), step.get("triangles")
-            if isinstance(grid, int) and isinstance(triangles, int) and \
-                    triangles != grid * grid * 1152:
+            # 8.0 is an integer to the schema.
+            if number(grid) and number(triangles) and triangles != grid * grid * 1152:
                 yield f"runs/{i}/steps/{j}/triangles: {triangles} is not grid x grid x 1152"
             yield from relation_faults(step, f"runs/{i}/steps/{j}")
-        if isinstance(run, dict) and isinstance(run.get("steady_score"), (int, float)) and \
-                not isinstance(run.get("steady_uncertainty"), (int, float)):
+        if isinstance(run, dict) and number(run.get("steady_score")) and \
+                not number(run.get("steady_uncertainty")):
             yield f"runs/{i}/steady_uncertainty: none for the steady_score"
         verdict = run.get("interference") if isinstance(run, dict) else None
         if isinstance(verdict, dict):
@@ -42,10 +54,10 @@ def step_faults(doc):
 def load_faults(load, at):
     if isinstance(load, dict):
         shares = [load.get(k) for k in ("others", "steal", "self")]
-        if all(isinstance(v, (int, float)) for v in shares) and sum(shares) > 1 + 1e-9:
+        if all(number(v) for v in shares) and sum(shares) > 1 + 1e-9:
             yield f"{at}: its shares add up to more than the whole machine"
         taken = load.get("taken")
-        if all(isinstance(v, (int, float)) for v in shares + [taken]):
+        if all(number(v) for v in shares + [taken]):
             if taken > shares[0] + shares[1] + 1e-9:
                 yield f"{at}/taken: more than others used"
 
@@ -54,7 +66,7 @@ def relation_faults(step, at):
     times = step.get("frame_times")
     if isinstance(times, dict):
         p = [times.get(k) for k in ("p10_ms", "median_ms", "p90_ms")]
-        if all(isinstance(v, (int, float)) for v in p) and not p[0] <= p[1] <= p[2]:
+        if all(number(v) for v in p) and not p[0] <= p[1] <= p[2]:
             yield f"{at}/frame_times: the percentiles are not in order"
     yield from load_faults(step.get("load"), f"{at}/load")
 
@@ -62,8 +74,13 @@ def relation_faults(step, at):
 bad = 0
 for path in sys.argv[1:]:
     try:
-        with open(path) as f:
-            doc = json.load(f)
+        # A byte order mark is no fault, as to the program.
+        with open(path, encoding="utf-8-sig") as f:
+            doc = json.load(f, parse_float=lambda t: finite(t, float),
+                            parse_int=lambda t: finite(t, int),
+                            parse_constant=lambda t: finite(t, float))
+        # Half a surrogate pair (written "\ud800") is no character: no UTF-8 holds it.
+        json.dumps(doc, ensure_ascii=False).encode("utf-8")
     except (OSError, ValueError) as e:
         print(f"{path}: {e}", file=sys.stderr)
         bad += 1

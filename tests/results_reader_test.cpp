@@ -6,10 +6,12 @@
 #include "tests/support/result_runs.h"
 #include "tests/support/temp_dir.h"
 
+#include <ctype.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <stdio.h>
 #include <stdlib.h>
+#include <set>
 
 using nlohmann::json;
 
@@ -156,130 +158,143 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     EXPECT_EQ("", r.renderer);
 }
 
-// Faults a broken or foreign file may have: the reader and the schema both refuse each.
-TEST(ReaderTest, WhatTheSchemaRefusesTheReaderRefusesAndSaysWhere) {
-    json good = json::parse(Text({Trusted(Measured({600, 90, 9}, true))}, "llvmpipe", &kValidated));
-    std::vector<std::pair<std::string, std::function<void(json &)>>> faults = {
-        // nlohmann holds 0 as unsigned: the lower bound must hold for it too.
-        {"runs[0].score: out of range", [](json &d) { d["runs"][0]["score"] = 0; }},
-        {"runs[0].steps[1].fps: out of range",
-         [](json &d) { d["runs"][0]["steps"][1]["fps"] = -90.0; }},
-        {"runs[0].duration_seconds: out of range",
-         [](json &d) { d["runs"][0]["duration_seconds"] = -0.5; }},
-        // Grids whose triangles no int holds, and their arithmetic with them.
-        {"runs[0].steps[1].grid: out of range",
-         [](json &d) {
-             d["runs"][0]["steps"][1] = {{"grid", 2100000000}, {"triangles", 0}, {"fps", 1}};
-         }},
-        {"runs[0].steps[2].grid: out of range",
-         [](json &d) {
-             d["runs"][0]["steps"][2] = {
-                 {"grid", 1366}, {"triangles", 1366LL * 1366 * 1152}, {"fps", 1}};
-         }},
-        {"runs[0].steps[2].triangles: not grid x grid x 1152 (4608)",
-         [](json &d) { d["runs"][0]["steps"][2]["triangles"] = 2304; }},
-        {"runs[0].steps[0].triangles: not grid x grid x 1152 (0)",
-         [](json &d) { d["runs"][0]["steps"][0]["triangles"] = 1152; }},
-        {"validation: missing", [](json &d) { d.erase("validation"); }},
-        {"validation: not an object or null", [](json &d) { d["validation"] = false; }},
-        {"validation.passed", [](json &d) { d["validation"]["passed"] = "yes"; }},
-        {"validation.state", [](json &d) { d["validation"]["state"] = "skipped"; }},
-        {"validation.passed: disagrees with its state",
-         [](json &d) { d["validation"]["state"] = "passed"; }},
-        {"validation.passed: not null",
-         [](json &d) { d["validation"]["state"] = "not_validated"; }},
-        {"validation.frames: not an array",
-         [](json &d) { d["validation"]["frames"] = json::array(); }},
-        {"validation.frames[1].name: empty",
-         [](json &d) { d["validation"]["frames"][1]["name"] = ""; }},
-        {"validation.frames[2].difference: missing",
-         [](json &d) { d["validation"]["frames"][2].erase("difference"); }},
-        {"validation.frames[0].difference.mean: out of range",
-         [](json &d) { d["validation"]["frames"][0]["difference"]["mean"] = 256; }},
-        {"validation.frames[0].difference.worst: out of range",
-         [](json &d) { d["validation"]["frames"][0]["difference"]["worst"] = 300; }},
-        {"version: not like 1.0.0", [](json &d) { d["version"] = "one"; }},
-        {"summary.runs: missing", [](json &d) { d["summary"] = json::object(); }},
-        {"summary.median_score: out of range", [](json &d) { d["summary"]["median_score"] = 0; }},
-        {"summary.lowest_score: not an integer",
-         [](json &d) { d["summary"]["lowest_score"] = "4"; }},
-        {"program", [](json &d) { d["program"] = "Other"; }},
-        {"runs: missing", [](json &d) { d.erase("runs"); }},
-        {"runs: not an array", [](json &d) { d["runs"] = json::array(); }},
-        {"runs[0].steps[1].fps: not a number",
-         [](json &d) { d["runs"][0]["steps"][1]["fps"] = "90"; }},
-        {"runs[0].steps[0].grid: out of range",
-         [](json &d) { d["runs"][0]["steps"][0]["grid"] = -1; }},
-        {"runs[0].end", [](json &d) { d["runs"][0]["end"] = "done"; }},
-        {"runs[0].score: not an integer", [](json &d) { d["runs"][0]["score"] = nullptr; }},
-        {"runs[0].score: not an integer", [](json &d) { d["runs"][0]["score"] = 4.5; }},
-        {"runs[0].score: not null", [](json &d) { d["runs"][0]["end"] = "aborted"; }},
-        {"runs[0].started", [](json &d) { d["runs"][0]["started"] = "2024-05-01 09:30:12"; }},
-        {"surface.width", [](json &d) { d["surface"].erase("width"); }},
-        {"settings.lighting", [](json &d) { d["settings"]["lighting"] = 1; }},
-        {"video.egl_device", [](json &d) { d["video"]["egl_device"] = 3; }},
-        {"machine.memory_bytes", [](json &d) { d["machine"]["memory_bytes"] = -5; }},
-        {"opengl.renderer", [](json &d) { d["opengl"]["renderer"] = 7; }},
-        {"summary", [](json &d) { d["summary"] = 3; }},
-        {"the document", [](json &d) { d = json::array({d}); }},
-        {"runs[0].steps[1].frame_times.median_ms: not between",
-         [](json &d) { d["runs"][0]["steps"][1]["frame_times"]["median_ms"] = 130; }},
-        {"runs[0].steps[1].frame_times.timed: out of range",
-         [](json &d) { d["runs"][0]["steps"][1]["frame_times"]["timed"] = 0; }},
-        {"runs[0].steps[0].frame_times: not an object",
-         [](json &d) { d["runs"][0]["steps"][0]["frame_times"] = 5; }},
-        {"runs[0].steps[2].load.others: out of range",
-         [](json &d) { d["runs"][0]["steps"][2]["load"]["others"] = 1.5; }},
-        {"runs[0].steps[2].load.: more than the whole machine",
-         [](json &d) { d["runs"][0]["steps"][2]["load"]["self"] = 0.9; }},
-        {"runs[0].steps[2].load.taken: more than others used",
-         [](json &d) { d["runs"][0]["steps"][2]["load"]["taken"] = 0.31; }},
-        {"runs[0].steps[1].load.taken: missing",
-         [](json &d) { d["runs"][0]["steps"][1]["load"].erase("taken"); }},
-        {"runs[0].steps[0].load.wait: out of range",
-         [](json &d) { d["runs"][0]["steps"][0]["load"]["wait"] = -0.1; }},
-        {"runs[0].interference.deciding.wait: not a number",
-         [](json &d) { d["runs"][0]["interference"]["deciding"]["wait"] = "long"; }},
-        {"runs[0].interference.disturbed: not true or false",
-         [](json &d) { d["runs"][0]["interference"]["disturbed"] = 1; }},
-        {"runs[0].interference.deciding_steps: out of range",
-         [](json &d) { d["runs"][0]["interference"]["deciding_steps"] = 0; }},
-        {"runs[0].interference.last_step.steal: missing",
-         [](json &d) { d["runs"][0]["interference"]["last_step"].erase("steal"); }},
-        {"runs[0].steady_score: out of range", [](json &d) { d["runs"][0]["steady_score"] = -1; }},
-        {"runs[0].steady_uncertainty: not a number",
-         [](json &d) { d["runs"][0]["steady_uncertainty"] = nullptr; }},
-        {"summary.disturbed_runs: out of range",
-         [](json &d) { d["summary"]["disturbed_runs"] = -1; }},
-        {"summary.median_steady_score: not a number",
-         [](json &d) { d["summary"]["median_steady_score"] = "47"; }},
+// A document one change away from a good one: where it changed, and how; or its text.
+struct Variant {
+    json::json_pointer at;
+    std::string change;
+    json doc;
+    std::string text = "";
+};
+
+// The variants of doc that change the value at at: dropped, replaced by one of another type,
+// a number (or null) by numbers beside the bounds of the rules, an object given a member it
+// should not have.
+void VaryAt(const json &doc, const json::json_pointer &at, std::vector<Variant> *out) {
+    static const json kTypes[] = {nullptr, true, "x", json::object(), json::array(), 1};
+    static const json kNumbers[] = {-1, 0, 1.5, 256, 1366, 4097, 2147483648u, 1e300};
+    const json &v = doc.at(at);
+    auto with = [&](const json &value) {
+        out->push_back({at, "= " + value.dump(), doc});
+        out->back().doc[at] = value;
     };
-    // The schema's validator once for all of them, and each file among its faults.
-    TempDir dir;
-    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py",
-                files;
-    for (size_t i = 0; i < faults.size(); i++) {
-        auto &[where, fault] = faults[i];
-        json doc = good;
-        fault(doc);
-        std::string text = doc.dump();
-        ResultFile r;
-        std::string why;
-        EXPECT_EQ(0, ParseResult(text.data(), text.size(), &r, &why)) << where;
-        EXPECT_EQ(0u, why.find("not a Kelvane result: " + where)) << why;
-        EXPECT_TRUE(r.runs.empty());
-        std::string path = dir.path("f" + std::to_string(i) + ".json");
-        ASSERT_EQ(1, WriteWhole(path.c_str(), text));
-        files += " " + path;
+    for (const json &other : kTypes)
+        with(other);
+    if (v.is_number() || v.is_null())
+        for (const json &other : kNumbers)
+            with(other);
+    if (v.is_number_integer()) with(v.get<double>()); // 8.0
+    if (v.is_string()) {
+        with(v.get<std::string>() + "\n");
+        with("");
     }
-    ASSERT_EQ(1, WriteWhole(dir.path("good.json").c_str(), good.dump()));
-    EXPECT_NE(0, system((validate + files + " 2>" + dir.path("faults.txt")).c_str()));
-    std::string said = ReadText(dir.path("faults.txt"));
-    for (size_t i = 0; i < faults.size(); i++)
-        EXPECT_NE(std::string::npos, said.find(dir.path("f" + std::to_string(i) + ".json:")))
-            << faults[i].first << "\n"
-            << said;
-    EXPECT_EQ(0, system((validate + " " + dir.path("good.json")).c_str()));
+    if (v.is_boolean()) with(!v.get<bool>());
+    if (v.is_object()) {
+        json more = v;
+        more["extra"] = 1;
+        with(more);
+    }
+    if (at.empty()) return;
+    out->push_back({at, "dropped", doc});
+    json &parent = out->back().doc[at.parent_pointer()];
+    if (parent.is_array())
+        parent.erase(std::stoul(at.back()));
+    else
+        parent.erase(at.back());
+}
+
+// The variants at and below at, but for values like one already varied: of its type, at its
+// place in another step, run or frame.
+void Vary(const json &doc, const json::json_pointer &at, std::set<std::string> *seen,
+          std::vector<Variant> *out) {
+    const json &v = doc.at(at);
+    std::string like = v.type_name() + (v.is_boolean() ? v.dump() : "");
+    for (json::json_pointer p = at; !p.empty(); p.pop_back())
+        like = (isdigit((unsigned char)p.back()[0]) ? "*" : p.back()) + "/" + like;
+    if (seen->insert(like).second) VaryAt(doc, at, out);
+    if (v.is_object())
+        for (auto &[key, _] : v.items())
+            Vary(doc, at / key, seen, out);
+    if (v.is_array())
+        for (size_t i = 0; i < v.size(); i++)
+            Vary(doc, at / i, seen, out);
+}
+
+// "runs[0].steps[1]" for "/runs/0/steps/1", as the reader names a place.
+std::string Place(const json::json_pointer &at) {
+    std::string s;
+    for (json::json_pointer p = at; !p.empty(); p.pop_back()) {
+        const std::string &key = p.back();
+        bool index = key.find_first_not_of("0123456789") == std::string::npos;
+        s = (index ? "[" + key + "]" : "." + key) + s;
+    }
+    return s.empty() ? s : s.substr(s[0] == '.');
+}
+
+// The reader takes the files the schema's validator takes, and no others: every variant of
+// written results with every figure, whose validation failed, passed or could not be had.
+// A file it refuses, it refuses at the place changed, or at one around it.
+TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
+    // Only a frame that could not be drawn failed: passing it leaves a failed verdict with no
+    // frame failed.
+    ValidationOutcome failed = kValidated, passed = kValidated, notMade = {};
+    failed.failed = 1;
+    failed.frames[0].passed = 1;
+    passed.failed = 0;
+    for (FrameVerdict &f : passed.frames)
+        f.passed = f.measured = 1;
+    ResultRun scored = Trusted(Measured({600, 90}, true));
+    scored.steps[0].timed = 0; // a step without figures
+    scored.steps[0].load = {};
+    std::vector<Variant> all;
+    json::json_pointer top, validation("/validation");
+    for (const ValidationOutcome *v : {&failed, &passed, &notMade}) {
+        json good = json::parse(Text({scored, Measured({600}, false)}, "llvmpipe", v));
+        std::set<std::string> seen;
+        all.push_back({top, "nothing", good});
+        Vary(good, v == &failed ? top : validation, &seen, &all);
+    }
+    // What only the text can say: a byte order mark, half a surrogate pair, no finite number.
+    std::string text = all[0].doc.dump();
+    for (auto [from, to] :
+         std::vector<std::pair<std::string, std::string>>{{"{", "\xef\xbb\xbf{"},
+                                                          {"\"cpu\":\"\"", "\"cpu\":\"\\ud800\""},
+                                                          {"\"fps\":600.0", "\"fps\":1e400"},
+                                                          {"\"fps\":600.0", "\"fps\":NaN"}}) {
+        all.push_back({top, "text " + to, nullptr, text});
+        all.back().text.replace(text.find(from), from.size(), to);
+    }
+    TempDir dir;
+    std::vector<std::string> why(all.size());
+    for (size_t i = 0; i < all.size(); i++) {
+        std::string text = all[i].text.empty() ? all[i].doc.dump() : all[i].text,
+                    name = dir.path(std::to_string(100000 + i) + ".json");
+        ResultFile r;
+        if (ParseResult(text.data(), text.size(), &r, &why[i])) why[i] = "";
+        EXPECT_TRUE(why[i].empty() || r.runs.empty()) << why[i];
+        WriteBytes(name, std::vector<unsigned char>(text.begin(), text.end()));
+    }
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py ";
+    EXPECT_NE(0, system((validate + dir.prefix() + "*.json 2>" + dir.path("faults")).c_str()));
+    std::string faults = ReadText(dir.path("faults"));
+    std::set<size_t> refused;
+    for (size_t at = faults.find(dir.prefix()); at != std::string::npos;
+         at = faults.find(dir.prefix(), at + 1))
+        refused.insert(std::stoul(faults.substr(at + dir.prefix().size(), 6)) - 100000);
+    for (size_t i = 0; i < all.size(); i++) {
+        const Variant &v = all[i];
+        std::string change = v.at.to_string() + " " + v.change;
+        if (v.change == "nothing") EXPECT_EQ("", why[i]) << change;
+        bool readerTakes = why[i].empty(), validatorTakes = !refused.count(i);
+        EXPECT_EQ(validatorTakes, readerTakes)
+            << change << ": the reader " << (readerTakes ? "takes it" : "refuses it: " + why[i]);
+        // Where the reader says the fault is: at or above the change, or beside or below it.
+        if (readerTakes || v.at.empty()) continue;
+        std::string place = Place(v.at), parent = Place(v.at.parent_pointer()),
+                    said = why[i].substr(sizeof "not a Kelvane result: " - 1);
+        said = said.substr(0, said.find(": "));
+        EXPECT_TRUE(place.rfind(said, 0) == 0 || said.rfind(parent, 0) == 0)
+            << change << ": " << why[i];
+    }
 }
 
 TEST(ReaderTest, FilesThatAreNoResultNameTheirFault) {

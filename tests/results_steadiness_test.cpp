@@ -599,8 +599,10 @@ TEST(Trust, VerdictAndSharesIntoTheRun) {
     const CpuShare loads[] = {t[0].load, t[1].load, t[2].load, t[3].load};
     RunTrust run = {};
     run.load = JudgeRun(loads, 4);
+    t[2].load = CpuShare{100, 0, 10, 91}; // read a tick past what the machine had left
     TrustIntoRun(t, run, &r);
     EXPECT_FALSE(r.steps[0].load.known);
+    EXPECT_DOUBLE_EQ(0.9, r.steps[2].load.self);
     ASSERT_TRUE(r.steps[1].load.known);
     EXPECT_DOUBLE_EQ(0.25, r.steps[1].load.others);
     EXPECT_DOUBLE_EQ(0.05, r.steps[1].load.steal);

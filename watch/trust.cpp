@@ -24,7 +24,11 @@ void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *o
 
 ResultLoad LoadOf(const CpuShare &c) {
     if (!c.total) return ResultLoad{};
-    return ResultLoad{true,          OthersShare(c),   StealShare(c), (double)c.self / c.total,
+    // This process's time comes from another file, read a moment apart from the machine's:
+    // it can pass what the machine had left by a tick, and so the whole machine.
+    uint64_t used = c.others + c.steal, rest = used < c.total ? c.total - used : 0;
+    double self = (double)(c.self < rest ? c.self : rest) / c.total;
+    return ResultLoad{true,          OthersShare(c),   StealShare(c), self,
                       TakenShare(c), c.waitKnown != 0, WaitShare(c)};
 }
 
