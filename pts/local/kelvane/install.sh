@@ -5,18 +5,19 @@
 # that brings it: in the log, and as the message the suite shows. The profile's dependency
 # names bring all of it but the JSON headers, for which the suite has no name (it finds their
 # package itself where apt-file is installed).
+rm -f ~/install-message
 missing=
+# lack WHAT DEBIAN-PACKAGE [PKG-CONFIG-MODULE]
 lack() {
-  echo "$1 is required to build Kelvane: install $2"
-  missing="$missing$1 ($2)
-"
+  hint="install $2 (Debian, Ubuntu)${3:+, pkg-config module $3}"
+  echo "$1 not found: $hint"
+  missing="$missing${missing:+; }$1: $hint"
 }
-command -v c++ >/dev/null 2>&1 || lack "a C++ compiler" "build-essential (Debian, Ubuntu)"
-command -v cmake >/dev/null 2>&1 || lack "CMake" "cmake (Debian, Ubuntu)"
+command -v c++ >/dev/null 2>&1 || lack "a C++ compiler" build-essential
+command -v cmake >/dev/null 2>&1 || lack CMake cmake
 if command -v pkg-config >/dev/null 2>&1; then
   while read -r module package what; do
-    pkg-config --exists "$module" ||
-      lack "$what" "$package (Debian, Ubuntu; pkg-config module $module)"
+    pkg-config --exists "$module" || lack "$what" "$package" "$module"
   done <<'NEEDS'
 sdl2 libsdl2-dev SDL 2
 freetype2 libfreetype-dev FreeType
@@ -29,10 +30,10 @@ glu libglu1-mesa-dev GLU
 nlohmann_json nlohmann-json3-dev the JSON library nlohmann-json
 NEEDS
 else
-  lack "pkg-config" "pkg-config (Debian, Ubuntu); the libraries could not be looked for"
+  lack pkg-config pkg-config
 fi
 if [ -n "$missing" ]; then
-  printf "Kelvane cannot be built here; missing:\n%s" "$missing" > ~/install-message
+  echo "Kelvane cannot be built here. Missing: $missing" > ~/install-message
   echo 1 > ~/install-exit-status
   exit 1
 fi
