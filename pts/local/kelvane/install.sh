@@ -1,5 +1,43 @@
 #!/bin/sh
 # Builds only the program, in a build of its own without tests, on every core.
+
+# What the build needs is looked for first, and whatever is missing is named with the package
+# that brings it: in the log, and as the message the suite shows. The profile's dependency
+# names bring all of it but the JSON headers, for which the suite has no name (it finds their
+# package itself where apt-file is installed).
+rm -f ~/install-message
+missing=
+# lack WHAT DEBIAN-PACKAGE [PKG-CONFIG-MODULE]
+lack() {
+  hint="install $2 (Debian, Ubuntu)${3:+, pkg-config module $3}"
+  echo "$1 not found: $hint"
+  missing="$missing${missing:+; }$1: $hint"
+}
+command -v c++ >/dev/null 2>&1 || lack "a C++ compiler" build-essential
+command -v cmake >/dev/null 2>&1 || lack CMake cmake
+if command -v pkg-config >/dev/null 2>&1; then
+  while read -r module package what; do
+    pkg-config --exists "$module" || lack "$what" "$package" "$module"
+  done <<'NEEDS'
+sdl2 libsdl2-dev SDL 2
+freetype2 libfreetype-dev FreeType
+fontconfig libfontconfig-dev fontconfig
+cairo libcairo2-dev cairo
+gl libgl-dev the OpenGL headers
+opengl libopengl-dev libOpenGL
+glx libglx-dev libGLX
+glu libglu1-mesa-dev GLU
+nlohmann_json nlohmann-json3-dev the JSON library nlohmann-json
+NEEDS
+else
+  lack pkg-config pkg-config
+fi
+if [ -n "$missing" ]; then
+  echo "Kelvane cannot be built here. Missing: $missing" > ~/install-message
+  echo 1 > ~/install-exit-status
+  exit 1
+fi
+
 rm -rf kelvane-src
 tar -xzf kelvane-src.tar.gz || { echo 1 > ~/install-exit-status; exit 1; }
 cd kelvane-src
