@@ -12,8 +12,9 @@ shot="$work/Kelvane result.tga"
 exe="$bundle/Contents/Linux/kelvane"
 validate="$(cd "$(dirname "$0")/../.." && pwd)/record/validate.py"
 json="$work/Kelvane result.json"
-# Each case's history of its own, never the user's.
-export XDG_DATA_HOME="$work/data"
+# Each case's history of its own, never the user's, beside the results folder, which some
+# cases list.
+export XDG_DATA_HOME="$work.data"
 # What the log's header must say; cases on other surfaces or renderers change them. The
 # renderer is Mesa's GALLIUM_DRIVER too: softpipe, llvmpipe, or zink (OpenGL over Vulkan,
 # here over the lavapipe device), whose GL_RENDERER each names.
@@ -39,7 +40,7 @@ kill_ours() {
 cleanup() {
   kill_ours "${pids[@]}"
   wait 2>/dev/null
-  rm -rf "$work" "$work.xvfb.log" "${sway_runtime_dirs[@]}"
+  rm -rf "$work" "$work.xvfb.log" "$work.data" "${sway_runtime_dirs[@]}"
 }
 trap cleanup EXIT
 
