@@ -12,7 +12,8 @@ packages=(
   libx11-dev xvfb xauth xdotool
   sway grim
   nlohmann-json3-dev libcairo2-dev libsqlite3-dev python3-jsonschema librsvg2-bin
-  desktop-file-utils appstream man-db help2man dpkg-dev file php-cli php-xml
+  desktop-file-utils appstream man-db help2man dpkg-dev file php-cli php-xml php-sqlite3 curl
+  iproute2
 )
 
 missing=()
