@@ -87,9 +87,12 @@ static int Prepare(std::string *why) {
     char set[96];
     snprintf(set, sizeof set, "PRAGMA application_id = %d; PRAGMA user_version = %d;",
              kApplicationId, kHistoryFormat);
-    bool ok = (fresh || format == kHistoryFormat || Migrate(format, why)) &&
-              Exec(kCreate, why, "cannot be made") && Exec(set, why, "cannot be marked") &&
-              Exec("COMMIT", why, "cannot be written");
+    // A history of this format is left as it is: reading it writes nothing.
+    bool current = !fresh && format == kHistoryFormat;
+    bool ok =
+        (current || ((fresh || Migrate(format, why)) && Exec(kCreate, why, "cannot be made") &&
+                     Exec(set, why, "cannot be marked"))) &&
+        Exec("COMMIT", why, "cannot be written");
     if (!ok) sqlite3_exec(historyDb, "ROLLBACK", nullptr, nullptr, nullptr);
     return ok;
 }
