@@ -11,6 +11,7 @@
 #include "gfx/scene.h"
 #include "platform/alert.h"
 #include "platform/video.h"
+#include "protocol/drift.h"
 #include "watch/loadwatch.h"
 #include "record/record.h"
 #include "validation/validation.h"
@@ -157,6 +158,7 @@ static void ValidateAndWriteResults(void) {
 void TimerAction(EventLoopTimerRef, void *) {
     Render();
     WatchLoadAfterFrame();
+    if (commandLine.test) DriveDriftCheck();
     ValidateAndWriteResults(); // after the frame, never inside it
     if (commandLine.test) EndWhenTestOver();
 }
@@ -199,6 +201,7 @@ static int RunTest(void) {
     ValidateRendererOnce(app_folder);
     PrintValidation(stdout, &rendererValidation);
     resultSeries = true;
+    CheckDriftAfterStops();
     StartSeries(commandLine.repeat);
     EndGlance(0.5, stdout);
     PostTestCommand();

@@ -43,16 +43,17 @@ static int Again(void) {
     return 0;
 }
 
-// The verdict was gathered once the test ended, before its screenshot (record/record.h).
-static bool LastRunDisturbed(void) {
-    return !resultRuns.empty() && resultRuns.back().verdict.known &&
-           resultRuns.back().verdict.disturbed;
+// The verdicts were gathered once the test ended, before its screenshot (record/record.h).
+static bool LastRunUntrusted(void) {
+    if (resultRuns.empty()) return false;
+    const ResultRun &run = resultRuns.back();
+    return (run.verdict.known && run.verdict.disturbed) || (run.drift.known && run.drift.drifted);
 }
 
 // After a scored test: the series' next one, or the end with every test scored. A disturbed
-// run is made up for while the series may still grow; the summary says what it got.
+// or drifted run is made up for while the series may still grow; the summary says what it got.
 static int Next(void) {
-    if (LastRunDisturbed()) testsToRepeat++;
+    if (LastRunUntrusted()) testsToRepeat++;
     return testsToRepeat > 0 && testsAllowed > 0 ? Again() : End(kExitScore);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/folders.h"
 #include "bench/frametimes.h"
+#include "bench/hold.h"
 #include "bench/log.h"
 #include "bench/state.h"
 #include "gfx/context.h"
@@ -45,6 +46,7 @@ void StartTest(void) {
     // Windows left open by an aborted test would make this test's first, zero-length
     // window its measured one, and score the grid it has not yet drawn.
     tCubes = 0;
+    ResetHold();
 
     // A failed build leaves running 0: the test then draws nothing until it is aborted.
     FreeScene();
@@ -63,6 +65,7 @@ void EndTest(void) {
     if (!fullscreen) return;
     numCubes = 1;
     fullscreen = false;
+    ResetHold();
     FreeScene();
     AllocScene();
     Write(kLogTestStopped, false);

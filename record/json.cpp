@@ -58,6 +58,12 @@ static json Verdict(const ResultVerdict &v) {
             {"last_step", Load(v.last)}};
 }
 
+static json Drift(const ResultDrift &d) {
+    if (!d.known) return nullptr;
+    return {{"grid", d.grid},     {"first_ms", d.firstMs}, {"again_ms", d.againMs},
+            {"change", d.change}, {"allowed", d.allowed},  {"drifted", d.drifted}};
+}
+
 static json Run(const ResultRun &run) {
     json steps = json::array();
     for (const ResultStep &s : run.steps)
@@ -72,6 +78,7 @@ static json Run(const ResultRun &run) {
         {"interference", Verdict(run.verdict)},
         {"steady_score", steady(run.steady.score)},
         {"steady_uncertainty", steady(run.steady.uncertainty)},
+        {"drift", Drift(run.drift)},
     };
 }
 
@@ -102,6 +109,7 @@ static json Summary(const std::vector<ResultRun> &runs) {
         {"runs", s.runs},
         {"scored_runs", s.scored},
         {"disturbed_runs", s.disturbed},
+        {"drifted_runs", s.drifted},
         {"counted_runs", s.counted},
         {"median_score", scored(s.medianScore)},
         {"lowest_score", scored(s.lowestScore)},
@@ -109,6 +117,7 @@ static json Summary(const std::vector<ResultRun> &runs) {
         {"spread_grid_steps", scored(s.spreadGridSteps)},
         {"peak_million_triangles_per_second", s.peakRate},
         {"median_steady_score", s.steadyRuns ? json(s.medianSteady) : json(nullptr)},
+        {"median_steady_uncertainty", s.steadyRuns ? json(s.steadyUncertainty) : json(nullptr)},
     };
 }
 

@@ -48,6 +48,18 @@ struct ResultSteady {
     double score, uncertainty;
 };
 
+// A reference grid measured at its step of the climb and again after the stop: whether the
+// machine's speed moved during the run, which a run cannot see in its own steps.
+struct ResultDrift {
+    bool known;     // false: not measured (a test in the window, aborted, an older file)
+    int grid;       // the reference: the first step the steady figure is fitted over
+    double firstMs; // its median frame time at its step
+    double againMs; // and after the stop
+    double change;  // againMs / firstMs - 1
+    double allowed; // the largest change, either way, a steady machine shows
+    bool drifted;   // the change was larger
+};
+
 enum ResultEnd { kRunGoing, kRunScore, kRunAborted };
 
 struct ResultRun {
@@ -59,6 +71,7 @@ struct ResultRun {
     int score; // 0 unless end is kRunScore
     ResultVerdict verdict = {};
     ResultSteady steady = {};
+    ResultDrift drift = {};
 };
 
 // What a run was measured on; read when the results are written, after the run.

@@ -184,6 +184,29 @@ static bool Trust(Reader &r, const json &v, const std::string &at, ResultRun *ru
             return false;
         d.disturbed = (*verdict)["disturbed"].get<bool>();
     }
+    const json *drift = Member(v, "drift");
+    if (drift && !drift->is_null()) {
+        std::string in = at + "drift";
+        if (!drift->is_object()) return r.Fail(in, "not an object or null");
+        in += ".";
+        ResultDrift &d = run->drift;
+        d.known = true;
+        if (!OnlyKnown(r, *drift, in,
+                       {"grid", "first_ms", "again_ms", "change", "allowed", "drifted"}) ||
+            !Integer(r, *drift, "grid", in, 0, kMaxResultGrid, &d.grid) ||
+            !Number(r, *drift, "first_ms", in, 0, HUGE_VAL, &d.firstMs) ||
+            !Number(r, *drift, "again_ms", in, 0, HUGE_VAL, &d.againMs) ||
+            !Number(r, *drift, "change", in, -1, HUGE_VAL, &d.change) ||
+            !Number(r, *drift, "allowed", in, 0, HUGE_VAL, &d.allowed) ||
+            !TrueOrFalse(r, *drift, "drifted", in))
+            return false;
+        d.drifted = (*drift)["drifted"].get<bool>();
+        if (d.firstMs > 0 &&
+            fabs(d.againMs / d.firstMs - 1 - d.change) > 1e-6 * (1 + fabs(d.change)))
+            return r.Fail(in + "change", "not again_ms / first_ms - 1");
+        if (d.drifted != (fabs(d.change) > d.allowed))
+            return r.Fail(in + "drifted", "does not follow from change and allowed");
+    }
     // An uncertainty may stand without a figure, but a figure never without its uncertainty.
     const json *steady = Member(v, "steady_score"), *spread = Member(v, "steady_uncertainty");
     ResultSteady s = {true, 0, 0};
@@ -238,7 +261,7 @@ static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run)
     *run = ResultRun{};
     if (!OnlyKnown(r, v, in,
                    {"started", "duration_seconds", "steps", "end", "score", "interference",
-                    "steady_score", "steady_uncertainty"}) ||
+                    "steady_score", "steady_uncertainty", "drift"}) ||
         !Started(r, v, in, &run->started))
         return false;
     double seconds = 0;
@@ -326,7 +349,8 @@ static bool Summary(Reader &r, const json &doc) {
     return OnlyKnown(r, *s, in,
                      {"runs", "scored_runs", "median_score", "lowest_score", "highest_score",
                       "spread_grid_steps", "peak_million_triangles_per_second", "disturbed_runs",
-                      "counted_runs", "median_steady_score"}) &&
+                      "drifted_runs", "counted_runs", "median_steady_score",
+                      "median_steady_uncertainty"}) &&
            Integer(r, *s, "runs", in, 1, HUGE_VAL, nullptr) &&
            Integer(r, *s, "scored_runs", in, 0, HUGE_VAL, nullptr) &&
            (Null(*s, "median_score") || Number(r, *s, "median_score", in, 1, HUGE_VAL, nullptr)) &&
@@ -341,7 +365,11 @@ static bool Summary(Reader &r, const json &doc) {
            (!Member(*s, "counted_runs") ||
             Integer(r, *s, "counted_runs", in, 0, HUGE_VAL, nullptr)) &&
            (!Member(*s, "median_steady_score") || Null(*s, "median_steady_score") ||
-            Number(r, *s, "median_steady_score", in, 0, HUGE_VAL, nullptr));
+            Number(r, *s, "median_steady_score", in, 0, HUGE_VAL, nullptr)) &&
+           (!Member(*s, "drifted_runs") ||
+            Integer(r, *s, "drifted_runs", in, 0, HUGE_VAL, nullptr)) &&
+           (!Member(*s, "median_steady_uncertainty") || Null(*s, "median_steady_uncertainty") ||
+            Number(r, *s, "median_steady_uncertainty", in, 0, HUGE_VAL, nullptr));
 }
 
 // How far a validation frame was from its reference: null when it could not be measured.

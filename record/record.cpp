@@ -6,6 +6,7 @@
 #include "bench/state.h"
 #include "gfx/context.h"
 #include "platform/video.h"
+#include "protocol/drift.h"
 #include "record/json.h"
 #include "record/machine.h"
 #include "validation/validation.h"
@@ -117,7 +118,8 @@ static int WriteResultPlot(void) {
 void GatherRunTrust(ResultRun *run, FILE *out) {
     std::vector<StepTrust> steps;
     RunTrust trust;
-    GatherTrust(run->steps, &steps, &trust);
+    const DriftCheck *check = DriftCheckOfLastTest();
+    GatherTrust(run->steps, check ? check->first : -1, check ? check->again : -1, &steps, &trust);
     TrustIntoRun(steps, trust, run);
     if (!out) return;
     if (run->end == kRunScore)

@@ -2,7 +2,8 @@
 """Checks result files against record/result.schema.json: validate.py FILE...
 Exit status 0 when every file is valid, 1 otherwise (each fault on standard error).
 Beyond the schema, each step's triangles must be its grid squared times 1152, its frame
-times' percentiles in order, a steady figure's uncertainty given, and the shares of a load together at most the whole machine:
+times' percentiles in order, a steady figure's uncertainty given, a drift verdict that
+follows from its change, and the shares of a load together at most the whole machine:
 relations between fields, which JSON Schema cannot state."""
 import json
 import math
@@ -45,10 +46,24 @@ def step_faults(doc):
         if isinstance(run, dict) and number(run.get("steady_score")) and \
                 not number(run.get("steady_uncertainty")):
             yield f"runs/{i}/steady_uncertainty: none for the steady_score"
+        drift = run.get("drift") if isinstance(run, dict) else None
+        if isinstance(drift, dict):
+            yield from drift_faults(drift, f"runs/{i}/drift")
         verdict = run.get("interference") if isinstance(run, dict) else None
         if isinstance(verdict, dict):
             for key in ("deciding", "last_step"):
                 yield from load_faults(verdict.get(key), f"runs/{i}/interference/{key}")
+
+
+def drift_faults(drift, at):
+    first, again, change, allowed = (drift.get(k) for k in ("first_ms", "again_ms", "change",
+                                                            "allowed"))
+    if all(number(v) for v in (first, again, change)) and first > 0 and \
+            abs(again / first - 1 - change) > 1e-6 * (1 + abs(change)):
+        yield f"{at}/change: not again_ms / first_ms - 1"
+    if number(change) and number(allowed) and isinstance(drift.get("drifted"), bool) and \
+            drift["drifted"] != (abs(change) > allowed):
+        yield f"{at}/drifted: does not follow from change and allowed"
 
 
 def load_faults(load, at):

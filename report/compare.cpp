@@ -6,6 +6,7 @@
 #include "report/summary.h"
 
 #include <map>
+#include <math.h>
 #include <string.h>
 #include <string>
 
@@ -31,15 +32,16 @@ static void PrintSteps(FILE *out, const ResultFile &a, const ResultFile &b) {
     }
 }
 
-// How many runs a side's figures leave out, or that they are of disturbed runs only.
+// How many runs a side's figures leave out, or that they are of disturbed or drifted runs only.
 static void PrintDisturbed(FILE *out, const char *which, const ResultSummary &s) {
-    if (!s.disturbed) return;
+    if (!s.disturbed && !s.drifted) return;
+    const char *kind = !s.drifted ? "disturbed" : !s.disturbed ? "drifted" : "disturbed or drifted";
     if (s.ofDisturbed)
-        fprintf(out, "disturbed %s: all %d scored runs; the score is not this machine's best\n",
+        fprintf(out, "%s %s: all %d scored runs; the score is not this machine's best\n", kind,
                 which, s.scored);
     else
-        fprintf(out, "disturbed %s: %d run%s, left out of the score and its spread\n", which,
-                s.disturbed, s.disturbed == 1 ? "" : "s");
+        fprintf(out, "%s %s: %d run%s, left out of the score and its spread\n", kind, which,
+                s.disturbed + s.drifted, s.disturbed + s.drifted == 1 ? "" : "s");
 }
 
 static void PrintScore(FILE *out, const char *which, const ResultSummary &s) {
@@ -64,14 +66,17 @@ static void PrintDifference(FILE *out, const ResultSummary &a, const ResultSumma
             (b.medianScore - a.medianScore) / a.medianScore * 100);
     if (a.ofDisturbed || b.ofDisturbed) {
         fprintf(out,
-                "spread: every run of %s was disturbed: the difference cannot be judged "
+                "spread: every run of %s was %s: the difference cannot be judged "
                 "(repeat the tests on a quiet machine)\n",
                 a.ofDisturbed && b.ofDisturbed ? "both"
                 : a.ofDisturbed                ? "A"
-                                               : "B");
+                                               : "B",
+                a.drifted || b.drifted ? "disturbed or drifted" : "disturbed");
         return;
     }
-    const char *kind = a.disturbed || b.disturbed ? "undisturbed " : "";
+    const char *kind = a.drifted || b.drifted       ? "trusted "
+                       : a.disturbed || b.disturbed ? "undisturbed "
+                                                    : "";
     if (a.counted < 2 && b.counted < 2) {
         fprintf(out,
                 "spread: one %srun each, nothing to judge the difference against "
@@ -83,6 +88,25 @@ static void PrintDifference(FILE *out, const ResultSummary &a, const ResultSumma
     fprintf(out, "spread: the difference %s the spread of the %sruns (A %d to %d, B %d to %d)\n",
             apart ? "exceeds" : "does not exceed", kind, a.lowestScore, a.highestScore,
             b.lowestScore, b.highestScore);
+}
+
+// The steady figures, each with its uncertainty (a series': its runs' median ones); a
+// difference counts when it passes twice the two uncertainties together.
+static void PrintSteady(FILE *out, const ResultSummary &a, const ResultSummary &b) {
+    const ResultSummary *both[] = {&a, &b};
+    for (int i = 0; i < 2; i++)
+        if (both[i]->steadyRuns)
+            fprintf(out, "steady %c: %.0f ± %.0f%s\n", 'A' + i, both[i]->medianSteady,
+                    both[i]->steadyUncertainty,
+                    both[i]->steadyRuns > 1 ? " (median of the runs' figures and uncertainties)"
+                                            : "");
+        else
+            fprintf(out, "steady %c: none\n", 'A' + i);
+    if (!a.steadyRuns || !b.steadyRuns || !(a.medianSteady > 0)) return;
+    double diff = b.medianSteady - a.medianSteady;
+    double bound = 2 * hypot(a.steadyUncertainty, b.steadyUncertainty);
+    fprintf(out, "steady difference: %+.1f %% (B against A), %s twice the uncertainties\n",
+            diff / a.medianSteady * 100, fabs(diff) > bound ? "beyond" : "within");
 }
 
 void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {
@@ -97,6 +121,7 @@ void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {
     PrintScore(out, "A", sa);
     PrintScore(out, "B", sb);
     PrintDifference(out, sa, sb);
+    PrintSteady(out, sa, sb);
 }
 
 static bool EndsWith(const char *s, const char *end) {

@@ -12,15 +12,23 @@ static bool Disturbed(const ResultRun &run) {
     return run.verdict.known && run.verdict.disturbed;
 }
 
+static bool Drifted(const ResultRun &run) {
+    return run.drift.known && run.drift.drifted;
+}
+
+bool Untrusted(const ResultRun &run) {
+    return Disturbed(run) || Drifted(run);
+}
+
 ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     ResultSummary s = {};
-    std::vector<double> scores, steady;
+    std::vector<double> scores, steady, uncertainty;
     int lowGrid = 0, highGrid = 0;
-    int quiet = 0; // scored runs not disturbed
+    int quiet = 0; // scored runs neither disturbed nor drifted
     for (const ResultRun &run : runs)
         if (run.end == kRunScore) {
             s.scored++;
-            quiet += !Disturbed(run);
+            quiet += !Untrusted(run);
         }
     s.ofDisturbed = s.scored && !quiet;
     for (const ResultRun &run : runs) {
@@ -28,11 +36,15 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
         if (run.end == kRunGoing) continue;
         s.runs++;
         s.disturbed += Disturbed(run);
+        s.drifted += !Disturbed(run) && Drifted(run);
         // Steps of an aborted run were measured like any other: they count for the peak.
         for (const ResultStep &step : run.steps)
             s.peakRate = std::max(s.peakRate, (double)step.fps * step.triangles / 1e6);
-        if (run.end != kRunScore || (Disturbed(run) && !s.ofDisturbed)) continue;
-        if (run.steady.known) steady.push_back(run.steady.score);
+        if (run.end != kRunScore || (Untrusted(run) && !s.ofDisturbed)) continue;
+        if (run.steady.known) {
+            steady.push_back(run.steady.score);
+            uncertainty.push_back(run.steady.uncertainty);
+        }
         int grid = EndGrid(run);
         lowGrid = scores.empty() ? grid : std::min(lowGrid, grid);
         highGrid = scores.empty() ? grid : std::max(highGrid, grid);
@@ -41,6 +53,7 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     s.counted = (int)scores.size();
     s.steadyRuns = (int)steady.size();
     s.medianSteady = Median(steady);
+    s.steadyUncertainty = Median(uncertainty);
     if (scores.empty()) return s;
     s.medianScore = Median(scores);
     s.lowestScore = (int)*std::min_element(scores.begin(), scores.end());
@@ -49,17 +62,32 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     return s;
 }
 
-void PrintSummary(FILE *out, const ResultSummary &s) {
-    fprintf(out, "runs: %d, with a score: %d\n", s.runs, s.scored);
-    if (s.disturbed)
+// What the summary's figures leave out, or that they are of such runs only.
+static void PrintUntrusted(FILE *out, const ResultSummary &s) {
+    if (s.disturbed && !s.drifted)
         fprintf(out, "disturbed: %d; the figures below are of %s\n", s.disturbed,
                 s.ofDisturbed ? "the disturbed runs, as no scored run was undisturbed"
                               : "the undisturbed runs");
+    else if (s.drifted && !s.disturbed)
+        fprintf(out, "drifted: %d; the figures below are of %s\n", s.drifted,
+                s.ofDisturbed ? "the drifted runs, as no scored run held still"
+                              : "the runs that held still");
+    else if (s.drifted)
+        fprintf(out, "disturbed: %d, drifted: %d; the figures below are of %s\n", s.disturbed,
+                s.drifted,
+                s.ofDisturbed ? "them, as every scored run was one or the other"
+                              : "the runs that were neither");
+}
+
+void PrintSummary(FILE *out, const ResultSummary &s) {
+    fprintf(out, "runs: %d, with a score: %d\n", s.runs, s.scored);
+    PrintUntrusted(out, s);
     if (s.counted)
         fprintf(out, "median score: %g\nlowest: %d, highest: %d\nspread: %d grid steps\n",
                 s.medianScore, s.lowestScore, s.highestScore, s.spreadGridSteps);
     if (s.steadyRuns)
-        fprintf(out, "median steady figure: %.0f thousand triangles a frame (not the score)\n",
-                s.medianSteady);
+        fprintf(out,
+                "median steady figure: %.0f ± %.0f thousand triangles a frame (not the score)\n",
+                s.medianSteady, s.steadyUncertainty);
     fprintf(out, "peak triangle rate: %.2f million triangles/s\n", s.peakRate);
 }

@@ -5,22 +5,28 @@
 
 #include <stdio.h>
 
-// The score figures are of the scored runs that were not disturbed: a disturbed run says
-// what the machine had left, not what it can do. When every scored run was disturbed there
-// is nothing better: they are of all of them, and ofDisturbed says so.
+// The score figures are of the scored runs that were neither disturbed nor drifted: a
+// disturbed run says what the machine had left, a drifted one what it had at two different
+// speeds, not what it can do. When every scored run was one or the other there is nothing
+// better: they are of all of them, and ofDisturbed says so.
 struct ResultSummary {
     int runs;           // all of them, aborted ones too
     int scored;         // runs that ended with a score
     int disturbed;      // runs judged disturbed, aborted ones too
+    int drifted;        // runs whose reference grid drifted (and were not disturbed)
     int counted;        // scored runs the figures below are of
-    bool ofDisturbed;   // every scored run was disturbed: the figures are theirs
+    bool ofDisturbed;   // every scored run was disturbed or drifted: the figures are theirs
     double medianScore; // the middle score, or the mean of the middle two; 0 without scores
     int lowestScore, highestScore;
     int spreadGridSteps; // largest minus smallest grid size the counted runs ended on
     double peakRate;     // millions of triangles a second: the best fps × triangles of any step
     int steadyRuns;      // counted runs with a steady figure
     double medianSteady; // the median of their steady figures; 0 without
+    double steadyUncertainty; // the median of their uncertainties
 };
+
+// A run judged disturbed or drifted: its figures are not the machine's.
+bool Untrusted(const ResultRun &run);
 
 ResultSummary Summarize(const std::vector<ResultRun> &runs);
 

@@ -133,13 +133,14 @@ TEST_F(EndWhenOverTest, AnAbortEndsTheSeriesWithThree) {
     testsToRepeat = 0;
 }
 
-// --repeat K with the given runs disturbed (the verdict gathered as each test ended): how
-// many tests the series runs before it ends, and with what status.
+// --repeat K with the given runs disturbed or drifted (the verdicts gathered as each test
+// ended): how many tests the series runs before it ends, and with what status.
 struct SeriesCase {
     const char *what;
     std::vector<bool> disturbed; // one per test the series should run, in order
     bool judged = true;          // false: no figures, no verdict
     int repeat = 3;              // K
+    std::vector<bool> drifted = {};
 };
 
 TEST_F(EndWhenOverTest, DisturbedRunsDoNotCountUpToTwiceTheTestsAsked) {
@@ -151,6 +152,7 @@ TEST_F(EndWhenOverTest, DisturbedRunsDoNotCountUpToTwiceTheTestsAsked) {
         {"five disturbed, the sixth not: still 2K", {true, true, true, true, true, false}},
         {"runs without figures count", {false, false, false}, false},
         {"a single test stays one run, disturbed or not", {true}, true, 1},
+        {"the second drifted", {false, false, false, false}, true, 3, {false, true}},
     };
     for (SeriesCase c : cases) {
         StartSeries(c.repeat);
@@ -165,6 +167,8 @@ TEST_F(EndWhenOverTest, DisturbedRunsDoNotCountUpToTwiceTheTestsAsked) {
             run.end = kRunScore;
             bool disturbed = tests < c.disturbed.size() && c.disturbed[tests];
             if (c.judged) run.verdict = {true, disturbed, 4, {}, {}};
+            if (tests < c.drifted.size())
+                run.drift = {true, 3, 30, 40, 0.33, 0.05, c.drifted[tests]};
             resultRuns.push_back(run);
             tests++;
             fullscreen = false;

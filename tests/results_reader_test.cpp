@@ -64,6 +64,7 @@ ResultRun Trusted(ResultRun run) {
     run.verdict = {
         true, true, 3, {true, 0.2, 0.01, 0.6, 0.21, true, 0.4}, {true, 0.3, 0, 0.5, 0.1, false, 0}};
     run.steady = {true, 47.5, 1.25};
+    run.drift = {true, 1, 40, 41, 0.025, 0.05, false};
     return run;
 }
 
@@ -113,21 +114,28 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     EXPECT_TRUE(r.runs[0].steady.known);
     EXPECT_DOUBLE_EQ(47.5, r.runs[0].steady.score);
     EXPECT_DOUBLE_EQ(1.25, r.runs[0].steady.uncertainty);
+    const ResultDrift &d = r.runs[0].drift;
+    EXPECT_TRUE(d.known && !d.drifted);
+    EXPECT_EQ(1, d.grid);
+    EXPECT_DOUBLE_EQ(41, d.againMs);
+    EXPECT_DOUBLE_EQ(0.025, d.change);
     // As written before any of them: they read as unknown, and the file still compares.
     json doc = json::parse(text);
     for (json &run : doc["runs"]) {
-        for (const char *key : {"interference", "steady_score", "steady_uncertainty"})
+        for (const char *key : {"interference", "steady_score", "steady_uncertainty", "drift"})
             run.erase(key);
         for (json &step : run["steps"])
             step.erase("frame_times"), step.erase("load");
     }
-    for (const char *key : {"disturbed_runs", "counted_runs", "median_steady_score"})
+    for (const char *key : {"disturbed_runs", "counted_runs", "median_steady_score", "drifted_runs",
+                            "median_steady_uncertainty"})
         doc["summary"].erase(key);
     std::string old = doc.dump();
     ASSERT_EQ(std::string::npos, old.find("steady")) << old;
     ASSERT_EQ(1, ParseResult(old.data(), old.size(), &r, &why)) << why;
     EXPECT_FALSE(r.runs[0].verdict.known);
     EXPECT_FALSE(r.runs[0].steady.known);
+    EXPECT_FALSE(r.runs[0].drift.known);
     EXPECT_EQ(0, r.runs[0].steps[1].timed);
     EXPECT_FALSE(r.runs[0].steps[1].load.known);
     TempDir dir;

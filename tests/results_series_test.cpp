@@ -86,6 +86,15 @@ TEST(SummaryTest, FiguresOfTheUndisturbedRunsOrOfAllWhenEveryOneWasDisturbed) {
     EXPECT_DOUBLE_EQ(139, Summarize({grid4, quietButUnjudged}).medianScore);
     EXPECT_EQ(0, Summarize({grid4, quietButUnjudged}).steadyRuns);
 
+    // A drifted run is left out as a disturbed one is, and told apart from it.
+    ResultRun drifted = grid12;
+    drifted.drift = {true, 6, 30, 40, 0.33, 0.05, true};
+    ResultSummary still = Summarize({grid10, drifted, grid4});
+    EXPECT_EQ(1, still.drifted);
+    EXPECT_EQ(1, still.counted);
+    EXPECT_DOUBLE_EQ(115, still.medianScore);
+    EXPECT_EQ(2, Summarize({drifted, Disturbed(drifted)}).counted); // nothing better
+
     ResultSummary all = Summarize({grid4, Disturbed(grid10)});
     EXPECT_TRUE(all.ofDisturbed);
     EXPECT_EQ(2, all.counted);
@@ -93,22 +102,28 @@ TEST(SummaryTest, FiguresOfTheUndisturbedRunsOrOfAllWhenEveryOneWasDisturbed) {
     EXPECT_DOUBLE_EQ((18 + 115) / 2.0, all.medianScore);
     EXPECT_DOUBLE_EQ(60, all.medianSteady);
 
-    char text[1024] = "";
+    char text[2048] = "";
     FILE *out = fmemopen(text, sizeof text, "w");
     PrintSummary(out, s);
     PrintSummary(out, all);
+    PrintSummary(out, still);
     fclose(out);
     EXPECT_STREQ("runs: 4, with a score: 3\n"
                  "disturbed: 2; the figures below are of the undisturbed runs\n"
                  "median score: 140\nlowest: 115, highest: 165\nspread: 2 grid steps\n"
-                 "median steady figure: 120 thousand triangles a frame (not the score)\n"
+                 "median steady figure: 120 ± 2 thousand triangles a frame (not the score)\n"
                  "peak triangle rate: 6.97 million triangles/s\n"
                  "runs: 2, with a score: 2\n"
                  "disturbed: 2; the figures below are of the disturbed runs, as no scored run "
                  "was undisturbed\n"
                  "median score: 66.5\nlowest: 18, highest: 115\nspread: 6 grid steps\n"
-                 "median steady figure: 60 thousand triangles a frame (not the score)\n"
-                 "peak triangle rate: 4.67 million triangles/s\n",
+                 "median steady figure: 60 ± 2 thousand triangles a frame (not the score)\n"
+                 "peak triangle rate: 4.67 million triangles/s\n"
+                 "runs: 3, with a score: 3\n"
+                 "disturbed: 1, drifted: 1; the figures below are of the runs that were neither\n"
+                 "median score: 115\nlowest: 115, highest: 115\nspread: 0 grid steps\n"
+                 "median steady figure: 100 ± 2 thousand triangles a frame (not the score)\n"
+                 "peak triangle rate: 6.97 million triangles/s\n",
                  text);
 }
 
@@ -133,8 +148,9 @@ TEST(SummaryTest, TheJsonCarriesItAndTheSchemaChecksIt) {
     json doc = json::parse(ResultJson(s, runs));
     EXPECT_EQ(3u, doc["runs"].size());
     EXPECT_EQ(json::parse(R"({"runs":3,"scored_runs":2,"median_score":14.0,"lowest_score":10,
-        "highest_score":18,"spread_grid_steps":1,"disturbed_runs":0,"counted_runs":2,
-        "peak_million_triangles_per_second":0.13824,"median_steady_score":null})"),
+        "highest_score":18,"spread_grid_steps":1,"disturbed_runs":0,"drifted_runs":0,
+        "counted_runs":2,"peak_million_triangles_per_second":0.13824,"median_steady_score":null,
+        "median_steady_uncertainty":null})"),
               doc["summary"]);
     json aborted = json::parse(ResultJson(s, {Measured({400}, false)}));
     EXPECT_TRUE(aborted["summary"]["median_score"].is_null());

@@ -533,9 +533,14 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
         for (int i = 0; i < s.timed; i++)
             frameTimes[frameTimesUsed++] = median + (i == 0 ? 500 : i == 1 ? 0 : -100);
     }
+    // Grid 5, the first step near the stop, held again after it: 10 % slower.
+    TimedStep &again = timedSteps[timedStepCount++];
+    again = {frameTimesUsed, 3, 3};
+    for (int i = 0; i < 3; i++)
+        frameTimes[frameTimesUsed++] = (5000 + 1152 * 25) * 11 / 10;
     std::vector<StepTrust> t;
     RunTrust run;
-    GatherTrust(steps, &t, &run);
+    GatherTrust(steps, 4, 10, &t, &run);
     ASSERT_EQ(10u, t.size());
     EXPECT_DOUBLE_EQ(5 + 1.152 * 9, t[2].times.medianMs);
     EXPECT_DOUBLE_EQ(5 + 1.152 * 9 - 0.1 + 0.2 * 0.1, t[2].times.p10Ms);
@@ -546,6 +551,11 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     ASSERT_TRUE(run.steady.valid);
     EXPECT_EQ(6, run.steady.points);
     EXPECT_NEAR(95.0, run.steady.score, 1e-3);
+    ASSERT_TRUE(run.drift.known);
+    EXPECT_EQ(5, run.drift.grid);
+    EXPECT_NEAR(0.1, run.drift.change, 1e-3);
+    EXPECT_TRUE(run.drift.drifted);
+    EXPECT_NEAR(9.5, run.steady.uncertainty, 0.02); // the fit's is 0: all of it drift's
 
     // The same figures into the run the results hold.
     ResultRun r = {};
@@ -574,14 +584,56 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     run.steady.why = kSteadyBelowZero;
     PrintTrust(out, run);
     fclose(out);
-    EXPECT_STREQ("steady figure: 95 ± 0 thousand triangles a frame at 10 frames a second "
+    EXPECT_STREQ("drifted: grid 5 took 33.8 ms a frame at its step and 37.2 ms after the stop "
+                 "(+10%, more than the 5% a steady machine shows); the machine's speed moved "
+                 "during the run\n"
+                 "steady figure: 95 ± 10 thousand triangles a frame at 10 frames a second "
                  "(fitted over 6 steps; not the score)\n"
                  "disturbed: other processes took 15% of the CPU from the test and the "
                  "hypervisor 5% over the last 5 steps, 40% and 0% in the last; the score is "
                  "not this machine's best\n"
+                 "drifted: grid 5 took 33.8 ms a frame at its step and 37.2 ms after the stop "
+                 "(+10%, more than the 5% a steady machine shows); the machine's speed moved "
+                 "during the run\n"
                  "steady figure: none (the fitted line reaches 100 ms at zero triangles or "
                  "below)\n",
                  text);
+}
+
+// A reference grid's two measurements: drifted only past what a steady machine shows and
+// past the two windows' own spread, either way.
+TEST(Trust, DriftOfTheReferenceGrid) {
+    auto times = [](double median, double spread, int timed) {
+        return StepFrameTimes{timed, timed, median - spread, median, median + spread};
+    };
+    const StepFrameTimes first = times(40, 1, 40);
+    struct {
+        const char *name;
+        StepFrameTimes again;
+        bool known, drifted;
+    } rows[] = {
+        {"the same", times(40, 1, 40), true, false},
+        {"4 % slower", times(41.6, 1, 40), true, false},
+        {"6 % slower", times(42.4, 1, 40), true, true},
+        {"6 % faster", times(37.6, 1, 40), true, true},
+        // 12 ms between the percentiles over 5 frames: a median good to ±7 % or so.
+        {"8 % slower, in a window too spread to tell", times(43.2, 12, 5), true, false},
+        {"not timed again", StepFrameTimes{}, false, false},
+    };
+    for (const auto &r : rows) {
+        ResultDrift d = JudgeDrift(7, first, r.again);
+        EXPECT_EQ(r.known, d.known) << r.name;
+        EXPECT_EQ(r.drifted, d.drifted) << r.name;
+        if (!d.known) continue;
+        EXPECT_EQ(7, d.grid);
+        EXPECT_NEAR(r.again.medianMs / 40 - 1, d.change, 1e-12) << r.name;
+        EXPECT_GE(d.allowed, kDriftAllowed) << r.name;
+    }
+    // The drift joins the fit's own uncertainty; without a check it stays the fit's.
+    SteadyFigure f = {1, kSteadyFitted, 100, 3};
+    ResultDrift d = JudgeDrift(7, first, times(41.6, 1, 40));
+    EXPECT_NEAR(5, WithDrift(f, d).uncertainty, 1e-9);
+    EXPECT_EQ(3, WithDrift(f, ResultDrift{}).uncertainty);
 }
 
 } // namespace

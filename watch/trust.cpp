@@ -2,12 +2,40 @@
 
 #include "watch/loadwatch.h"
 
+#include <math.h>
+
 SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times) {
     double ms = times.timed > 0 ? times.medianMs : step.fps > 0 ? 1000.0 / step.fps : 0;
     return SteadyPoint{(double)step.triangles, ms};
 }
 
-void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run) {
+// One standard error of a window's median frame time: the spread between its 10th and 90th
+// percentiles taken as 2.563 standard deviations, as for normal noise.
+static double MedianError(const StepFrameTimes &t) {
+    return 1.2533 * (t.p90Ms - t.p10Ms) / 2.563 / sqrt((double)t.timed);
+}
+
+ResultDrift JudgeDrift(int grid, const StepFrameTimes &first, const StepFrameTimes &again) {
+    if (first.timed < 1 || again.timed < 1 || !(first.medianMs > 0)) return ResultDrift{};
+    ResultDrift d = {};
+    d.known = true;
+    d.grid = grid;
+    d.firstMs = first.medianMs;
+    d.againMs = again.medianMs;
+    d.change = again.medianMs / first.medianMs - 1;
+    double own = 2 * hypot(MedianError(first), MedianError(again)) / first.medianMs;
+    d.allowed = own > kDriftAllowed ? own : kDriftAllowed;
+    d.drifted = fabs(d.change) > d.allowed;
+    return d;
+}
+
+SteadyFigure WithDrift(SteadyFigure f, const ResultDrift &d) {
+    if (f.valid && d.known) f.uncertainty = hypot(f.uncertainty, d.change * f.score);
+    return f;
+}
+
+void GatherTrust(const std::vector<ResultStep> &steps, int reference, int again,
+                 std::vector<StepTrust> *out, RunTrust *run) {
     out->assign(steps.size(), StepTrust{});
     std::vector<CpuShare> loads(steps.size());
     std::vector<SteadyPoint> points(steps.size());
@@ -19,7 +47,13 @@ void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *o
         points[i] = SteadyPointOf(steps[i], t.times);
     }
     run->load = JudgeRun(loads.data(), (int)loads.size());
-    run->steady = FitSteady(points.data(), (int)points.size());
+    run->drift = ResultDrift{};
+    if (reference >= 0 && reference < (int)steps.size() && again >= 0) {
+        StepFrameTimes later;
+        FrameTimesOfStep(again, &later);
+        run->drift = JudgeDrift(steps[reference].grid, (*out)[reference].times, later);
+    }
+    run->steady = WithDrift(FitSteady(points.data(), (int)points.size()), run->drift);
 }
 
 ResultLoad LoadOf(const CpuShare &c) {
@@ -48,6 +82,7 @@ void TrustIntoRun(const std::vector<StepTrust> &t, const RunTrust &trust, Result
     if (l.decidingSteps > 0)
         run->verdict = ResultVerdict{true, l.disturbed != 0, l.decidingSteps, LoadOf(l.deciding),
                                      LoadOf(l.last)};
+    run->drift = trust.drift;
     run->steady = ResultSteady{};
     if (trust.steady.valid)
         run->steady = ResultSteady{true, trust.steady.score, trust.steady.uncertainty};
@@ -62,6 +97,13 @@ void PrintTrust(FILE *out, const RunTrust &run) {
                 "score is not this machine's best\n",
                 100 * ContestedShare(l.deciding), 100 * StealShare(l.deciding), l.decidingSteps,
                 100 * ContestedShare(l.last), 100 * StealShare(l.last));
+    const ResultDrift &d = run.drift;
+    if (d.known && d.drifted)
+        fprintf(out,
+                "drifted: grid %d took %.1f ms a frame at its step and %.1f ms after the stop "
+                "(%+.0f%%, more than the %.0f%% a steady machine shows); the machine's speed "
+                "moved during the run\n",
+                d.grid, d.firstMs, d.againMs, 100 * d.change, 100 * d.allowed);
     if (run.steady.valid)
         fprintf(out,
                 "steady figure: %.0f ± %.0f thousand triangles a frame at 10 frames a second "

@@ -19,16 +19,32 @@ struct StepTrust {
 
 struct RunTrust {
     RunLoad load;        // load.disturbed: others and steal took too much near the stop
-    SteadyFigure steady; // steady.valid 0: no steady figure
+    SteadyFigure steady; // steady.valid 0: no steady figure; its uncertainty carries the drift
+    ResultDrift drift;   // drift.known 0: the reference was not measured again
 };
+
+// A steady machine moves a step's median frame time by this much from one measurement to
+// the next, at most (perf/drift.sh); a larger move, beyond the two measurements' own spread,
+// is drift.
+constexpr double kDriftAllowed = 0.05;
+
+// The reference grid's two measurements judged: the change, what the two windows' own
+// spread and kDriftAllowed allow, and whether it drifted. Unknown when either is untimed.
+ResultDrift JudgeDrift(int grid, const StepFrameTimes &first, const StepFrameTimes &again);
+
+// The steady figure's uncertainty with the drift in it: a run whose speed moved by a share
+// c may have its figure off by about c of it, in either direction.
+SteadyFigure WithDrift(SteadyFigure f, const ResultDrift &d);
 
 // The point a step gives the steady fit: its median frame time, or a second over its frame
 // count where it was not timed.
 SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times);
 
 // The figures of the last test's steps (steps: as the log gave them, in order; out gets one
-// entry each) and of the run.
-void GatherTrust(const std::vector<ResultStep> &steps, std::vector<StepTrust> *out, RunTrust *run);
+// entry each) and of the run; reference and again locate the drift check's measurements in
+// the recording (-1: none).
+void GatherTrust(const std::vector<ResultStep> &steps, int reference, int again,
+                 std::vector<StepTrust> *out, RunTrust *run);
 
 // The shares of an interval's CPU time, for the results; unknown without time.
 ResultLoad LoadOf(const CpuShare &c);

@@ -1,0 +1,23 @@
+// Grids held outside the climb. A driver of the command line (protocol/) may take a test
+// over once its climb has scored, or instead of a climb, and hold grids of its choosing:
+// each held grid is drawn for some windows as a step is, its last window measured (frame
+// times, load) and never logged; the driver then holds another grid or ends the test.
+// Nothing here is set in the interactive program, whose tests climb only.
+#pragma once
+
+#include "platform/types.h"
+
+extern bool holdAfterStop;      // the climb's stop rule hands the test to the driver
+extern SInt32 holdGrid;         // the grid held; 0: none
+extern SInt32 holdWindowsLeft;  // windows still to close at it; the last is measured
+extern bool holdWaiting;        // the driver's turn: the climb has scored, or a hold is measured
+extern SInt32 holdMeasuredStep; // the measured window's step in the frame-time recording, or -1
+extern float holdMeasuredFps;   // the frames that window counted
+
+// Outside a frame: holds grid n for `windows` windows (at least 1) from the next frame on.
+void HoldGrid(SInt32 n, SInt32 windows);
+// Inside a frame, from the accounting, when a window of a test has closed while a grid is
+// held: counts it down and measures the last.
+void HeldWindowClosed(void);
+// Forgets any hold, as a test that starts or ends does.
+void ResetHold(void);
