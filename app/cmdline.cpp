@@ -23,6 +23,8 @@ static const char kUsage[] =
     "                       (default: a build tree's, the folder that holds Kelvane.app;\n"
     "                       installed, $XDG_DATA_HOME/kelvane, ~/.local/share/kelvane)\n"
     "  --repeat K           with --test, K tests in a row (1 to 100), their spread on stdout\n"
+    "  --quick              with --test, no climb and no score: the steady figure alone,\n"
+    "                       from grids measured around 10 frames a second (under a minute)\n"
     "  --compare A B        no window: compare two result files (JSON) step by step\n"
     "  --plot FILE          with --compare, draw both results (FILE.svg or a PNG)\n"
     "  --history            list the runs recorded on this machine, oldest first\n"
@@ -60,6 +62,7 @@ enum {
     kOptHistory,
     kOptExport,
     kOptImport,
+    kOptQuick,
 };
 
 static const option kOptions[] = {
@@ -74,6 +77,7 @@ static const option kOptions[] = {
     {"history", no_argument, nullptr, kOptHistory},
     {"export", required_argument, nullptr, kOptExport},
     {"import", no_argument, nullptr, kOptImport},
+    {"quick", no_argument, nullptr, kOptQuick},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -172,6 +176,8 @@ static int CheckResultOptions(int argc, char **argv, FILE *err, int *status) {
     if (!CheckHistoryOptions(argc, argv, err, status)) return 0;
     if (commandLine.repeat > 1 && !commandLine.test)
         return Refuse(err, status, "--repeat needs --test", nullptr);
+    if (commandLine.quick && !commandLine.test)
+        return Refuse(err, status, "--quick needs --test", nullptr);
     return 1;
 }
 
@@ -181,6 +187,9 @@ static int TakeOption(int code, FILE *out, FILE *err, int *status) {
     switch (code) {
     case kOptTest:
         commandLine.test = true;
+        return 1;
+    case kOptQuick:
+        commandLine.quick = true;
         return 1;
     case kOptOffscreen:
         commandLine.offscreen = true;

@@ -24,6 +24,7 @@ struct CommandLine {
     int device;             // --device N: the EGL device, -1 for SDL's choice
     const char *results;    // --results DIR, or null for the bundle's folder
     int repeat;             // --repeat K: K tests in a row (1 without it)
+    bool quick;             // --quick: with --test, the quick figure instead of a climb
     const char *compare[2]; // --compare A B: the two result files, or nulls
     const char *plot;       // --plot FILE: with --compare, the plot of both; with --history,
                             // of the history

@@ -12,6 +12,8 @@
 #include "platform/alert.h"
 #include "platform/video.h"
 #include "protocol/drift.h"
+#include "protocol/progress.h"
+#include "protocol/quick.h"
 #include "watch/loadwatch.h"
 #include "record/record.h"
 #include "validation/validation.h"
@@ -149,6 +151,7 @@ static bool resultsLost; // a --test run could not write its JSON
 // before it: its renderer is, now, once, and its results record that.
 static void ValidateAndWriteResults(void) {
     if (!resultsPending) return;
+    EndProgress(stdout);
     ValidateRendererOnce(app_folder);
     if (!WritePendingResults()) resultsLost = true;
     // Kept whatever became of the file: the next test would rewrite it anyway.
@@ -158,7 +161,11 @@ static void ValidateAndWriteResults(void) {
 void TimerAction(EventLoopTimerRef, void *) {
     Render();
     WatchLoadAfterFrame();
-    if (commandLine.test) DriveDriftCheck();
+    if (commandLine.test) {
+        DriveQuickTest();
+        DriveDriftCheck();
+        ShowProgress(stdout);
+    }
     ValidateAndWriteResults(); // after the frame, never inside it
     if (commandLine.test) EndWhenTestOver();
 }
@@ -202,6 +209,7 @@ static int RunTest(void) {
     PrintValidation(stdout, &rendererValidation);
     resultSeries = true;
     CheckDriftAfterStops();
+    quickTests = commandLine.quick;
     StartSeries(commandLine.repeat);
     EndGlance(0.5, stdout);
     PostTestCommand();

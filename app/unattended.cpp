@@ -67,7 +67,10 @@ int EndWhenTestOver(void) {
     }
     // The command is still queued; the test builds its own scene when it starts.
     if (!testBegun) return 0;
-    if (finalScore == 0) return End(kExitAborted);
+    // A quick run ends without a score, and without its screenshot.
+    if (finalScore == 0)
+        return !resultRuns.empty() && resultRuns.back().end == kRunMeasured ? Next()
+                                                                            : End(kExitAborted);
     if (finalSave) return Next();
     // Without a scene in the window no frame will take the screenshot: the score stands, and
     // a series goes on, since the next test builds its own full screen.

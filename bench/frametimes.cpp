@@ -9,6 +9,8 @@
 UInt32 *frameTimes;
 SInt32 frameTimesUsed;
 SInt32 frameWindowAt;
+SInt32 frameWindowSeen;
+SInt32 frameWindowStride = 1;
 UInt64 lastFrameEndUs;
 TimedStep *timedSteps;
 SInt32 timedStepCount;
@@ -23,6 +25,8 @@ void ReleaseFrameTimes(void) {
     frameTimes = nullptr;
     timedSteps = nullptr;
     frameTimesUsed = frameWindowAt = timedStepCount = testWindowsClosed = 0;
+    frameWindowSeen = 0;
+    frameWindowStride = 1;
     lastFrameEndUs = 0;
 }
 
@@ -52,7 +56,19 @@ void TimeFrame(void) {
     // The first frame of a test has nothing before it to be timed from.
     if (last == 0) return;
     UInt64 d = now > last ? now - last : 0;
-    if (frameTimesUsed - frameWindowAt >= kTimedFramesPerWindow) return;
+    SInt32 seen = frameWindowSeen++;
+    if (seen % frameWindowStride) return;
+    SInt32 kept = frameTimesUsed - frameWindowAt;
+    if (kept >= kTimedFramesPerWindow) {
+        // Full: every other duration goes, and so will every other frame from now on, so
+        // that what is kept stays spread over the whole window (512 moves, once in a while).
+        UInt32 *w = frameTimes + frameWindowAt;
+        for (SInt32 i = 0; i < kept / 2; i++)
+            w[i] = w[2 * i];
+        frameTimesUsed = frameWindowAt + kept / 2;
+        frameWindowStride *= 2;
+        if (seen % frameWindowStride) return;
+    }
     if (frameTimesUsed >= kFrameTimesCap) return;
     frameTimes[frameTimesUsed++] = d > UINT32_MAX ? UINT32_MAX : (UInt32)d;
 }
@@ -60,6 +76,8 @@ void TimeFrame(void) {
 void FrameWindowClosed(bool measured, SInt32 counted) {
     if (!frameTimes) return;
     testWindowsClosed++;
+    frameWindowSeen = 0;
+    frameWindowStride = 1;
     if (measured && timedStepCount < kTimedStepsMax) {
         TimedStep *s = &timedSteps[timedStepCount++];
         s->first = frameWindowAt;

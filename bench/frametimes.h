@@ -8,9 +8,11 @@
 #include "platform/types.h"
 
 enum {
-    // A measured window keeps the durations of its first frames up to this many; the
-    // rest are counted (its frame count stays whole) but not timed. 1024 frames give
-    // the percentiles to well under 1 % at any frame rate.
+    // A measured window keeps the durations of up to this many frames, spread evenly over
+    // it: all of them, or once it has had more, every second, fourth, ... frame's (each
+    // time the kept ones fill the room, every other one goes and the stride doubles). All
+    // are counted: its frame count stays whole. 512 to 1024 frames give the percentiles to
+    // well under 1 % at any frame rate.
     kTimedFramesPerWindow = 1024,
     // Steps timed in one test; a later step keeps no times (a grid of 1024 spheres a
     // side is beyond any machine).
@@ -24,11 +26,13 @@ struct TimedStep {
     SInt32 frames; // frames the window counted
 };
 
-extern UInt32 *frameTimes;    // microseconds; null outside a reserved recording
-extern SInt32 frameTimesUsed; // durations stored, the current window's included
-extern SInt32 frameWindowAt;  // where the current window's durations begin
-extern UInt64 lastFrameEndUs; // when the last frame ended; 0: none yet in this test
-extern TimedStep *timedSteps; // one per logged step of the test, in the log's order
+extern UInt32 *frameTimes;       // microseconds; null outside a reserved recording
+extern SInt32 frameTimesUsed;    // durations stored, the current window's included
+extern SInt32 frameWindowAt;     // where the current window's durations begin
+extern SInt32 frameWindowSeen;   // frames timed-or-skipped in the current window
+extern SInt32 frameWindowStride; // the window keeps every stride-th of them (a power of 2)
+extern UInt64 lastFrameEndUs;    // when the last frame ended; 0: none yet in this test
+extern TimedStep *timedSteps;    // one per logged step of the test, in the log's order
 extern SInt32 timedStepCount;
 extern SInt32 testWindowsClosed; // frame-rate windows closed since the test started
 extern UInt32 frameTimesTest;    // counts reservations: tells one test's recording from the next

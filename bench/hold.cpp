@@ -7,11 +7,13 @@ bool holdAfterStop;
 SInt32 holdGrid;
 SInt32 holdWindowsLeft;
 bool holdWaiting;
+bool holdMeasures;
 SInt32 holdMeasuredStep = -1;
 float holdMeasuredFps;
 
-void HoldGrid(SInt32 n, SInt32 windows) {
+void HoldGrid(SInt32 n, SInt32 windows, bool measure) {
     holdGrid = n > 0 ? n : 1;
+    holdMeasures = measure;
     holdWindowsLeft = windows > 0 ? windows : 1;
     holdWaiting = false;
     holdMeasuredStep = -1;
@@ -19,12 +21,12 @@ void HoldGrid(SInt32 n, SInt32 windows) {
 }
 
 void HeldWindowClosed(void) {
-    bool measured = --holdWindowsLeft <= 0;
+    bool last = --holdWindowsLeft <= 0;
     // The recording's steps are counted before and after, so that a window it had no room
     // for is known as unmeasured.
     SInt32 before = timedStepCount;
-    FrameWindowClosed(measured, (SInt32)fps);
-    if (!measured) return;
+    FrameWindowClosed(last && holdMeasures, (SInt32)fps);
+    if (!last) return;
     holdMeasuredStep = timedStepCount > before ? before : -1;
     holdMeasuredFps = fps;
     holdGrid = 0;

@@ -45,7 +45,8 @@ static void PrintRun(FILE *out, const HistoryRun &r) {
     if (r.scored)
         snprintf(figure, sizeof figure, "score %d", r.score);
     else
-        snprintf(figure, sizeof figure, "%s", r.end == "score" ? "no score" : "aborted");
+        snprintf(figure, sizeof figure, "%s",
+                 r.end == "score" || r.end == "measured" ? "no score" : "aborted");
     char steady[64] = "steady none";
     if (r.steadyKnown)
         snprintf(steady, sizeof steady, "steady %.0f ± %.0f", r.steady, r.steadyUncertainty);

@@ -83,12 +83,27 @@ static double IntegerMs(void) {
     return (NowSeconds() - start) * 1000;
 }
 
+// "GRID:SECONDS,GRID:SECONDS,...", or a single grid with the seconds of the command line.
+static std::vector<std::pair<int, int>> Plan(const char *grids, int seconds) {
+    std::vector<std::pair<int, int>> plan;
+    for (const char *p = grids; *p;) {
+        char *end = nullptr;
+        int g = (int)strtol(p, &end, 10), s = seconds;
+        if (*end == ':') s = (int)strtol(end + 1, &end, 10);
+        plan.push_back({g, s});
+        p = *end == ',' ? end + 1 : end + strlen(end);
+    }
+    return plan;
+}
+
 int main(int argc, char **argv) {
     if (argc < 5) {
-        fprintf(stderr, "usage: perf_drift WIDTH HEIGHT GRID SECONDS [LABEL]\n");
+        fprintf(stderr, "usage: perf_drift WIDTH HEIGHT GRID[:SECONDS][,GRID:SECONDS...] "
+                        "SECONDS [LABEL]\n");
         return 2;
     }
-    int w = atoi(argv[1]), h = atoi(argv[2]), n = atoi(argv[3]), seconds = atoi(argv[4]);
+    int w = atoi(argv[1]), h = atoi(argv[2]);
+    std::vector<std::pair<int, int>> plan = Plan(argv[3], atoi(argv[4]));
     const char *label = argc > 5 ? argv[5] : "-";
     if (!OpenPerfWindow(w, h) || !AllocScene()) {
         fprintf(stderr, "no scene\n");
@@ -99,34 +114,38 @@ int main(int argc, char **argv) {
     memset(a, 1, kCopyBytes);
     memset(b, 2, kCopyBytes);
     fullscreen = true;
-    numCubes = n;
-    printf("# label second frames median_ms copy_GBps integer_ms throughput_ms cache_GBps cpu0_ms "
-           "cpu1_ms\n");
+    printf("# label second frames median_ms copy_GBps integer_ms throughput_ms cache_GBps "
+           "cpu0_ms cpu1_ms grid\n");
     double start = NowSeconds();
-    for (int s = 0; s < seconds; s++) {
-        std::vector<double> times;
-        double last = NowSeconds(), end = start + s + 1;
-        while (last < end) {
-            tCubes = 0;
-            Render();
-            double now = NowSeconds();
-            times.push_back((now - last) * 1000);
-            last = now;
+    int s = 0;
+    for (auto [n, seconds] : plan) {
+        numCubes = n;
+        for (int i = 0; i < seconds; i++, s++) {
+            std::vector<double> times;
+            double last = NowSeconds(), end = start + s + 1;
+            while (last < end) {
+                tCubes = 0;
+                Render();
+                double now = NowSeconds();
+                times.push_back((now - last) * 1000);
+                last = now;
+            }
+            std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+            double median = times[times.size() / 2];
+            if (s % 5 == 4) {
+                double copy = CopySeconds(a, b);
+                double integer = IntegerMs(), throughput = ThroughputMs();
+                double cache = CacheGBps(a), each[2];
+                ThroughputOnEach(each);
+                printf("%s %d %zu %.2f %.2f %.1f %.1f %.1f %.1f %.1f %d\n", label, s, times.size(),
+                       median, kCopyBytes / copy / 1e9, integer, throughput, cache, each[0],
+                       each[1], n);
+                start += NowSeconds() - last; // the probes' time is not the next second's
+            } else {
+                printf("%s %d %zu %.2f - - - - - - %d\n", label, s, times.size(), median, n);
+            }
+            fflush(stdout);
         }
-        std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-        double median = times[times.size() / 2];
-        if (s % 5 == 4) {
-            double copy = CopySeconds(a, b);
-            double integer = IntegerMs(), throughput = ThroughputMs();
-            double cache = CacheGBps(a), each[2];
-            ThroughputOnEach(each);
-            printf("%s %d %zu %.2f %.2f %.1f %.1f %.1f %.1f %.1f\n", label, s, times.size(), median,
-                   kCopyBytes / copy / 1e9, integer, throughput, cache, each[0], each[1]);
-            start += NowSeconds() - last; // the probes' time is not the next second's
-        } else {
-            printf("%s %d %zu %.2f - -\n", label, s, times.size(), median);
-        }
-        fflush(stdout);
     }
     return 0;
 }

@@ -43,7 +43,7 @@ void DriveDriftCheck(void) {
         return;
     }
     driftCheck = DriftCheck{frameTimesTest, resultRuns.back().steps[first].grid, first, -1};
-    HoldGrid(driftCheck.grid, kWindowsPerSize);
+    HoldGrid(driftCheck.grid, kWindowsPerSize, true);
 }
 
 const DriftCheck *DriftCheckOfLastTest(void) {

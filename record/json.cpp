@@ -73,7 +73,10 @@ static json Run(const ResultRun &run) {
         {"started", Iso8601(run.started)},
         {"duration_seconds", (double)run.durationMs / 1000.0},
         {"steps", steps},
-        {"end", run.end == kRunScore ? "score" : "aborted"},
+        {"protocol", run.quick ? "quick" : "climb"},
+        {"end", run.end == kRunScore      ? "score"
+                : run.end == kRunMeasured ? "measured"
+                                          : "aborted"},
         {"score", run.end == kRunScore ? json(run.score) : json(nullptr)},
         {"interference", Verdict(run.verdict)},
         {"steady_score", steady(run.steady.score)},
@@ -108,6 +111,7 @@ static json Summary(const std::vector<ResultRun> &runs) {
     return {
         {"runs", s.runs},
         {"scored_runs", s.scored},
+        {"measured_runs", s.measured},
         {"disturbed_runs", s.disturbed},
         {"drifted_runs", s.drifted},
         {"counted_runs", s.counted},

@@ -60,7 +60,9 @@ struct ResultDrift {
     bool drifted;   // the change was larger
 };
 
-enum ResultEnd { kRunGoing, kRunScore, kRunAborted };
+// How a run ended: scored by the climb's stop rule, aborted, or, for a quick run (no
+// score), with its grids measured.
+enum ResultEnd { kRunGoing, kRunScore, kRunAborted, kRunMeasured };
 
 struct ResultRun {
     time_t started;     // wall clock, for the record
@@ -68,7 +70,8 @@ struct ResultRun {
     int64_t durationMs; // from the log's creation to "test stopped"
     std::vector<ResultStep> steps;
     ResultEnd end;
-    int score; // 0 unless end is kRunScore
+    int score;          // 0 unless end is kRunScore
+    bool quick = false; // the quick protocol's run, not a climb
     ResultVerdict verdict = {};
     ResultSteady steady = {};
     ResultDrift drift = {};

@@ -241,16 +241,25 @@ static bool Step(Reader &r, const json &v, const std::string &at, ResultStep *st
     return FrameTimes(r, v, in, step) && Load(r, v, "load", in, false, &step->load);
 }
 
-// The end and the score agree: a score with "score", null with "aborted".
+// The protocol, the end and the score agree: a climb ends with "score" and a score, or
+// "aborted" and null; a quick run with "measured" or "aborted", never a score. Files written
+// before quick runs existed have no protocol: climbs.
 static bool End(Reader &r, const json &v, const std::string &at, ResultRun *run) {
-    const json *end = Member(v, "end"), *score = Member(v, "score");
+    const json *end = Member(v, "end"), *score = Member(v, "score"),
+               *protocol = Member(v, "protocol");
     if (!end) return r.Fail(at + "end", "missing");
     if (!score) return r.Fail(at + "score", "missing");
-    if (*end == "aborted") {
-        run->end = kRunAborted;
-        return score->is_null() || r.Fail(at + "score", "not null after an abort");
+    if (protocol && *protocol != "climb" && *protocol != "quick")
+        return r.Fail(at + "protocol", "not \"climb\" or \"quick\"");
+    run->quick = protocol && *protocol == "quick";
+    if (*end == "aborted" || *end == "measured") {
+        run->end = *end == "aborted" ? kRunAborted : kRunMeasured;
+        if (run->end == kRunMeasured && !run->quick)
+            return r.Fail(at + "end", "\"measured\" ends a quick run only");
+        return score->is_null() || r.Fail(at + "score", "not null without a climb's score");
     }
-    if (*end != "score") return r.Fail(at + "end", "not \"score\" or \"aborted\"");
+    if (*end != "score") return r.Fail(at + "end", "not \"score\", \"aborted\" or \"measured\"");
+    if (run->quick) return r.Fail(at + "end", "a quick run has no score");
     run->end = kRunScore;
     return Integer(r, v, "score", at, 1, HUGE_VAL, &run->score);
 }
@@ -260,8 +269,8 @@ static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run)
     std::string in = at + ".";
     *run = ResultRun{};
     if (!OnlyKnown(r, v, in,
-                   {"started", "duration_seconds", "steps", "end", "score", "interference",
-                    "steady_score", "steady_uncertainty", "drift"}) ||
+                   {"started", "duration_seconds", "steps", "protocol", "end", "score",
+                    "interference", "steady_score", "steady_uncertainty", "drift"}) ||
         !Started(r, v, in, &run->started))
         return false;
     double seconds = 0;
@@ -349,7 +358,7 @@ static bool Summary(Reader &r, const json &doc) {
     return OnlyKnown(r, *s, in,
                      {"runs", "scored_runs", "median_score", "lowest_score", "highest_score",
                       "spread_grid_steps", "peak_million_triangles_per_second", "disturbed_runs",
-                      "drifted_runs", "counted_runs", "median_steady_score",
+                      "drifted_runs", "measured_runs", "counted_runs", "median_steady_score",
                       "median_steady_uncertainty"}) &&
            Integer(r, *s, "runs", in, 1, HUGE_VAL, nullptr) &&
            Integer(r, *s, "scored_runs", in, 0, HUGE_VAL, nullptr) &&
@@ -366,6 +375,8 @@ static bool Summary(Reader &r, const json &doc) {
             Integer(r, *s, "counted_runs", in, 0, HUGE_VAL, nullptr)) &&
            (!Member(*s, "median_steady_score") || Null(*s, "median_steady_score") ||
             Number(r, *s, "median_steady_score", in, 0, HUGE_VAL, nullptr)) &&
+           (!Member(*s, "measured_runs") ||
+            Integer(r, *s, "measured_runs", in, 0, HUGE_VAL, nullptr)) &&
            (!Member(*s, "drifted_runs") ||
             Integer(r, *s, "drifted_runs", in, 0, HUGE_VAL, nullptr)) &&
            (!Member(*s, "median_steady_uncertainty") || Null(*s, "median_steady_uncertainty") ||

@@ -16,6 +16,13 @@ extern bool resultSeries;
 // A test has ended and its results are not written yet.
 extern bool resultsPending;
 
+// From a driver of the test, outside a frame: the run going on is quick; a grid it held
+// was measured as a step (in the order of the frame-time recording's steps); it has
+// measured every grid, so that its end is not an abort.
+void MarkRunQuick(void);
+void RecordHeldStep(int grid, float fps);
+void QuickRunMeasured(void);
+
 // Fills the run that just ended with its steps' frame times and interference, its verdict
 // and its steady figure, from the recordings its test left; with out, says the run's score,
 // verdict and steady figure there. Before the next test starts, never inside a frame.

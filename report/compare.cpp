@@ -118,9 +118,19 @@ void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {
                 both[i]->runs.size() == 1 ? "" : "s");
     PrintSteps(out, a, b);
     ResultSummary sa = Summarize(a.runs), sb = Summarize(b.runs);
-    PrintScore(out, "A", sa);
-    PrintScore(out, "B", sb);
-    PrintDifference(out, sa, sb);
+    // A quick run has no score: against anything, only the steady figures compare.
+    if ((sa.measured && !sa.scored) || (sb.measured && !sb.scored)) {
+        fprintf(out, "score: %s quick, without a score: only the steady figures are compared\n",
+                sa.measured && !sa.scored && sb.measured && !sb.scored ? "both are"
+                : sa.measured && !sa.scored                            ? "A is"
+                                                                       : "B is");
+        PrintDisturbed(out, "A", sa);
+        PrintDisturbed(out, "B", sb);
+    } else {
+        PrintScore(out, "A", sa);
+        PrintScore(out, "B", sb);
+        PrintDifference(out, sa, sb);
+    }
     PrintSteady(out, sa, sb);
 }
 

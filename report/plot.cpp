@@ -193,11 +193,22 @@ static void StopLine(cairo_t *cr, const PlotFrame &f) {
     PlotText(cr, f.left + 6, y - 5, 10, false, "10 fps: a test stops below");
 }
 
+// A run's steps by their triangles: a climb's are so already, a quick run's were measured
+// small and large in turn.
+static std::vector<ResultStep> InGridOrder(const ResultRun &run) {
+    std::vector<ResultStep> steps = run.steps;
+    std::stable_sort(steps.begin(), steps.end(), [](const ResultStep &a, const ResultStep &b) {
+        return a.triangles < b.triangles;
+    });
+    return steps;
+}
+
 static void RateLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
     double dash[] = {4, 3};
     cairo_set_dash(cr, dash, 2, 0);
-    for (size_t i = 0; i < run.steps.size(); i++) {
-        const ResultStep &s = run.steps[i];
+    std::vector<ResultStep> steps = InGridOrder(run);
+    for (size_t i = 0; i < steps.size(); i++) {
+        const ResultStep &s = steps[i];
         double x = PlotX(f, s.triangles), y = PlotRateY(f, (double)s.fps * s.triangles / 1e6);
         i ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
     }
@@ -211,8 +222,9 @@ static bool StepDisturbed(const ResultStep &s) {
 
 // Points shrink as steps grow many, so that 200 steps stay apart.
 static void FpsLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
-    for (size_t i = 0; i < run.steps.size(); i++) {
-        const ResultStep &s = run.steps[i];
+    std::vector<ResultStep> steps = InGridOrder(run);
+    for (size_t i = 0; i < steps.size(); i++) {
+        const ResultStep &s = steps[i];
         double x = PlotX(f, s.triangles), y = PlotY(f, s.fps);
         i ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
     }
@@ -308,6 +320,8 @@ std::vector<PlotLegendEntry> PlotLegend(const std::vector<ResultFile> &results) 
             const char *disturbed = run.verdict.known && run.verdict.disturbed ? ", disturbed" : "";
             if (run.end == kRunScore)
                 snprintf(text, sizeof text, "run %zu: score %d%s", i + 1, run.score, disturbed);
+            else if (run.end == kRunMeasured)
+                snprintf(text, sizeof text, "run %zu: quick%s", i + 1, disturbed);
             else
                 snprintf(text, sizeof text, "run %zu: aborted%s", i + 1, disturbed);
             entries.push_back({RunColour(results, 0, i), text});

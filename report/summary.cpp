@@ -24,13 +24,14 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     ResultSummary s = {};
     std::vector<double> scores, steady, uncertainty;
     int lowGrid = 0, highGrid = 0;
-    int quiet = 0; // scored runs neither disturbed nor drifted
+    int quiet = 0; // scored or measured runs neither disturbed nor drifted
     for (const ResultRun &run : runs)
-        if (run.end == kRunScore) {
-            s.scored++;
+        if (run.end == kRunScore || run.end == kRunMeasured) {
+            s.scored += run.end == kRunScore;
+            s.measured += run.end == kRunMeasured;
             quiet += !Untrusted(run);
         }
-    s.ofDisturbed = s.scored && !quiet;
+    s.ofDisturbed = s.scored + s.measured && !quiet;
     for (const ResultRun &run : runs) {
         // A test still going when the program ended was never measured to its end.
         if (run.end == kRunGoing) continue;
@@ -40,11 +41,12 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
         // Steps of an aborted run were measured like any other: they count for the peak.
         for (const ResultStep &step : run.steps)
             s.peakRate = std::max(s.peakRate, (double)step.fps * step.triangles / 1e6);
-        if (run.end != kRunScore || (Untrusted(run) && !s.ofDisturbed)) continue;
+        if (run.end == kRunAborted || (Untrusted(run) && !s.ofDisturbed)) continue;
         if (run.steady.known) {
             steady.push_back(run.steady.score);
             uncertainty.push_back(run.steady.uncertainty);
         }
+        if (run.end != kRunScore) continue;
         int grid = EndGrid(run);
         lowGrid = scores.empty() ? grid : std::min(lowGrid, grid);
         highGrid = scores.empty() ? grid : std::max(highGrid, grid);
@@ -80,7 +82,10 @@ static void PrintUntrusted(FILE *out, const ResultSummary &s) {
 }
 
 void PrintSummary(FILE *out, const ResultSummary &s) {
-    fprintf(out, "runs: %d, with a score: %d\n", s.runs, s.scored);
+    if (s.measured)
+        fprintf(out, "runs: %d, with a score: %d, quick: %d\n", s.runs, s.scored, s.measured);
+    else
+        fprintf(out, "runs: %d, with a score: %d\n", s.runs, s.scored);
     PrintUntrusted(out, s);
     if (s.counted)
         fprintf(out, "median score: %g\nlowest: %d, highest: %d\nspread: %d grid steps\n",

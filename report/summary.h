@@ -12,10 +12,12 @@
 struct ResultSummary {
     int runs;           // all of them, aborted ones too
     int scored;         // runs that ended with a score
+    int measured;       // quick runs that measured their grids: steady figures, no score
     int disturbed;      // runs judged disturbed, aborted ones too
     int drifted;        // runs whose reference grid drifted (and were not disturbed)
     int counted;        // scored runs the figures below are of
-    bool ofDisturbed;   // every scored run was disturbed or drifted: the figures are theirs
+    bool ofDisturbed;   // every run with a score or a quick figure was disturbed or drifted:
+                        // the figures are theirs
     double medianScore; // the middle score, or the mean of the middle two; 0 without scores
     int lowestScore, highestScore;
     int spreadGridSteps; // largest minus smallest grid size the counted runs ended on

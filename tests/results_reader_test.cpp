@@ -393,6 +393,18 @@ TEST(CompareTest, OverlappingScoresAreWithinTheSpreadAndSingleRunsHaveNone) {
     EXPECT_TRUE(Has(s, "A: a.json (unknown renderer, 0x0, 2 runs)\n")) << s;
     EXPECT_TRUE(Has(s, "score A: 115 (one run)\n")) << s;
     EXPECT_TRUE(Has(s, "spread: one run each")) << s;
+    // A quick run against a climb: the steady figures alone, each with its uncertainty.
+    ResultRun quick = Measured(std::vector<float>(10, 50), false), climb = a[0];
+    quick.quick = true;
+    quick.end = kRunMeasured;
+    quick.steady = {true, 120, 3};
+    climb.steady = {true, 100, 4};
+    s = Compare({climb}, {quick});
+    EXPECT_TRUE(Has(s, "score: B is quick, without a score: only the steady figures are "
+                       "compared\nsteady A: 100 ± 4\nsteady B: 120 ± 3\nsteady difference: "
+                       "+20.0 % (B against A), beyond twice the uncertainties\n"))
+        << s;
+    EXPECT_FALSE(Has(s, "score A")) << s;
 }
 
 ResultRun Disturbed(ResultRun run) {

@@ -148,7 +148,7 @@ TEST(SummaryTest, TheJsonCarriesItAndTheSchemaChecksIt) {
     json doc = json::parse(ResultJson(s, runs));
     EXPECT_EQ(3u, doc["runs"].size());
     EXPECT_EQ(json::parse(R"({"runs":3,"scored_runs":2,"median_score":14.0,"lowest_score":10,
-        "highest_score":18,"spread_grid_steps":1,"disturbed_runs":0,"drifted_runs":0,
+        "highest_score":18,"spread_grid_steps":1,"disturbed_runs":0,"drifted_runs":0,"measured_runs":0,
         "counted_runs":2,"peak_million_triangles_per_second":0.13824,"median_steady_score":null,
         "median_steady_uncertainty":null})"),
               doc["summary"]);

@@ -3,6 +3,8 @@
 #include "watch/frametimes.h"
 #include "watch/interference.h"
 #include "watch/loadwatch.h"
+#include "protocol/progress.h"
+#include "protocol/quick.h"
 #include "record/record.h"
 #include "watch/steady.h"
 #include "watch/trust.h"
@@ -672,6 +674,65 @@ TEST(Trust, VerdictAndSharesIntoTheRun) {
     EXPECT_DOUBLE_EQ(0.1, r.verdict.last.others);
     EXPECT_DOUBLE_EQ(0.05, r.verdict.last.taken);
     EXPECT_FALSE(r.steady.known);
+}
+
+} // namespace
+
+namespace {
+
+// The quick run's grids from its probe: between 40 and 8 frames a second on the probe's
+// line, small and large in turn, none beyond the largest grid; none without a rising line.
+TEST(Quick, GridsBetween40And8FramesASecond) {
+    // A renderer of 2 ms a frame and 1 ms for 20,000 triangles, probed from grid 1 doubling.
+    auto linear = [](double fixedMs, double usPerKTri, int upTo) {
+        std::vector<ProbePoint> p;
+        for (int g = 1; g <= upTo; g *= 2)
+            p.push_back({g, (float)(1000 / (fixedMs + usPerKTri * g * g * 1.152 / 1000))});
+        return p;
+    };
+    struct {
+        const char *name;
+        std::vector<ProbePoint> probe;
+        bool planned;
+        int top; // the largest grid planned, or 0 not to check it
+    } rows[] = {
+        {"llvmpipe-like", linear(2, 50, 64), true, 0},
+        {"a fast renderer, beyond the largest grid", linear(0.5, 0.001, 1024), true, 1365},
+        {"one point", {{1, 5}}, false, 0},
+        {"no growth", {{1, 60}, {2, 60}}, false, 0},
+    };
+    for (const auto &r : rows) {
+        std::vector<SInt32> g = PlanQuickGrids(r.probe, 1365);
+        ASSERT_EQ(r.planned ? (size_t)kQuickGrids : 0u, g.size()) << r.name;
+        if (!r.planned) continue;
+        if (r.top) EXPECT_EQ(r.top, *std::max_element(g.begin(), g.end())) << r.name;
+        for (size_t i = 0; i + 1 < g.size(); i++)
+            EXPECT_EQ(i % 2 == 0, g[i] < g[i + 1]) << r.name << ", grid " << i; // in turn
+    }
+    // On the llvmpipe-like line every grid lies between 40 and 8 frames a second, to a grid.
+    std::vector<SInt32> g = PlanQuickGrids(linear(2, 50, 64), 1365);
+    for (SInt32 n : g) {
+        double ms = 2 + 50 * n * n * 1.152 / 1000;
+        EXPECT_GT(ms, 1000 / kQuickHighFps * 0.85) << n;
+        EXPECT_LT(ms, 1000 / kQuickLowFps * 1.15) << n;
+    }
+}
+
+// What a step says, and how long a climb has left from its steps near the stop.
+TEST(Progress, TheLineOfAStep) {
+    EXPECT_EQ("climbing: grid 12: 31 fps", ProgressText(false, 12, 31, -1));
+    EXPECT_EQ("climbing: grid 30: 14 fps, about 44 s left", ProgressText(false, 30, 14, 44));
+    EXPECT_EQ("climbing: grid 300: 20 fps, about 13 min left", ProgressText(false, 300, 20, 780));
+    EXPECT_EQ("quick: grid 7: 12 fps", ProgressText(true, 7, 12, -1));
+    // Steps of grids 11 to 15 on a line that reaches 100 ms at grid 20: grids 15 to 20 left.
+    std::vector<double> x, y;
+    for (int g = 11; g <= 15; g++) {
+        x.push_back(1152.0 * g * g);
+        y.push_back(100.0 * g * g / 400);
+    }
+    EXPECT_DOUBLE_EQ(24, ClimbSecondsLeft(x.data(), y.data(), 5, 15));
+    EXPECT_EQ(-1, ClimbSecondsLeft(x.data(), y.data(), 3, 15)); // too few steps
+    EXPECT_EQ(-1, ClimbSecondsLeft(x.data(), y.data(), 5, 21)); // past the line's crossing
 }
 
 } // namespace

@@ -6,7 +6,10 @@
 #include "validation/validation.h"
 #include "record/machine.h"
 #include "record/model.h"
+#include "record/reader.h"
 #include "record/record.h"
+#include "report/compare.h"
+#include "bench/frametimes.h"
 #include "tests/support/result_runs.h"
 #include "tests/support/bench_state.h"
 #include "tests/support/temp_dir.h"
@@ -121,6 +124,55 @@ TEST_F(RecordTest, TheFileIsWrittenAfterTheTestOnceAndHoldsIt) {
     EXPECT_EQ(std::vector<std::string>({"Kelvane result.json", "Kelvane result.png",
                                         "Kelvane result.svg", "Kelvane result.txt"}),
               Names(dir.prefix()));
+}
+
+// A climb as far as a fast GPU takes one: 1,000 steps up to grid 999, each timed, the
+// steps near the stop at 1,024 frames each. The log, the JSON and the plot are written, the
+// file reads back, validates and compares with itself; none of it grows with the frames.
+TEST_F(RecordTest, AThousandStepsHoldThroughTheWholePath) {
+    ASSERT_TRUE(ReserveFrameTimes());
+    Write(kLogStarted, true);
+    finalResX = 1920;
+    finalResY = 1080;
+    for (int g = 0; g < 1000; g++) {
+        numCubes = g;
+        double ms = 0.2 + 1e-7 * TrianglesFor(g); // 10 fps near grid 931
+        LogStep((float)(1000 / ms), TrianglesFor(g));
+        TimedStep &t = timedSteps[timedStepCount++];
+        t = {frameTimesUsed, (SInt32)std::min(1024.0, 1000 / ms), (SInt32)(1000 / ms)};
+        for (int i = 0; i < t.timed; i++)
+            frameTimes[frameTimesUsed++] = (UInt32)(ms * 1000) + (i % 7) * 10;
+    }
+    LogScore(TrianglesFor(999) / 1000);
+    Write(kLogTestStopped, false);
+    ASSERT_EQ(1, WritePendingResults());
+    ReleaseFrameTimes();
+    json run = ReadJson()["runs"][0];
+    ASSERT_EQ(1000u, run["steps"].size());
+    EXPECT_EQ(999, run["steps"][999]["grid"]);
+    // 100 ms at (100 - 0.2 - 0.03) / 1e-7 triangles: the frames' median is 30 µs over.
+    EXPECT_NEAR(997700, run["steady_score"].get<double>(), 1000);
+    ResultFile r;
+    std::string why, path = dir.path(kResultJsonName);
+    ASSERT_EQ(1, ReadResultFile(path.c_str(), &r, &why)) << why;
+    EXPECT_EQ(1000u, r.runs[0].steps.size());
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&text, &size);
+    std::string plot = dir.path("both.png");
+    EXPECT_EQ(1, CompareResults(path.c_str(), path.c_str(), plot.c_str(), out, stderr));
+    fclose(out);
+    std::string last = "   999   " + std::to_string(TrianglesFor(999));
+    EXPECT_NE(nullptr, strstr(text, last.c_str())) << text; // the last grid, compared
+    free(text);
+    EXPECT_TRUE(FileExists(plot));
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py '";
+    EXPECT_EQ(0, system((validate + path + "'").c_str()));
+    std::string log = ReadText(dir.path("Kelvane result.txt"));
+    size_t lines = 0;
+    for (size_t at = log.find(" FPS "); at != std::string::npos; at = log.find(" FPS ", at + 1))
+        lines++;
+    EXPECT_EQ(1000u, lines);
 }
 
 TEST_F(RecordTest, AnUnwritableFolderIsReportedAndLeavesNothing) {

@@ -1,0 +1,128 @@
+#include "protocol/quick.h"
+
+#include "bench/frametimes.h"
+#include "bench/hold.h"
+#include "bench/state.h"
+#include "bench/testrun.h"
+#include "record/model.h"
+#include "record/record.h"
+
+#include <algorithm>
+#include <math.h>
+
+bool quickTests;
+
+static_assert(kMaxQuickGrid == kMaxResultGrid, "a quick run's grids fit a result file");
+
+enum QuickPhase { kQuickIdle, kQuickProbing, kQuickWarming, kQuickMeasuring, kQuickDone };
+
+static QuickPhase phase;
+static UInt32 phaseTest; // the recording the phase belongs to
+static std::vector<ProbePoint> probe;
+static std::vector<SInt32> plan;
+static size_t measured;
+
+static double FrameMs(float fps) {
+    return fps > 0 ? 1000.0 / fps : 1e9;
+}
+
+std::vector<SInt32> PlanQuickGrids(const std::vector<ProbePoint> &points, SInt32 maxGrid) {
+    std::vector<SInt32> grids;
+    // The last two points that counted kQuickLowFps frames or more: the last one, which
+    // counted fewer, is too coarse a count (3 frames in a window may be 2.5 or 3.5).
+    std::vector<ProbePoint> counted;
+    for (const ProbePoint &p : points)
+        if (p.fps >= kQuickLowFps) counted.push_back(p);
+    const std::vector<ProbePoint> &use = counted.size() >= 2 ? counted : points;
+    if (use.size() < 2) return grids;
+    const ProbePoint &a = use[use.size() - 2], &b = use.back();
+    double xa = (double)a.grid * a.grid * kTrianglesPerSphere;
+    double xb = (double)b.grid * b.grid * kTrianglesPerSphere;
+    double slope = (FrameMs(b.fps) - FrameMs(a.fps)) / (xb - xa);
+    if (!(slope > 0) || !(xb > xa)) return grids;
+    double level = FrameMs(b.fps) - slope * xb;
+    double lo = (1000 / kQuickHighFps - level) / slope, hi = (1000 / kQuickLowFps - level) / slope;
+    // Past the largest grid nothing can be measured: the grids then reach up to it from a
+    // quarter of its triangles, and the fit says how far the line is from them.
+    double top = (double)maxGrid * maxGrid * kTrianglesPerSphere;
+    hi = std::min(hi, top);
+    lo = std::min(std::max(lo, (double)kTrianglesPerSphere), hi);
+    if (lo == hi) lo = hi / 4;
+    for (int k = 0; k < kQuickGrids; k++) {
+        double t = lo + (hi - lo) * k / (kQuickGrids - 1);
+        double g = floor(sqrt(t / kTrianglesPerSphere) + 0.5);
+        grids.push_back((SInt32)std::min(std::max(g, 1.0), (double)maxGrid));
+    }
+    // Small and large taken in turn, so that a machine that drifts while they are measured
+    // scatters the points about the line instead of tilting it.
+    std::vector<SInt32> mixed;
+    for (int k = 0; k < kQuickGrids / 2; k++) {
+        mixed.push_back(grids[k]);
+        mixed.push_back(grids[k + kQuickGrids / 2]);
+    }
+    return mixed;
+}
+
+static void Begin(void) {
+    phase = kQuickProbing;
+    phaseTest = frameTimesTest;
+    probe.clear();
+    plan.clear();
+    measured = 0;
+    MarkRunQuick();
+    HoldGrid(1, 1, false);
+}
+
+// The probe's next grid, or the warm-up once the rate is low enough or the grid at its top.
+static void Probe(void) {
+    probe.push_back({numCubes, holdMeasuredFps});
+    SInt32 grid = numCubes;
+    if (holdMeasuredFps >= kQuickLowFps && grid < kMaxQuickGrid) {
+        HoldGrid(std::min(grid * 2, (SInt32)kMaxQuickGrid), 1, false);
+        return;
+    }
+    plan = PlanQuickGrids(probe, kMaxQuickGrid);
+    if (plan.empty()) {
+        phase = kQuickDone;
+        EndTest();
+        return;
+    }
+    phase = kQuickWarming;
+    HoldGrid(plan[kQuickGrids / 2], kQuickWarmWindows, false);
+}
+
+static void MeasureNext(void) {
+    if (measured == plan.size()) {
+        phase = kQuickDone;
+        QuickRunMeasured();
+        // The drift check takes over from here, as after a climb's stop.
+        holdWaiting = true;
+        return;
+    }
+    HoldGrid(plan[measured++], kQuickWindowsPerGrid, true);
+}
+
+void DriveQuickTest(void) {
+    if (!quickTests || !fullscreen) return;
+    if (phaseTest != frameTimesTest) phase = kQuickIdle;
+    switch (phase) {
+    case kQuickIdle:
+        Begin();
+        return;
+    case kQuickProbing:
+        if (holdWaiting) Probe();
+        return;
+    case kQuickWarming:
+        if (!holdWaiting) return;
+        phase = kQuickMeasuring;
+        MeasureNext();
+        return;
+    case kQuickMeasuring:
+        if (!holdWaiting) return;
+        RecordHeldStep(numCubes, holdMeasuredFps);
+        MeasureNext();
+        return;
+    case kQuickDone:
+        return;
+    }
+}

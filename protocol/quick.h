@@ -1,0 +1,38 @@
+// The quick figure (--quick): a test that does not climb. A probe doubles the grid, one
+// window each, until the frame rate falls under kQuickLowFps; a warm-up holds a grid under
+// load; then kQuickGrids grids spread between kQuickHighFps and kQuickLowFps by the probe's
+// line are measured as steps are, in an order that mixes small and large, and fitted as the
+// steady figure is, with the drift check after them. It gives no score: the score is the
+// climb's alone.
+#pragma once
+
+#include "platform/types.h"
+
+#include <vector>
+
+constexpr double kQuickHighFps = 40, kQuickLowFps = 8;
+enum {
+    kQuickGrids = 8,          // grids measured
+    kQuickWindowsPerGrid = 2, // the first settles, the second is measured
+    kQuickWarmWindows = 3,    // the warm-up's, unmeasured
+    kMaxQuickGrid = 1365,     // the largest grid a result file holds
+};
+
+extern bool quickTests; // every test of this process is quick
+
+// What the probe measured: a grid and its window's frame count.
+struct ProbePoint {
+    SInt32 grid;
+    float fps;
+};
+
+// The grids to measure from the probe's points, in the order to measure them: triangles
+// evenly spread between where the line through the probe's last two points (of those that
+// counted kQuickLowFps frames or more, where there are two) reaches
+// kQuickHighFps and kQuickLowFps, each grid at least 1 and at most maxGrid. Empty when the
+// probe gives no rising line.
+std::vector<SInt32> PlanQuickGrids(const std::vector<ProbePoint> &probe, SInt32 maxGrid);
+
+// After every frame, outside it, in a quick test: probes, warms up, measures, and hands the
+// test to the drift check once every grid is measured.
+void DriveQuickTest(void);
