@@ -694,18 +694,23 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
         const char *name;
         std::vector<ProbePoint> probe;
         bool planned;
-        int top; // the largest grid planned, or 0 not to check it
+        int top;    // the largest grid planned, or 0 not to check it
+        int bottom; // the smallest grid planned is at least this
     } rows[] = {
-        {"llvmpipe-like", linear(2, 50, 64), true, 0},
-        {"a fast renderer, beyond the largest grid", linear(0.5, 0.001, 1024), true, 1365},
-        {"one point", {{1, 5}}, false, 0},
-        {"no growth", {{1, 60}, {2, 60}}, false, 0},
+        {"llvmpipe-like", linear(2, 50, 64), true, 0, 1},
+        {"a fast renderer, beyond the largest grid", linear(0.5, 0.001, 1024), true, 1365, 682},
+        // Whole frame counts of 0.5 µs a sphere: 3 frames at grid 1024 say 333 ms, which is
+        // 25 % too long, and would put 40 fps at grid 1.
+        {"counts", {{64, 407}, {128, 104}, {256, 27}, {512, 8}, {1024, 3}}, true, 512, 190},
+        {"one point", {{1, 5}}, false, 0, 0},
+        {"no growth", {{1, 60}, {2, 60}}, false, 0, 0},
     };
     for (const auto &r : rows) {
         std::vector<SInt32> g = PlanQuickGrids(r.probe, 1365);
         ASSERT_EQ(r.planned ? (size_t)kQuickGrids : 0u, g.size()) << r.name;
         if (!r.planned) continue;
         if (r.top) EXPECT_EQ(r.top, *std::max_element(g.begin(), g.end())) << r.name;
+        EXPECT_LE(r.bottom, *std::min_element(g.begin(), g.end())) << r.name;
         for (size_t i = 0; i + 1 < g.size(); i++)
             EXPECT_EQ(i % 2 == 0, g[i] < g[i + 1]) << r.name << ", grid " << i; // in turn
     }
