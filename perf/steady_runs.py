@@ -2,11 +2,34 @@
 """The score and the steady figure over result files, grouped by surface: each run's score,
 steady figure with its uncertainty, the drift check, and per surface the ranges against the
 median and how many steady figures lie within twice their uncertainty of the median.
-Usage: steady_runs.py RESULT.json..."""
+Usage: steady_runs.py RESULT.json...
+       steady_runs.py --pairs OUT/SURFACE N: climb i against quick i (OUT/SURFACE-climb-i and
+       -quick-i, as perf/steady_runs.sh leaves them), for i from 1 to N."""
 import json
+import math
 import statistics as st
 import sys
 from collections import defaultdict
+
+
+def pairs(prefix, n):
+    def fig(kind, i):
+        r = json.load(open(f"{prefix}-{kind}-{i}/Kelvane result.json"))["runs"][0]
+        return r["steady_score"], r["steady_uncertainty"]
+    both = [(fig("climb", i), fig("quick", i)) for i in range(1, n + 1)]
+    both = [(c, q) for c, q in both if c[0] is not None and q[0] is not None]
+    for (c, cu), (q, qu) in both:
+        print(f"climb {c:.0f} ± {cu:.0f}, quick {q:.0f} ± {qu:.0f}: {100 * (q / c - 1):+.1f} %")
+    if both:
+        ratio = st.median(q / c for (c, _), (q, _) in both)
+        near = sum(abs(q - c) <= 2 * math.hypot(cu, qu) for (c, cu), (q, qu) in both)
+        print(f"median quick / climb: {100 * (ratio - 1):+.1f} %; within twice the two "
+              f"uncertainties: {near} of {len(both)}")
+
+
+if sys.argv[1:2] == ["--pairs"]:
+    pairs(sys.argv[2], int(sys.argv[3]))
+    sys.exit(0)
 
 groups = defaultdict(list)
 for path in sys.argv[1:]:
