@@ -36,10 +36,11 @@ static const char kUsage[] =
     "  -h, --help           print this help and end\n"
     "  -V, --version        print the version and end\n"
     "\n"
-    "Exit status: 0 a test reached its score, a comparison was printed or validation\n"
-    "passed, 1 the window was closed (no --test), 2 bad command line, results folder or\n"
-    "result file, 3 the test was aborted, 4 the scene could not be built (or the\n"
-    "validation frames not drawn, so nothing was validated), 5 validation failed.\n";
+    "Exit status: 0 a test reached its score (--quick: was measured), a comparison was\n"
+    "printed or validation passed, 1 the window was closed (no --test), 2 bad command\n"
+    "line, results folder or result file, 3 the test was aborted, 4 the scene could not\n"
+    "be built (or the validation frames not drawn, so nothing was validated), 5\n"
+    "validation failed.\n";
 
 void PrintUsage(FILE *f) {
     fputs(kUsage, f);

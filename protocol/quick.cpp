@@ -4,11 +4,14 @@
 #include "bench/hold.h"
 #include "bench/state.h"
 #include "bench/testrun.h"
+#include "protocol/progress.h"
 #include "record/model.h"
 #include "record/record.h"
 
 #include <algorithm>
 #include <math.h>
+#include <stdio.h>
+#include <string>
 
 bool quickTests;
 
@@ -73,6 +76,22 @@ static void Begin(void) {
     HoldGrid(1, 1, false);
 }
 
+// Why the probe's points give no line: the first grid was already too slow, or the frame
+// rate did not fall as the grid grew.
+static std::string NoLineReason(void) {
+    char why[160];
+    const ProbePoint &first = probe.front(), &last = probe.back();
+    if (probe.size() < 2)
+        snprintf(why, sizeof why, "grid %d already ran at %.1f fps, under %.0f", (int)first.grid,
+                 (double)first.fps, kQuickLowFps);
+    else
+        snprintf(why, sizeof why,
+                 "the frame rate did not fall as the grid grew (grid %d: %.0f fps, grid %d: %.0f "
+                 "fps)",
+                 (int)first.grid, (double)first.fps, (int)last.grid, (double)last.fps);
+    return why;
+}
+
 // The probe's next grid, or the warm-up once the rate is low enough or the grid at its top.
 static void Probe(void) {
     probe.push_back({numCubes, holdMeasuredFps});
@@ -83,7 +102,11 @@ static void Probe(void) {
     }
     plan = PlanQuickGrids(probe, kMaxQuickGrid);
     if (plan.empty()) {
+        // Measured, with nothing to fit: the run ends as quick runs do, and says why.
         phase = kQuickDone;
+        EndProgress(stdout);
+        printf("quick: no grids to measure: %s\n", NoLineReason().c_str());
+        QuickRunMeasured();
         EndTest();
         return;
     }

@@ -846,6 +846,16 @@ assert len(run["steps"]) == 8 and run["steady_score"] > 0, run
 assert run["drift"] is not None
 PY
   python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
+  # A renderer too slow for the probe's first grid (every frame 200 ms): measured, nothing to
+  # fit, and said so; not an abort.
+  KELVANE_SLOW_SPHERES=1 KELVANE_SLOW_AFTER=0 KELVANE_CLEAR_US=200000 \
+    LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" \
+    run_app --test --quick --offscreen=64x48 --results "$out"
+  expect_status 0
+  grep -q "^quick: no grids to measure: grid 1 already ran at [0-9.]* fps" "$work/stdout" ||
+    fail "no reason: $(cat "$work/stdout")"
+  grep -q "^steady figure: none" "$work/stdout" || fail "a figure from nothing"
+  python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
   ;;
 offscreen_drift)
   # A machine that slows down once the test has passed the grid the drift check measures

@@ -185,17 +185,21 @@ get -d register_username=fleet -d register_password=fleet-secret \
 get -d username=fleet -d password=fleet-secret "$web/?login" | grep -q 'Log-In Successful' ||
   fail "no log-in"
 
-# A suite of Kelvane's profile as the suite builder offers it: its first (smallest) resolution.
+# A suite of Kelvane's profile as the suite builder offers it: each option's first entry,
+# the smallest resolution and the climb (whose value is empty).
 form=$(get "$web/?r_add_test_build_suite_details/&tp=local/kelvane")
-option=$(grep -oP '<select name="\K[^"]+' <<<"$form")
-[[ -n "$option" ]] || fail "the server offers no options of local/kelvane: $form"
 prefix=$(grep -oP 'name="test_prefix\[\]" value="\K[^"]+' <<<"$form")
-value=$(grep -oP '<option value="\K[^"]+' <<<"$form" | head -n 1)
-shown=$(grep -oP "name=\"${option}_selected\".*value=\"\K[^\"]+" <<<"$form")
+options=()
+size=
+while read -r option; do
+  value=$(grep -oP "<select name=\"$option\".*?<option value=\"\K[^\"]*" <<<"$form" | head -n 1)
+  shown=$(grep -oP "name=\"${option}_selected\".*?value=\"\K[^\"]+" <<<"$form" | head -n 1)
+  options+=(--data-urlencode "$option=$value" --data-urlencode "${option}_selected=$shown")
+  [[ $value == --offscreen=* ]] && size=${value#--offscreen=}
+done < <(grep -oP '<select name="\K[^"]+' <<<"$form")
+[[ -n "$size" ]] || fail "the server offers no resolution of local/kelvane: $form"
 get -o /dev/null -d suite_title=Kelvane -d suite_version=1.0.0 -d suite_description=Kelvane \
-  -d 'test_add[]=local/kelvane' -d "test_prefix[]=$prefix" --data-urlencode "$option=$value" \
-  --data-urlencode "${option}_selected=$shown" "$web/?build_suite"
-size=${value#--offscreen=}
+  -d 'test_add[]=local/kelvane' -d "test_prefix[]=$prefix" "${options[@]}" "$web/?build_suite"
 
 # The client, connected with the command the server's systems page gives.
 connect=$(get "$web/?systems" | grep -oP 'phoromatic\.connect \K[0-9.]+:[0-9]+/[A-Z0-9]+')

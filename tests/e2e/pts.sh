@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The test profile in pts/local/kelvane run by the benchmark suite's own code, offline, as an
 # unprivileged user in a private folder: a source archive of HEAD in a private download
-# cache, the profile installed (which builds Kelvane), one run on a small surface, and the
-# results the suite recorded equal to the score and the steady figure of Kelvane's own JSON.
+# cache, the profile installed (which builds Kelvane), a climb and a quick run on a small
+# surface, and the results the suite recorded equal to the figures of Kelvane's own JSON.
 # The user gets copies of the suite and the profile in that folder, for it may be unable to
 # enter the clone's (under a parent made by mktemp -d, mode 0700).
 # Usage: pts.sh SOURCE-DIR [PTS-DIR]; PTS-DIR defaults to SOURCE-DIR/../shared/pts. Exit 77
@@ -91,24 +91,32 @@ if [[ $(id -u) -eq 0 ]]; then
   chown -R "$user" "$home"
   prefix=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)
 fi
-start=$SECONDS
 cd "$work" || fail "cd $work"
-"${prefix[@]}" env -i PATH="$PATH" HOME="$home" PTS_USER_PATH_OVERRIDE="$user_path/" \
-  GALLIUM_DRIVER=llvmpipe FORCE_TIMES_TO_RUN=1 TEST_RESULTS_NAME=kelvane-check \
-  TEST_RESULTS_IDENTIFIER=check PRESET_OPTIONS_VALUES="kelvane.auto-resolution=$size" \
-  timeout 900 "$work/suite/phoronix-test-suite" batch-benchmark local/kelvane </dev/null >"$work/out.txt" 2>&1
-status=$?
-echo "the suite ended with status $status after $((SECONDS - start)) s"
-[[ $status -eq 0 ]] || fail "the suite's status $status"
+# suite NAME PROTOCOL: one run of the profile with its protocol option's value ("" the climb,
+# --quick), recorded as NAME; the second run finds the profile installed.
+suite() {
+  local start=$SECONDS status
+  "${prefix[@]}" env -i PATH="$PATH" HOME="$home" PTS_USER_PATH_OVERRIDE="$user_path/" \
+    GALLIUM_DRIVER=llvmpipe FORCE_TIMES_TO_RUN=1 TEST_RESULTS_NAME="$1" \
+    TEST_RESULTS_IDENTIFIER=check \
+    PRESET_OPTIONS_VALUES="kelvane.auto-resolution=$size;kelvane.protocol=$2" \
+    timeout 900 "$work/suite/phoronix-test-suite" batch-benchmark local/kelvane \
+    </dev/null >"$work/out.txt" 2>&1
+  status=$?
+  echo "the suite ($1) ended with status $status after $((SECONDS - start)) s"
+  [[ $status -eq 0 ]] || fail "the suite's status $status"
+}
 
-composite="$home/results/kelvane-check/composite.xml"
-[[ -f "$composite" ]] || fail "no result file: $(ls -R "$home/results" | head -n 20)"
-json="$home/installed-tests/local/kelvane/results/Kelvane result.json"
-[[ -f "$json" ]] || fail "no JSON of Kelvane's"
-python3 - "$composite" "$json" "$size" <<'EOF' || fail "the recorded results are not Kelvane's"
+# check NAME PROTOCOL: what the suite recorded as NAME is what Kelvane's JSON says.
+check() {
+  local composite="$home/results/$1/composite.xml"
+  local json="$home/installed-tests/local/kelvane/results/Kelvane result.json"
+  [[ -f "$composite" ]] || fail "no result file: $(ls -R "$home/results" | head -n 20)"
+  [[ -f "$json" ]] || fail "no JSON of Kelvane's"
+  python3 - "$composite" "$json" "$size" "$2" <<'EOF' || fail "the recorded results are not Kelvane's"
 import json, sys
 import xml.etree.ElementTree as ET
-composite, result, size = sys.argv[1:]
+composite, result, size, protocol = sys.argv[1:]
 doc = json.load(open(result))
 runs = doc["runs"]
 assert len(runs) == 1, f"{len(runs)} runs in the JSON"
@@ -116,13 +124,18 @@ w, h = (int(v) for v in size.split("x"))
 surface = doc["surface"]
 assert (surface["width"], surface["height"]) == (w, h), f"surface {surface}"
 # The steady figure is null when the run had too few steps near the stop; the suite then
-# records the score alone.
-expected = {"Score": runs[0]["score"], "Steady Figure": runs[0]["steady_score"]}
+# records the score alone. A quick run has its steady figure alone, under a name of its own.
+if protocol:
+    assert runs[0]["protocol"] == "quick", runs[0]["protocol"]
+    expected = {"Quick Steady Figure": runs[0]["steady_score"]}
+else:
+    expected = {"Score": runs[0]["score"], "Steady Figure": runs[0]["steady_score"]}
 expected = {k: v for k, v in expected.items() if v is not None}
 recorded = {}
 for r in ET.parse(composite).getroot().findall("Result"):
     assert r.findtext("Identifier").startswith("local/kelvane"), r.findtext("Identifier")
-    assert r.findtext("Arguments") == f"--offscreen={size}", r.findtext("Arguments")
+    arguments = f"--offscreen={size} {protocol}".strip()
+    assert r.findtext("Arguments") == arguments, r.findtext("Arguments")
     recorded[r.findtext("Description")] = float(r.find("Data/Entry/Value").text)
 print(f"the suite recorded {recorded}; Kelvane's JSON says {expected}")
 assert recorded.keys() == expected.keys()
@@ -130,4 +143,11 @@ assert recorded.keys() == expected.keys()
 for name, value in expected.items():
     assert abs(recorded[name] - value) <= 0.05 + 1e-9, name
 EOF
+}
+
+# The climb keeps the arguments the profile gave before it had a protocol option.
+suite kelvane-check ""
+check kelvane-check ""
+suite kelvane-quick --quick
+check kelvane-quick --quick
 echo "PASS"
