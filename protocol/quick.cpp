@@ -7,6 +7,7 @@
 #include "protocol/progress.h"
 #include "record/model.h"
 #include "record/record.h"
+#include "watch/frametimes.h"
 
 #include <algorithm>
 #include <math.h>
@@ -14,6 +15,8 @@
 #include <string>
 
 bool quickTests;
+
+enum { kWarmFramesMax = 4096 }; // a warm-up of a few seconds at about 20 fps
 
 static_assert(kMaxQuickGrid == kMaxResultGrid, "a quick run's grids fit a result file");
 
@@ -24,6 +27,8 @@ static UInt32 phaseTest; // the recording the phase belongs to
 static std::vector<ProbePoint> probe;
 static std::vector<SInt32> plan;
 static size_t measured;
+static std::vector<double> warmMs; // the warm-up's frame times after its first window
+static UInt64 warmLastUs;          // the end of the last frame timed there
 
 static double FrameMs(float fps) {
     return fps > 0 ? 1000.0 / fps : 1e9;
@@ -64,6 +69,15 @@ std::vector<SInt32> PlanQuickGrids(const std::vector<ProbePoint> &points, SInt32
         mixed.push_back(grids[k + kQuickGrids / 2]);
     }
     return mixed;
+}
+
+std::vector<SInt32> ReplanQuickGrids(const std::vector<ProbePoint> &probe, SInt32 warmGrid,
+                                     double warmMs, SInt32 maxGrid) {
+    const ProbePoint *below = nullptr;
+    for (const ProbePoint &p : probe)
+        if (p.fps >= kQuickLowFps && p.grid < warmGrid) below = &p;
+    if (!below || !(warmMs > 0)) return {};
+    return PlanQuickGrids({*below, {warmGrid, (float)(1000 / warmMs)}}, maxGrid);
 }
 
 static void Begin(void) {
@@ -111,7 +125,29 @@ static void Probe(void) {
         return;
     }
     phase = kQuickWarming;
+    warmMs.clear();
+    warmLastUs = 0;
     HoldGrid(plan[kQuickGrids / 2], kQuickWarmWindows, false);
+}
+
+// After a frame of the warm-up: its duration, once the first window has settled the grid.
+static void TimeWarmFrame(void) {
+    if (holdWindowsLeft >= kQuickWarmWindows || lastFrameEndUs == warmLastUs) return;
+    if (warmLastUs && warmMs.size() < kWarmFramesMax)
+        warmMs.push_back((lastFrameEndUs - warmLastUs) / 1000.0);
+    warmLastUs = lastFrameEndUs;
+}
+
+// The probe counts whole frames in one window at grids far below the ones to measure, and
+// frame time grows faster than the triangles on some renderers: its line puts the grids
+// too far. The warm-up's median frame time, at a grid among them, corrects it.
+static void Replan(void) {
+    if (warmMs.size() < 3) return;
+    std::sort(warmMs.begin(), warmMs.end());
+    double median = SortedQuantile(warmMs.data(), warmMs.size(), 0.5);
+    std::vector<SInt32> again =
+        ReplanQuickGrids(probe, plan[kQuickGrids / 2], median, kMaxQuickGrid);
+    if (!again.empty()) plan = again;
 }
 
 static void MeasureNext(void) {
@@ -136,7 +172,11 @@ void DriveQuickTest(void) {
         if (holdWaiting) Probe();
         return;
     case kQuickWarming:
-        if (!holdWaiting) return;
+        if (!holdWaiting) {
+            TimeWarmFrame();
+            return;
+        }
+        Replan();
         phase = kQuickMeasuring;
         MeasureNext();
         return;

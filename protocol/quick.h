@@ -33,6 +33,12 @@ struct ProbePoint {
 // probe gives no rising line.
 std::vector<SInt32> PlanQuickGrids(const std::vector<ProbePoint> &probe, SInt32 maxGrid);
 
+// The grids again once the warm-up has measured a median frame time of warmMs at warmGrid:
+// planned on the line from the probe's last point below it that counted kQuickLowFps frames
+// or more. Empty when there is no such point or no rising line.
+std::vector<SInt32> ReplanQuickGrids(const std::vector<ProbePoint> &probe, SInt32 warmGrid,
+                                     double warmMs, SInt32 maxGrid);
+
 // After every frame, outside it, in a quick test: probes, warms up, measures, and hands the
 // test to the drift check once every grid is measured.
 void DriveQuickTest(void);

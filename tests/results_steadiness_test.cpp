@@ -721,6 +721,23 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
         EXPECT_GT(ms, 1000 / kQuickHighFps * 0.85) << n;
         EXPECT_LT(ms, 1000 / kQuickLowFps * 1.15) << n;
     }
+    // Frame time growing as the triangles to the power 1.3 (100 ms at grid 50): the probe's
+    // line from grids 16 and 32 puts the largest grid at 173 ms; the warm-up's frame time at
+    // its grid brings the plan back to where the rates lie.
+    auto convex = [](SInt32 n) { return 2 + 98 * pow(n * n / 2500.0, 1.3); };
+    std::vector<ProbePoint> probe;
+    for (SInt32 n = 1; n <= 64; n *= 2)
+        probe.push_back({n, (float)(1000 / convex(n))});
+    g = PlanQuickGrids(probe, 1365);
+    EXPECT_GT(convex(*std::max_element(g.begin(), g.end())), 1000 / kQuickLowFps * 1.3);
+    SInt32 warm = g[kQuickGrids / 2];
+    g = ReplanQuickGrids(probe, warm, convex(warm), 1365);
+    ASSERT_EQ((size_t)kQuickGrids, g.size());
+    double top = convex(*std::max_element(g.begin(), g.end()));
+    double bottom = convex(*std::min_element(g.begin(), g.end()));
+    EXPECT_NEAR(1000 / kQuickLowFps, top, 1000 / kQuickLowFps * 0.15);
+    EXPECT_NEAR(1000 / kQuickHighFps, bottom, 1000 / kQuickHighFps * 0.15);
+    EXPECT_TRUE(ReplanQuickGrids(probe, 1, convex(1), 1365).empty()); // nothing below it
 }
 
 // What a step says, and how long a climb has left from its steps near the stop.
