@@ -34,7 +34,9 @@ double ClimbSecondsLeft(const double *triangles, const double *frameMs, int n, i
     double slope = 0, level = 0;
     if (n < kSteadyPointsMin || !TheilSen(triangles, frameMs, n, &slope, &level) || !(slope > 0))
         return -1;
-    double cross = (kSteadyFrameMs - level) / slope;
+    // A window closes with the frame that passes its second, so it counts fewer than
+    // kStopFps frames only once a frame takes longer than 1000 / (kStopFps - 1) ms.
+    double cross = (1000.0 / (kStopFps - 1) - level) / slope;
     if (!(cross > 0)) return -1;
     double lastGrid = sqrt(cross / kTrianglesPerSphere);
     if (!(lastGrid >= grid)) return -1;

@@ -16,5 +16,6 @@ void EndProgress(FILE *out);
 std::string ProgressText(bool quick, int grid, float fps, double secondsLeft);
 
 // Seconds a climb has left: from the Theil–Sen line of its steps near the stop, where it
-// reaches 100 ms, at four seconds a grid; -1 without such a line ahead of the grid.
+// reaches the frame time at which a window counts too few frames (111 ms), at four seconds
+// a grid; -1 without such a line ahead of the grid.
 double ClimbSecondsLeft(const double *triangles, const double *frameMs, int n, int grid);

@@ -8,6 +8,8 @@
 #include "record/model.h"
 #include "record/record.h"
 #include "watch/frametimes.h"
+#include "watch/steady.h"
+#include "watch/trust.h"
 
 #include <algorithm>
 #include <math.h>
@@ -16,7 +18,7 @@
 
 bool quickTests;
 
-enum { kWarmFramesMax = 4096 }; // a warm-up of a few seconds at about 20 fps
+enum { kWarmFramesMax = 4096 }; // the warm-up's last two windows at up to 2,000 fps
 
 static_assert(kMaxQuickGrid == kMaxResultGrid, "a quick run's grids fit a result file");
 
@@ -150,7 +152,38 @@ static void Replan(void) {
     if (!again.empty()) plan = again;
 }
 
+// A grid past the figure when no measured grid has reached it yet: where the Theil–Sen line
+// of the steps so far reaches kQuickLowFps, beyond the largest of them. A machine that was
+// slow during the warm-up plans the grids short of it, and the fit reads no figure far
+// beyond its steps. 0 when a step has reached it, or there is no line or grid to go to.
+static SInt32 GridPastTheFigure(void) {
+    if (resultRuns.empty()) return 0;
+    const std::vector<ResultStep> &steps = resultRuns.back().steps;
+    std::vector<double> x, y;
+    SInt32 largest = 0;
+    for (size_t i = 0; i < steps.size(); i++) {
+        StepFrameTimes t;
+        FrameTimesOfStep((int)i, &t);
+        SteadyPoint p = SteadyPointOf(steps[i], t);
+        if (p.frameMs >= kSteadyFrameMs) return 0;
+        largest = std::max(largest, steps[i].grid);
+        if (p.triangles > 0 && p.frameMs >= kNearStopMs) {
+            x.push_back(p.triangles);
+            y.push_back(p.frameMs);
+        }
+    }
+    double slope = 0, level = 0;
+    if (largest >= kMaxQuickGrid || !TheilSen(x.data(), y.data(), (int)x.size(), &slope, &level) ||
+        !(slope > 0))
+        return 0;
+    double grid = sqrt((1000 / kQuickLowFps - level) / slope / kTrianglesPerSphere);
+    if (!(grid > largest)) grid = largest + 1;
+    return (SInt32)std::min(floor(grid + 0.5), (double)kMaxQuickGrid);
+}
+
 static void MeasureNext(void) {
+    if (measured == plan.size() && measured < kQuickGrids + kQuickExtraGrids)
+        if (SInt32 next = GridPastTheFigure()) plan.push_back(next);
     if (measured == plan.size()) {
         phase = kQuickDone;
         QuickRunMeasured();

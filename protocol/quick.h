@@ -1,8 +1,9 @@
 // The quick figure (--quick): a test that does not climb. A probe doubles the grid, one
 // window each, until the frame rate falls under kQuickLowFps; a warm-up holds a grid under
 // load; then kQuickGrids grids spread between kQuickHighFps and kQuickLowFps by the probe's
-// line are measured as steps are, in an order that mixes small and large, and fitted as the
-// steady figure is, with the drift check after them. It gives no score: the score is the
+// line are measured as steps are, in an order that mixes small and large, then up to
+// kQuickExtraGrids beyond them while none has reached 10 fps, and fitted as the steady
+// figure is, with the drift check after them. It gives no score: the score is the
 // climb's alone.
 #pragma once
 
@@ -13,6 +14,7 @@
 constexpr double kQuickHighFps = 40, kQuickLowFps = 8;
 enum {
     kQuickGrids = 8,          // grids measured
+    kQuickExtraGrids = 4,     // more, one at a time, while none has reached 10 fps
     kQuickWindowsPerGrid = 2, // the first settles, the second is measured
     kQuickWarmWindows = 3,    // the warm-up's, unmeasured
     kMaxQuickGrid = 1365,     // the largest grid a result file holds

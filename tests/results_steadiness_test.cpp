@@ -632,7 +632,7 @@ TEST(Trust, DriftOfTheReferenceGrid) {
         EXPECT_GE(d.allowed, kDriftAllowed) << r.name;
     }
     // The drift joins the fit's own uncertainty; without a check it stays the fit's.
-    SteadyFigure f = {1, kSteadyFitted, 100, 3};
+    SteadyFigure f = {1, kSteadyFitted, 100, 3, 0, 0, 0};
     ResultDrift d = JudgeDrift(7, first, times(41.6, 1, 40));
     EXPECT_NEAR(5, WithDrift(f, d).uncertainty, 1e-9);
     EXPECT_EQ(3, WithDrift(f, ResultDrift{}).uncertainty);
@@ -746,13 +746,14 @@ TEST(Progress, TheLineOfAStep) {
     EXPECT_EQ("climbing: grid 30: 14 fps, about 44 s left", ProgressText(false, 30, 14, 44));
     EXPECT_EQ("climbing: grid 300: 20 fps, about 13 min left", ProgressText(false, 300, 20, 780));
     EXPECT_EQ("quick: grid 7: 12 fps", ProgressText(true, 7, 12, -1));
-    // Steps of grids 11 to 15 on a line that reaches 100 ms at grid 20: grids 15 to 20 left.
+    // Steps of grids 11 to 15 on a line that reaches 1000/9 ms at grid 20, where a window
+    // first counts fewer than 10 frames: grids 15 to 20 left.
     std::vector<double> x, y;
     for (int g = 11; g <= 15; g++) {
         x.push_back(1152.0 * g * g);
-        y.push_back(100.0 * g * g / 400);
+        y.push_back(1000.0 / 9 * g * g / 400);
     }
-    EXPECT_DOUBLE_EQ(24, ClimbSecondsLeft(x.data(), y.data(), 5, 15));
+    EXPECT_NEAR(24, ClimbSecondsLeft(x.data(), y.data(), 5, 15), 1e-9);
     EXPECT_EQ(-1, ClimbSecondsLeft(x.data(), y.data(), 3, 15)); // too few steps
     EXPECT_EQ(-1, ClimbSecondsLeft(x.data(), y.data(), 5, 21)); // past the line's crossing
 }
