@@ -152,38 +152,44 @@ static void Replan(void) {
     if (!again.empty()) plan = again;
 }
 
-// A grid past the figure when no measured grid has reached it yet: where the Theil–Sen line
-// of the steps so far reaches kQuickLowFps, beyond the largest of them. A machine that was
-// slow during the warm-up plans the grids short of it, and the fit reads no figure far
-// beyond its steps. 0 when a step has reached it, or there is no line or grid to go to.
-static SInt32 GridPastTheFigure(void) {
-    if (resultRuns.empty()) return 0;
-    const std::vector<ResultStep> &steps = resultRuns.back().steps;
+SInt32 GridPastTheFigure(const SteadyPoint *points, const SInt32 *grids, int n, SInt32 maxGrid) {
     std::vector<double> x, y;
     SInt32 largest = 0;
-    for (size_t i = 0; i < steps.size(); i++) {
-        StepFrameTimes t;
-        FrameTimesOfStep((int)i, &t);
-        SteadyPoint p = SteadyPointOf(steps[i], t);
-        if (p.frameMs >= kSteadyFrameMs) return 0;
-        largest = std::max(largest, steps[i].grid);
-        if (p.triangles > 0 && p.frameMs >= kNearStopMs) {
-            x.push_back(p.triangles);
-            y.push_back(p.frameMs);
+    for (int i = 0; i < n; i++) {
+        if (points[i].frameMs >= kSteadyFrameMs) return 0;
+        largest = std::max(largest, grids[i]);
+        if (points[i].triangles > 0 && points[i].frameMs >= kNearStopMs) {
+            x.push_back(points[i].triangles);
+            y.push_back(points[i].frameMs);
         }
     }
     double slope = 0, level = 0;
-    if (largest >= kMaxQuickGrid || !TheilSen(x.data(), y.data(), (int)x.size(), &slope, &level) ||
+    if (largest >= maxGrid || !TheilSen(x.data(), y.data(), (int)x.size(), &slope, &level) ||
         !(slope > 0))
         return 0;
     double grid = sqrt((1000 / kQuickLowFps - level) / slope / kTrianglesPerSphere);
     if (!(grid > largest)) grid = largest + 1;
-    return (SInt32)std::min(floor(grid + 0.5), (double)kMaxQuickGrid);
+    return (SInt32)std::min(floor(grid + 0.5), (double)maxGrid);
+}
+
+// The run's steps so far as the fit sees them, and the grid past the figure from them.
+static SInt32 NextGridPastTheFigure(void) {
+    if (resultRuns.empty()) return 0;
+    const std::vector<ResultStep> &steps = resultRuns.back().steps;
+    std::vector<SteadyPoint> points;
+    std::vector<SInt32> grids;
+    for (size_t i = 0; i < steps.size(); i++) {
+        StepFrameTimes t;
+        FrameTimesOfStep((int)i, &t);
+        points.push_back(SteadyPointOf(steps[i], t));
+        grids.push_back(steps[i].grid);
+    }
+    return GridPastTheFigure(points.data(), grids.data(), (int)points.size(), kMaxQuickGrid);
 }
 
 static void MeasureNext(void) {
     if (measured == plan.size() && measured < kQuickGrids + kQuickExtraGrids)
-        if (SInt32 next = GridPastTheFigure()) plan.push_back(next);
+        if (SInt32 next = NextGridPastTheFigure()) plan.push_back(next);
     if (measured == plan.size()) {
         phase = kQuickDone;
         QuickRunMeasured();

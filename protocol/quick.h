@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/types.h"
+#include "watch/steady.h"
 
 #include <vector>
 
@@ -40,6 +41,13 @@ std::vector<SInt32> PlanQuickGrids(const std::vector<ProbePoint> &probe, SInt32 
 // or more. Empty when there is no such point or no rising line.
 std::vector<SInt32> ReplanQuickGrids(const std::vector<ProbePoint> &probe, SInt32 warmGrid,
                                      double warmMs, SInt32 maxGrid);
+
+// A grid to measure when none of the steps so far (grids[i] at points[i]) has reached
+// 100 ms, as when the machine was slow during the warm-up: where their Theil–Sen line
+// reaches kQuickLowFps, at least one past the largest. Without it the fit would read the
+// figure far beyond its steps and give none. 0 when a step has reached 100 ms, the largest
+// is maxGrid, or there is no rising line.
+SInt32 GridPastTheFigure(const SteadyPoint *points, const SInt32 *grids, int n, SInt32 maxGrid);
 
 // After every frame, outside it, in a quick test: probes, warms up, measures, and hands the
 // test to the drift check once every grid is measured.

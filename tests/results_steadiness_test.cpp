@@ -738,6 +738,18 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
     EXPECT_NEAR(1000 / kQuickLowFps, top, 1000 / kQuickLowFps * 0.15);
     EXPECT_NEAR(1000 / kQuickHighFps, bottom, 1000 / kQuickHighFps * 0.15);
     EXPECT_TRUE(ReplanQuickGrids(probe, 1, convex(1), 1365).empty()); // nothing below it
+    // Grids that stopped short of 100 ms (the llvmpipe-like line to grid 36, 77 ms): the
+    // next is where the line reaches 8 fps, grid 46; none once a step reached 100 ms, or at
+    // the largest grid.
+    std::vector<SteadyPoint> pts;
+    std::vector<SInt32> grids;
+    for (SInt32 n : {20, 24, 28, 32, 36, 44}) {
+        grids.push_back(n);
+        pts.push_back({1152.0 * n * n, 2 + 50 * n * n * 1.152 / 1000});
+    }
+    EXPECT_EQ(46, GridPastTheFigure(pts.data(), grids.data(), 5, 1365));
+    EXPECT_EQ(0, GridPastTheFigure(pts.data(), grids.data(), 6, 1365)); // grid 44: 113 ms
+    EXPECT_EQ(0, GridPastTheFigure(pts.data(), grids.data(), 5, 36));
 }
 
 // What a step says, and how long a climb has left from its steps near the stop.
