@@ -19,9 +19,7 @@ void CheckDriftAfterStops(void) {
 // The first logged step of the climb that the steady fit takes in, or -1.
 static int ReferenceStep(const std::vector<ResultStep> &steps) {
     for (size_t i = 0; i < steps.size(); i++) {
-        StepFrameTimes t;
-        FrameTimesOfStep((int)i, &t);
-        SteadyPoint p = SteadyPointOf(steps[i], t);
+        SteadyPoint p = SteadyPointOfStep(steps, (int)i);
         if (p.triangles > 0 && p.frameMs >= kNearStopMs) return (int)i;
     }
     return -1;

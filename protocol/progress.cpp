@@ -62,9 +62,7 @@ void ShowProgress(FILE *out) {
     // The steps since the last look, each taken into the line once: a climb of a thousand
     // steps costs a median a step, not a fit of all of them every step.
     for (; shownSteps < run.steps.size(); shownSteps++) {
-        StepFrameTimes t;
-        FrameTimesOfStep((int)shownSteps, &t);
-        SteadyPoint p = SteadyPointOf(run.steps[shownSteps], t);
+        SteadyPoint p = SteadyPointOfStep(run.steps, (int)shownSteps);
         if (p.triangles > 0 && p.frameMs >= kNearStopMs) {
             nearX.push_back(p.triangles);
             nearY.push_back(p.frameMs);

@@ -179,9 +179,7 @@ static SInt32 NextGridPastTheFigure(void) {
     std::vector<SteadyPoint> points;
     std::vector<SInt32> grids;
     for (size_t i = 0; i < steps.size(); i++) {
-        StepFrameTimes t;
-        FrameTimesOfStep((int)i, &t);
-        points.push_back(SteadyPointOf(steps[i], t));
+        points.push_back(SteadyPointOfStep(steps, (int)i));
         grids.push_back(steps[i].grid);
     }
     return GridPastTheFigure(points.data(), grids.data(), (int)points.size(), kMaxQuickGrid);

@@ -9,6 +9,12 @@ SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times) {
     return SteadyPoint{(double)step.triangles, ms};
 }
 
+SteadyPoint SteadyPointOfStep(const std::vector<ResultStep> &steps, int i) {
+    StepFrameTimes t;
+    FrameTimesOfStep(i, &t);
+    return SteadyPointOf(steps[i], t);
+}
+
 // One standard error of a window's median frame time: the spread between its 10th and 90th
 // percentiles taken as 2.563 standard deviations, as for normal noise.
 static double MedianError(const StepFrameTimes &t) {

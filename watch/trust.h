@@ -39,6 +39,8 @@ SteadyFigure WithDrift(SteadyFigure f, const ResultDrift &d);
 // The point a step gives the steady fit: its median frame time, or a second over its frame
 // count where it was not timed.
 SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times);
+// The same for step i of the test recorded last, its frame times drawn from the recording.
+SteadyPoint SteadyPointOfStep(const std::vector<ResultStep> &steps, int i);
 
 // The figures of the last test's steps (steps: as the log gave them, in order; out gets one
 // entry each) and of the run; reference and again locate the drift check's measurements in
