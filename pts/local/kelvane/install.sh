@@ -3,8 +3,9 @@
 
 # What the build needs is looked for first, and whatever is missing is named with the package
 # that brings it: in the log, and as the message the suite shows. The profile's dependency
-# names bring all of it but the JSON headers, for which the suite has no name (it finds their
-# package itself where apt-file is installed).
+# names bring all of it but the JSON and SQLite headers, for which the suite has no name (it
+# finds their packages itself where apt-file is installed). tests/install_needs_test.sh keeps
+# this table beside what CMakeLists.txt requires.
 rm -f ~/install-message
 missing=
 # lack WHAT DEBIAN-PACKAGE [PKG-CONFIG-MODULE]
@@ -28,6 +29,7 @@ opengl libopengl-dev libOpenGL
 glx libglx-dev libGLX
 glu libglu1-mesa-dev GLU
 nlohmann_json nlohmann-json3-dev the JSON library nlohmann-json
+sqlite3 libsqlite3-dev the SQLite headers
 NEEDS
 else
   lack pkg-config pkg-config
