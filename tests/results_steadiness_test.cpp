@@ -621,6 +621,9 @@ TEST(Trust, DriftOfTheReferenceGrid) {
         // 12 ms between the percentiles over 5 frames: a median good to ±7 % or so.
         {"8 % slower, in a window too spread to tell", times(43.2, 12, 5), true, false},
         {"not timed again", StepFrameTimes{}, false, false},
+        // 16 ms between the percentiles over 30 frames: each median good to ±3.6 %, whose
+        // error shrinks with the root of the frames, not with their count.
+        {"6 % slower, in a short window", times(42.4, 8, 30), true, false},
     };
     for (const auto &r : rows) {
         ResultDrift d = JudgeDrift(7, first, r.again);
