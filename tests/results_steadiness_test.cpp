@@ -581,7 +581,7 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     run.load.disturbed = 1;
     run.load.decidingSteps = 5;
     run.load.deciding = CpuShare{1000, 250, 50, 0, 150, 1}; // its threads waited 15 %
-    run.load.last = CpuShare{200, 80, 0, 0};
+    run.load.last = CpuShare{200, 80, 0, 0, 30, 1};         // used 40 %, took 15 %
     run.steady.valid = 0;
     run.steady.why = kSteadyBelowZero;
     PrintTrust(out, run);
@@ -592,7 +592,7 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
                  "steady figure: 95 ± 10 thousand triangles a frame at 10 frames a second "
                  "(fitted over 6 steps; not the score)\n"
                  "disturbed: other processes took 15% of the CPU from the test and the "
-                 "hypervisor 5% over the last 5 steps, 40% and 0% in the last; the score is "
+                 "hypervisor 5% over the last 5 steps, 15% and 0% in the last; the score is "
                  "not this machine's best\n"
                  "drifted: grid 5 took 33.8 ms a frame at its step and 37.2 ms after the stop "
                  "(+10%, more than the 5% a steady machine shows); the machine's speed moved "
