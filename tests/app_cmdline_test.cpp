@@ -125,6 +125,8 @@ TEST_F(CommandLineTest, BadOptionsAndValuesAreRefusedWithTheUsage) {
     ExpectRefused({"--offscreen"}); // nothing would end it
     ExpectRefused({"--test", "--device", "0"});
     ExpectRefused({"--test", "--offscreen", "--device"});
+    ExpectRefused({"--quick"}); // the quick figure is a test's, not the window's
+    ExpectRefused({"--validate", "--quick"});
     for (const char *size :
          {"0x600", "800x0", "800x", "x600", "800", "800x600x", "-1x5", "+8x6", " 8x6", "8x 6",
           "16385x10", "99999999999x1", "123456789x1", "12345678x1", "8X6", ""})
