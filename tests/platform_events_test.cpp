@@ -301,4 +301,37 @@ TEST(Timers, FireAfterTheirDelayThenAsFastAsAskedAndStopWhenRemoved) {
     EXPECT_EQ(paramErr, RemoveEventLoopTimer(fast));
 }
 
+// Timers due in an order other than the one they were installed in: the loop waits for the
+// soonest, so each fires on time, however much later the others are due.
+struct Shot {
+    double due, firedAt;
+};
+int shotsLeft;
+TEST(Timers, EachFiresOnTimeWhateverTheOrderOfInstalling) {
+    simulated = 0;
+    SetLoopClockSource(Simulated);
+    SetHostPump(SimulatedPump);
+    // Static: a timer that never fired would outlive the test.
+    static Shot shots[] = {{0.3, -1}, {0.05, -1}, {0.2, -1}, {0.12, -1}, {0.01, -1}};
+    shotsLeft = 5;
+    for (Shot &s : shots)
+        InstallEventLoopTimer(
+            GetCurrentEventLoop(), s.due, 0,
+            [](EventLoopTimerRef, void *shot) {
+                ((Shot *)shot)->firedAt = simulated;
+                if (--shotsLeft == 0) QuitApplicationEventLoop();
+            },
+            &s, nullptr);
+    SetEventLoopLimit(5);
+    RunApplicationEventLoop();
+    SetEventLoopLimit(0);
+    SetHostPump(nullptr);
+    SetLoopClockSource(nullptr);
+    EXPECT_FALSE(EventLoopTimedOut());
+    for (const Shot &s : shots) {
+        EXPECT_GE(s.firedAt, s.due) << s.due;
+        EXPECT_LT(s.firedAt, s.due + 0.002) << s.due; // the loop waits whole milliseconds
+    }
+}
+
 } // namespace
