@@ -1,5 +1,6 @@
 #include "platform/display.h"
 #include "platform/port_internal.h"
+#include "platform/quickdraw.h"
 #include "platform/video_internal.h"
 #include "tests/platform_fixture.h"
 
@@ -58,6 +59,41 @@ TEST_F(WindowTest, DisplayIsTheOffscreenDesktop) {
     EXPECT_GE(CGDisplayBitsPerPixel(main), 16);
     EXPECT_NE(nullptr, GetMainDevice());
     EXPECT_EQ(0, CGDisplayPixelsWide(main + 1));
+}
+
+// CopyBits against a pixel-by-pixel copy, for every place of the destination rectangle
+// across and beyond each edge of the destination: what falls outside is cut off, the rest
+// lands on the pixels it would have, and nothing else changes.
+TEST(CopyBitsTest, ClipsTheDestinationOnEveryEdgeLikeAPixelByPixelCopy) {
+    const int sw = 6, sh = 5, dw = 7, dh = 4;
+    std::vector<UInt32> src(sw * sh), dst(dw * dh);
+    for (int i = 0; i < sw * sh; i++)
+        src[i] = 0xff000000u + (UInt32)i;
+    Rect sb = {0, 0, sh, sw}, db = {0, 0, dh, dw};
+    GWorldPtr s = nullptr, d = nullptr;
+    ASSERT_EQ(noErr, NewGWorldFromPtr(&s, k32ARGBPixelFormat, &sb, nullptr, nullptr, 0,
+                                      (Ptr)src.data(), sw * 4));
+    ASSERT_EQ(noErr, NewGWorldFromPtr(&d, k32ARGBPixelFormat, &db, nullptr, nullptr, 0,
+                                      (Ptr)dst.data(), dw * 4));
+    for (Rect from : {sb, Rect{1, 2, 4, 5}})
+        for (SInt16 top = -6; top <= dh + 1; top++)
+            for (SInt16 left = -7; left <= dw + 1; left++) {
+                std::fill(dst.begin(), dst.end(), 0u);
+                SInt16 h = from.bottom - from.top, w = from.right - from.left;
+                Rect to = {top, left, (SInt16)(top + h), (SInt16)(left + w)};
+                CopyBits(GetPortBitMapForCopyBits(s), GetPortBitMapForCopyBits(d), &from, &to,
+                         srcCopy, nullptr);
+                for (int y = 0; y < dh; y++)
+                    for (int x = 0; x < dw; x++) {
+                        int u = x - left, v = y - top;
+                        bool in = u >= 0 && u < w && v >= 0 && v < h;
+                        UInt32 want = in ? src[(from.top + v) * sw + from.left + u] : 0;
+                        ASSERT_EQ(want, dst[y * dw + x])
+                            << "at " << x << "," << y << " copying to " << left << "," << top;
+                    }
+            }
+    DisposeGWorld(s);
+    DisposeGWorld(d);
 }
 
 // A drawable whose size follows a script, one entry a sample, on a clock that each sample
