@@ -15,6 +15,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <stdio.h>
@@ -201,6 +202,32 @@ TEST(WriteWholeTest, ReplacesTheFileWholeOrLeavesItAlone) {
     EXPECT_EQ(0, WriteWhole(taken.c_str(), "new\n"));
     EXPECT_EQ(std::vector<std::string>({"r.json", "taken"}), Names(dir.prefix()));
     EXPECT_EQ(0, WriteWhole(dir.path("missing/r.json").c_str(), "x"));
+}
+
+// A name is followed, never replaced by a file of its own: a link stays a link to its
+// replaced file (or to the file it names that did not exist yet), a pipe is written through.
+TEST(WriteWholeTest, FollowsLinksAndWritesThroughWhatIsNoFile) {
+    TempDir dir;
+    WriteBytes(dir.path("real.json"), {'o', 'l', 'd'});
+    ASSERT_EQ(0, symlink("real.json", dir.path("link").c_str()));
+    ASSERT_EQ(0, symlink("later.json", dir.path("dangling").c_str()));
+    ASSERT_EQ(0, mkfifo(dir.path("pipe").c_str(), 0600));
+    int reader = open(dir.path("pipe").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_LE(0, reader);
+    for (const char *name : {"link", "dangling", "pipe"})
+        ASSERT_EQ(1, WriteWhole(dir.path(name).c_str(), std::string(name) + "\n")) << name;
+    char piped[16] = {};
+    EXPECT_EQ(5, read(reader, piped, sizeof piped - 1));
+    EXPECT_STREQ("pipe\n", piped);
+    close(reader);
+    EXPECT_EQ("link\n", ReadText(dir.path("real.json")));
+    EXPECT_EQ("dangling\n", ReadText(dir.path("later.json")));
+    struct stat st;
+    for (const char *name : {"link", "dangling"})
+        EXPECT_TRUE(lstat(dir.path(name).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << name;
+    EXPECT_TRUE(lstat(dir.path("pipe").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_EQ(std::vector<std::string>({"dangling", "later.json", "link", "pipe", "real.json"}),
+              Names(dir.prefix()));
 }
 
 // The program is stopped by a signal while it writes, over and over: whenever the signal
