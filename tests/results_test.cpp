@@ -176,13 +176,34 @@ TEST_F(RecordTest, AThousandStepsHoldThroughTheWholePath) {
     EXPECT_EQ(1000u, lines);
 }
 
+// Each file that is not written is named with the reason, and nothing is left in its place:
+// a folder that is a file, and a full disk (each name a link to /dev/full).
 TEST_F(RecordTest, AnUnwritableFolderIsReportedAndLeavesNothing) {
-    std::string blocker = dir.path("blocker");
+    const char *names[] = {kLogFileName, kResultJsonName, kResultSvgName, kResultPngName};
+    std::string blocker = dir.path("blocker"), full = dir.path("full");
     WriteBytes(blocker, {'x'});
-    snprintf(app_folder, sizeof app_folder, "%s/", blocker.c_str());
-    LogTest(true);
-    EXPECT_EQ(0, WritePendingResults());
-    EXPECT_EQ(std::vector<std::string>({"blocker"}), Names(dir.prefix()));
+    ASSERT_EQ(0, mkdir(full.c_str(), 0755));
+    for (const char *name : names)
+        ASSERT_EQ(0, symlink("/dev/full", (full + "/" + name).c_str()));
+    const struct {
+        std::string folder;
+        const char *why;
+    } rows[] = {{blocker, "Not a directory"}, {full, "No space left on device"}};
+    for (const auto &row : rows) {
+        snprintf(app_folder, sizeof app_folder, "%s/", row.folder.c_str());
+        testing::internal::CaptureStderr();
+        LogTest(true);
+        EXPECT_EQ(0, WritePendingResults());
+        std::string said = testing::internal::GetCapturedStderr();
+        for (const char *name : names) {
+            std::string line = "kelvane: cannot write " + row.folder + "/" + name + ": " + row.why;
+            EXPECT_NE(std::string::npos, said.find(line + "\n")) << said;
+        }
+    }
+    EXPECT_EQ(std::vector<std::string>({"blocker", "full"}), Names(dir.prefix()));
+    struct stat st;
+    for (const char *name : names)
+        EXPECT_TRUE(lstat((full + "/" + name).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << name;
 }
 
 TEST(WriteWholeTest, ReplacesTheFileWholeOrLeavesItAlone) {
