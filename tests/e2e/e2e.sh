@@ -736,9 +736,9 @@ cmdline_statuses)
   ;;
 escape_aborts)
   # Whatever ends a test while it measures ends it as Escape does: stopped in the log, written
-  # and recorded as aborted; a signal or a closed window then ends the program as well.
+  # and recorded as aborted; a signal, a closed window or Ctrl+Q then ends the program as well.
   n=0
-  for end in Escape TERM close; do
+  for end in Escape TERM close quit; do
     n=$((n + 1))
     rm -f "$log" "$json"
     start_app
@@ -748,6 +748,7 @@ escape_aborts)
     Escape) key Escape && wait_log '^test stopped$' 20 ;;
     TERM) kill -TERM "$app" && expect_exit 1 ;;
     close) { "$closer" "$wid" || fail "could not send the close request"; } && expect_exit 1 ;;
+    quit) key ctrl+q && expect_exit 1 ;;
     esac
     for _ in $(seq 25); do [[ -f "$json" ]] && break; sleep 0.2; done
     grep -q 'final score' "$log" && fail "$end: an aborted test has a score"
