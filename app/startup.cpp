@@ -247,8 +247,12 @@ int KelvaneMain(void) {
         status = RunTest();
     else if (commandLine.validate)
         status = RunValidate();
-    else if (NewScene())
+    else if (NewScene()) {
         RunApplicationEventLoop();
+        // A test still going (a signal, the window closed) ends as Escape ends it: stopped
+        // in the log, then written and recorded below as an aborted run.
+        EndTest();
+    }
     // A test that ended just before the loop did has not been written yet.
     ValidateAndWriteResults();
     DeleteScene();

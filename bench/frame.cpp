@@ -12,8 +12,10 @@
 #include "image/tga.h"
 
 #include <GL/gl.h>
+#include <errno.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 
 const char kScreenshotName[] = "Kelvane result.tga";
 
@@ -126,7 +128,10 @@ static void SaveScoreView(void) {
     snprintf(path, sizeof path, "%s%s", app_folder, kScreenshotName);
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    SaveTGA(path, viewport[2], viewport[3]);
+    errno = 0;
+    if (!SaveTGA(path, viewport[2], viewport[3]))
+        fprintf(stderr, "kelvane: cannot write %s: %s\n", path,
+                errno ? strerror(errno) : "the picture could not be read back");
     finalSave = 1;
 }
 

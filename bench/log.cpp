@@ -3,8 +3,10 @@
 #include "app/folders.h"
 #include "bench/state.h"
 
+#include <errno.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 
 const char kLogFileName[] = "Kelvane result.txt";
 
@@ -52,9 +54,14 @@ void Write(const char *msg, bool create) {
     if (len < 0) return;
 
     FILE *f = fopen(path, create ? "w" : "a");
-    if (!f) return;
-    fwrite(line, 1, (size_t)len, f);
-    fclose(f);
+    bool ok = f && fwrite(line, 1, (size_t)len, f) == (size_t)len;
+    ok = f && fclose(f) == 0 && ok;
+    // Said once a test: a full disk would otherwise say it on every line.
+    static bool lost;
+    if (create) lost = false;
+    if (ok || lost) return;
+    lost = true;
+    fprintf(stderr, "kelvane: cannot write %s: %s\n", path, strerror(errno));
 }
 
 void WriteF(bool create, const char *format, ...) {

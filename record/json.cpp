@@ -4,6 +4,8 @@
 #include "report/summary.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <math.h>
 #include <nlohmann/json.hpp>
 #include <pthread.h>
@@ -177,13 +179,16 @@ static bool WriteTemp(const std::string &temp, int fd, const std::string &text, 
     // A reader must never see half a file, even after a crash: the data is on disk before
     // the name points at it.
     bool ok = WriteAll(fd, text) && fsync(fd) == 0 && fchmod(fd, FileMode()) == 0;
-    ok = close(fd) == 0 && ok;
+    int why = errno;
+    if (close(fd) != 0 && ok) ok = false, why = errno;
     if (ok && rename(temp.c_str(), path) == 0) return true;
+    if (ok) why = errno;
     unlink(temp.c_str());
+    errno = why;
     return false;
 }
 
-int WriteWhole(const char *path, const std::string &text) {
+static int Replace(const std::string &path, const std::string &text) {
     // A signal that would end the process waits until the temporary file is renamed or
     // removed, so that an interrupted program leaves none behind.
     sigset_t ending, before;
@@ -191,9 +196,56 @@ int WriteWhole(const char *path, const std::string &text) {
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         sigaddset(&ending, sig);
     pthread_sigmask(SIG_BLOCK, &ending, &before);
-    std::string temp = std::string(path) + ".XXXXXX";
+    std::string temp = path + ".XXXXXX";
     int fd = mkstemp(&temp[0]);
-    bool ok = fd >= 0 && WriteTemp(temp, fd, text, path);
+    bool ok = fd >= 0 && WriteTemp(temp, fd, text, path.c_str());
+    int why = errno;
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    errno = why;
     return ok ? 1 : 0;
+}
+
+// A device, a pipe, a terminal: there is nothing to replace, and a reader takes the text as
+// it comes. Signals stay open: a pipe nobody reads yet holds the program in open().
+static int WriteThrough(const char *path, const std::string &text) {
+    int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    bool ok = WriteAll(fd, text);
+    int why = errno;
+    if (close(fd) != 0 && ok) return 0;
+    errno = why;
+    return ok ? 1 : 0;
+}
+
+// The name a chain of links ends at, which need not exist yet; the name itself when it is no
+// link. Relative links are read from the folder of the link.
+static bool Dangling(std::string *path) {
+    for (int hops = 0; hops < 40; hops++) {
+        char target[PATH_MAX];
+        ssize_t n = readlink(path->c_str(), target, sizeof target - 1);
+        if (n < 0) return errno == EINVAL || errno == ENOENT;
+        std::string next(target, (size_t)n);
+        size_t slash = path->rfind('/');
+        if (next[0] != '/' && slash != std::string::npos) next = path->substr(0, slash + 1) + next;
+        *path = next;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+int WriteWhole(const char *path, const std::string &text) {
+    struct stat st;
+    if (stat(path, &st) != 0) { // a new name, or a link to one
+        std::string target = path;
+        return Dangling(&target) ? Replace(target, text) : 0;
+    }
+    if (S_ISDIR(st.st_mode)) return errno = EISDIR, 0;
+    if (!S_ISREG(st.st_mode)) return WriteThrough(path, text);
+    // A link stays a link: the file it leads to is replaced.
+    struct stat own;
+    if (lstat(path, &own) != 0 || !S_ISLNK(own.st_mode)) return Replace(path, text);
+    char real[PATH_MAX];
+    // A file that only a descriptor still names (a deleted file behind /dev/stdout).
+    if (!realpath(path, real)) return WriteThrough(path, text);
+    return Replace(real, text);
 }

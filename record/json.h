@@ -10,5 +10,7 @@
 std::string ResultJson(const ResultSetting &setting, const std::vector<ResultRun> &runs);
 
 // Writes text to path whole or not at all: into a temporary file in the same folder, then
-// renamed over path. Non-zero on success; on failure path is untouched and nothing is left.
+// renamed over path. Non-zero on success; on failure path is untouched, nothing is left and
+// errno says why. A link is followed and its file replaced; a name that is no regular file
+// (a device, a pipe, /dev/stdout) is written through, never replaced.
 int WriteWhole(const char *path, const std::string &text);

@@ -13,7 +13,9 @@
 #include "report/plot.h"
 #include "watch/trust.h"
 
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 #include <time.h>
 
 std::vector<ResultRun> resultRuns;
@@ -125,9 +127,7 @@ static int WriteResultPlot(void) {
     char svg[kFolderSize + sizeof kResultSvgName], png[kFolderSize + sizeof kResultPngName];
     snprintf(svg, sizeof svg, "%s%s", app_folder, kResultSvgName);
     snprintf(png, sizeof png, "%s%s", app_folder, kResultPngName);
-    if (WritePlot({CurrentResult()}, svg, png)) return 1;
-    fprintf(stderr, "kelvane: cannot write the plot %s\n", png);
-    return 0;
+    return WritePlot({CurrentResult()}, svg, png, stderr);
 }
 
 // The frame times and the machine's counters were recorded for the test that just ended,
@@ -160,6 +160,6 @@ int WritePendingResults(void) {
     snprintf(path, sizeof path, "%s%s", app_folder, kResultJsonName);
     writtenDocument = ResultJson(setting, resultRuns);
     int written = WriteWhole(path, writtenDocument);
-    if (!written) fprintf(stderr, "kelvane: cannot write %s\n", path);
+    if (!written) fprintf(stderr, "kelvane: cannot write %s: %s\n", path, strerror(errno));
     return WriteResultPlot() && written;
 }

@@ -20,6 +20,7 @@ void PlotLine(cairo_t *cr, double x0, double y0, double x1, double y1);
 double NiceCeiling(double v);
 
 // Draws what with draw onto a kPlotWidth × kPlotHeight picture and writes it to either path
-// that is not null: SVG and PNG, each whole or not at all. Non-zero on success.
+// that is not null: SVG and PNG, each whole or not at all, each not written named on err with
+// why. Non-zero on success.
 int WriteDrawing(void (*draw)(cairo_t *cr, const void *what), const void *what, const char *svgPath,
-                 const char *pngPath);
+                 const char *pngPath, FILE *err = nullptr);

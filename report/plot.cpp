@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <errno.h>
 #include <math.h>
 #include <stdio.h>
+#include <string.h>
 #include <string>
 #include <time.h>
 
@@ -439,8 +441,17 @@ static bool Png(cairo_surface_t *drawing, std::string *out) {
     return ok;
 }
 
+// One file of the drawing; on err, when it was not written, why.
+static bool Written(const char *path, bool encoded, const std::string &text, FILE *err) {
+    if (encoded && WriteWhole(path, text)) return true;
+    if (err)
+        fprintf(err, "kelvane: cannot write %s: %s\n", path,
+                encoded ? strerror(errno) : "the plot could not be drawn");
+    return false;
+}
+
 int WriteDrawing(void (*draw)(cairo_t *cr, const void *what), const void *what, const char *svgPath,
-                 const char *pngPath) {
+                 const char *pngPath, FILE *err) {
     cairo_rectangle_t extents = {0, 0, kPlotWidth, kPlotHeight};
     cairo_surface_t *drawing = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
     cairo_t *cr = cairo_create(drawing);
@@ -448,16 +459,18 @@ int WriteDrawing(void (*draw)(cairo_t *cr, const void *what), const void *what, 
     bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     std::string svg, png;
-    if (ok && svgPath) ok = Svg(drawing, &svg) && WriteWhole(svgPath, svg);
-    if (ok && pngPath) ok = Png(drawing, &png) && WriteWhole(pngPath, png);
+    // Each file is tried whatever became of the other: each one not written is named.
+    bool svgOk = !svgPath || Written(svgPath, ok && Svg(drawing, &svg), svg, err);
+    bool pngOk = !pngPath || Written(pngPath, ok && Png(drawing, &png), png, err);
     cairo_surface_destroy(drawing);
-    return ok ? 1 : 0;
+    return svgOk && pngOk ? 1 : 0;
 }
 
 static void DrawResults(cairo_t *cr, const void *results) {
     Draw(cr, *(const std::vector<ResultFile> *)results);
 }
 
-int WritePlot(const std::vector<ResultFile> &results, const char *svgPath, const char *pngPath) {
-    return WriteDrawing(DrawResults, &results, svgPath, pngPath);
+int WritePlot(const std::vector<ResultFile> &results, const char *svgPath, const char *pngPath,
+              FILE *err) {
+    return WriteDrawing(DrawResults, &results, svgPath, pngPath, err);
 }

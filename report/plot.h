@@ -5,6 +5,7 @@
 
 #include "record/model.h"
 
+#include <stdio.h>
 #include <string>
 #include <vector>
 
@@ -43,5 +44,7 @@ struct PlotLegendEntry {
 std::vector<PlotLegendEntry> PlotLegend(const std::vector<ResultFile> &results);
 
 // Draws the results and writes the picture to either path that is not null: SVG and PNG.
-// Each file is written whole or not at all. Non-zero on success.
-int WritePlot(const std::vector<ResultFile> &results, const char *svgPath, const char *pngPath);
+// Each file is written whole or not at all, and each not written is named on err, with why.
+// Non-zero on success.
+int WritePlot(const std::vector<ResultFile> &results, const char *svgPath, const char *pngPath,
+              FILE *err = nullptr);

@@ -15,6 +15,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <stdio.h>
@@ -175,13 +176,28 @@ TEST_F(RecordTest, AThousandStepsHoldThroughTheWholePath) {
     EXPECT_EQ(1000u, lines);
 }
 
+// Each file not written is named with why, and nothing is left in its place: a folder that
+// is a file, and a full disk (each name a link to /dev/full, which stays).
 TEST_F(RecordTest, AnUnwritableFolderIsReportedAndLeavesNothing) {
-    std::string blocker = dir.path("blocker");
+    const char *names[] = {kLogFileName, kResultJsonName, kResultSvgName, kResultPngName};
+    std::string blocker = dir.path("blocker"), full = dir.path("full");
     WriteBytes(blocker, {'x'});
-    snprintf(app_folder, sizeof app_folder, "%s/", blocker.c_str());
-    LogTest(true);
-    EXPECT_EQ(0, WritePendingResults());
-    EXPECT_EQ(std::vector<std::string>({"blocker"}), Names(dir.prefix()));
+    ASSERT_EQ(0, mkdir(full.c_str(), 0755));
+    for (const char *name : names)
+        ASSERT_EQ(0, symlink("/dev/full", (full + "/" + name).c_str()));
+    for (auto row : {std::make_pair(blocker, "Not a directory"),
+                     std::make_pair(full, "No space left on device")}) {
+        snprintf(app_folder, sizeof app_folder, "%s/", row.first.c_str());
+        testing::internal::CaptureStderr();
+        LogTest(true);
+        EXPECT_EQ(0, WritePendingResults());
+        std::string said = testing::internal::GetCapturedStderr();
+        for (const char *name : names)
+            EXPECT_NE(std::string::npos, said.find("kelvane: cannot write " + row.first + "/" +
+                                                   name + ": " + row.second + "\n"))
+                << said;
+    }
+    EXPECT_EQ(std::vector<std::string>({"blocker", "full"}), Names(dir.prefix()));
 }
 
 TEST(WriteWholeTest, ReplacesTheFileWholeOrLeavesItAlone) {
@@ -201,6 +217,26 @@ TEST(WriteWholeTest, ReplacesTheFileWholeOrLeavesItAlone) {
     EXPECT_EQ(0, WriteWhole(taken.c_str(), "new\n"));
     EXPECT_EQ(std::vector<std::string>({"r.json", "taken"}), Names(dir.prefix()));
     EXPECT_EQ(0, WriteWhole(dir.path("missing/r.json").c_str(), "x"));
+}
+
+// A name is followed, never replaced by a file of its own: a link's file (or the new file it
+// names) is replaced, a pipe is written through.
+TEST(WriteWholeTest, FollowsLinksAndWritesThroughWhatIsNoFile) {
+    TempDir dir;
+    WriteBytes(dir.path("real"), {'o'});
+    ASSERT_EQ(0, symlink("real", dir.path("link").c_str()));
+    ASSERT_EQ(0, symlink("new", dir.path("dangling").c_str()));
+    ASSERT_EQ(0, mkfifo(dir.path("pipe").c_str(), 0600));
+    int reader = open(dir.path("pipe").c_str(), O_RDWR | O_NONBLOCK);
+    for (const char *name : {"link", "dangling", "pipe"})
+        EXPECT_EQ(1, WriteWhole(dir.path(name).c_str(), name)) << name;
+    char piped[8] = {};
+    EXPECT_EQ(4, read(reader, piped, sizeof piped));
+    close(reader);
+    EXPECT_EQ("link", ReadText(dir.path("real")));
+    EXPECT_EQ("dangling", ReadText(dir.path("new")));
+    EXPECT_EQ(std::vector<std::string>({"dangling", "link", "new", "pipe", "real"}),
+              Names(dir.prefix()));
 }
 
 // The program is stopped by a signal while it writes, over and over: whenever the signal

@@ -735,17 +735,30 @@ cmdline_statuses)
   expect_status 1
   ;;
 escape_aborts)
-  start_app
-  key ctrl+t
-  wait_log '^test started$' 20
-  sleep 1.5
-  key Escape
-  wait_log '^test stopped$' 20
-  sleep 2
-  grep -q 'final score' "$log" && fail "an aborted test has a score"
-  [[ $(tail -n1 "$log") == "test stopped" ]] || fail "the log does not end with 'test stopped'"
-  [[ -f "$shot" ]] && fail "an aborted test wrote a screenshot"
-  close_and_expect_status_1
+  # Whatever ends a test while it measures ends it as Escape does: stopped in the log, written
+  # and recorded as aborted; a signal, a closed window or Ctrl+Q then ends the program as well.
+  n=0
+  for end in Escape TERM close quit; do
+    n=$((n + 1))
+    rm -f "$log" "$json"
+    start_app
+    key ctrl+t
+    wait_log '^ FPS ' 30
+    case $end in
+    Escape) key Escape && wait_log '^test stopped$' 20 ;;
+    TERM) kill -TERM "$app" && expect_exit 1 ;;
+    close) { "$closer" "$wid" || fail "could not send the close request"; } && expect_exit 1 ;;
+    quit) key ctrl+q && expect_exit 1 ;;
+    esac
+    for _ in $(seq 25); do [[ -f "$json" ]] && break; sleep 0.2; done
+    grep -q 'final score' "$log" && fail "$end: an aborted test has a score"
+    [[ $(tail -n1 "$log") == "test stopped" ]] || fail "$end: the log does not end with 'test stopped'"
+    [[ -f "$shot" ]] && fail "$end: an aborted test wrote a screenshot"
+    check_json aborted x11
+    "$exe" --history >"$work/list" 2>"$work/stderr" || fail "--history: $(cat "$work/stderr")"
+    [[ $(grep -c '  aborted  ' "$work/list") -eq $n ]] || fail "$end: not recorded: $(cat "$work/list")"
+    [[ $end == Escape ]] && close_and_expect_status_1
+  done
   ;;
 click_aborts)
   start_app
