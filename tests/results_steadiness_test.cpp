@@ -817,8 +817,8 @@ TEST(Progress, EachClimbOfASeriesOnItsOwnSteps) {
     char *text = nullptr;
     size_t size = 0;
     FILE *out = open_memstream(&text, &size);
-    // Grids 11 to 15 on lines that reach 1000/9 ms at grid 20, then at grid 18.
-    for (int crossing : {20, 18}) {
+    // Grids 11 to 15 on lines that reach 1000/9 ms at grid 16, then at grid 22.
+    for (int crossing : {16, 22}) {
         frameTimesTest++;
         resultRuns.push_back(ResultRun{});
         resultRuns.back().end = kRunGoing;
@@ -833,8 +833,8 @@ TEST(Progress, EachClimbOfASeriesOnItsOwnSteps) {
         resultRuns.back().end = kRunScore;
     }
     fclose(out);
-    EXPECT_EQ("climbing: grid 15: 16 fps, about 24 s left\nclimbing: grid 16: 9 fps\n"
-              "climbing: grid 15: 13 fps, about 16 s left\nclimbing: grid 16: 9 fps\n",
+    EXPECT_EQ("climbing: grid 15: 10 fps, about 8 s left\nclimbing: grid 16: 9 fps\n"
+              "climbing: grid 15: 19 fps, about 32 s left\nclimbing: grid 16: 9 fps\n",
               std::string(text, size));
     free(text);
     resultRuns.clear();
@@ -873,7 +873,7 @@ std::vector<SInt32> QuickRunOn(double (*ms)(SInt32)) {
 // A run of a --repeat series plans from its own probe, as it would alone: here one whose
 // probe counted 8 frames or more at grid 1 only, after a run on a much faster renderer.
 TEST(Quick, ARunOfASeriesPlansFromItsOwnProbe) {
-    auto slow = [](SInt32 n) { return 40 + 0.1152 * n * n * n; };
+    auto slow = [](SInt32 n) { return 36 + 26.6 * n * n; }; // 15 fps at grid 1, 7 at 2
     auto fast = [](SInt32 n) { return 2 + 0.08 * 1.152 * n * n; };
     std::vector<SInt32> alone = QuickRunOn(slow);
     EXPECT_FALSE(alone.empty());
