@@ -69,8 +69,10 @@ void ShowProgress(FILE *out) {
         }
     }
     const ResultStep &s = run.steps.back();
-    double left =
-        run.quick ? -1 : ClimbSecondsLeft(nearX.data(), nearY.data(), (int)nearX.size(), s.grid);
+    // The step that scored ends the climb: nothing is left but the drift check.
+    double left = run.quick || run.score
+                      ? -1
+                      : ClimbSecondsLeft(nearX.data(), nearY.data(), (int)nearX.size(), s.grid);
     std::string text = ProgressText(run.quick, s.grid, s.fps, left);
     if (isatty(fileno(out))) {
         fprintf(out, "\r%s\033[K", text.c_str());

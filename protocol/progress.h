@@ -7,7 +7,8 @@
 #include <stdio.h>
 #include <string>
 
-// After every frame, outside it: says the run's newest step once.
+// After every frame, outside it: says the run's newest step once; with no time left once
+// the run has scored.
 void ShowProgress(FILE *out);
 // Ends a line left open on a terminal, before anything else is said.
 void EndProgress(FILE *out);

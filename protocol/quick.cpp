@@ -56,8 +56,13 @@ std::vector<SInt32> PlanQuickGrids(const std::vector<ProbePoint> &points, SInt32
     // quarter of its triangles, and the fit says how far the line is from them.
     double top = (double)maxGrid * maxGrid * kTrianglesPerSphere;
     hi = std::min(hi, top);
+    // A line that starts above 40 fps's frame time (a point taken on a loaded moment
+    // flattens it) reaches it at no triangles at all: clamped to grid 1, the smallest grid
+    // would run at hundreds of frames a second. The grids then reach down to a quarter of
+    // the largest's triangles, as past the largest grid, which the line puts under 40 fps.
+    bool above = !(lo > 0);
     lo = std::min(std::max(lo, (double)kTrianglesPerSphere), hi);
-    if (lo == hi) lo = hi / 4;
+    if (above || lo == hi) lo = hi / 4;
     for (int k = 0; k < kQuickGrids; k++) {
         double t = lo + (hi - lo) * k / (kQuickGrids - 1);
         double g = floor(sqrt(t / kTrianglesPerSphere) + 0.5);
@@ -167,9 +172,10 @@ SInt32 GridPastTheFigure(const SteadyPoint *points, const SInt32 *grids, int n, 
     if (largest >= maxGrid || !TheilSen(x.data(), y.data(), (int)x.size(), &slope, &level) ||
         !(slope > 0))
         return 0;
-    double grid = sqrt((1000 / kQuickLowFps - level) / slope / kTrianglesPerSphere);
+    // Rounded first: a crossing less than half a grid past the largest would repeat it.
+    double grid = floor(sqrt((1000 / kQuickLowFps - level) / slope / kTrianglesPerSphere) + 0.5);
     if (!(grid > largest)) grid = largest + 1;
-    return (SInt32)std::min(floor(grid + 0.5), (double)maxGrid);
+    return (SInt32)std::min(grid, (double)maxGrid);
 }
 
 // The run's steps so far as the fit sees them, and the grid past the figure from them.

@@ -32,8 +32,9 @@ struct ProbePoint {
 // The grids to measure from the probe's points, in the order to measure them: triangles
 // evenly spread between where the line through the probe's last two points (of those that
 // counted kQuickLowFps frames or more, where there are two) reaches
-// kQuickHighFps and kQuickLowFps, each grid at least 1 and at most maxGrid. Empty when the
-// probe gives no rising line.
+// kQuickHighFps and kQuickLowFps, each grid at least 1 and at most maxGrid; from a quarter
+// of the largest's triangles where the line starts above kQuickHighFps's frame time. Empty
+// when the probe gives no rising line.
 std::vector<SInt32> PlanQuickGrids(const std::vector<ProbePoint> &probe, SInt32 maxGrid);
 
 // The grids again once the warm-up has measured a median frame time of warmMs at warmGrid:

@@ -136,7 +136,8 @@ void GatherRunTrust(ResultRun *run, FILE *out) {
     std::vector<StepTrust> steps;
     RunTrust trust;
     const DriftCheck *check = DriftCheckOfLastTest();
-    GatherTrust(run->steps, check ? check->first : -1, check ? check->again : -1, &steps, &trust);
+    GatherTrust(run->steps, run->quick, check ? check->first : -1, check ? check->again : -1,
+                &steps, &trust);
     TrustIntoRun(steps, trust, run);
     if (!out) return;
     if (run->end == kRunScore)

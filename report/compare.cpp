@@ -36,12 +36,19 @@ static void PrintSteps(FILE *out, const ResultFile &a, const ResultFile &b) {
 static void PrintDisturbed(FILE *out, const char *which, const ResultSummary &s) {
     if (!s.disturbed && !s.drifted) return;
     const char *kind = !s.drifted ? "disturbed" : !s.disturbed ? "drifted" : "disturbed or drifted";
-    if (s.ofDisturbed)
-        fprintf(out, "%s %s: all %d scored runs; the score is not this machine's best\n", kind,
-                which, s.scored);
+    // A quick run's figure is its steady one: it has no score to speak of.
+    const char *figure = s.scored ? "score" : "steady figure";
+    int n = s.scored + s.measured;
+    if (s.ofDisturbed && n == 1)
+        fprintf(out, "%s %s: the one %s; the %s is not this machine's best\n", kind, which,
+                FiguredRuns(s), figure);
+    else if (s.ofDisturbed)
+        fprintf(out, "%s %s: all %d %ss; the %s is not this machine's best\n", kind, which, n,
+                FiguredRuns(s), figure);
     else
-        fprintf(out, "%s %s: %d run%s, left out of the score and its spread\n", kind, which,
-                s.disturbed + s.drifted, s.disturbed + s.drifted == 1 ? "" : "s");
+        fprintf(out, "%s %s: %d run%s, left out of the %s\n", kind, which, s.disturbed + s.drifted,
+                s.disturbed + s.drifted == 1 ? "" : "s",
+                s.scored ? "score and its spread" : "steady figure");
 }
 
 static void PrintScore(FILE *out, const char *which, const ResultSummary &s) {

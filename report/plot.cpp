@@ -34,6 +34,18 @@ static int LastGrid(const ResultRun &run) {
     return run.steps.empty() ? 0 : run.steps.back().grid;
 }
 
+// The thousands of triangles a quick run's steady figure reaches with its uncertainty, or 0:
+// a quick run has no score to draw, its figure stands in for it. An uncertainty wider than
+// the figure itself runs off the plot rather than squeezing the steps into its left edge.
+static double SteadyReach(const ResultRun &run) {
+    if (run.end != kRunMeasured || !run.steady.known || !(run.steady.score > 0)) return 0;
+    return run.steady.score + std::min(std::max(run.steady.uncertainty, 0.0), run.steady.score);
+}
+
+static int SteadyGrid(const ResultRun &run) {
+    return (int)ceil(sqrt(SteadyReach(run) * 1000 / kResultTrianglesPerSphere));
+}
+
 // 1, 2 or 5 times a power of ten, at least v.
 double NiceCeiling(double v) {
     double p = pow(10.0, floor(log10(v)));
@@ -49,6 +61,7 @@ PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
     for (const ResultFile &r : results)
         for (const ResultRun &run : r.runs) {
             grid = std::max(grid, LastGrid(run));
+            grid = std::max(grid, SteadyGrid(run));
             for (const ResultStep &s : run.steps) {
                 grid = std::max(grid, s.grid); // a file's steps need not be in order
                 if (s.fps > 0) low = std::min(low, (double)s.fps);
@@ -268,6 +281,28 @@ static void ScoreMark(cairo_t *cr, const PlotFrame &f, const ResultRun &run, int
     PlotText(cr, x, y + 20 + 12 * label, 10, true, text, 0.5);
 }
 
+// A quick run's steady figure: a dot on the stop line, where its fit reads 10 fps, and a bar
+// with ends as wide as its uncertainty either side.
+static void SteadyMark(cairo_t *cr, const PlotFrame &f, const ResultRun &run, int label) {
+    if (!SteadyReach(run)) return;
+    const ResultSteady &s = run.steady;
+    double y = PlotY(f, 10), x = PlotX(f, s.score * 1000);
+    double x0 = PlotX(f, (s.score - s.uncertainty) * 1000),
+           x1 = PlotX(f, (s.score + s.uncertainty) * 1000);
+    cairo_save(cr);
+    cairo_set_line_width(cr, 2);
+    PlotLine(cr, x0, y, x1, y);
+    PlotLine(cr, x0, y - 6, x0, y + 6);
+    PlotLine(cr, x1, y - 6, x1, y + 6);
+    cairo_restore(cr);
+    cairo_arc(cr, x, y, 5, 0, 2 * M_PI);
+    cairo_fill(cr);
+    if (label < 0) return;
+    char text[64];
+    snprintf(text, sizeof text, "%.0f ± %.0f", s.score, s.uncertainty);
+    PlotText(cr, x, y + 20 + 12 * label, 10, true, text, 0.5);
+}
+
 static void Runs(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> &results) {
     size_t total = 0;
     for (const ResultFile &r : results)
@@ -284,6 +319,7 @@ static void Runs(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> 
             FpsLine(cr, f, run);
             // Scores are written out while they can stand apart; the legend has the rest.
             ScoreMark(cr, f, run, total <= 4 ? (int)(r + i) : -1);
+            SteadyMark(cr, f, run, total <= 4 ? (int)(r + i) : -1);
         }
     }
     cairo_set_line_width(cr, 1);
@@ -292,7 +328,13 @@ static void Runs(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> 
 static std::string ScoreText(const ResultFile &r) {
     ResultSummary s = Summarize(r.runs);
     char text[160];
-    if (s.scored == 0)
+    if (s.scored == 0 && s.measured && s.steadyRuns == 1)
+        snprintf(text, sizeof text, "%d run%s, quick: steady figure %.0f ± %.0f", s.runs,
+                 s.runs == 1 ? "" : "s", s.medianSteady, s.steadyUncertainty);
+    else if (s.scored == 0 && s.measured && s.steadyRuns)
+        snprintf(text, sizeof text, "%d runs, quick: median steady figure %.0f ± %.0f", s.runs,
+                 s.medianSteady, s.steadyUncertainty);
+    else if (s.scored == 0)
         snprintf(text, sizeof text, "%d run%s, no score", s.runs, s.runs == 1 ? "" : "s");
     else if (s.runs == 1)
         snprintf(text, sizeof text, "score %d", s.lowestScore);
@@ -322,6 +364,9 @@ std::vector<PlotLegendEntry> PlotLegend(const std::vector<ResultFile> &results) 
             const char *disturbed = run.verdict.known && run.verdict.disturbed ? ", disturbed" : "";
             if (run.end == kRunScore)
                 snprintf(text, sizeof text, "run %zu: score %d%s", i + 1, run.score, disturbed);
+            else if (run.end == kRunMeasured && run.steady.known)
+                snprintf(text, sizeof text, "run %zu: quick, steady %.0f ± %.0f%s", i + 1,
+                         run.steady.score, run.steady.uncertainty, disturbed);
             else if (run.end == kRunMeasured)
                 snprintf(text, sizeof text, "run %zu: quick%s", i + 1, disturbed);
             else

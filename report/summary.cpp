@@ -64,21 +64,25 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     return s;
 }
 
+const char *FiguredRuns(const ResultSummary &s) {
+    return !s.measured ? "scored run" : !s.scored ? "quick run" : "scored or quick run";
+}
+
 // What the summary's figures leave out, or that they are of such runs only.
 static void PrintUntrusted(FILE *out, const ResultSummary &s) {
+    const char *runs = FiguredRuns(s);
     if (s.disturbed && !s.drifted)
-        fprintf(out, "disturbed: %d; the figures below are of %s\n", s.disturbed,
-                s.ofDisturbed ? "the disturbed runs, as no scored run was undisturbed"
-                              : "the undisturbed runs");
+        fprintf(out, "disturbed: %d; the figures below are of %s%s%s\n", s.disturbed,
+                s.ofDisturbed ? "the disturbed runs, as no " : "the undisturbed runs",
+                s.ofDisturbed ? runs : "", s.ofDisturbed ? " was undisturbed" : "");
     else if (s.drifted && !s.disturbed)
-        fprintf(out, "drifted: %d; the figures below are of %s\n", s.drifted,
-                s.ofDisturbed ? "the drifted runs, as no scored run held still"
-                              : "the runs that held still");
+        fprintf(out, "drifted: %d; the figures below are of %s%s%s\n", s.drifted,
+                s.ofDisturbed ? "the drifted runs, as no " : "the runs that held still",
+                s.ofDisturbed ? runs : "", s.ofDisturbed ? " held still" : "");
     else if (s.drifted)
-        fprintf(out, "disturbed: %d, drifted: %d; the figures below are of %s\n", s.disturbed,
-                s.drifted,
-                s.ofDisturbed ? "them, as every scored run was one or the other"
-                              : "the runs that were neither");
+        fprintf(out, "disturbed: %d, drifted: %d; the figures below are of %s%s%s\n", s.disturbed,
+                s.drifted, s.ofDisturbed ? "them, as every " : "the runs that were neither",
+                s.ofDisturbed ? runs : "", s.ofDisturbed ? " was one or the other" : "");
 }
 
 void PrintSummary(FILE *out, const ResultSummary &s) {

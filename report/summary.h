@@ -35,5 +35,9 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs);
 // The grid size a scored run ended on: one more than its last measured step's.
 int EndGrid(const ResultRun &run);
 
+// What the runs with figures were, for the words about them: "scored run", "quick run",
+// or "scored or quick run" when there were both.
+const char *FiguredRuns(const ResultSummary &s);
+
 // One line per figure, for standard output at the end of --test.
 void PrintSummary(FILE *out, const ResultSummary &s);

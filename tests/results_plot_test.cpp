@@ -100,6 +100,30 @@ TEST(PlotTest, PointsStopLineAndScoreLieWhereTheAxesPutThem) {
     EXPECT_TRUE(Near(run, png.At(x(10) + 3, y(10))));
 }
 
+// A quick run has no score: its steady figure stands on the stop line, a dot with a bar as
+// wide as its uncertainty either side, and the legend gives both.
+TEST(PlotTest, AQuickRunsSteadyFigureAndItsUncertainty) {
+    ResultRun quick = Measured(kRates, false);
+    quick.end = kRunMeasured;
+    quick.quick = true;
+    quick.steady = {true, 100, 20}; // grid 9.3, from 8.3 to 10.2
+    TempDir dir;
+    std::vector<ResultFile> results = {Result({quick})};
+    ASSERT_EQ(1, WritePlot(results, nullptr, dir.path("p.png").c_str()));
+    Picture png(dir.path("p.png"));
+    ASSERT_TRUE(png.ok());
+    PlotFrame f = PlotAxes(results);
+    EXPECT_LE(11, f.gridMax); // room for the bar's right end
+    unsigned run = Rgb(RunColour(results, 0, 0));
+    double y = PlotY(f, 10);
+    for (double t : {100e3, 80e3, 120e3})
+        for (double dy : {-4, 0, 4})
+            EXPECT_TRUE(Near(run, png.At(PlotX(f, t), y + dy)))
+                << t << " " << dy << std::hex << ": " << png.At(PlotX(f, t), y + dy);
+    EXPECT_EQ("1 run, quick: steady figure 100 ± 20", PlotLegend(results)[0].text);
+    EXPECT_EQ("run 2: quick, steady 100 ± 20", PlotLegend({Result({quick, quick})})[1].text);
+}
+
 // A step from whose window more than a tenth of the machine was taken is drawn hollow; the
 // others stay filled, however much of the machine others used beside the test, and the
 // legend names the disturbed run.

@@ -438,6 +438,17 @@ TEST(CompareTest, DisturbedRunsAreLeftOutAndNeverMakeADifference) {
     EXPECT_TRUE(Has(s, "spread: every run of both was disturbed")) << s;
     s = Compare({g10, g4}, {g12});
     EXPECT_TRUE(Has(s, "spread: one undisturbed run each")) << s;
+    // Quick runs are spoken of by their steady figure, having no score.
+    ResultRun quick = Measured(std::vector<float>(10, 50), false);
+    quick.quick = true;
+    quick.end = kRunMeasured;
+    quick.steady = {true, 120, 3};
+    s = Compare({g10}, {Disturbed(quick), Disturbed(quick)});
+    EXPECT_TRUE(Has(s, "disturbed B: all 2 quick runs; the steady figure is not this machine's "
+                       "best\nsteady A: none\nsteady B: 120 ± 3"))
+        << s;
+    s = Compare({Disturbed(quick), quick}, {g10});
+    EXPECT_TRUE(Has(s, "disturbed A: 1 run, left out of the steady figure\n")) << s;
 }
 
 TEST(CompareTest, BadFilesFailNamingTheFileAndPlotsGoWhereAsked) {

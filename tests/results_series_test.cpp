@@ -102,11 +102,19 @@ TEST(SummaryTest, FiguresOfTheUndisturbedRunsOrOfAllWhenEveryOneWasDisturbed) {
     EXPECT_DOUBLE_EQ((18 + 115) / 2.0, all.medianScore);
     EXPECT_DOUBLE_EQ(60, all.medianSteady);
 
-    char text[2048] = "";
+    // A series of quick runs, every one disturbed: their steady figures, said as theirs.
+    ResultRun quick = Disturbed(Measured(std::vector<float>(8, 20), false));
+    quick.quick = true;
+    quick.end = kRunMeasured;
+    ResultSummary quicks = Summarize({Steady(quick, 90), Steady(quick, 110)});
+    EXPECT_EQ(2, quicks.steadyRuns);
+
+    char text[4096] = "";
     FILE *out = fmemopen(text, sizeof text, "w");
     PrintSummary(out, s);
     PrintSummary(out, all);
     PrintSummary(out, still);
+    PrintSummary(out, quicks);
     fclose(out);
     EXPECT_STREQ("runs: 4, with a score: 3\n"
                  "disturbed: 2; the figures below are of the undisturbed runs\n"
@@ -123,7 +131,12 @@ TEST(SummaryTest, FiguresOfTheUndisturbedRunsOrOfAllWhenEveryOneWasDisturbed) {
                  "disturbed: 1, drifted: 1; the figures below are of the runs that were neither\n"
                  "median score: 115\nlowest: 115, highest: 115\nspread: 0 grid steps\n"
                  "median steady figure: 100 ± 2 thousand triangles a frame (not the score)\n"
-                 "peak triangle rate: 6.97 million triangles/s\n",
+                 "peak triangle rate: 6.97 million triangles/s\n"
+                 "runs: 2, with a score: 0, quick: 2\n"
+                 "disturbed: 2; the figures below are of the disturbed runs, as no quick run "
+                 "was undisturbed\n"
+                 "median steady figure: 100 ± 2 thousand triangles a frame (not the score)\n"
+                 "peak triangle rate: 1.13 million triangles/s\n",
                  text);
 }
 

@@ -1,4 +1,5 @@
 #include "bench/frametimes.h"
+#include "bench/hold.h"
 #include "bench/state.h"
 #include "watch/frametimes.h"
 #include "watch/interference.h"
@@ -213,6 +214,21 @@ TEST(Interference, ARunIsDisturbedByWhatTookTheStepsThatDecidedItsScore) {
     EXPECT_EQ(2, r.decidingSteps);
     EXPECT_TRUE(r.disturbed);
     EXPECT_FALSE(JudgeRun(nullptr, 0).disturbed);
+
+    // A quick run's eight grids weigh alike: taken from its first four, it is disturbed
+    // though its last four were quiet; taken from its last grid alone, which ended nothing,
+    // it is not.
+    s = Steps(8, 0.25);
+    for (int i = 4; i < 8; i++)
+        s[i].others = 0;
+    EXPECT_FALSE(JudgeRun(s.data(), 8).disturbed);
+    r = JudgeQuickRun(s.data(), 8);
+    EXPECT_TRUE(r.disturbed);
+    EXPECT_EQ(8, r.decidingSteps);
+    s = Steps(8, 0);
+    s[7].others = 50;
+    EXPECT_TRUE(JudgeRun(s.data(), 8).disturbed);
+    EXPECT_FALSE(JudgeQuickRun(s.data(), 8).disturbed);
 }
 
 // Two processors. A single-threaded renderer beside a busy process: the other processor was
@@ -542,7 +558,7 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
         frameTimes[frameTimesUsed++] = (5000 + 1152 * 25) * 11 / 10;
     std::vector<StepTrust> t;
     RunTrust run;
-    GatherTrust(steps, 4, 10, &t, &run);
+    GatherTrust(steps, false, 4, 10, &t, &run);
     ASSERT_EQ(10u, t.size());
     EXPECT_DOUBLE_EQ(5 + 1.152 * 9, t[2].times.medianMs);
     EXPECT_DOUBLE_EQ(5 + 1.152 * 9 - 0.1 + 0.2 * 0.1, t[2].times.p10Ms);
@@ -575,7 +591,7 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     EXPECT_NEAR(95.0, r.steady.score, 1e-3);
     ReleaseFrameTimes();
 
-    char text[1024] = "";
+    char text[2048] = "";
     FILE *out = fmemopen(text, sizeof text, "w");
     PrintTrust(out, run);
     run.load.disturbed = 1;
@@ -584,6 +600,9 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     run.load.last = CpuShare{200, 80, 0, 0, 30, 1};         // used 40 %, took 15 %
     run.steady.valid = 0;
     run.steady.why = kSteadyBelowZero;
+    PrintTrust(out, run);
+    run.quick = true;
+    run.drift.known = false;
     PrintTrust(out, run);
     fclose(out);
     EXPECT_STREQ("drifted: grid 5 took 33.8 ms a frame at its step and 37.2 ms after the stop "
@@ -597,6 +616,10 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
                  "drifted: grid 5 took 33.8 ms a frame at its step and 37.2 ms after the stop "
                  "(+10%, more than the 5% a steady machine shows); the machine's speed moved "
                  "during the run\n"
+                 "steady figure: none (the fitted line reaches 100 ms at zero triangles or "
+                 "below)\n"
+                 "disturbed: other processes took 15% of the CPU from the test and the "
+                 "hypervisor 5% over its 5 grids; the steady figure is not this machine's best\n"
                  "steady figure: none (the fitted line reaches 100 ms at zero triangles or "
                  "below)\n",
                  text);
@@ -705,6 +728,9 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
         // Whole frame counts of 0.5 µs a sphere: 3 frames at grid 1024 say 333 ms, which is
         // 25 % too long, and would put 40 fps at grid 1.
         {"counts", {{64, 407}, {128, 104}, {256, 27}, {512, 8}, {1024, 3}}, true, 512, 190},
+        // A line that starts above 25 ms, as when grid 32 was probed on a loaded moment:
+        // it reaches 40 fps below zero triangles, and grid 1 would run at hundreds.
+        {"a loaded point", {{16, 300}, {32, 30}, {45, 25}}, true, 0, 60},
         {"one point", {{1, 5}}, false, 0, 0},
         {"no growth", {{1, 60}, {2, 60}}, false, 0, 0},
     };
@@ -734,12 +760,17 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
     g = PlanQuickGrids(probe, 1365);
     EXPECT_GT(convex(*std::max_element(g.begin(), g.end())), 1000 / kQuickLowFps * 1.3);
     SInt32 warm = g[kQuickGrids / 2];
-    g = ReplanQuickGrids(probe, warm, convex(warm), 1365);
-    ASSERT_EQ((size_t)kQuickGrids, g.size());
-    double top = convex(*std::max_element(g.begin(), g.end()));
-    double bottom = convex(*std::min_element(g.begin(), g.end()));
+    std::vector<SInt32> again = ReplanQuickGrids(probe, warm, convex(warm), 1365);
+    ASSERT_EQ((size_t)kQuickGrids, again.size());
+    double top = convex(*std::max_element(again.begin(), again.end()));
+    double bottom = convex(*std::min_element(again.begin(), again.end()));
     EXPECT_NEAR(1000 / kQuickLowFps, top, 1000 / kQuickLowFps * 0.15);
     EXPECT_NEAR(1000 / kQuickHighFps, bottom, 1000 / kQuickHighFps * 0.15);
+    // A warm-up at a grid the probe measured (32), slower than the probe saw it: the line
+    // from the point below it, 16's, brings the grids down.
+    again = ReplanQuickGrids(probe, 32, convex(32) * 1.3, 1365);
+    ASSERT_EQ((size_t)kQuickGrids, again.size());
+    EXPECT_LT(*std::max_element(again.begin(), again.end()), *std::max_element(g.begin(), g.end()));
     EXPECT_TRUE(ReplanQuickGrids(probe, 1, convex(1), 1365).empty()); // nothing below it
     // Grids that stopped short of 100 ms (the llvmpipe-like line to grid 36, 77 ms): the
     // next is where the line reaches 8 fps, grid 46; none once a step reached 100 ms, or at
@@ -753,6 +784,15 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
     EXPECT_EQ(46, GridPastTheFigure(pts.data(), grids.data(), 5, 1365));
     EXPECT_EQ(0, GridPastTheFigure(pts.data(), grids.data(), 6, 1365)); // grid 44: 113 ms
     EXPECT_EQ(0, GridPastTheFigure(pts.data(), grids.data(), 5, 36));
+    // Steps on a line through 125 ms at grid 33 or 36.3, and the largest, grid 36, on a
+    // faster moment under it: the next grid is still past the largest, never it again.
+    for (double cross : {33.0, 36.3}) {
+        pts.clear();
+        grids = {20, 24, 28, 29, 36};
+        for (SInt32 n : grids)
+            pts.push_back({1152.0 * n * n, n == 36 ? 60 : 125 * n * n / (cross * cross)});
+        EXPECT_EQ(37, GridPastTheFigure(pts.data(), grids.data(), 5, 1365)) << cross;
+    }
 }
 
 // What a step says, and how long a climb has left from its steps near the stop.
@@ -771,6 +811,80 @@ TEST(Progress, TheLineOfAStep) {
     EXPECT_NEAR(24, ClimbSecondsLeft(x.data(), y.data(), 5, 15), 1e-9);
     EXPECT_EQ(-1, ClimbSecondsLeft(x.data(), y.data(), 3, 15)); // too few steps
     EXPECT_EQ(-1, ClimbSecondsLeft(x.data(), y.data(), 5, 21)); // past the line's crossing
+}
+
+// The lines of a series of two climbs, as a terminal-less output gets them: each climb's
+// time left from its own steps, and none once its last step has scored.
+TEST(Progress, EachClimbOfASeriesOnItsOwnSteps) {
+    ReleaseFrameTimes(); // untimed steps: their frame counts stand in
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&text, &size);
+    // Grids 11 to 15 on lines that reach 1000/9 ms at grid 16, then at grid 22.
+    for (int crossing : {16, 22}) {
+        frameTimesTest++;
+        resultRuns.push_back(ResultRun{});
+        resultRuns.back().end = kRunGoing;
+        for (int g = 11; g <= 15; g++) {
+            double ms = 1000.0 / 9 * g * g / (crossing * crossing);
+            resultRuns.back().steps.push_back({g, 1152 * g * g, (float)(1000 / ms)});
+        }
+        ShowProgress(out);
+        resultRuns.back().steps.push_back({16, 1152 * 16 * 16, 9});
+        resultRuns.back().score = 294;
+        ShowProgress(out);
+        resultRuns.back().end = kRunScore;
+    }
+    fclose(out);
+    EXPECT_EQ("climbing: grid 15: 10 fps, about 8 s left\nclimbing: grid 16: 9 fps\n"
+              "climbing: grid 15: 19 fps, about 32 s left\nclimbing: grid 16: 9 fps\n",
+              std::string(text, size));
+    free(text);
+    resultRuns.clear();
+}
+
+// Plays a quick run on a renderer of ms(grid) a frame, window by window as the accounting
+// would, and gives the grids it measured.
+std::vector<SInt32> QuickRunOn(double (*ms)(SInt32)) {
+    frameTimesTest++;
+    resultRuns.push_back(ResultRun{});
+    resultRuns.back().end = kRunGoing;
+    quickTests = fullscreen = true;
+    ResetHold();
+    DriveQuickTest();
+    for (int holds = 0; holdGrid && holds < 100; holds++) {
+        double frame = ms(holdGrid);
+        for (SInt32 w = holdWindowsLeft; w > 0; w--) {
+            holdWindowsLeft = w;
+            for (int f = 0; f < std::max(1.0, 1000 / frame); f++) {
+                lastFrameEndUs += (UInt64)(frame * 1000);
+                DriveQuickTest();
+            }
+        }
+        holdWindowsLeft = holdGrid = 0;
+        holdMeasuredFps = (float)floor(1000 / frame);
+        holdWaiting = true;
+        DriveQuickTest();
+    }
+    resultRuns.back().end = kRunMeasured;
+    std::vector<SInt32> grids;
+    for (const ResultStep &s : resultRuns.back().steps)
+        grids.push_back(s.grid);
+    return grids;
+}
+
+// A run of a --repeat series plans from its own probe, as it would alone: here one whose
+// probe counted 8 frames or more at grid 1 only, after a run on a much faster renderer.
+TEST(Quick, ARunOfASeriesPlansFromItsOwnProbe) {
+    auto slow = [](SInt32 n) { return 36 + 26.6 * n * n; }; // 15 fps at grid 1, 7 at 2
+    auto fast = [](SInt32 n) { return 2 + 0.08 * 1.152 * n * n; };
+    std::vector<SInt32> alone = QuickRunOn(slow);
+    EXPECT_FALSE(alone.empty());
+    EXPECT_FALSE(QuickRunOn(fast).empty());
+    EXPECT_EQ(alone, QuickRunOn(slow));
+    quickTests = fullscreen = false;
+    ResetHold();
+    resultRuns.clear();
 }
 
 } // namespace

@@ -115,17 +115,28 @@ void AddShare(CpuShare *a, const CpuShare &b) {
 
 enum { kDecidingStepsMin = 4 };
 
-RunLoad JudgeRun(const CpuShare *steps, int n) {
+// Over the last `deciding` steps together and, where the last window ended the run, over
+// that one alone.
+static RunLoad Judge(const CpuShare *steps, int n, int deciding, bool lastEnded) {
     RunLoad r = {};
     if (!steps || n <= 0) return r;
-    int deciding = (n + 3) / 4;
-    if (deciding < kDecidingStepsMin) deciding = n < kDecidingStepsMin ? n : kDecidingStepsMin;
     for (int i = n - deciding; i < n; i++) {
         if (steps[i].total == 0) continue;
         AddShare(&r.deciding, steps[i]);
         r.decidingSteps++;
     }
     r.last = steps[n - 1];
-    r.disturbed = TakenShare(r.deciding) > kDisturbedShare || TakenShare(r.last) > kDisturbedShare;
+    r.disturbed = TakenShare(r.deciding) > kDisturbedShare ||
+                  (lastEnded && TakenShare(r.last) > kDisturbedShare);
     return r;
+}
+
+RunLoad JudgeRun(const CpuShare *steps, int n) {
+    int deciding = (n + 3) / 4;
+    if (deciding < kDecidingStepsMin) deciding = n < kDecidingStepsMin ? n : kDecidingStepsMin;
+    return Judge(steps, n, deciding, true);
+}
+
+RunLoad JudgeQuickRun(const CpuShare *steps, int n) {
+    return Judge(steps, n, n, false);
 }

@@ -98,3 +98,6 @@ struct RunLoad {
     int disturbed;
 };
 RunLoad JudgeRun(const CpuShare *steps, int n);
+// The same for a quick run, whose grids were measured small and large in turn and weigh
+// alike in its fit: every step decides, together, and no last step ends it.
+RunLoad JudgeQuickRun(const CpuShare *steps, int n);

@@ -40,7 +40,7 @@ SteadyFigure WithDrift(SteadyFigure f, const ResultDrift &d) {
     return f;
 }
 
-void GatherTrust(const std::vector<ResultStep> &steps, int reference, int again,
+void GatherTrust(const std::vector<ResultStep> &steps, bool quick, int reference, int again,
                  std::vector<StepTrust> *out, RunTrust *run) {
     out->assign(steps.size(), StepTrust{});
     std::vector<CpuShare> loads(steps.size());
@@ -52,7 +52,9 @@ void GatherTrust(const std::vector<ResultStep> &steps, int reference, int again,
         loads[i] = t.load;
         points[i] = SteadyPointOf(steps[i], t.times);
     }
-    run->load = JudgeRun(loads.data(), (int)loads.size());
+    run->quick = quick;
+    run->load = quick ? JudgeQuickRun(loads.data(), (int)loads.size())
+                      : JudgeRun(loads.data(), (int)loads.size());
     run->drift = ResultDrift{};
     if (reference >= 0 && reference < (int)steps.size() && again >= 0) {
         StepFrameTimes later;
@@ -96,7 +98,13 @@ void TrustIntoRun(const std::vector<StepTrust> &t, const RunTrust &trust, Result
 
 void PrintTrust(FILE *out, const RunTrust &run) {
     const RunLoad &l = run.load;
-    if (l.disturbed)
+    if (l.disturbed && run.quick)
+        fprintf(out,
+                "disturbed: other processes took %.0f%% of the CPU from the test and the "
+                "hypervisor %.0f%% over its %d grids; the steady figure is not this machine's "
+                "best\n",
+                100 * ContestedShare(l.deciding), 100 * StealShare(l.deciding), l.decidingSteps);
+    else if (l.disturbed)
         fprintf(out,
                 "disturbed: other processes took %.0f%% of the CPU from the test and the "
                 "hypervisor %.0f%% over the last %d steps, %.0f%% and %.0f%% in the last; the "

@@ -21,6 +21,7 @@ struct RunTrust {
     RunLoad load;        // load.disturbed: others and steal took too much near the stop
     SteadyFigure steady; // steady.valid 0: no steady figure; its uncertainty carries the drift
     ResultDrift drift;   // drift.known 0: the reference was not measured again
+    bool quick;          // a quick run's: judged over all its grids, and it has no score
 };
 
 // A steady machine moves a step's median frame time by this much from one measurement to
@@ -43,9 +44,9 @@ SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times);
 SteadyPoint SteadyPointOfStep(const std::vector<ResultStep> &steps, int i);
 
 // The figures of the last test's steps (steps: as the log gave them, in order; out gets one
-// entry each) and of the run; reference and again locate the drift check's measurements in
-// the recording (-1: none).
-void GatherTrust(const std::vector<ResultStep> &steps, int reference, int again,
+// entry each) and of the run, a quick one's with quick; reference and again locate the
+// drift check's measurements in the recording (-1: none).
+void GatherTrust(const std::vector<ResultStep> &steps, bool quick, int reference, int again,
                  std::vector<StepTrust> *out, RunTrust *run);
 
 // The shares of an interval's CPU time, for the results; unknown without time.
