@@ -217,12 +217,16 @@ static int RunTest(void) {
     // Ended from outside while measuring (a signal, the window closed): ended as an abort
     // is, so that the log, the JSON and the summary tell the same story.
     if (fullscreen && running) EndTest();
+    // A quick run has no score: its figure is what the picture's correctness bears on.
+    const char *figure = commandLine.quick ? "steady figure" : "score";
     if (rendererValidated && !rendererValidation.targetMade)
         printf("kelvane: this renderer could not be validated (it cannot draw the validation "
-               "frames): whether its score is of a correct picture is not known\n");
+               "frames): whether its %s is of a correct picture is not known\n",
+               figure);
     else if (rendererValidated && rendererValidation.failed)
-        printf("kelvane: this renderer failed validation: the score above is not of a correct "
-               "picture\n");
+        printf("kelvane: this renderer failed validation: the %s above is not of a correct "
+               "picture\n",
+               figure);
     return exitStatus;
 }
 
