@@ -159,7 +159,6 @@ int CompareResults(const char *pathA, const char *pathB, const char *plotPath, F
     PrintComparison(out, r[0], r[1]);
     if (!plotPath) return 1;
     bool svg = EndsWith(plotPath, ".svg");
-    if (WritePlot({r[0], r[1]}, svg ? plotPath : nullptr, svg ? nullptr : plotPath)) return 1;
-    fprintf(err, "kelvane: cannot write the plot %s\n", plotPath);
-    return 0;
+    // A plot not written is named on err with why.
+    return WritePlot({r[0], r[1]}, svg ? plotPath : nullptr, svg ? nullptr : plotPath, err);
 }
