@@ -153,14 +153,14 @@ int ChooseResultsFolder(char *why, size_t whySize) {
     return 0;
 }
 
-int UserDataFolder(char *path, size_t size, const char **why) {
+int UserDataFolder(char *path, size_t size, bool make, const char **why) {
     path[0] = 0;
     if (!DataFolder(path, size - 1)) {
         path[0] = 0;
         *why = "no home folder is known";
         return 0;
     }
-    bool made = MakeFolders(path);
+    bool made = !make || MakeFolders(path);
     strcat(path, "/");
     if (!made) *why = strerror(errno);
     return made;

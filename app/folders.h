@@ -30,6 +30,6 @@ int SetResultsFolder(const char *dir, char *why, size_t whySize);
 int ChooseResultsFolder(char *why, size_t whySize);
 
 // The user's data folder, $XDG_DATA_HOME/kelvane/ (else ~/.local/share/kelvane/), with a
-// trailing "/", made (private to the user) if missing. 0 when it cannot be made (path still
-// names it) or there is none (path empty), with why.
-int UserDataFolder(char *path, size_t size, const char **why);
+// trailing "/", made (private to the user) if missing and make is set. 0 when it cannot be
+// made (path still names it) or there is none (path empty), with why.
+int UserDataFolder(char *path, size_t size, bool make, const char **why);

@@ -12,10 +12,10 @@
 #include <time.h>
 #include <vector>
 
-// Opens the history for a command, or says why it cannot on err.
+// Opens the history to read it, or says why it cannot on err.
 static int Open(FILE *err, std::string *path) {
     std::string why;
-    if (HistoryPath(path, &why) && OpenHistory(path->c_str(), &why)) return 1;
+    if (HistoryPath(path, false, &why) && OpenHistory(path->c_str(), kHistoryRead, &why)) return 1;
     fprintf(err, "kelvane: history%s%s: %s\n", path->empty() ? "" : " ", path->c_str(),
             why.c_str());
     return 0;
@@ -101,19 +101,11 @@ int ImportIntoHistory(char *const *paths, int count, FILE *out, FILE *err) {
     int status = kExitScore;
     for (int i = 0; i < count; i++) {
         std::string text, why;
-        FILE *f = fopen(paths[i], "rb");
-        char buf[65536];
-        size_t n;
-        while (f && (n = fread(buf, 1, sizeof buf, f)) > 0)
-            text.append(buf, n);
-        bool read = f && !ferror(f);
-        if (f) fclose(f);
         int added = 0;
         ResultFile parsed;
-        if (!read) {
-            why = strerror(errno);
-        } else if (ParseResult(text.data(), text.size(), &parsed, &why) &&
-                   RecordInHistory(text, &added, &why)) {
+        if (ReadResultText(paths[i], &text, &why) &&
+            ParseResult(text.data(), text.size(), &parsed, &why) &&
+            RecordInHistory(text, &added, &why)) {
             size_t runs = parsed.runs.size();
             fprintf(out, "kelvane: %s: %d run%s added, %zu already in the history\n", paths[i],
                     added, added == 1 ? "" : "s", runs - (size_t)added);

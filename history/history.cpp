@@ -12,10 +12,10 @@
 
 using nlohmann::json;
 
-int HistoryPath(std::string *path, std::string *why) {
+int HistoryPath(std::string *path, bool make, std::string *why) {
     char folder[4096];
     const char *reason = nullptr;
-    int made = UserDataFolder(folder, sizeof folder, &reason);
+    int made = UserDataFolder(folder, sizeof folder, make, &reason);
     *path = folder[0] ? std::string(folder) + "history.sqlite" : "";
     if (!made) *why = std::string("its folder cannot be made: ") + reason;
     return made;
@@ -78,7 +78,7 @@ int RecordInHistory(const std::string &result, int *added, std::string *why) {
     if (!ParseResult(result.data(), result.size(), &parsed, why)) return 0;
     json doc = json::parse(result, nullptr, false);
     std::string path;
-    if (!HistoryPath(&path, why) || !OpenHistory(path.c_str(), why)) return 0;
+    if (!HistoryPath(&path, true, why) || !OpenHistory(path.c_str(), kHistoryWrite, why)) return 0;
     json runs = doc["runs"];
     doc.erase("summary"); // of the whole series; each run is kept alone
     bool ok = true;
@@ -97,7 +97,7 @@ void RecordTestInHistory(const std::string &result, FILE *err) {
     int added = 0;
     std::string why, path, ignored;
     if (RecordInHistory(result, &added, &why)) return;
-    HistoryPath(&path, &ignored);
+    HistoryPath(&path, false, &ignored);
     fprintf(err, "kelvane: history%s%s: %s; the run was not recorded there\n",
             path.empty() ? "" : " ", path.c_str(), why.c_str());
 }
@@ -130,7 +130,7 @@ static int HistoryId(const char *ref, int64_t *id, std::string *why) {
 
 int HistoryRunText(const char *ref, std::string *text, int64_t *id, std::string *why) {
     std::string path;
-    if (!HistoryPath(&path, why) || !OpenHistory(path.c_str(), why)) return 0;
+    if (!HistoryPath(&path, false, why) || !OpenHistory(path.c_str(), kHistoryRead, why)) return 0;
     int ok = HistoryId(ref, id, why) && HistoryDocument(*id, text, why);
     CloseHistory();
     return ok;

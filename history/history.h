@@ -10,8 +10,9 @@
 #include <string>
 
 // The history's file: history.sqlite in $XDG_DATA_HOME/kelvane/ (else ~/.local/share/kelvane/),
-// its folders made when missing. Non-zero with the path; otherwise *why.
-int HistoryPath(std::string *path, std::string *why);
+// its folders made when missing and make is set (to write it). Non-zero with the path;
+// otherwise *why.
+int HistoryPath(std::string *path, bool make, std::string *why);
 
 // Records the runs of a result document (a result file's text) that the history does not
 // hold yet, each in a transaction of its own. Non-zero on success with how many were new in

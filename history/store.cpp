@@ -1,8 +1,11 @@
 #include "history/store.h"
 
+#include <ctype.h>
+#include <errno.h>
 #include <sqlite3.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 sqlite3 *historyDb;
 
@@ -36,8 +39,33 @@ static const char kCreate[] = "CREATE TABLE IF NOT EXISTS runs ("
                               " document TEXT NOT NULL);"
                               "CREATE INDEX IF NOT EXISTS runs_by_start ON runs(started, id);";
 
+std::string HistoryCause(int rc, int systemErrno) {
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return "locked by another program";
+    case SQLITE_FULL:
+        return "no space left on the device";
+    case SQLITE_READONLY:
+        return "the file cannot be opened for writing";
+    case SQLITE_PERM:
+        return "permission denied";
+    case SQLITE_NOMEM:
+        return "out of memory";
+    }
+    // An I/O error or a file that cannot be opened: the system's reason says more.
+    if (systemErrno == ENOSPC || systemErrno == EDQUOT) return "no space left on the device";
+    if (!systemErrno) return sqlite3_errstr(rc);
+    std::string said = strerror(systemErrno);
+    said[0] = (char)tolower((unsigned char)said[0]);
+    return said;
+}
+
 static int Fail(std::string *why, const char *what) {
-    *why = std::string(what) + ": " + (historyDb ? sqlite3_errmsg(historyDb) : "out of memory");
+    std::string cause = historyDb ? HistoryCause(sqlite3_extended_errcode(historyDb),
+                                                 sqlite3_system_errno(historyDb))
+                                  : "out of memory";
+    *why = std::string(what) + ": " + cause;
     return 0;
 }
 
@@ -62,32 +90,37 @@ static int Migrate(int from, std::string *why) {
     return 1;
 }
 
+// Whether the open file is a history this program knows, with its format; *fresh when
+// nothing is in it yet. Otherwise *why.
+static int Identify(int *format, bool *fresh, std::string *why) {
+    int id = 0, tables = 0;
+    *format = 0;
+    if (!PragmaInt("PRAGMA application_id", &id) || !PragmaInt("PRAGMA user_version", format) ||
+        !PragmaInt("SELECT count(*) FROM sqlite_master", &tables))
+        return Fail(why, "cannot be read");
+    *fresh = id == 0 && *format == 0 && tables == 0;
+    if (!*fresh && id != kApplicationId)
+        *why = "not a Kelvane history (another program's database)";
+    else if (*format > kHistoryFormat)
+        *why = "written by a newer Kelvane, in a format this one does not know";
+    else
+        return 1;
+    return 0;
+}
+
 // Makes or brings up to date a history this process may write: inside one transaction, so
 // that two programs starting on a new file agree on it.
 static int Prepare(std::string *why) {
-    if (!Exec("BEGIN IMMEDIATE", why, "the history is locked")) return 0;
-    int id = 0, format = 0, tables = 0;
-    if (!PragmaInt("PRAGMA application_id", &id) || !PragmaInt("PRAGMA user_version", &format) ||
-        !PragmaInt("SELECT count(*) FROM sqlite_master", &tables)) {
-        Fail(why, "cannot be read");
-        sqlite3_exec(historyDb, "ROLLBACK", nullptr, nullptr, nullptr);
-        return 0;
-    }
-    bool fresh = id == 0 && format == 0 && tables == 0;
-    const char *refusal = nullptr;
-    if (!fresh && id != kApplicationId)
-        refusal = "not a Kelvane history (another program's database)";
-    else if (format > kHistoryFormat)
-        refusal = "written by a newer Kelvane, in a format this one does not know";
-    if (refusal) {
-        *why = refusal;
+    if (!Exec("BEGIN IMMEDIATE", why, "cannot be written")) return 0;
+    int format = 0;
+    bool fresh = false;
+    if (!Identify(&format, &fresh, why)) {
         sqlite3_exec(historyDb, "ROLLBACK", nullptr, nullptr, nullptr);
         return 0;
     }
     char set[96];
     snprintf(set, sizeof set, "PRAGMA application_id = %d; PRAGMA user_version = %d;",
              kApplicationId, kHistoryFormat);
-    // A history of this format is left as it is: reading it writes nothing.
     bool current = !fresh && format == kHistoryFormat;
     bool ok =
         (current || ((fresh || Migrate(format, why)) && Exec(kCreate, why, "cannot be made") &&
@@ -97,35 +130,76 @@ static int Prepare(std::string *why) {
     return ok;
 }
 
-// Reads the file's header, without SQLite, before anything may write to it: only an empty
-// file, a Kelvane history, or an SQLite file without a mark (a history whose first
-// transaction never ended, or another program's, which Prepare tells apart) go on.
+// Reads the file's header, without SQLite, before SQLite may touch it: only an empty file, a
+// Kelvane history, or an SQLite file without a mark (a history whose first transaction
+// never ended, or another program's, which Identify tells apart) go on. Our history marks
+// itself in its first transaction, before it turns WAL on: a file in WAL mode without the
+// mark (its header says so, or a -wal beside it) is another program's, whose frames SQLite
+// would recover and checkpoint into it on opening.
 static int Recognise(const char *path, std::string *why) {
     FILE *f = fopen(path, "rb");
     if (!f) return 1; // made by the open, or refused by it with its reason
     unsigned char h[100];
     size_t n = fread(h, 1, sizeof h, f);
     fclose(f);
-    if (n == 0) return 1;
-    if (n < sizeof h || memcmp(h, "SQLite format 3", 16) != 0) {
+    bool wal = (n >= 20 && h[18] == 2 && h[19] == 2) ||
+               access((std::string(path) + "-wal").c_str(), F_OK) == 0;
+    if (n == 0 && !wal) return 1;
+    if (n > 0 && (n < sizeof h || memcmp(h, "SQLite format 3", 16) != 0)) {
         *why = "not a Kelvane history (not an SQLite database)";
         return 0;
     }
-    uint32_t id = (uint32_t)h[68] << 24 | (uint32_t)h[69] << 16 | (uint32_t)h[70] << 8 | h[71];
-    if (id == (uint32_t)kApplicationId || id == 0) return 1;
+    uint32_t id =
+        n ? (uint32_t)h[68] << 24 | (uint32_t)h[69] << 16 | (uint32_t)h[70] << 8 | h[71] : 0;
+    if (id == (uint32_t)kApplicationId || (id == 0 && !wal)) return 1;
     *why = "not a Kelvane history (another program's database)";
     return 0;
 }
 
-int OpenHistory(const char *path, std::string *why) {
+// An empty history in memory: what reading finds where none has been recorded yet.
+static int OpenEmpty(std::string *why) {
     CloseHistory();
-    if (!Recognise(path, why)) return 0;
-    int rc = sqlite3_open_v2(path, &historyDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK) sqlite3_busy_timeout(historyDb, kBusyMillis);
-    // WAL lets a reader list the history while another program records a run.
-    bool ok = rc == SQLITE_OK
-                  ? Prepare(why) && Exec("PRAGMA journal_mode = WAL", why, "cannot be set up")
-                  : Fail(why, "cannot be opened");
+    return sqlite3_open_v2(":memory:", &historyDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                           nullptr) == SQLITE_OK
+               ? Exec(kCreate, why, "cannot be made")
+               : Fail(why, "cannot be opened");
+}
+
+static int OpenToRead(const char *path, std::string *why) {
+    if (access(path, F_OK) != 0 && errno == ENOENT) return OpenEmpty(why);
+    if (sqlite3_open_v2(path, &historyDb, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        return Fail(why, "cannot be opened");
+    // A reader never checkpoints: it writes nothing to the history.
+    sqlite3_db_config(historyDb, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_busy_timeout(historyDb, kBusyMillis);
+    int format = 0;
+    bool fresh = false;
+    if (!Identify(&format, &fresh, why)) return 0;
+    return !fresh || OpenEmpty(why);
+}
+
+static int OpenToWrite(const char *path, std::string *why) {
+    if (sqlite3_open_v2(path, &historyDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK)
+        return Fail(why, "cannot be opened");
+    // SQLite falls back to reading a file it may not write; say so before any lock is tried.
+    if (sqlite3_db_readonly(historyDb, "main") == 1) {
+        *why = "the file cannot be opened for writing";
+        if (access(path, W_OK) != 0) *why += ": " + HistoryCause(SQLITE_CANTOPEN, errno);
+        return 0;
+    }
+    sqlite3_busy_timeout(historyDb, kBusyMillis);
+    // WAL lets a reader list the history while another program records a run. Its -wal and
+    // -shm files stay once made, so that reading needs no room on a disk that has filled.
+    int persist = 1;
+    sqlite3_file_control(historyDb, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    return Prepare(why) && Exec("PRAGMA journal_mode = WAL", why, "cannot be set up");
+}
+
+int OpenHistory(const char *path, HistoryAccess access, std::string *why) {
+    CloseHistory();
+    bool ok = Recognise(path, why) &&
+              (access == kHistoryWrite ? OpenToWrite(path, why) : OpenToRead(path, why));
     if (!ok) CloseHistory();
     return ok;
 }
@@ -140,7 +214,7 @@ static void BindText(sqlite3_stmt *st, int i, const std::string &s) {
 }
 
 static const char kInsert[] =
-    "INSERT OR IGNORE INTO runs (started, version, renderer, vendor, gl_version, kernel, cpu,"
+    "INSERT INTO runs (started, version, renderer, vendor, gl_version, kernel, cpu,"
     " driver, width, height, protocol, end_state, score, steady, steady_uncertainty,"
     " disturbed, validation, digest, document)"
     " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
@@ -167,27 +241,62 @@ static void BindRun(sqlite3_stmt *st, const HistoryRun &r) {
     if (!r.validation.empty()) BindText(st, i, r.validation);
 }
 
-int AddHistoryRun(const HistoryRun &run, const std::string &document, const std::string &digest,
-                  int *added, std::string *why) {
-    *added = 0;
-    if (!historyDb) return Fail(why, "not open");
+static std::string Column(sqlite3_stmt *st, int i) {
+    const unsigned char *t = sqlite3_column_text(st, i);
+    return t ? (const char *)t : "";
+}
+
+// The key the document goes under: its digest, or the digest with "/2", "/3"... past those
+// another document took, so that two documents of one digest are both kept. Empty when the
+// document is recorded already.
+static int KeyFor(const std::string &document, const std::string &digest, std::string *key,
+                  std::string *why) {
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(historyDb, "SELECT document FROM runs WHERE digest = ?", -1, &st,
+                           nullptr) != SQLITE_OK)
+        return Fail(why, "cannot be read");
+    int rc = SQLITE_ROW;
+    for (int n = 1; rc == SQLITE_ROW; n++) {
+        *key = n == 1 ? digest : digest + "/" + std::to_string(n);
+        sqlite3_reset(st);
+        BindText(st, 1, *key);
+        rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW && Column(st, 0) == document) {
+            key->clear();
+            rc = SQLITE_DONE;
+        }
+    }
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE || Fail(why, "cannot be read");
+}
+
+static int Insert(const HistoryRun &run, const std::string &document, const std::string &key,
+                  std::string *why) {
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(historyDb, kInsert, -1, &st, nullptr) != SQLITE_OK)
         return Fail(why, "cannot be written");
     BindRun(st, run);
-    BindText(st, 18, digest);
+    BindText(st, 18, key);
     BindText(st, 19, document);
-    // One statement is one transaction: the run is in the history whole, or not at all.
     int rc = sqlite3_step(st);
     sqlite3_finalize(st);
-    if (rc != SQLITE_DONE) return Fail(why, rc == SQLITE_BUSY ? "locked" : "cannot be written");
-    *added = sqlite3_changes(historyDb);
-    return 1;
+    return rc == SQLITE_DONE || Fail(why, "cannot be written");
 }
 
-static std::string Column(sqlite3_stmt *st, int i) {
-    const unsigned char *t = sqlite3_column_text(st, i);
-    return t ? (const char *)t : "";
+int AddHistoryRun(const HistoryRun &run, const std::string &document, const std::string &digest,
+                  int *added, std::string *why) {
+    *added = 0;
+    if (!historyDb) return Fail(why, "not open");
+    // One transaction: the run is in the history whole, or not at all, and no other program
+    // takes its key between the look and the insert.
+    std::string key;
+    if (!Exec("BEGIN IMMEDIATE", why, "cannot be written")) return 0;
+    bool ok = KeyFor(document, digest, &key, why) &&
+              (key.empty() || Insert(run, document, key, why)) &&
+              Exec("COMMIT", why, "cannot be written");
+    if (!ok) sqlite3_exec(historyDb, "ROLLBACK", nullptr, nullptr, nullptr);
+    *added = ok && !key.empty();
+    return ok;
 }
 
 static HistoryRun RowOf(sqlite3_stmt *st) {

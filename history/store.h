@@ -35,16 +35,20 @@ struct HistoryRun {
 
 enum { kHistoryFormat = 1 }; // the database's format, kept in its user_version
 
-// Opens the history at path, making it when missing. Refuses a file that is not SQLite, or
-// is another program's database, before writing anything to it: such a file is left as it
-// was. Waits up to the busy timeout for another process's lock. Non-zero on success;
+// Reading (listing, comparing, exporting, plotting) takes no lock a writer needs and makes
+// nothing: a missing history reads as an empty one. Only recording opens it for writing.
+enum HistoryAccess { kHistoryRead, kHistoryWrite };
+
+// Opens the history at path; for writing, makes it when missing. Refuses a file that is not
+// SQLite, or is another program's database, before SQLite may touch it: such a file is left
+// as it was. Waits up to the busy timeout for another process's lock. Non-zero on success;
 // otherwise *why says what stood in the way.
-int OpenHistory(const char *path, std::string *why);
+int OpenHistory(const char *path, HistoryAccess access, std::string *why);
 void CloseHistory(void);
 
 // Adds a run with its whole document (one run's result file), in one transaction. digest
-// identifies the document: a run already recorded is not added again (*added 0). Non-zero
-// on success; otherwise *why.
+// finds the document: a run whose document is already recorded is not added again (*added
+// 0); one that only shares its digest is. Non-zero on success; otherwise *why.
 int AddHistoryRun(const HistoryRun &run, const std::string &document, const std::string &digest,
                   int *added, std::string *why);
 
@@ -57,3 +61,7 @@ int HistoryDocument(int64_t id, std::string *document, std::string *why);
 // The id of the last run but `back` (0: the last), by the listing's order. Non-zero when
 // there is one.
 int HistoryIdFromLast(int back, int64_t *id, std::string *why);
+
+// Why SQLite's result code rc (with the system's errno, or 0) stood in the way, in words that
+// name the real cause: a full disk or a read-only file is no lock.
+std::string HistoryCause(int rc, int systemErrno);

@@ -513,23 +513,30 @@ int ParseResult(const char *text, size_t length, ResultFile *result, std::string
     return 0;
 }
 
-int ReadResultFile(const char *path, ResultFile *result, std::string *why) {
+int ReadResultText(const char *path, std::string *text, std::string *why) {
     FILE *f = fopen(path, "rb");
     if (!f) {
         *why = strerror(errno);
         return 0;
     }
-    std::string text;
+    text->clear();
     char buf[65536];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0 && text.size() <= kMaxResultBytes)
-        text.append(buf, n);
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0 && text->size() <= kMaxResultBytes)
+        text->append(buf, n);
     bool failed = ferror(f);
     fclose(f);
-    if (failed || text.size() > kMaxResultBytes) {
+    if (failed || text->size() > kMaxResultBytes) {
         *why = failed ? "cannot be read" : "far too large for a result";
+        text->clear();
         return 0;
     }
+    return 1;
+}
+
+int ReadResultFile(const char *path, ResultFile *result, std::string *why) {
+    std::string text;
+    if (!ReadResultText(path, &text, why)) return 0;
     if (!ParseResult(text.data(), text.size(), result, why)) return 0;
     result->name = path;
     return 1;

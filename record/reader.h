@@ -16,3 +16,7 @@ int ParseResult(const char *text, size_t length, ResultFile *result, std::string
 
 // The same from a file, whose path becomes result->name.
 int ReadResultFile(const char *path, ResultFile *result, std::string *why);
+
+// A result file's text, read whole unless it is far larger than any result (a device such as
+// /dev/zero never ends). Non-zero on success; otherwise *why.
+int ReadResultText(const char *path, std::string *text, std::string *why);

@@ -40,6 +40,7 @@ kill_ours() {
 cleanup() {
   kill_ours "${pids[@]}"
   wait 2>/dev/null
+  mountpoint -q "$work.data" && umount "$work.data" # history_full_disk's
   rm -rf "$work" "$work.xvfb.log" "$work.data" "${sway_runtime_dirs[@]}"
 }
 trap cleanup EXIT
@@ -893,6 +894,13 @@ history_faults)
   data="$XDG_DATA_HOME/kelvane"
   db="$data/history.sqlite"
   out="$work/out"
+  # A new account's listing makes nothing; nor does an import of what never ends.
+  "$exe" --history >"$work/stdout" && grep -q "no run recorded yet" "$work/stdout" || fail "--history on a new account"
+  "$exe" --history --import /dev/zero 2>"$work/stderr"
+  status=$?
+  expect_status 2
+  grep -q "/dev/zero: far too large for a result" "$work/stderr" || fail "$(cat "$work/stderr")"
+  [[ ! -e $XDG_DATA_HOME ]] || fail "reading made $(find "$XDG_DATA_HOME")"
   mkdir -p "$data" "$out"
   surface=64x48
   # A corrupt history costs the test nothing: it scores, writes its files, and one line says
@@ -905,19 +913,27 @@ history_faults)
   [[ $(grep -c "^kelvane: history $db: not a Kelvane history" "$work/stderr") -eq 1 ]] ||
     fail "no single line about the history: $(cat "$work/stderr")"
   [[ $(md5sum <"$db") == "$before" && ! -e "$db-wal" && ! -e "$db-journal" ]] || fail "the corrupt file was changed"
-  # Another program's database: refused, untouched.
+  # Another program's database, also one in WAL mode whose frames are not yet checkpointed:
+  # refused by reading and by writing, untouched, its -wal and -shm still there.
   rm "$db"
-  python3 -c 'import sqlite3, sys; c = sqlite3.connect(sys.argv[1]); c.execute("create table t (x)"); c.commit()' "$db"
-  before=$(md5sum <"$db")
-  "$exe" --history --import "$out/Kelvane result.json" >/dev/null 2>"$work/stderr" && fail "another program's database was used"
-  grep -q "another program's database" "$work/stderr" || fail "$(cat "$work/stderr")"
-  [[ $(md5sum <"$db") == "$before" ]] || fail "another program's database was changed"
-  rm "$db"
-  # Locked past the timeout by another writer: said, and the run comes in once it is free.
+  for mode in delete wal; do
+    python3 -c 'import os, sqlite3, sys; c = sqlite3.connect(sys.argv[1]); c.execute("pragma journal_mode = " + sys.argv[2]); c.execute("create table t (x)"); c.commit(); os._exit(0)' "$db" $mode
+    before=$(md5sum <"$db"; ls "$db"*)
+    "$exe" --history >/dev/null 2>"$work/stderr" && fail "another program's database was read"
+    "$exe" --history --import "$out/Kelvane result.json" >/dev/null 2>>"$work/stderr" && fail "another program's database was used"
+    [[ $(grep -c "another program's database" "$work/stderr") -eq 2 ]] || fail "$(cat "$work/stderr")"
+    [[ $(md5sum <"$db"; ls "$db"*) == "$before" ]] || fail "another program's database ($mode) was changed"
+    rm "$db"*
+  done
+  # Locked past the timeout by another writer: read all the same; a write says so, and the
+  # run comes in once it is free.
   "$exe" --history --import "$out/Kelvane result.json" >/dev/null || fail "--import into a new history"
-  python3 -c 'import sqlite3, sys, time; c = sqlite3.connect(sys.argv[1], isolation_level=None); c.execute("begin immediate"); open(sys.argv[2], "w").close(); time.sleep(8)' "$db" "$work/locked" &
+  python3 -c 'import sqlite3, sys, time; c = sqlite3.connect(sys.argv[1], isolation_level=None); c.execute("begin immediate"); open(sys.argv[2], "w").close(); time.sleep(12)' "$db" "$work/locked" &
   pids+=($!)
   for _ in $(seq 100); do [[ -e "$work/locked" ]] && break; sleep 0.1; done
+  "$exe" --history >/dev/null && "$exe" --compare @last @last >/dev/null &&
+    "$exe" --history --export @last "$work/x.json" >/dev/null &&
+    "$exe" --history --plot "$work/x.svg" >/dev/null 2>"$work/stderr" || fail "reading waited for the writer: $(cat "$work/stderr")"
   sed 's/"started": "2/"started": "1/' "$out/Kelvane result.json" >"$work/old.json"
   "$exe" --history --import "$work/old.json" >/dev/null 2>"$work/stderr" && fail "imported into a locked history"
   grep -q "locked" "$work/stderr" || fail "no word of the lock: $(cat "$work/stderr")"
@@ -954,6 +970,27 @@ PY
   expect_status 0
   wait "$first" || fail "the first of two tests at once ended with $?: $(cat "$work/a.out")"
   [[ $("$exe" --history | wc -l) -eq 34 ]] || fail "two tests at once did not both record: $("$exe" --history)"
+  # A data folder on a file system of its own, where one can be mounted (root).
+  if unshare -m true 2>/dev/null; then
+    KV_RESULT="$out/Kelvane result.json" unshare -m bash "$0" history_full_disk "$build" ||
+      fail "history_full_disk"
+  fi
+  ;;
+history_full_disk)
+  # Run by history_faults in a mount namespace: the data folder fills, then turns read-only.
+  # Reading works on both; a write says why it failed.
+  mkdir -p "$XDG_DATA_HOME" && mount -t tmpfs -o size=1m tmpfs "$XDG_DATA_HOME" || fail "no tmpfs"
+  "$exe" --history --import "$KV_RESULT" >/dev/null || fail "--import"
+  dd if=/dev/zero of="$XDG_DATA_HOME/fill" bs=64k 2>/dev/null
+  sed 's/"started": "2/"started": "1/' "$KV_RESULT" >"$work/old.json"
+  for fs in "full:no space left on the device" "read-only:cannot be opened for writing"; do
+    "$exe" --history >"$work/list" 2>"$work/stderr" && [[ $(wc -l <"$work/list") -eq 1 ]] &&
+      "$exe" --history --export @last "$work/x.json" >/dev/null &&
+      "$exe" --history --plot "$work/x.svg" >/dev/null 2>>"$work/stderr" || fail "no reading on a ${fs%%:*} disk: $(cat "$work/stderr")"
+    "$exe" --history --import "$work/old.json" >/dev/null 2>"$work/stderr" && fail "written on a ${fs%%:*} disk"
+    grep -q "${fs#*:}" "$work/stderr" || fail "not said: $(cat "$work/stderr")"
+    mount -o remount,ro "$XDG_DATA_HOME"
+  done
   ;;
 missing_interface)
   rm "$bundle/Contents/Resources/main.ui"
