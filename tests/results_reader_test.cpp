@@ -1,4 +1,5 @@
 // Reading result files back, and comparing two of them.
+#include "history/history.h"
 #include "report/compare.h"
 #include "record/json.h"
 #include "record/reader.h"
@@ -172,6 +173,7 @@ struct Variant {
     std::string change;
     json doc;
     std::string text = "";
+    int takes = -1; // 1 or 0: what both must do with it; -1: only agree
 };
 
 // The variants of doc that change the value at at: dropped, replaced by one of another type,
@@ -179,7 +181,10 @@ struct Variant {
 // should not have.
 void VaryAt(const json &doc, const json::json_pointer &at, std::vector<Variant> *out) {
     static const json kTypes[] = {nullptr, true, "x", json::object(), json::array(), 1};
-    static const json kNumbers[] = {-1, 0, 1.5, 256, 1366, 4097, 2147483648u, 1e300};
+    // Beside the bounds: a grid, the wait's processors, a window's timed frames, a surface's
+    // size, the largest grid's score, an int.
+    static const json kNumbers[] = {-1,   0,     1.5,   256,     1024,    1025,        1366,
+                                    4097, 65535, 65536, 2146435, 2146436, 2147483648u, 1e300};
     const json &v = doc.at(at);
     auto with = [&](const json &value) {
         out->push_back({at, "= " + value.dump(), doc});
@@ -261,14 +266,35 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
         all.push_back({top, "nothing", good});
         Vary(good, v == &failed ? top : validation, &seen, &all);
     }
-    // What only the text can say: a byte order mark, half a surrogate pair, no finite number.
+    // Values that are no value's neighbours: times the calendar has and has not, a climb that
+    // ends as only a quick run does.
+    const std::pair<const char *, std::string> kValues[] = {
+        {"/runs/0/started", "2026-12-02T99:99:99Z"},
+        {"/runs/0/started", "2026-02-30T12:00:00Z"},
+        {"/runs/0/started", "1900-02-29T12:00:00Z"},
+        {"/runs/0/started", "2026-12-02T23:59:60Z"},
+        {"/runs/0/started", "0000-01-01T00:00:00Z"},
+        {"/runs/0/started", "2026-13-01T00:00:00Z"},
+        {"/runs/1/end", "measured"}}; // runs[1] is aborted: its score null
+    for (auto &[at, value] : kValues) {
+        all.push_back({json::json_pointer(at), "= " + value, all[0].doc, "", 0});
+        all.back().doc[all.back().at] = value;
+    }
+    for (const char *leap : {"2024-02-29T23:59:59Z", "2000-02-29T00:00:00Z"}) {
+        all.push_back({json::json_pointer("/runs/0/started"), leap, all[0].doc, "", 1});
+        all.back().doc[all.back().at] = leap;
+    }
+    // What only the text can say: nesting past any parser's depth (before the others, which
+    // must still be checked after it), a byte order mark, half a surrogate pair, no finite
+    // number.
     std::string text = all[0].doc.dump();
     for (auto [from, to] :
-         std::vector<std::pair<std::string, std::string>>{{"{", "\xef\xbb\xbf{"},
+         std::vector<std::pair<std::string, std::string>>{{"{", std::string(100000, '[') + "{"},
+                                                          {"{", "\xef\xbb\xbf{"},
                                                           {"\"cpu\":\"\"", "\"cpu\":\"\\ud800\""},
                                                           {"\"fps\":600.0", "\"fps\":1e400"},
                                                           {"\"fps\":600.0", "\"fps\":NaN"}}) {
-        all.push_back({top, "text " + to, nullptr, text});
+        all.push_back({top, "text " + to.substr(0, 40), nullptr, text});
         all.back().text.replace(text.find(from), from.size(), to);
     }
     TempDir dir;
@@ -293,6 +319,7 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
         std::string change = v.at.to_string() + " " + v.change;
         if (v.change == "nothing") EXPECT_EQ("", why[i]) << change;
         bool readerTakes = why[i].empty(), validatorTakes = !refused.count(i);
+        if (v.takes >= 0) EXPECT_EQ(v.takes == 1, readerTakes) << change << ": " << why[i];
         EXPECT_EQ(validatorTakes, readerTakes)
             << change << ": the reader " << (readerTakes ? "takes it" : "refuses it: " + why[i]);
         // Where the reader says the fault is: at or above the change, or beside or below it.
@@ -302,6 +329,66 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
         said = said.substr(0, said.find(": "));
         EXPECT_TRUE(place.rfind(said, 0) == 0 || said.rfind(parent, 0) == 0)
             << change << ": " << why[i];
+    }
+}
+
+bool Has(const std::string &text, const std::string &line);
+
+// What --history lists after recording text in a history of its own; "" when the history
+// refused it, with *why.
+std::string Listed(const std::string &text, std::string *why) {
+    TempDir data;
+    std::string before = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
+    setenv("XDG_DATA_HOME", data.prefix().c_str(), 1);
+    int added = 0;
+    char *listed = nullptr;
+    size_t size = 0;
+    if (RecordInHistory(text, &added, why)) {
+        FILE *out = open_memstream(&listed, &size);
+        PrintHistory(out, stderr);
+        fclose(out);
+    }
+    before.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", before.c_str(), 1);
+    std::string s = listed ? listed : "";
+    free(listed);
+    return s;
+}
+
+// The history lists what the reader reads of a run, as --compare @ID does: a figure no run
+// can hold is refused when recorded, never listed as another.
+TEST(ReaderTest, TheHistoryListsWhatTheReaderReads) {
+    const json kDrifted = {{"grid", 1},     {"first_ms", 40},  {"again_ms", 60},
+                           {"change", 0.5}, {"allowed", 0.05}, {"drifted", true}};
+    // Written before validations had a state: its frames say it failed.
+    const json kOldFailed = {
+        {"passed", false},
+        {"frames", {{{"name", "grid 4"}, {"passed", false}, {"difference", nullptr}}}}};
+    const struct {
+        const char *at;
+        json value;
+        std::string said; // in the listing when it ends in a newline, else why it was refused
+    } kRows[] = {
+        {"/runs/0/score", 2146435, "  score 2146435  steady none\n"},
+        {"/runs/0/drift", kDrifted, "  score 10  steady none  drifted\n"},
+        {"/validation", kOldFailed, "  steady none  validation failed\n"},
+        {"/runs/0/score", 2146436, "runs[0].score: out of range"},
+        {"/runs/0/score", 3000000000u, "runs[0].score: out of range"},
+        {"/runs/0/score", 1e300, "runs[0].score: out of range"},
+        {"/surface/width", 4294967360u, "surface.width: out of range"},
+        {"/runs/0/started", "2026-12-02T99:99:99Z", "runs[0].started: not a time the calendar"},
+    };
+    for (const auto &row : kRows) {
+        json doc = json::parse(Text({Measured({600, 90, 9}, true)}));
+        doc[json::json_pointer(row.at)] = row.value;
+        std::string why, listed = Listed(doc.dump(), &why);
+        std::string change = std::string(row.at) + " = " + row.value.dump();
+        if (row.said.back() == '\n') {
+            EXPECT_TRUE(Has(listed, "  2023-11-14 22:13  llvmpipe  ")) << change << ": " << listed;
+            EXPECT_TRUE(Has(listed, row.said)) << change << ": " << listed << why;
+        } else {
+            EXPECT_EQ("", listed) << change;
+            EXPECT_TRUE(Has(why, row.said)) << change << ": " << why;
+        }
     }
 }
 
