@@ -491,6 +491,13 @@ TEST(CompareTest, OverlappingScoresAreWithinTheSpreadAndSingleRunsHaveNone) {
                        "compared\nsteady A: 100 ± 4\nsteady B: 120 ± 3\nsteady difference: "
                        "+20.0 % (B against A), beyond twice the uncertainties\n"))
         << s;
+    // Apart only past twice the two uncertainties together (2 × 5 here), not once.
+    for (auto [figure, said] : {std::pair{111.0, "+11.0 % (B against A), beyond"},
+                                {108.0, "+8.0 % (B against A), within"},
+                                {92.0, "-8.0 % (B against A), within"}}) {
+        quick.steady.score = figure;
+        EXPECT_TRUE(Has(Compare({climb}, {quick}), said)) << figure;
+    }
     EXPECT_FALSE(Has(s, "score A")) << s;
 }
 
