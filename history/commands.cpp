@@ -74,7 +74,7 @@ static int ReadRuns(const std::vector<HistoryRun> &rows, std::vector<Listed> *ru
         std::string text;
         if (!HistoryDocument(row.id, &text, why)) return 0;
         Listed l = {row.id, {}, ""};
-        if (!ParseResult(text.data(), text.size(), &l.file, &l.why)) l.file = {};
+        ParseResult(text.data(), text.size(), &l.file, &l.why); // l.why is set when it fails
         runs->push_back(l);
     }
     return 1;
