@@ -34,35 +34,58 @@ static std::string DriverVersion(const std::string &gl) {
     return rest;
 }
 
-// "2026-12-08T12:30:05Z" as "2026-12-08 12:30".
-static std::string When(const std::string &started) {
-    if (started.size() < 16) return started;
-    return started.substr(0, 10) + " " + started.substr(11, 5);
+// A run of the history as the reader reads its document, as --compare @ID does; why says
+// why not when it cannot (a document recorded before the reader refused what it holds).
+struct Listed {
+    int64_t id;
+    ResultFile file;
+    std::string why;
+};
+
+static void PrintRun(FILE *out, const Listed &l) {
+    if (!l.why.empty()) {
+        fprintf(out, "%lld  cannot be read: %s\n", (long long)l.id, l.why.c_str());
+        return;
+    }
+    const ResultFile &f = l.file;
+    const ResultRun &r = f.runs[0];
+    char figure[96] = "aborted";
+    if (r.end == kRunScore) snprintf(figure, sizeof figure, "score %d", r.score);
+    if (r.end == kRunMeasured) snprintf(figure, sizeof figure, "no score");
+    char steady[96] = "steady none";
+    if (r.steady.known)
+        snprintf(steady, sizeof steady, "steady %.0f ± %.0f", r.steady.score, r.steady.uncertainty);
+    // "2026-12-08T12:30:05Z" as "2026-12-08 12:30".
+    std::string when = ResultTime(r.started);
+    when = when.substr(0, 10) + " " + when.substr(11, 5);
+    // A drifted run is as little to be trusted as a disturbed one.
+    fprintf(out, "%lld  %s  %s  %s  %dx%d %s  %s  %s%s%s%s%s\n", (long long)l.id, when.c_str(),
+            f.renderer.c_str(), DriverVersion(f.glVersion).c_str(), f.width, f.height,
+            f.driver.c_str(), figure, steady, r.quick ? "  quick" : "",
+            r.verdict.known && r.verdict.disturbed ? "  disturbed" : "",
+            r.drift.known && r.drift.drifted ? "  drifted" : "",
+            f.validation == "failed" ? "  validation failed" : "");
 }
 
-static void PrintRun(FILE *out, const HistoryRun &r) {
-    char figure[96];
-    if (r.scored)
-        snprintf(figure, sizeof figure, "score %d", r.score);
-    else
-        snprintf(figure, sizeof figure, "%s",
-                 r.end == "score" || r.end == "measured" ? "no score" : "aborted");
-    char steady[64] = "steady none";
-    if (r.steadyKnown)
-        snprintf(steady, sizeof steady, "steady %.0f ± %.0f", r.steady, r.steadyUncertainty);
-    fprintf(out, "%lld  %s  %s  %s  %dx%d %s  %s  %s%s%s%s\n", (long long)r.id,
-            When(r.started).c_str(), r.renderer.c_str(), DriverVersion(r.glVersion).c_str(),
-            r.width, r.height, r.driver.c_str(), figure, steady,
-            r.protocol == "climb" ? "" : ("  " + r.protocol).c_str(),
-            r.disturbed == 1 ? "  disturbed" : "",
-            r.validation == "failed" ? "  validation failed" : "");
+// Each run's document through the reader: the listing and the plot show what it holds.
+static int ReadRuns(const std::vector<HistoryRun> &rows, std::vector<Listed> *runs,
+                    std::string *why) {
+    for (const HistoryRun &row : rows) {
+        std::string text;
+        if (!HistoryDocument(row.id, &text, why)) return 0;
+        Listed l = {row.id, {}, ""};
+        ParseResult(text.data(), text.size(), &l.file, &l.why); // l.why is set when it fails
+        runs->push_back(l);
+    }
+    return 1;
 }
 
 // Every run of the history, or a word on err of why not.
-static int ReadHistory(FILE *err, std::vector<HistoryRun> *runs, std::string *path) {
+static int ReadHistory(FILE *err, std::vector<Listed> *runs, std::string *path) {
     std::string why;
+    std::vector<HistoryRun> rows;
     if (!Open(err, path)) return 0;
-    int ok = ListHistory(runs, &why);
+    int ok = ListHistory(&rows, &why) && ReadRuns(rows, runs, &why);
     CloseHistory();
     if (!ok) fprintf(err, "kelvane: history %s: %s\n", path->c_str(), why.c_str());
     return ok;
@@ -70,10 +93,10 @@ static int ReadHistory(FILE *err, std::vector<HistoryRun> *runs, std::string *pa
 
 int PrintHistory(FILE *out, FILE *err) {
     std::string path;
-    std::vector<HistoryRun> runs;
+    std::vector<Listed> runs;
     if (!ReadHistory(err, &runs, &path)) return kExitUsage;
     if (runs.empty()) fprintf(out, "kelvane: no run recorded yet in %s\n", path.c_str());
-    for (const HistoryRun &r : runs)
+    for (const Listed &r : runs)
         PrintRun(out, r);
     return kExitScore;
 }
@@ -117,13 +140,6 @@ int ImportIntoHistory(char *const *paths, int count, FILE *out, FILE *err) {
     return status;
 }
 
-// "2026-12-08T12:30:05Z" in seconds since the epoch; 0 when it is not such a time.
-static time_t Seconds(const std::string &started) {
-    struct tm utc = {};
-    const char *end = strptime(started.c_str(), "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return end && !*end ? timegm(&utc) : 0;
-}
-
 static bool EndsWith(const char *s, const char *end) {
     size_t n = strlen(s), m = strlen(end);
     return n >= m && strcmp(s + n - m, end) == 0;
@@ -131,21 +147,19 @@ static bool EndsWith(const char *s, const char *end) {
 
 int PlotHistory(const char *path, FILE *out, FILE *err) {
     std::string historyPath;
-    std::vector<HistoryRun> runs;
+    std::vector<Listed> runs;
     if (!ReadHistory(err, &runs, &historyPath)) return kExitUsage;
     std::vector<HistoryPoint> points;
-    for (const HistoryRun &r : runs) {
-        char size[32];
-        snprintf(size, sizeof size, ", %dx%d", r.width, r.height);
-        points.push_back({Seconds(r.started), r.renderer + size, r.scored, r.score, r.steadyKnown,
-                          r.steady, r.steadyUncertainty, r.disturbed == 1});
-    }
+    for (const Listed &r : runs)
+        if (r.why.empty()) points.push_back(HistoryPointOf(r.file));
+    if (points.size() < runs.size())
+        fprintf(err, "kelvane: %zu run%s of the history cannot be read and %s not drawn\n",
+                runs.size() - points.size(), runs.size() - points.size() == 1 ? "" : "s",
+                runs.size() - points.size() == 1 ? "is" : "are");
     bool svg = EndsWith(path, ".svg");
-    if (!WriteHistoryPlot(points, svg ? path : nullptr, svg ? nullptr : path)) {
-        fprintf(err, "kelvane: cannot write the plot %s\n", path);
+    if (!WriteHistoryPlot(points, svg ? path : nullptr, svg ? nullptr : path, err))
         return kExitUsage;
-    }
-    fprintf(out, "kelvane: %zu run%s drawn into %s\n", runs.size(), runs.size() == 1 ? "" : "s",
+    fprintf(out, "kelvane: %zu run%s drawn into %s\n", points.size(), points.size() == 1 ? "" : "s",
             path);
     return kExitScore;
 }

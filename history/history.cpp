@@ -21,17 +21,6 @@ int HistoryPath(std::string *path, bool make, std::string *why) {
     return made;
 }
 
-static std::string Text(const json &o, const char *key) {
-    auto v = o.find(key);
-    return v != o.end() && v->is_string() ? v->get<std::string>() : "";
-}
-
-static const json &Member(const json &o, const char *key) {
-    static const json none = json::object();
-    auto v = o.find(key);
-    return v != o.end() && v->is_object() ? *v : none;
-}
-
 // 64-bit FNV-1a: the same document always gives the same digest, whichever program wrote it
 // and however often it is imported.
 static std::string Digest(const std::string &s) {
@@ -43,32 +32,30 @@ static std::string Digest(const std::string &s) {
     return hex;
 }
 
-// What the history lists of a one-run document, read from it.
-static HistoryRun RunOf(const json &doc) {
-    const json &run = doc["runs"][0];
+// The history's columns of one run of a result, as the reader read it: never from a second
+// reading of the document, so that they hold what the listing and --compare see.
+static HistoryRun RunOf(const ResultFile &file, const ResultRun &run) {
+    static const char *const kEnds[] = {"going", "score", "aborted", "measured"};
     HistoryRun r = {};
-    r.started = Text(run, "started");
-    r.version = Text(doc, "version");
-    r.renderer = Text(Member(doc, "opengl"), "renderer");
-    r.vendor = Text(Member(doc, "opengl"), "vendor");
-    r.glVersion = Text(Member(doc, "opengl"), "version");
-    r.kernel = Text(Member(doc, "machine"), "kernel");
-    r.cpu = Text(Member(doc, "machine"), "cpu");
-    r.driver = Text(Member(doc, "video"), "driver");
-    r.width = Member(doc, "surface").value("width", 0);
-    r.height = Member(doc, "surface").value("height", 0);
-    r.protocol = run.contains("protocol") ? Text(run, "protocol") : "climb";
-    r.end = Text(run, "end");
-    r.scored = run.contains("score") && run["score"].is_number();
-    r.score = r.scored ? run["score"].get<int>() : 0;
-    r.steadyKnown = run.contains("steady_score") && run["steady_score"].is_number();
-    r.steady = r.steadyKnown ? run["steady_score"].get<double>() : 0;
-    r.steadyUncertainty = r.steadyKnown && run.value("steady_uncertainty", json()).is_number()
-                              ? run["steady_uncertainty"].get<double>()
-                              : 0;
-    const json &verdict = Member(run, "interference");
-    r.disturbed = verdict.contains("disturbed") ? verdict["disturbed"].get<bool>() : -1;
-    r.validation = Text(Member(doc, "validation"), "state");
+    r.started = ResultTime(run.started);
+    r.version = file.version;
+    r.renderer = file.renderer;
+    r.vendor = file.vendor;
+    r.glVersion = file.glVersion;
+    r.kernel = file.kernel;
+    r.cpu = file.cpu;
+    r.driver = file.driver;
+    r.width = file.width;
+    r.height = file.height;
+    r.protocol = run.quick ? "quick" : "climb";
+    r.end = kEnds[run.end];
+    r.scored = run.end == kRunScore;
+    r.score = run.score;
+    r.steadyKnown = run.steady.known;
+    r.steady = run.steady.score;
+    r.steadyUncertainty = run.steady.uncertainty;
+    r.disturbed = run.verdict.known ? run.verdict.disturbed : -1;
+    r.validation = file.validation;
     return r;
 }
 
@@ -86,7 +73,7 @@ int RecordInHistory(const std::string &result, int *added, std::string *why) {
         doc["runs"] = json::array({runs[i]});
         int one = 0;
         std::string text = doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-        ok = AddHistoryRun(RunOf(doc), text, Digest(doc.dump()), &one, why);
+        ok = AddHistoryRun(RunOf(parsed, parsed.runs[i]), text, Digest(doc.dump()), &one, why);
         *added += one;
     }
     CloseHistory();

@@ -22,10 +22,13 @@ static json Text(const char *s) {
     return s ? json(s) : json(nullptr);
 }
 
-static std::string Iso8601(time_t t) {
+// Four digits of year always, as the schema's pattern has them (strftime's %Y has not).
+std::string ResultTime(time_t t) {
     struct tm utc;
-    char buf[32];
-    if (!gmtime_r(&t, &utc) || !strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc)) return "";
+    char buf[64];
+    if (!gmtime_r(&t, &utc)) return "";
+    snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+             utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
     return buf;
 }
 
@@ -72,7 +75,7 @@ static json Run(const ResultRun &run) {
         steps.push_back(Step(s));
     auto steady = [&](double v) { return run.steady.known ? json(v) : json(nullptr); };
     return {
-        {"started", Iso8601(run.started)},
+        {"started", ResultTime(run.started)},
         {"duration_seconds", (double)run.durationMs / 1000.0},
         {"steps", steps},
         {"protocol", run.quick ? "quick" : "climb"},

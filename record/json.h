@@ -9,6 +9,9 @@
 // anything) have their bad bytes replaced, so the text is always valid JSON.
 std::string ResultJson(const ResultSetting &setting, const std::vector<ResultRun> &runs);
 
+// A time as the result writes it: "2024-05-01T09:30:12Z", UTC.
+std::string ResultTime(time_t t);
+
 // Writes text to path whole or not at all: into a temporary file in the same folder, then
 // renamed over path. Non-zero on success; on failure path is untouched, nothing is left and
 // errno says why. A link is followed and its file replaced; a name that is no regular file

@@ -19,6 +19,10 @@ struct ResultLoad {
 // A step's triangles a frame, every sphere 1152 of them: as the log writes them for any grid
 // a file can hold (an int holds the count up to kMaxResultGrid).
 enum { kResultTrianglesPerSphere = 1152, kMaxResultGrid = 1365 };
+// The score is the stopping grid's thousands of triangles: no run scores past the largest
+// grid's. No display or GL surface is wider or taller than a 16-bit size.
+enum { kMaxResultScore = kMaxResultGrid * kMaxResultGrid * kResultTrianglesPerSphere / 1000 };
+enum { kMaxResultSurface = 65535 };
 inline int ResultTriangles(int grid) {
     return grid * grid * kResultTrianglesPerSphere;
 }
@@ -99,8 +103,15 @@ extern std::vector<ResultRun> resultRuns;
 // A result as the plot and the comparison see it: written by this process, or read back
 // from a result file.
 struct ResultFile {
-    std::string name;     // how to call it: its path, or "" for this process's result
-    std::string renderer; // opengl.renderer, "" when unknown
-    int width, height;    // the surface
+    std::string name;              // how to call it: its path, or "" for this process's result
+    std::string renderer;          // opengl.renderer, "" when unknown
+    std::string vendor, glVersion; // opengl's, "" when unknown
+    std::string version;           // the program's
+    std::string kernel, cpu;       // the machine's
+    std::string driver;            // SDL's video driver
+    // "passed", "failed", "not_validated", or "" when never validated; for files written
+    // before the state was, what their verdict says.
+    std::string validation;
+    int width, height; // the surface
     std::vector<ResultRun> runs;
 };

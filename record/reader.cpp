@@ -52,12 +52,13 @@ static bool OnlyKnown(Reader &r, const json &o, const std::string &at,
     return true;
 }
 
-// The triangles of the largest grid a file can hold.
+// The triangles of the largest grid a file can hold; the frames a window times at most.
 enum { kMaxTriangles = kMaxResultGrid * kMaxResultGrid * kResultTrianglesPerSphere };
+enum { kTimedMax = 1024 };
 
 // A whole number from lo to hi, as the schema's integers are: 8.0 is one, and so is one too
-// large for nlohmann's integers, which it holds as a float. The schema bounds few of them;
-// no file the program wrote has one past an int, which reads as the largest int.
+// large for nlohmann's integers, which it holds as a float. One that is kept is kept as an
+// int, so the schema bounds it within one: what is read is what the file holds.
 static bool Integer(Reader &r, const json &o, const char *key, const std::string &at, double lo,
                     double hi, int *out) {
     const json *v = Member(o, key);
@@ -68,8 +69,8 @@ static bool Integer(Reader &r, const json &o, const char *key, const std::string
                : v->is_number_integer() ? (double)v->get<int64_t>()
                                         : v->get<double>();
     if (!isfinite(d) || d != floor(d)) return r.Fail(where, "not an integer");
-    if (d < lo || d > hi) return r.Fail(where, "out of range");
-    if (out) *out = d > INT_MAX ? INT_MAX : (int)d;
+    if (d < lo || d > hi || (out && d > INT_MAX)) return r.Fail(where, "out of range");
+    if (out) *out = (int)d;
     return true;
 }
 
@@ -103,7 +104,17 @@ static bool TrueOrFalse(Reader &r, const json &o, const char *key, const std::st
     return v->is_boolean() || r.Fail(at + key, "not true or false");
 }
 
-// "YYYY-MM-DDTHH:MM:SSZ", as the schema's pattern has it.
+// Whether the fields name a second the calendar has (year 1 on, no leap second: the program
+// writes none), as validate.py checks it.
+static bool OnTheCalendar(const struct tm &t) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int y = t.tm_year, leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (y < 1 || t.tm_mon < 1 || t.tm_mon > 12 || t.tm_mday < 1) return false;
+    if (t.tm_mday > kDays[t.tm_mon - 1] + (t.tm_mon == 2 && leap)) return false;
+    return t.tm_hour < 24 && t.tm_min < 60 && t.tm_sec < 60;
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ", as the schema's pattern has it, of a time the calendar has.
 static bool Started(Reader &r, const json &run, const std::string &at, time_t *out) {
     std::string s;
     if (!String(r, run, "started", at, false, &s)) return false;
@@ -115,6 +126,7 @@ static bool Started(Reader &r, const json &run, const std::string &at, time_t *o
     struct tm t = {};
     sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
            &t.tm_min, &t.tm_sec);
+    if (!OnTheCalendar(t)) return r.Fail(at + "started", "not a time the calendar has");
     t.tm_year -= 1900;
     t.tm_mon -= 1;
     *out = timegm(&t);
@@ -157,7 +169,7 @@ static bool FrameTimes(Reader &r, const json &step, const std::string &at, Resul
     if (!v->is_object()) return r.Fail(in, "not an object or null");
     in += ".";
     if (!OnlyKnown(r, *v, in, {"timed", "p10_ms", "median_ms", "p90_ms"}) ||
-        !Integer(r, *v, "timed", in, 1, HUGE_VAL, &out->timed) ||
+        !Integer(r, *v, "timed", in, 1, kTimedMax, &out->timed) ||
         !Number(r, *v, "p10_ms", in, 0, HUGE_VAL, &out->p10Ms) ||
         !Number(r, *v, "median_ms", in, 0, HUGE_VAL, &out->medianMs) ||
         !Number(r, *v, "p90_ms", in, 0, HUGE_VAL, &out->p90Ms))
@@ -178,7 +190,7 @@ static bool Trust(Reader &r, const json &v, const std::string &at, ResultRun *ru
         d.known = true;
         if (!OnlyKnown(r, *verdict, in, {"disturbed", "deciding_steps", "deciding", "last_step"}) ||
             !TrueOrFalse(r, *verdict, "disturbed", in) ||
-            !Integer(r, *verdict, "deciding_steps", in, 1, HUGE_VAL, &d.steps) ||
+            !Integer(r, *verdict, "deciding_steps", in, 1, INT_MAX, &d.steps) ||
             !Load(r, *verdict, "deciding", in, true, &d.over) ||
             !Load(r, *verdict, "last_step", in, true, &d.last))
             return false;
@@ -261,7 +273,7 @@ static bool End(Reader &r, const json &v, const std::string &at, ResultRun *run)
     if (*end != "score") return r.Fail(at + "end", "not \"score\", \"aborted\" or \"measured\"");
     if (run->quick) return r.Fail(at + "end", "a quick run has no score");
     run->end = kRunScore;
-    return Integer(r, v, "score", at, 1, HUGE_VAL, &run->score);
+    return Integer(r, v, "score", at, 1, kMaxResultScore, &run->score);
 }
 
 static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run) {
@@ -287,20 +299,20 @@ static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run)
     return End(r, v, in, run) && Trust(r, v, in, run);
 }
 
-static bool Machine(Reader &r, const json &doc) {
+static bool Machine(Reader &r, const json &doc, ResultFile *result) {
     const json *m = Member(doc, "machine");
     if (!Object(r, m, "machine")) return false;
     return OnlyKnown(r, *m, "machine.", {"cpu", "logical_cores", "memory_bytes", "kernel"}) &&
-           String(r, *m, "cpu", "machine.", false, nullptr) &&
+           String(r, *m, "cpu", "machine.", false, &result->cpu) &&
            Integer(r, *m, "logical_cores", "machine.", 0, HUGE_VAL, nullptr) &&
            Integer(r, *m, "memory_bytes", "machine.", 0, HUGE_VAL, nullptr) &&
-           String(r, *m, "kernel", "machine.", false, nullptr);
+           String(r, *m, "kernel", "machine.", false, &result->kernel);
 }
 
-static bool Video(Reader &r, const json &doc) {
+static bool Video(Reader &r, const json &doc, ResultFile *result) {
     const json *v = Member(doc, "video");
     if (!Object(r, v, "video") || !OnlyKnown(r, *v, "video.", {"driver", "egl_device"}) ||
-        !String(r, *v, "driver", "video.", false, nullptr))
+        !String(r, *v, "driver", "video.", false, &result->driver))
         return false;
     const json *device = Member(*v, "egl_device");
     if (!device) return r.Fail("video.egl_device", "missing");
@@ -312,19 +324,19 @@ static bool Video(Reader &r, const json &doc) {
 }
 
 static bool Setting(Reader &r, const json &doc, ResultFile *result) {
-    if (!Machine(r, doc) || !Video(r, doc)) return false;
+    if (!Machine(r, doc, result) || !Video(r, doc, result)) return false;
     const json *gl = Member(doc, "opengl"), *surface = Member(doc, "surface"),
                *settings = Member(doc, "settings");
     if (!Object(r, gl, "opengl") ||
         !OnlyKnown(r, *gl, "opengl.", {"vendor", "renderer", "version"}) ||
-        !String(r, *gl, "vendor", "opengl.", true, nullptr) ||
+        !String(r, *gl, "vendor", "opengl.", true, &result->vendor) ||
         !String(r, *gl, "renderer", "opengl.", true, &result->renderer) ||
-        !String(r, *gl, "version", "opengl.", true, nullptr))
+        !String(r, *gl, "version", "opengl.", true, &result->glVersion))
         return false;
     if (!Object(r, surface, "surface") ||
         !OnlyKnown(r, *surface, "surface.", {"width", "height", "bits"}) ||
-        !Integer(r, *surface, "width", "surface.", 0, HUGE_VAL, &result->width) ||
-        !Integer(r, *surface, "height", "surface.", 0, HUGE_VAL, &result->height) ||
+        !Integer(r, *surface, "width", "surface.", 0, kMaxResultSurface, &result->width) ||
+        !Integer(r, *surface, "height", "surface.", 0, kMaxResultSurface, &result->height) ||
         !Integer(r, *surface, "bits", "surface.", 0, HUGE_VAL, nullptr))
         return false;
     return Object(r, settings, "settings") &&
@@ -335,8 +347,8 @@ static bool Setting(Reader &r, const json &doc, ResultFile *result) {
 }
 
 // "1.0.0": three numbers at least, as the schema's pattern has it.
-static bool Version(Reader &r, const json &doc) {
-    std::string s;
+static bool Version(Reader &r, const json &doc, std::string *out) {
+    std::string &s = *out;
     if (!String(r, doc, "version", "", false, &s)) return false;
     const char *p = s.c_str();
     for (int part = 0; part < 3; part++) {
@@ -362,10 +374,12 @@ static bool Summary(Reader &r, const json &doc) {
                       "median_steady_uncertainty"}) &&
            Integer(r, *s, "runs", in, 1, HUGE_VAL, nullptr) &&
            Integer(r, *s, "scored_runs", in, 0, HUGE_VAL, nullptr) &&
-           (Null(*s, "median_score") || Number(r, *s, "median_score", in, 1, HUGE_VAL, nullptr)) &&
-           (Null(*s, "lowest_score") || Integer(r, *s, "lowest_score", in, 1, HUGE_VAL, nullptr)) &&
+           (Null(*s, "median_score") ||
+            Number(r, *s, "median_score", in, 1, kMaxResultScore, nullptr)) &&
+           (Null(*s, "lowest_score") ||
+            Integer(r, *s, "lowest_score", in, 1, kMaxResultScore, nullptr)) &&
            (Null(*s, "highest_score") ||
-            Integer(r, *s, "highest_score", in, 1, HUGE_VAL, nullptr)) &&
+            Integer(r, *s, "highest_score", in, 1, kMaxResultScore, nullptr)) &&
            (Null(*s, "spread_grid_steps") ||
             Integer(r, *s, "spread_grid_steps", in, 0, HUGE_VAL, nullptr)) &&
            Number(r, *s, "peak_million_triangles_per_second", in, 0, HUGE_VAL, nullptr) &&
@@ -411,8 +425,8 @@ static bool Frame(Reader &r, const json &frame, const std::string &at, bool *fai
 }
 
 // The renderer's validation: null, or the verdict and every frame's, which agree: it passed
-// when every frame did.
-static bool Validation(Reader &r, const json &doc) {
+// when every frame did. *state is its state, or for older files the one their verdict gives.
+static bool Validation(Reader &r, const json &doc, std::string *said) {
     const json *v = Member(doc, "validation");
     if (!v) return r.Fail("validation", "missing");
     if (v->is_null()) return true;
@@ -428,6 +442,7 @@ static bool Validation(Reader &r, const json &doc) {
         if (!passed || !passed->is_null()) return r.Fail("validation.passed", "not null");
         if (!frames || !frames->is_array() || !frames->empty())
             return r.Fail("validation.frames", "not empty");
+        *said = "not_validated";
         return true;
     }
     if (!TrueOrFalse(r, *v, "passed", "validation.")) return false;
@@ -446,6 +461,7 @@ static bool Validation(Reader &r, const json &doc) {
     if (failed == passed)
         return r.Fail("validation.frames", passed ? "one failed, yet the verdict passed"
                                                   : "all passed, yet the verdict failed");
+    *said = passed ? "passed" : "failed";
     return true;
 }
 
@@ -457,7 +473,9 @@ static bool Document(Reader &r, const json &doc, ResultFile *result) {
         return false;
     const json *program = Member(doc, "program");
     if (!program || *program != "Kelvane") return r.Fail("program", "not \"Kelvane\"");
-    if (!Version(r, doc) || !Setting(r, doc, result) || !Validation(r, doc)) return false;
+    if (!Version(r, doc, &result->version) || !Setting(r, doc, result) ||
+        !Validation(r, doc, &result->validation))
+        return false;
     if (!Summary(r, doc)) return false;
     const json *runs = Member(doc, "runs");
     if (!runs) return r.Fail("runs", "missing");

@@ -3,8 +3,9 @@
 Exit status 0 when every file is valid, 1 otherwise (each fault on standard error).
 Beyond the schema, each step's triangles must be its grid squared times 1152, its frame
 times' percentiles in order, a steady figure's uncertainty given, a drift verdict that
-follows from its change, and the shares of a load together at most the whole machine:
-relations between fields, which JSON Schema cannot state."""
+follows from its change, the shares of a load together at most the whole machine, and a
+start the calendar has: relations between fields, which JSON Schema cannot state."""
+import datetime
 import json
 import math
 import os
@@ -30,6 +31,20 @@ def finite(text, convert):
     return convert(text)
 
 
+def started_fault(run, at):
+    """A start of the schema's shape on a day and at a second the calendar has (year 1 on,
+    no leap second: the program writes none), as the program's reader checks it."""
+    s = run.get("started")
+    if not isinstance(s, str) or len(s) != 20 or not s[:4].isdigit():
+        return None  # the schema's pattern says what is wrong
+    try:
+        datetime.datetime(int(s[:4]), int(s[5:7]), int(s[8:10]), int(s[11:13]), int(s[14:16]),
+                          int(s[17:19]))
+    except ValueError:
+        return f"{at}/started: {s} is not a time the calendar has"
+    return None
+
+
 def step_faults(doc):
     """The steps whose triangles are not their grid's; other faults are the schema's."""
     runs = doc.get("runs") if isinstance(doc, dict) else None
@@ -43,6 +58,9 @@ def step_faults(doc):
             if number(grid) and number(triangles) and triangles != grid * grid * 1152:
                 yield f"runs/{i}/steps/{j}/triangles: {triangles} is not grid x grid x 1152"
             yield from relation_faults(step, f"runs/{i}/steps/{j}")
+        fault = started_fault(run, f"runs/{i}") if isinstance(run, dict) else None
+        if fault:
+            yield fault
         if isinstance(run, dict) and number(run.get("steady_score")) and \
                 not number(run.get("steady_uncertainty")):
             yield f"runs/{i}/steady_uncertainty: none for the steady_score"
@@ -86,8 +104,8 @@ def relation_faults(step, at):
     yield from load_faults(step.get("load"), f"{at}/load")
 
 
-bad = 0
-for path in sys.argv[1:]:
+def faults(path):
+    """Every fault of the file at path, in words."""
     try:
         # A byte order mark is no fault, as to the program.
         with open(path, encoding="utf-8-sig") as f:
@@ -97,13 +115,19 @@ for path in sys.argv[1:]:
         # Half a surrogate pair (written "\ud800") is no character: no UTF-8 holds it.
         json.dumps(doc, ensure_ascii=False).encode("utf-8")
     except (OSError, ValueError) as e:
-        print(f"{path}: {e}", file=sys.stderr)
-        bad += 1
-        continue
-    for error in validator.iter_errors(doc):
-        print(f"{path}: {'/'.join(map(str, error.path))}: {error.message}", file=sys.stderr)
-        bad += 1
-    for fault in step_faults(doc):
+        return [str(e)]
+    found = [f"{'/'.join(map(str, e.path))}: {e.message}" for e in validator.iter_errors(doc)]
+    return found + list(step_faults(doc))
+
+
+bad = 0
+for path in sys.argv[1:]:
+    try:
+        found = faults(path)
+    except RecursionError:
+        # Arrays in arrays past Python's depth: no result nests more than a few levels.
+        found = ["nested too deeply for a result"]
+    for fault in found:
         print(f"{path}: {fault}", file=sys.stderr)
         bad += 1
 sys.exit(1 if bad or len(sys.argv) < 2 else 0)

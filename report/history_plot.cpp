@@ -77,7 +77,8 @@ static void ValueAxis(cairo_t *cr, const TimeFrame &f) {
     cairo_restore(cr);
 }
 
-// A mark filled, or hollow for a disturbed run: others had a share in its figures.
+// A mark filled, or hollow for a disturbed or drifted run: others had a share in its
+// figures, or the machine's speed moved under them.
 static void Mark(cairo_t *cr, bool hollow) {
     if (!hollow) {
         cairo_fill(cr);
@@ -147,7 +148,7 @@ static void Legend(cairo_t *cr, const TimeFrame &f, const std::vector<HistoryPoi
     cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
     PlotText(cr, x, y + 4, 10, false,
              "circles: the score; squares, dashed: the steady figure ± its uncertainty; "
-             "hollow: disturbed");
+             "hollow: disturbed or drifted");
 }
 
 static void Draw(cairo_t *cr, const void *what) {
@@ -177,7 +178,22 @@ static void Draw(cairo_t *cr, const void *what) {
     cairo_stroke(cr);
 }
 
+HistoryPoint HistoryPointOf(const ResultFile &file) {
+    const ResultRun &r = file.runs[0];
+    char size[32];
+    snprintf(size, sizeof size, ", %dx%d", file.width, file.height);
+    // A drifted run is no more to be trusted than a disturbed one.
+    bool untrusted = (r.verdict.known && r.verdict.disturbed) || (r.drift.known && r.drift.drifted);
+    return {r.started,      file.renderer + size, r.end == kRunScore,   r.score,
+            r.steady.known, r.steady.score,       r.steady.uncertainty, untrusted};
+}
+
+HistoryFrame HistoryAxes(const std::vector<HistoryPoint> &points) {
+    TimeFrame f = Frame(points);
+    return {f.left, f.top, f.right, f.bottom, f.t0, f.t1, f.yMax};
+}
+
 int WriteHistoryPlot(const std::vector<HistoryPoint> &points, const char *svgPath,
-                     const char *pngPath) {
-    return WriteDrawing(Draw, &points, svgPath, pngPath);
+                     const char *pngPath, FILE *err) {
+    return WriteDrawing(Draw, &points, svgPath, pngPath, err);
 }

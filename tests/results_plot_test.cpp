@@ -1,5 +1,7 @@
 // The plot, checked against numbers: where the axes say a value goes, the picture has it.
+#include "report/canvas.h"
 #include "report/compare.h"
+#include "report/history_plot.h"
 #include "record/json.h"
 #include "report/plot.h"
 #include "report/summary.h"
@@ -159,6 +161,25 @@ TEST(PlotTest, DisturbedStepsAreHollowAndTheLegendSaysWhichRun) {
     ASSERT_EQ(3u, legend.size());
     EXPECT_EQ("run 1: score 115", legend[0].text);
     EXPECT_EQ("run 2: score 115, disturbed", legend[1].text);
+}
+
+// The history's runs lie when they ran, on a time axis of their days; a drifted run is
+// hollow, as a disturbed one is.
+TEST(PlotTest, HistoryRunsLieWhenTheyRanAndDriftedOnesAreHollow) {
+    ResultFile plain = Result({Measured(kRates, true)}), drifted = plain;
+    drifted.runs[0].started += 86400;
+    drifted.runs[0].drift = {true, 5, 20, 30, 0.5, 0.05, true};
+    std::vector<HistoryPoint> points = {HistoryPointOf(plain), HistoryPointOf(drifted)};
+    TempDir dir;
+    ASSERT_EQ(1, WriteHistoryPlot(points, nullptr, dir.path("h.png").c_str()));
+    Picture png(dir.path("h.png"));
+    HistoryFrame f = HistoryAxes(points);
+    EXPECT_GT(f.t0, plain.runs[0].started - 86400.0); // not from 1970
+    for (int i = 0; i < 2; i++) {
+        double x = f.left + (f.right - f.left) * (points[i].when - f.t0) / (f.t1 - f.t0),
+               y = f.bottom - (f.bottom - f.top) * points[i].score / f.yMax;
+        EXPECT_TRUE(Near(i ? 0xffffff : Rgb(kPalette[0]), png.At(x, y))) << i;
+    }
 }
 
 TEST(PlotTest, TheSvgRendersElsewhereAsThePng) {

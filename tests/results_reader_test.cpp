@@ -1,4 +1,5 @@
 // Reading result files back, and comparing two of them.
+#include "history/history.h"
 #include "report/compare.h"
 #include "record/json.h"
 #include "record/reader.h"
@@ -12,6 +13,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <set>
+#include <tuple>
 
 using nlohmann::json;
 
@@ -172,6 +174,7 @@ struct Variant {
     std::string change;
     json doc;
     std::string text = "";
+    int takes = -1; // 1 or 0: what both must do with it; -1: only agree
 };
 
 // The variants of doc that change the value at at: dropped, replaced by one of another type,
@@ -179,7 +182,10 @@ struct Variant {
 // should not have.
 void VaryAt(const json &doc, const json::json_pointer &at, std::vector<Variant> *out) {
     static const json kTypes[] = {nullptr, true, "x", json::object(), json::array(), 1};
-    static const json kNumbers[] = {-1, 0, 1.5, 256, 1366, 4097, 2147483648u, 1e300};
+    // Beside the bounds: a grid, the wait's processors, a window's timed frames, a surface's
+    // size, the largest grid's score, an int.
+    static const json kNumbers[] = {-1,   0,     1.5,   256,     1024,    1025,        1366,
+                                    4097, 65535, 65536, 2146435, 2146436, 2147483648u, 1e300};
     const json &v = doc.at(at);
     auto with = [&](const json &value) {
         out->push_back({at, "= " + value.dump(), doc});
@@ -261,14 +267,28 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
         all.push_back({top, "nothing", good});
         Vary(good, v == &failed ? top : validation, &seen, &all);
     }
-    // What only the text can say: a byte order mark, half a surrogate pair, no finite number.
+    // Times the calendar has and has not; a climb that ends as only a quick run does (runs[1]
+    // is aborted: its score null).
+    for (auto [at, value, takes] : std::vector<std::tuple<const char *, const char *, int>>{
+             {"/runs/0/started", "2026-12-02T99:99:99Z", 0},
+             {"/runs/0/started", "2026-02-30T12:00:00Z", 0},
+             {"/runs/0/started", "1900-02-29T12:00:00Z", 0},
+             {"/runs/0/started", "2026-12-02T23:59:60Z", 0},
+             {"/runs/0/started", "2024-02-29T23:59:59Z", 1},
+             {"/runs/1/end", "measured", 0}}) {
+        all.push_back({json::json_pointer(at), value, all[0].doc, "", takes});
+        all.back().doc[all.back().at] = value;
+    }
+    // What only the text can say: nesting too deep (first: the files after it are still
+    // checked), a byte order mark, half a surrogate pair, no finite number.
     std::string text = all[0].doc.dump();
     for (auto [from, to] :
-         std::vector<std::pair<std::string, std::string>>{{"{", "\xef\xbb\xbf{"},
+         std::vector<std::pair<std::string, std::string>>{{"{", std::string(100000, '[') + "{"},
+                                                          {"{", "\xef\xbb\xbf{"},
                                                           {"\"cpu\":\"\"", "\"cpu\":\"\\ud800\""},
                                                           {"\"fps\":600.0", "\"fps\":1e400"},
                                                           {"\"fps\":600.0", "\"fps\":NaN"}}) {
-        all.push_back({top, "text " + to, nullptr, text});
+        all.push_back({top, "text " + to.substr(0, 40), nullptr, text});
         all.back().text.replace(text.find(from), from.size(), to);
     }
     TempDir dir;
@@ -293,6 +313,7 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
         std::string change = v.at.to_string() + " " + v.change;
         if (v.change == "nothing") EXPECT_EQ("", why[i]) << change;
         bool readerTakes = why[i].empty(), validatorTakes = !refused.count(i);
+        if (v.takes >= 0) EXPECT_EQ(v.takes == 1, readerTakes) << change << ": " << why[i];
         EXPECT_EQ(validatorTakes, readerTakes)
             << change << ": the reader " << (readerTakes ? "takes it" : "refuses it: " + why[i]);
         // Where the reader says the fault is: at or above the change, or beside or below it.
@@ -404,6 +425,13 @@ TEST(CompareTest, OverlappingScoresAreWithinTheSpreadAndSingleRunsHaveNone) {
                        "compared\nsteady A: 100 ± 4\nsteady B: 120 ± 3\nsteady difference: "
                        "+20.0 % (B against A), beyond twice the uncertainties\n"))
         << s;
+    // Apart only past twice the two uncertainties together (2 × 5 here), not once.
+    for (auto [figure, said] : {std::pair{111.0, "+11.0 % (B against A), beyond"},
+                                {108.0, "+8.0 % (B against A), within"},
+                                {92.0, "-8.0 % (B against A), within"}}) {
+        quick.steady.score = figure;
+        EXPECT_TRUE(Has(Compare({climb}, {quick}), said)) << figure;
+    }
     EXPECT_FALSE(Has(s, "score A")) << s;
 }
 
@@ -492,6 +520,47 @@ TEST(CompareTest, NamesAndRenderersThatAreNotUtf8StillPlot) {
     EXPECT_EQ(0, ftell(err));
     fclose(out);
     fclose(err);
+}
+
+// The history lists what the reader reads of a run, as --compare @ID does: a figure no run
+// can hold is refused when recorded, never listed as another.
+TEST(ReaderTest, TheHistoryListsWhatTheReaderReads) {
+    TempDir data;
+    std::string before = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
+    setenv("XDG_DATA_HOME", data.prefix().c_str(), 1);
+    const std::tuple<const char *, json, std::string> kRows[] = {
+        {"/runs/0/drift",
+         {{"grid", 1},
+          {"first_ms", 40},
+          {"again_ms", 60},
+          {"change", 0.5},
+          {"allowed", 0.05},
+          {"drifted", true}},
+         "  score 10  steady none  drifted\n"},
+        {"/validation", // as written before states: its frames say it failed
+         {{"passed", false},
+          {"frames", {{{"name", "4"}, {"passed", false}, {"difference", nullptr}}}}},
+         "  score 10  steady none  validation failed\n"},
+        {"/runs/0/score", 3000000000u, "runs[0].score: out of range"},
+        {"/runs/0/score", 1e300, "runs[0].score: out of range"},
+        {"/surface/width", 4294967360u, "surface.width: out of range"},
+        {"/runs/0/started", "2026-12-02T99:99:99Z", "runs[0].started: not a time the calendar"}};
+    for (auto &[at, value, said] : kRows) {
+        json doc = json::parse(Text({Measured({600, 90, 9}, true)}));
+        doc[json::json_pointer(at)] = value;
+        int added = 0;
+        std::string why;
+        EXPECT_EQ(said.back() == '\n', RecordInHistory(doc.dump(), &added, &why) && added) << at;
+        EXPECT_TRUE(said.back() == '\n' || Has(why, said)) << at << ": " << why;
+    }
+    FILE *out = fopen(data.path("listed").c_str(), "w");
+    PrintHistory(out, stderr);
+    fclose(out);
+    before.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", before.c_str(), 1);
+    std::string s = ReadText(data.path("listed"));
+    for (auto &[at, value, said] : kRows)
+        EXPECT_TRUE(said.back() != '\n' || Has(s, "  2023-11-14 22:13  llvmpipe  ") && Has(s, said))
+            << at << ": " << s;
 }
 
 } // namespace

@@ -813,7 +813,7 @@ history_life)
   runs=$(python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["runs"]))' "$out/Kelvane result.json")
   "$exe" --history >"$work/list" 2>"$work/stderr" || fail "--history: $(cat "$work/stderr")"
   [[ $(wc -l <"$work/list") -eq $runs ]] || fail "the history lists other than the $runs runs: $(cat "$work/list")"
-  line='^[0-9]+  [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}  softpipe  Mesa [^ ]+  64x48 offscreen  score [0-9]+  steady (none|[0-9]+ ± [0-9]+)(  disturbed)?$'
+  line='^[0-9]+  [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}  softpipe  Mesa [^ ]+  64x48 offscreen  score [0-9]+  steady (none|[0-9]+ ± [0-9]+)(  disturbed)?(  drifted)?$'
   grep -Evq "$line" "$work/list" && fail "a line that lists no run: $(cat "$work/list")"
   "$exe" --compare @last~1 @last >"$work/stdout" 2>"$work/stderr" || fail "--compare @last~1 @last: $(cat "$work/stderr")"
   grep -q '^B: run [0-9]* of the history (softpipe, 64x48, 1 run)$' "$work/stdout" || fail "no B: $(cat "$work/stdout")"
