@@ -9,6 +9,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <vector>
 
@@ -91,6 +92,15 @@ static int ReadHistory(FILE *err, std::vector<Listed> *runs, std::string *path) 
     return ok;
 }
 
+// Where to say that path was written: on err when path is out itself (/dev/stdout into a
+// pipe or a file), so that what was written stays whole.
+static FILE *Beside(const char *path, FILE *out, FILE *err) {
+    struct stat file, said;
+    bool same = stat(path, &file) == 0 && fstat(fileno(out), &said) == 0 &&
+                file.st_dev == said.st_dev && file.st_ino == said.st_ino;
+    return same ? err : out;
+}
+
 int PrintHistory(FILE *out, FILE *err) {
     std::string path;
     std::vector<Listed> runs;
@@ -116,7 +126,7 @@ int ExportHistoryRun(const char *id, const char *path, FILE *out, FILE *err) {
         fprintf(err, "kelvane: cannot write %s: %s\n", path, strerror(errno));
         return kExitUsage;
     }
-    fprintf(out, "kelvane: run %lld written to %s\n", (long long)n, path);
+    fprintf(Beside(path, out, err), "kelvane: run %lld written to %s\n", (long long)n, path);
     return kExitScore;
 }
 
@@ -159,7 +169,7 @@ int PlotHistory(const char *path, FILE *out, FILE *err) {
     bool svg = EndsWith(path, ".svg");
     if (!WriteHistoryPlot(points, svg ? path : nullptr, svg ? nullptr : path, err))
         return kExitUsage;
-    fprintf(out, "kelvane: %zu run%s drawn into %s\n", points.size(), points.size() == 1 ? "" : "s",
-            path);
+    fprintf(Beside(path, out, err), "kelvane: %zu run%s drawn into %s\n", points.size(),
+            points.size() == 1 ? "" : "s", path);
     return kExitScore;
 }
