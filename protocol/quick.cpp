@@ -57,10 +57,11 @@ std::vector<SInt32> PlanQuickGrids(const std::vector<ProbePoint> &points, SInt32
     double top = (double)maxGrid * maxGrid * kTrianglesPerSphere;
     hi = std::min(hi, top);
     // A line that starts above 40 fps's frame time (a point taken on a loaded moment
-    // flattens it) reaches it at no triangles at all: clamped to grid 1, the smallest grid
-    // would run at hundreds of frames a second. The grids then reach down to a quarter of
-    // the largest's triangles, as past the largest grid, which the line puts under 40 fps.
-    bool above = !(lo > 0);
+    // flattens it), or so near it that it reaches it short of one sphere, says nothing of
+    // grid 1: clamped to it, the smallest grid would run at hundreds of frames a second. The
+    // grids then reach down to a quarter of the largest's triangles, as past the largest
+    // grid, which the line puts under 40 fps.
+    bool above = !(lo >= kTrianglesPerSphere);
     lo = std::min(std::max(lo, (double)kTrianglesPerSphere), hi);
     if (above || lo == hi) lo = hi / 4;
     for (int k = 0; k < kQuickGrids; k++) {

@@ -42,7 +42,7 @@ TEST(HistoryStoreTest, SaysTheRealCause) {
                 {SQLITE_IOERR_SHMSIZE, EDQUOT, "no space left on the device"},
                 {SQLITE_CANTOPEN, EACCES, "permission denied"},
                 {SQLITE_READONLY, 0, "the file cannot be opened for writing"},
-                {SQLITE_BUSY, 0, "locked by another program"}};
+                {SQLITE_BUSY_SNAPSHOT, 0, "locked by another program"}};
     for (auto &r : rows)
         EXPECT_EQ(r.said, HistoryCause(r.rc, r.sys)) << r.rc;
 }

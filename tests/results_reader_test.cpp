@@ -1,5 +1,6 @@
 // Reading result files back, and comparing two of them.
 #include "history/history.h"
+#include "history/store.h"
 #include "report/compare.h"
 #include "record/json.h"
 #include "record/reader.h"
@@ -537,6 +538,14 @@ TEST(ReaderTest, TheHistoryListsWhatTheReaderReads) {
           {"allowed", 0.05},
           {"drifted", true}},
          "  score 10  steady none  drifted\n"},
+        {"/runs/0/drift", // checked, and held still
+         {{"grid", 1},
+          {"first_ms", 40},
+          {"again_ms", 41},
+          {"change", 0.025},
+          {"allowed", 0.05},
+          {"drifted", false}},
+         "  score 10  steady none\n"},
         {"/validation", // as written before states: its frames say it failed
          {{"passed", false},
           {"frames", {{{"name", "4"}, {"passed", false}, {"difference", nullptr}}}}},
@@ -556,6 +565,15 @@ TEST(ReaderTest, TheHistoryListsWhatTheReaderReads) {
     FILE *out = fopen(data.path("listed").c_str(), "w");
     PrintHistory(out, stderr);
     fclose(out);
+    // The columns kept for other readers of the file hold what the reader read: no verdict.
+    std::string path, why;
+    std::vector<HistoryRun> runs;
+    ASSERT_TRUE(HistoryPath(&path, false, &why) && OpenHistory(path.c_str(), kHistoryRead, &why) &&
+                ListHistory(&runs, &why))
+        << why;
+    CloseHistory();
+    for (const HistoryRun &r : runs)
+        EXPECT_EQ(-1, r.disturbed) << r.id;
     before.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", before.c_str(), 1);
     std::string s = ReadText(data.path("listed"));
     for (auto &[at, value, said] : kRows)

@@ -731,6 +731,8 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
         // A line that starts above 25 ms, as when grid 32 was probed on a loaded moment:
         // it reaches 40 fps below zero triangles, and grid 1 would run at hundreds.
         {"a loaded point", {{16, 300}, {32, 30}, {45, 25}}, true, 0, 60},
+        // 40 fps a sliver of a sphere past no triangles (a tenth of a sphere).
+        {"a loaded point, nearly", {{16, 1000 / 49.99f}, {32, 1000 / 124.99f}}, true, 0, 8},
         {"one point", {{1, 5}}, false, 0, 0},
         {"no growth", {{1, 60}, {2, 60}}, false, 0, 0},
     };
