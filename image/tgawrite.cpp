@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 // The header holds 16-bit sizes; anything else cannot be described.
 static bool Describable(int width, int height) {
@@ -31,9 +32,15 @@ static FILE *StartFile(const char *path, int width, int height) {
     return f;
 }
 
-// Closes f; non-zero when it and everything before was written.
-static int EndFile(FILE *f, bool ok) {
-    return (fclose(f) == 0) && ok;
+// Closes f; non-zero when it and everything before was written. A file cut short (a full
+// disk) is removed, so that no half picture stands where the screenshot should be; only a
+// regular file, never a device the name led to.
+static int EndFile(const char *path, FILE *f, bool ok) {
+    struct stat st;
+    bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+    ok = fclose(f) == 0 && ok;
+    if (!ok && regular) remove(path);
+    return ok;
 }
 
 int WriteTGA(const char *path, const unsigned char *rgb, int width, int height) {
@@ -54,7 +61,7 @@ int WriteTGA(const char *path, const unsigned char *rgb, int width, int height) 
         ok = fwrite(row, 1, run * 3, f) == run * 3;
         p += run;
     }
-    return EndFile(f, ok);
+    return EndFile(path, f, ok);
 }
 
 int SaveTGA(const char *path, int width, int height) {
@@ -64,7 +71,7 @@ int SaveTGA(const char *path, int width, int height) {
     if (!pixels) return 0;
     ReadBackPixels(width, height, GL_BGR, pixels); // the file's own order
     FILE *f = StartFile(path, width, height);
-    int ok = f && EndFile(f, fwrite(pixels, 1, size, f) == size);
+    int ok = f && EndFile(path, f, fwrite(pixels, 1, size, f) == size);
     free(pixels);
     return ok;
 }

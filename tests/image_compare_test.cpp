@@ -5,6 +5,8 @@
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -162,6 +164,17 @@ TEST(WriteTGA, RefusesWhatItCannotWrite) {
     EXPECT_FALSE(WriteTGA("/tmp/kv-never.tga", px, 0, 1));
     EXPECT_FALSE(WriteTGA("/tmp/kv-never.tga", px, 70000, 1));
     EXPECT_FALSE(FileExists("/tmp/kv-never.tga"));
+    // Cut short, as on a full disk: no half picture is left.
+    TempDir dir;
+    std::vector<unsigned char> big(1000 * 3 * 3);
+    struct rlimit was, small;
+    signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &was);
+    small = {100, was.rlim_max}; // the soft limit alone, which can be raised again
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_FALSE(WriteTGA(dir.path("cut.tga").c_str(), big.data(), 1000, 3));
+    setrlimit(RLIMIT_FSIZE, &was);
+    EXPECT_FALSE(FileExists(dir.path("cut.tga")));
 }
 
 } // namespace
