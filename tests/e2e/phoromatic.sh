@@ -48,8 +48,11 @@ client_path=$client/.phoronix-test-suite
 web=""
 fail() {
   echo "FAIL: $*" >&2
+  # With the suite's log of each run of Kelvane (its stdout and stderr) and what its results
+  # folder held, so that a run that ended early says why.
+  ls -l "$client"/installed-tests/local/kelvane/results >&2 2>/dev/null
   for f in "$work"/client.txt "$client"/installed-tests/local/kelvane/install.log \
-    "$server"/phoromatic.log "$work"/server.txt; do
+    "$server"/phoromatic.log "$work"/server.txt $(find "$work" -name 'kelvane-[0-9]*.log'); do
     [[ -f "$f" ]] && tail -n 30 "$f" | sed "s#^#  $(basename "$f")| #" >&2
   done
   exit 1
