@@ -1,0 +1,47 @@
+// A paired comparison's result (--pair): two sides that took turns rendering one grid, every
+// turn as measured, and what the paired turns say of B's throughput against A's. Written as a
+// result document of its own ("protocol": "pair"), read back, kept in the history.
+#pragma once
+
+#include "pair/judge.h"
+#include "record/model.h"
+
+#include <stdint.h>
+#include <time.h>
+#include <string>
+#include <vector>
+
+struct PairSide {
+    std::string setting;          // as given on the command line; "" for the program as it is
+    std::vector<std::string> env; // its NAME=VALUE assignments, in order
+    int device;                   // --device N; -1 for SDL's choice
+    std::string vendor, renderer, glVersion; // what the side's GL context reported
+};
+
+struct PairTurn {
+    int side;                    // 0: A, 1: B
+    int pair;                    // the pair it belongs to, counted from 0 in the order run
+    int grid;                    // N of N x N
+    int frames;                  // frames its measured windows counted
+    double meanMs;               // their mean frame time: the throughput is triangles / meanMs
+    std::vector<double> frameMs; // the frame times kept, in order, milliseconds
+    ResultLoad load;             // what others and the hypervisor took meanwhile
+    bool disturbed;              // taken past kDisturbedShare (watch/interference.h)
+    bool dropped;                // left out: it or its partner was disturbed; the pair was run again
+};
+
+struct PairResult {
+    time_t started;     // wall clock
+    int64_t durationMs; // from the sides' start to the verdict
+    std::string driver; // SDL's video driver of the sides: "offscreen", "x11", "wayland"
+    int width, height;  // the surface each side drew on
+    PairSide sides[2];
+    bool sameRenderer;  // both reported the same vendor, renderer and version
+    int grid;           // the grid the turns rendered
+    double precision;   // the interval's half-width asked, a share of the ratio (0.01)
+    double timeLimitS;  // the time allowed
+    std::vector<PairTurn> turns; // in the order run, dropped ones included
+    PairJudgement judgement;     // over the pairs kept
+    bool precise;                // ended on the precision; false: on the time limit
+    std::string verdict;         // PairVerdict's line
+};
