@@ -3,7 +3,7 @@
 // result document of its own ("protocol": "pair"), read back, kept in the history.
 #pragma once
 
-#include "pair/judge.h"
+#include "watch/pairs.h"
 #include "record/model.h"
 
 #include <stdint.h>
