@@ -7,6 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <vector>
+
 CommandLine commandLine;
 
 static const char kUsage[] =
@@ -33,6 +35,15 @@ static const char kUsage[] =
     "  --history --import FILE...  add the runs of result files to the history\n"
     "                       --compare takes @ID, @last and @last~N (N runs before the\n"
     "                       last) for runs of the history wherever it takes a file\n"
+    "  --pair A B           is B faster than A? Two settings (A, B) of this program take\n"
+    "                       turns rendering one grid, offscreen, until the paired turns\n"
+    "                       give B's throughput over A's to --precision; a side is\n"
+    "                       NAME=VALUE environment assignments and --device N, e.g.\n"
+    "                       --pair '' 'GALLIUM_DRIVER=zink' or --pair - 'mesa_glthread=true'\n"
+    "  --precision P        with --pair, the 95 % interval to reach, in percent (default 1)\n"
+    "  --time-limit S       with --pair, the seconds allowed in all (default 120)\n"
+    "  --window             with --pair, each side in a window of its own, not offscreen\n"
+    "                       (--offscreen=WxH sets the pair's size, default 1920x1080)\n"
     "  -h, --help           print this help and end\n"
     "  -V, --version        print the version and end\n"
     "\n"
@@ -40,7 +51,9 @@ static const char kUsage[] =
     "printed or validation passed, 1 the window was closed (no --test), 2 bad command\n"
     "line, results folder or result file, 3 the test was aborted, 4 the scene could not\n"
     "be built (or the validation frames not drawn, so nothing was validated), 5\n"
-    "validation failed.\n";
+    "validation failed, 6 a side of a pair could not start, died or hung (nothing\n"
+    "written), 7 a pair's verdict was said but its result could not be written. A pair\n"
+    "ends with 0 once judged, whatever its verdict, and with 3 when interrupted.\n";
 
 void PrintUsage(FILE *f) {
     fputs(kUsage, f);
@@ -64,6 +77,11 @@ enum {
     kOptExport,
     kOptImport,
     kOptQuick,
+    kOptPair,
+    kOptPrecision,
+    kOptTimeLimit,
+    kOptWindow,
+    kOptPairSide,
 };
 
 static const option kOptions[] = {
@@ -79,6 +97,11 @@ static const option kOptions[] = {
     {"export", required_argument, nullptr, kOptExport},
     {"import", no_argument, nullptr, kOptImport},
     {"quick", no_argument, nullptr, kOptQuick},
+    {"pair", required_argument, nullptr, kOptPair},
+    {"precision", required_argument, nullptr, kOptPrecision},
+    {"time-limit", required_argument, nullptr, kOptTimeLimit},
+    {"window", no_argument, nullptr, kOptWindow},
+    {"pair-side", no_argument, nullptr, kOptPairSide},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -91,6 +114,16 @@ static bool ParseNumber(const char *s, long lo, long hi, long *value) {
     long n = strtol(s, &end, 10);
     if (*end || n < lo || n > hi) return false;
     *value = n;
+    return true;
+}
+
+// A decimal number from lo to hi, fractions allowed; nothing else.
+static bool ParseDecimal(const char *s, double lo, double hi, double *value) {
+    if (!s || !((*s >= '0' && *s <= '9') || *s == '.')) return false;
+    char *end = nullptr;
+    double v = strtod(s, &end);
+    if (*end || !(v >= lo && v <= hi)) return false;
+    *value = v;
     return true;
 }
 
@@ -117,6 +150,56 @@ static int Refuse(FILE *err, int *status, const char *what, const char *value) {
 }
 
 static bool importAsked; // --import: the files are what is left of the command line
+static bool precisionAsked, timeLimitAsked;
+
+// --pair's two settings may look like options ("--device 1"): they are taken out of the
+// command line, with the option, before getopt reads the rest into *rest.
+static int TakePairSides(int argc, char **argv, std::vector<char *> *rest, FILE *err, int *status) {
+    rest->assign(argv, argv + argc);
+    for (int i = 1; i < (int)rest->size(); i++) {
+        const char *a = (*rest)[i];
+        if (!strcmp(a, "--")) break;
+        bool joined = !strncmp(a, "--pair=", 7);
+        if (strcmp(a, "--pair") && !joined) continue;
+        int take = joined ? 1 : 2;
+        if (i + take >= (int)rest->size() || commandLine.pair[0])
+            return Refuse(err, status,
+                          commandLine.pair[0] ? "--pair given twice"
+                                              : "--pair wants two settings, A and B ('' or - for "
+                                                "the program as it is)",
+                          nullptr);
+        commandLine.pair[0] = joined ? a + 7 : (*rest)[i + 1];
+        commandLine.pair[1] = (*rest)[i + take];
+        rest->erase(rest->begin() + i, rest->begin() + i + take + 1);
+        i--;
+    }
+    rest->push_back(nullptr);
+    return 1;
+}
+
+// --pair and its options; 1 when they agree with the rest.
+static int CheckPairOptions(FILE *err, int *status) {
+    const CommandLine &c = commandLine;
+    if (!c.pair[0]) {
+        if (precisionAsked || timeLimitAsked || c.window)
+            return Refuse(err, status, "--precision, --time-limit and --window need --pair",
+                          nullptr);
+        if (c.pairSide && !c.test)
+            return Refuse(err, status, "--pair-side is the pair's own, with --test", nullptr);
+        return 1;
+    }
+    if (c.test || c.validate || c.compare[0] || c.history || c.repeat > 1 || c.quick || c.pairSide)
+        return Refuse(err, status,
+                      "--pair runs its own turns: no --test, --validate, --compare, "
+                      "--history, --repeat or --quick with it",
+                      nullptr);
+    if (c.device >= 0)
+        return Refuse(err, status, "with --pair, --device goes in a side: --pair A '--device 1'",
+                      nullptr);
+    if (c.window && c.offscreen)
+        return Refuse(err, status, "--window and --offscreen: give one of the two", nullptr);
+    return 1;
+}
 
 // The options of repeated tests and of comparisons; 1 to go on, 0 to end with *status.
 static int TakeResultOption(int code, FILE *err, int *status) {
@@ -208,6 +291,26 @@ static int TakeOption(int code, FILE *out, FILE *err, int *status) {
     case kOptValidate:
         commandLine.validate = true;
         return 1;
+    case kOptPair:
+        return 1; // taken out of the command line before (TakePairSides)
+    case kOptPrecision:
+        if (!ParseDecimal(optarg, 0.05, 50, &commandLine.precision))
+            return Refuse(err, status, "--precision wants a percentage from 0.05 to 50", optarg);
+        commandLine.precision /= 100;
+        precisionAsked = true;
+        return 1;
+    case kOptTimeLimit:
+        if (!ParseNumber(optarg, 10, 86400, &n))
+            return Refuse(err, status, "--time-limit wants seconds from 10 to 86400", optarg);
+        commandLine.timeLimit = (double)n;
+        timeLimitAsked = true;
+        return 1;
+    case kOptWindow:
+        commandLine.window = true;
+        return 1;
+    case kOptPairSide:
+        commandLine.pairSide = true;
+        return 1;
     case kOptRepeat:
     case kOptCompare:
     case kOptPlot:
@@ -233,20 +336,28 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     commandLine.offscreenHeight = kDefaultOffscreenHeight;
     commandLine.device = -1;
     commandLine.repeat = 1;
-    importAsked = false;
+    commandLine.precision = kDefaultPairPrecision;
+    commandLine.timeLimit = kDefaultPairSeconds;
+    importAsked = precisionAsked = timeLimitAsked = false;
     *status = kExitScore;
 
+    // Kept: --import's files point into it.
+    static std::vector<char *> args;
+    if (!TakePairSides(argc, argv, &args, err, status)) return 0;
+    argc = (int)args.size() - 1;
+    argv = args.data();
     optind = 0; // a fresh scan, as if the first: the parser may run more than once
     opterr = 0; // the reason is said below, with the usage
     int code;
     while ((code = getopt_long(argc, argv, "hV", kOptions, nullptr)) != -1)
         if (!TakeOption(code, out, err, status)) return 0;
     if (!CheckResultOptions(argc, argv, err, status)) return 0;
+    if (!CheckPairOptions(err, status)) return 0;
     if (optind < argc) return Refuse(err, status, "unexpected argument", argv[optind]);
     if (commandLine.device >= 0 && !commandLine.offscreen)
         return Refuse(err, status, "--device needs --offscreen", nullptr);
     // Nothing could ever end a run that nobody sees and that runs no test.
-    if (commandLine.offscreen && !commandLine.test && !commandLine.validate)
+    if (commandLine.offscreen && !commandLine.test && !commandLine.validate && !commandLine.pair[0])
         return Refuse(err, status, "--offscreen needs --test or --validate", nullptr);
     // A test validates before it starts anyway; asking for both would be asking twice.
     if (commandLine.test && commandLine.validate)

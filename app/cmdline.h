@@ -11,6 +11,8 @@ enum {
     kExitAborted = 3,     // --test ended by the user (Escape, a click, the window closed)
     kExitNoScene = 4,     // --test could not build the scene or draw anything
     kExitInvalid = 5,     // --validate: a frame was not drawn as its reference
+    kExitPairSide = 6,    // --pair: a side could not start, died or hung; nothing written
+    kExitNotWritten = 7,  // --pair: the verdict was said but its result could not be written
 };
 
 enum { kDefaultOffscreenWidth = 1920, kDefaultOffscreenHeight = 1080, kMaxSurfaceSide = 16384 };
@@ -33,7 +35,14 @@ struct CommandLine {
     const char *exportFile; // and the file it goes to
     char *const *imports;   // --history --import FILE...: the files, or null
     int importCount;
+    const char *pair[2];  // --pair A B: the two sides' settings, or nulls
+    double precision;     // --precision P: the pair's interval to reach, a share (0.01)
+    double timeLimit;     // --time-limit S: the pair's seconds in all
+    bool window;          // --window: with --pair, each side in a window, not offscreen
+    bool pairSide;        // --pair-side: this process is a side of a pair, told what to do
 };
+
+constexpr double kDefaultPairPrecision = 0.01, kDefaultPairSeconds = 120;
 
 enum { kMaxRepeat = 100 };
 

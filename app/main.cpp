@@ -2,6 +2,7 @@
 #include "app/folders.h"
 #include "app/startup.h"
 #include "history/history.h"
+#include "pair/pair.h"
 #include "report/compare.h"
 
 #include <stdio.h>
@@ -14,6 +15,33 @@ static int HistoryCommand(void) {
         return ImportIntoHistory(commandLine.imports, commandLine.importCount, stdout, stderr);
     if (commandLine.plot) return PlotHistory(commandLine.plot, stdout, stderr);
     return PrintHistory(stdout, stderr);
+}
+
+// --pair: the coordinator of two sides, each a process of this program.
+static int PairCommand(void) {
+    PairAsk ask = {};
+    ask.sides[0] = commandLine.pair[0];
+    ask.sides[1] = commandLine.pair[1];
+    ask.width = commandLine.offscreenWidth;
+    ask.height = commandLine.offscreenHeight;
+    ask.window = commandLine.window;
+    ask.precision = commandLine.precision;
+    ask.timeLimitS = commandLine.timeLimit;
+    ask.folder = app_folder;
+    fflush(stdout);
+    switch (RunPair(ask, stdout, stderr)) {
+    case kPairJudged:
+        return kExitScore;
+    case kPairBadSetting:
+        return kExitUsage;
+    case kPairInterrupted:
+        return kExitAborted;
+    case kPairNotWritten:
+        return kExitNotWritten;
+    case kPairSideFailed:
+        break;
+    }
+    return kExitPairSide;
 }
 
 int main(int argc, char **argv) {
@@ -33,6 +61,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "kelvane: nowhere to write the results: %s\n", why);
         return kExitUsage;
     }
+    if (commandLine.pair[0]) return PairCommand();
     if (commandLine.test) printf("kelvane: results in %s\n", app_folder[0] ? app_folder : "./");
     fflush(stdout);
     return KelvaneMain();

@@ -13,6 +13,7 @@
 #include "platform/video.h"
 #include "protocol/drift.h"
 #include "protocol/progress.h"
+#include "protocol/pairside.h"
 #include "protocol/quick.h"
 #include "watch/loadwatch.h"
 #include "record/record.h"
@@ -150,7 +151,8 @@ static bool resultsLost; // a --test run could not write its JSON
 // The results of a test that has just ended. A test in the window has not been validated
 // before it: its renderer is, now, once, and its results record that.
 static void ValidateAndWriteResults(void) {
-    if (!resultsPending) return;
+    // A side of a pair is measured for the pair's result alone.
+    if (!resultsPending || pairSide) return;
     EndProgress(stdout);
     ValidateRendererOnce(app_folder);
     if (!WritePendingResults()) resultsLost = true;
@@ -163,6 +165,7 @@ void TimerAction(EventLoopTimerRef, void *) {
     WatchLoadAfterFrame();
     if (commandLine.test) {
         DriveQuickTest();
+        DrivePairSide();
         DriveDriftCheck();
         ShowProgress(stdout);
     }
@@ -199,10 +202,21 @@ static int StartHostVideo(void) {
     return 0;
 }
 
+// A side of a pair: a test that the coordinator drives turn by turn (protocol/pairside.h)
+// and ends by ending the process; it writes nothing.
+static int RunPairSide(void) {
+    if (!NewScene() || !running) return kExitNoScene;
+    pairSide = true;
+    PostTestCommand();
+    RunApplicationEventLoop();
+    return kExitAborted; // only a side whose test was ended from outside gets here
+}
+
 // The --test run: the renderer validated, then a test from the first scene on, the event
 // loop until it is over. A renderer that fails validation still runs its test; its result
 // says so.
 static int RunTest(void) {
+    if (commandLine.pairSide) return RunPairSide();
     BeginGlance();
     if (!NewScene() || !running) return kExitNoScene;
     ValidateRendererOnce(app_folder);

@@ -1,0 +1,400 @@
+#include "pair/pair.h"
+
+#include "history/history.h"
+#include "pair/sides.h"
+#include "record/machine.h"
+#include "watch/interference.h"
+
+#include <errno.h>
+#include <ftw.h>
+#include <limits.h>
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <sstream>
+
+// TEMPORARY until the record side lands
+int WritePairResult(const PairResult &p, const char *folder, std::string *why);
+std::string PairDocument(const PairResult &p, const ResultSetting &machine);
+extern const char kPairJsonName[];
+
+static const char *const kSideName[2] = {"A", "B"};
+
+enum {
+    kProbeTurnsMax = 8,  // turns the probe may take to find the grid
+    kMaxPairGrid = 1365, // a result file's largest grid
+    kReadySeconds = 300, // a side builds its scene and validates its renderer first
+    kTurnSecondsSlack = 30,
+};
+
+static SideProcess sides[2];
+static PairResult result;
+static std::string tempFolder;
+static double startedAt;
+
+static double Now(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+int GridForFrameTime(int gridA, double msA, int gridB, double msB, double targetMs, int maxGrid) {
+    double ta = (double)gridA * gridA, tb = (double)gridB * gridB, t = 0;
+    if (gridB > 0 && tb != ta && msA > 0 && msB > 0) {
+        double slope = (msB - msA) / (tb - ta);
+        if (slope > 0) t = ta + (targetMs - msA) / slope;
+    }
+    // No rising line: through the origin, from the point with the longer frame time.
+    if (!(t > 0)) {
+        bool useB = gridB > 0 && msB > msA;
+        double ms = useB ? msB : msA, tri = useB ? tb : ta;
+        t = ms > 0 ? tri * targetMs / ms : tri * 4;
+    }
+    double g = floor(sqrt(t) + 0.5);
+    return (int)std::min(std::max(g, 1.0), (double)maxGrid);
+}
+
+// --- what is said ----------------------------------------------------------------------
+
+static std::string SideLabel(int s) {
+    const PairSide &side = result.sides[s];
+    std::string setting = side.setting.empty() || side.setting == "-" ? "as it is" : side.setting;
+    return std::string("side ") + kSideName[s] + " (" + setting + ")";
+}
+
+// A side went wrong: says which, what, and what it said itself.
+static void SideFailed(int s, const std::string &what, FILE *err) {
+    std::string said = SideSaid(sides[s]);
+    fprintf(err, "kelvane: %s %s%s%s\n", SideLabel(s).c_str(), what.c_str(),
+            said.empty() ? "" : "; it said: ", said.c_str());
+}
+
+// --- the sides --------------------------------------------------------------------------
+
+static int RemoveEntry(const char *path, const struct stat *, int, struct FTW *) {
+    remove(path);
+    return 0;
+}
+
+static void RemoveTempFolder(void) {
+    if (!tempFolder.empty()) nftw(tempFolder.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    tempFolder.clear();
+}
+
+static void EndBoth(void) {
+    for (SideProcess &p : sides)
+        EndSide(&p);
+    RemoveTempFolder();
+}
+
+static std::vector<std::string> SideArgs(const PairAsk &ask, int s) {
+    std::vector<std::string> args = {"--test"};
+    if (!ask.window)
+        args.push_back("--offscreen=" + std::to_string(ask.width) + "x" +
+                       std::to_string(ask.height));
+    if (result.sides[s].device >= 0) {
+        args.push_back("--device");
+        args.push_back(std::to_string(result.sides[s].device));
+    }
+    // Whatever a side's test leaves behind goes with the folder.
+    args.push_back("--results");
+    args.push_back(tempFolder + "/" + kSideName[s]);
+    args.push_back("--pair-side");
+    return args;
+}
+
+static int StartBoth(const PairAsk &ask, FILE *err) {
+    const char *tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kelvane-pair-XXXXXX";
+    std::vector<char> folder(pattern.begin(), pattern.end());
+    folder.push_back(0);
+    if (!mkdtemp(folder.data())) {
+        fprintf(err, "kelvane: no temporary folder for the sides in %s: %s\n",
+                tmp && *tmp ? tmp : "/tmp", strerror(errno));
+        return 0;
+    }
+    tempFolder = folder.data();
+    char program[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", program, sizeof program - 1);
+    if (n <= 0) {
+        fprintf(err, "kelvane: cannot find this program to start the sides: %s\n", strerror(errno));
+        return 0;
+    }
+    program[n] = 0;
+    for (int s = 0; s < 2; s++) {
+        std::string dir = tempFolder + "/" + kSideName[s];
+        std::string why;
+        if (mkdir(dir.c_str(), 0700) != 0 ||
+            !StartSide(&sides[s], program, SideArgs(ask, s), result.sides[s].env, &why)) {
+            SideFailed(s, "could not start: " + (why.empty() ? strerror(errno) : why), err);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+static int WaitReady(int s, FILE *err) {
+    std::string line, why;
+    if (!ReadReport(&sides[s], kReadySeconds, &line, &why)) {
+        if (!pairInterrupted) SideFailed(s, "could not start: " + why, err);
+        return 0;
+    }
+    std::vector<std::string> f;
+    std::stringstream in(line);
+    std::string field;
+    while (std::getline(in, field, '\t'))
+        f.push_back(field);
+    if (f.size() != 4 || f[0] != "ready") {
+        SideFailed(s, "could not start: it said \"" + line.substr(0, 80) + "\"", err);
+        return 0;
+    }
+    result.sides[s].vendor = f[1];
+    result.sides[s].renderer = f[2];
+    result.sides[s].glVersion = f[3];
+    return 1;
+}
+
+// Reads "turn frames others steal self taken wait ms...". Non-zero when it is one.
+static int ParseTurnReport(const std::string &line, PairTurn *t) {
+    std::istringstream in(line);
+    std::string word, wait;
+    double others, steal, self, taken;
+    if (!(in >> word >> t->frames >> others >> steal >> self >> taken >> wait) || word != "turn")
+        return 0;
+    t->load = ResultLoad{
+        true, others, steal, self, taken, wait != "-", wait != "-" ? atof(wait.c_str()) : 0};
+    double ms, sum = 0;
+    t->frameMs.clear();
+    while (in >> ms) {
+        if (!(ms >= 0) || !isfinite(ms)) return 0;
+        t->frameMs.push_back(ms);
+        sum += ms;
+    }
+    if (!in.eof() || t->frameMs.empty() || t->frames < (int)t->frameMs.size()) return 0;
+    t->meanMs = sum / t->frameMs.size();
+    t->disturbed = taken > kDisturbedShare;
+    return t->meanMs > 0;
+}
+
+// One turn of side s at grid: settle unmeasured windows, then measured ones.
+static int Turn(int s, int grid, int settle, int measured, PairTurn *t, FILE *err) {
+    *t = PairTurn{};
+    t->side = s;
+    t->grid = grid;
+    std::string line, why;
+    char word[64];
+    snprintf(word, sizeof word, "turn %d %d %d", grid, settle, measured);
+    double seconds = kTurnSecondsSlack + 5.0 * (settle + measured + 1);
+    if (!SendWord(&sides[s], word) || !ReadReport(&sides[s], seconds, &line, &why)) {
+        if (!pairInterrupted)
+            SideFailed(s, "stopped part-way: " + (why.empty() ? "it took no word" : why), err);
+        return 0;
+    }
+    if (!ParseTurnReport(line, t)) {
+        SideFailed(s, "reported a turn that cannot be read: \"" + line.substr(0, 80) + "\"", err);
+        return 0;
+    }
+    return 1;
+}
+
+// --- the grid ---------------------------------------------------------------------------
+
+static int Measure(int s, int grid, double *ms, FILE *out, FILE *err) {
+    PairTurn t;
+    if (!Turn(s, grid, 0, 1, &t, err)) return 0;
+    *ms = t.meanMs;
+    fprintf(out, "pair: probe: %s at grid %d: %.1f ms a frame\n", kSideName[s], grid, *ms);
+    fflush(out);
+    return 1;
+}
+
+static bool Near(double ms) {
+    return fabs(ms / kPairGridFrameMs - 1) < 0.2;
+}
+
+// A grid where the slower side's frame time is near 100 ms: there a turn's throughput is
+// what the steady figure reads, and a second's window holds ten frames.
+static int Probe(int *grid, FILE *out, FILE *err) {
+    int g = 8, prevGrid = 0;
+    double ms = 0, prevMs = 0;
+    for (int i = 0; i < kProbeTurnsMax; i++) {
+        if (!Measure(0, g, &ms, out, err)) return 0;
+        if (Near(ms) || (g == kMaxPairGrid && ms < kPairGridFrameMs)) break;
+        // Far below, the frame's fixed costs bend the line: no more than 4 times the
+        // triangles a step.
+        int next = GridForFrameTime(prevGrid ? prevGrid : g, prevGrid ? prevMs : ms,
+                                    prevGrid ? g : 0, ms, kPairGridFrameMs, kMaxPairGrid);
+        next = std::min(next, 2 * g);
+        prevGrid = g;
+        prevMs = ms;
+        if (next == g) break;
+        g = next;
+    }
+    // The slower side decides.
+    double msB;
+    if (!Measure(1, g, &msB, out, err)) return 0;
+    for (int i = 0; i < 2 && msB > ms && !Near(msB); i++) {
+        g = GridForFrameTime(g, msB, 0, 0, kPairGridFrameMs, kMaxPairGrid);
+        if (!Measure(1, g, &msB, out, err)) return 0;
+    }
+    *grid = g;
+    return 1;
+}
+
+// --- the turns --------------------------------------------------------------------------
+
+static std::vector<TurnPair> KeptPairs(void) {
+    std::vector<TurnPair> kept;
+    for (size_t i = 0; i + 1 < result.turns.size(); i += 2) {
+        const PairTurn &x = result.turns[i], &y = result.turns[i + 1];
+        if (x.dropped) continue;
+        const PairTurn &a = x.side == 0 ? x : y, &b = x.side == 0 ? y : x;
+        kept.push_back({a.meanMs, b.meanMs});
+    }
+    return kept;
+}
+
+static void ShowProgress(const PairJudgement &j, int dropped, FILE *out) {
+    double elapsed = Now() - startedAt;
+    if (!j.known)
+        fprintf(out, "pair: %d pairs, %.0f s\n", j.pairs, elapsed);
+    else
+        fprintf(out, "pair: %d pairs, %.0f s: B/A %.4f (%.4f to %.4f), ±%.2f %%%s\n", j.pairs,
+                elapsed, j.ratio, j.low, j.high, 50 * (j.high - j.low) / j.ratio,
+                dropped ? (", " + std::to_string(dropped) + " dropped").c_str() : "");
+    fflush(out);
+}
+
+// Pairs of turns in the order AB BA AB BA ... until the interval is as narrow as asked or
+// the time is up. A pair with a disturbed turn is kept in the record, left out of the
+// judgement, and run again in the same order.
+static int RunTurns(const PairAsk &ask, FILE *out, FILE *err) {
+    int kept = 0, dropped = 0, run = 0;
+    double lastPairS = 0;
+    for (;;) {
+        double elapsed = Now() - startedAt;
+        if (elapsed + lastPairS > ask.timeLimitS) return 1;
+        double pairStart = Now();
+        int first = kept % 2 == 0 ? 0 : 1;
+        PairTurn t[2];
+        for (int k = 0; k < 2; k++) {
+            int s = k == 0 ? first : 1 - first;
+            if (!Turn(s, result.grid, kPairSettleWindows, kPairMeasuredWindows, &t[k], err))
+                return 0;
+            t[k].pair = run;
+        }
+        run++;
+        lastPairS = Now() - pairStart;
+        bool disturbed = t[0].disturbed || t[1].disturbed;
+        t[0].dropped = t[1].dropped = disturbed;
+        result.turns.push_back(t[0]);
+        result.turns.push_back(t[1]);
+        if (disturbed) {
+            dropped++;
+            continue;
+        }
+        kept++;
+        if (kept % 2) continue;
+        std::vector<TurnPair> pairs = KeptPairs();
+        result.judgement = JudgePairs(pairs.data(), (int)pairs.size());
+        ShowProgress(result.judgement, dropped, out);
+        if (PreciseEnough(result.judgement, ask.precision)) {
+            result.precise = true;
+            return 1;
+        }
+    }
+}
+
+// --- the end ----------------------------------------------------------------------------
+
+static void SayResult(const PairAsk &ask, FILE *out) {
+    for (int s = 0; s < 2; s++)
+        fprintf(out, "pair: %s: %s | %s | %s\n", SideLabel(s).c_str(),
+                result.sides[s].renderer.c_str(), result.sides[s].vendor.c_str(),
+                result.sides[s].glVersion.c_str());
+    if (result.sameRenderer && result.sides[0].setting != result.sides[1].setting)
+        fprintf(out, "pair: both sides report the same renderer, vendor and version although their "
+                     "settings differ: did the setting take effect?\n");
+    int dropped = 0;
+    for (const PairTurn &t : result.turns)
+        dropped += t.dropped;
+    fprintf(out, "pair: grid %d (%d triangles a frame), %d pairs judged in %.0f s", result.grid,
+            result.grid * result.grid * kResultTrianglesPerSphere, result.judgement.pairs,
+            result.durationMs / 1000.0);
+    if (dropped) fprintf(out, ", %d pairs dropped as disturbed and run again", dropped / 2);
+    fprintf(out, "\n");
+    if (!result.precise && result.judgement.known)
+        fprintf(out, "pair: the time limit (%.0f s) came before ±%.1f %%\n", ask.timeLimitS,
+                ask.precision * 100);
+    fprintf(out, "%s\n", result.verdict.c_str());
+}
+
+// The result beside the other results, and in the history; after both sides have ended.
+static int WriteAndRecord(const PairAsk &ask, FILE *out, FILE *err) {
+    std::string why;
+    if (!WritePairResult(result, ask.folder, &why)) {
+        fprintf(err, "kelvane: the pair's result could not be written: %s\n", why.c_str());
+        return 0;
+    }
+    fprintf(out, "pair: result in %s%s\n", *ask.folder ? ask.folder : "./", kPairJsonName);
+    ResultSetting machine = {};
+    ReadMachine(&machine, "/proc/cpuinfo");
+    RecordTestInHistory(PairDocument(result, machine), err);
+    return 1;
+}
+
+static bool SameRenderer(void) {
+    const PairSide &a = result.sides[0], &b = result.sides[1];
+    return a.vendor == b.vendor && a.renderer == b.renderer && a.glVersion == b.glVersion;
+}
+
+static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
+    if (!StartBoth(ask, err)) return kPairSideFailed;
+    for (int s = 0; s < 2; s++)
+        if (!WaitReady(s, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
+    result.sameRenderer = SameRenderer();
+    for (int s = 0; s < 2; s++)
+        fprintf(out, "pair: %s: %s\n", SideLabel(s).c_str(), result.sides[s].renderer.c_str());
+    if (!Probe(&result.grid, out, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
+    fprintf(out, "pair: turns at grid %d until ±%.1f %% or %.0f s in all\n", result.grid,
+            ask.precision * 100, ask.timeLimitS);
+    fflush(out);
+    if (!RunTurns(ask, out, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
+    return kPairJudged;
+}
+
+PairOutcome RunPair(const PairAsk &ask, FILE *out, FILE *err) {
+    result = PairResult{};
+    for (int s = 0; s < 2; s++) {
+        std::string why;
+        if (!ParseSideSetting(ask.sides[s], &result.sides[s], &why)) {
+            fprintf(err, "kelvane: side %s of --pair: %s\n", kSideName[s], why.c_str());
+            return kPairBadSetting;
+        }
+    }
+    result.started = time(nullptr);
+    result.driver = ask.window ? "window" : "offscreen";
+    result.width = ask.width;
+    result.height = ask.height;
+    result.precision = ask.precision;
+    result.timeLimitS = ask.timeLimitS;
+    startedAt = Now();
+    CatchPairSignals();
+    PairOutcome outcome = Coordinate(ask, out, err);
+    // Both end before anything is written: a result is of a whole pair or none.
+    EndBoth();
+    if (outcome == kPairInterrupted || pairInterrupted) {
+        fprintf(err, "kelvane: the pair was ended before its verdict; nothing written\n");
+        return kPairInterrupted;
+    }
+    if (outcome != kPairJudged) return outcome;
+    result.durationMs = (int64_t)((Now() - startedAt) * 1000);
+    result.verdict = PairVerdict(result.judgement);
+    SayResult(ask, out);
+    return WriteAndRecord(ask, out, err) ? kPairJudged : kPairNotWritten;
+}
