@@ -62,7 +62,8 @@ int main(int argc, char **argv) {
         return kExitUsage;
     }
     if (commandLine.pair[0]) return PairCommand();
-    if (commandLine.test) printf("kelvane: results in %s\n", app_folder[0] ? app_folder : "./");
+    if (commandLine.test && !commandLine.pairSide)
+        printf("kelvane: results in %s\n", app_folder[0] ? app_folder : "./");
     fflush(stdout);
     return KelvaneMain();
 }

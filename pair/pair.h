@@ -21,7 +21,7 @@ struct PairAsk {
 
 enum {
     kPairSettleWindows = 0,   // unmeasured windows a turn starts with, after the one the wait left
-    kPairMeasuredWindows = 2, // measured windows a turn
+    kPairMeasuredWindows = 1, // measured windows a turn
 };
 constexpr double kPairGridFrameMs =
     100; // the grid is chosen near this frame time on the slower side

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "pair/pair.h"
+
 namespace {
 
 // Runs the parser on the words; out and err catch what it prints.
@@ -243,6 +245,45 @@ TEST_F(CommandLineTest, CompareTakesTwoFilesWhereverTheOtherOptionsStand) {
              {"--history", "--test"},
              {"--history", "stray"}})
         ExpectRefused(bad);
+}
+
+TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
+    Parse p = ParseWords({"--precision", "0.5", "--pair", "--device 1", "", "--offscreen=64x48"});
+    ASSERT_EQ(1, p.run) << p.err;
+    EXPECT_STREQ("--device 1", commandLine.pair[0]);
+    EXPECT_STREQ("", commandLine.pair[1]);
+    EXPECT_DOUBLE_EQ(0.005, commandLine.precision);
+    EXPECT_EQ(64, commandLine.offscreenWidth);
+    p = ParseWords({"--pair=A=1", "--device=2", "--time-limit", "30", "--window"});
+    ASSERT_EQ(1, p.run) << p.err;
+    EXPECT_STREQ("--device=2", commandLine.pair[1]);
+    EXPECT_EQ(30, commandLine.timeLimit);
+    EXPECT_TRUE(commandLine.window && !commandLine.offscreen);
+    for (std::vector<std::string> bad :
+         std::vector<std::vector<std::string>>{{"--pair", "a"},
+                                               {"--pair", "a", "b", "--pair", "c", "d"},
+                                               {"--pair", "a", "b", "--test"},
+                                               {"--pair", "a", "b", "--quick"},
+                                               {"--pair", "a", "b", "--device", "1"},
+                                               {"--pair", "a", "b", "--window", "--offscreen"},
+                                               {"--pair", "a", "b", "--precision", "0"},
+                                               {"--pair", "a", "b", "--precision", "1%"},
+                                               {"--pair", "a", "b", "--time-limit", "9"},
+                                               {"--precision", "1"},
+                                               {"--window"},
+                                               {"--pair-side"}})
+        ExpectRefused(bad);
+    // A side's own words: assignments and a device, nothing else.
+    PairSide side;
+    std::string why;
+    ASSERT_TRUE(ParseSideSetting("GALLIUM_DRIVER=zink  --device 3 X_1=a=b", &side, &why)) << why;
+    EXPECT_EQ((std::vector<std::string>{"GALLIUM_DRIVER=zink", "X_1=a=b"}), side.env);
+    EXPECT_EQ(3, side.device);
+    ASSERT_TRUE(ParseSideSetting("-", &side, &why));
+    EXPECT_TRUE(side.env.empty() && side.device == -1);
+    for (const char *bad : {"zink", "=x", "1A=b", "--device", "--device x", "--device=1 --device 2",
+                            "A-B=c", "--devices 1"})
+        EXPECT_FALSE(ParseSideSetting(bad, &side, &why)) << bad;
 }
 
 // Where results go without --results. Root may write anywhere, so an unwritable folder is

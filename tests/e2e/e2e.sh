@@ -877,6 +877,45 @@ PY
   grep -q "^steady figure: none" "$work/stdout" || fail "a figure from nothing"
   python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
   ;;
+pair_bad_side)
+  # A side that cannot start ends the pair at once, naming it and what it said; whatever ends
+  # a pair part-way (a side killed, Ctrl+C, the coordinator killed), nothing is written and no
+  # process is left. The sides' folder is the case's own, so that they are told apart from
+  # another case's.
+  export TMPDIR="$work/tmp"
+  mkdir -p "$TMPDIR" "$work/out"
+  pair=(--offscreen=64x48 --results "$work/out")
+  sides() { pgrep -f -- "$TMPDIR/kelvane-pair-.*--pair-side"; }
+  run_app --pair '' '--device 99' "${pair[@]}"
+  expect_status 6
+  grep -q "^kelvane: side B (--device 99) could not start: .*Invalid EGL device" "$work/stderr" ||
+    fail "no reason: $(cat "$work/stderr")"
+  # The coordinator started in the background; once both sides render, each way of ending.
+  for end in side INT KILL; do
+    GALLIUM_DRIVER=$renderer LIBGL_ALWAYS_SOFTWARE=1 "$exe" --pair '' - "${pair[@]}" \
+      >"$work/stdout" 2>"$work/stderr" &
+    coordinator=$!
+    for _ in $(seq 100); do grep -q '^pair: probe' "$work/stdout" && break; sleep 0.2; done
+    [[ $(sides | wc -l) -eq 2 ]] || fail "$end: not two sides: $(cat "$work/stdout" "$work/stderr")"
+    case $end in
+    side) kill -KILL "$(sides | tail -1)" ;;
+    *) kill -"$end" "$coordinator" ;;
+    esac
+    wait "$coordinator"
+    status=$?
+    for _ in $(seq 50); do [[ -z $(sides) ]] && break; sleep 0.1; done
+    [[ -z $(sides) ]] || fail "$end: sides left running: $(sides)"
+    case $end in
+    side) expect_status 6
+      grep -q "^kelvane: side [AB] (.*) stopped part-way: it ended (killed by signal 9" \
+        "$work/stderr" || fail "no reason: $(cat "$work/stderr")" ;;
+    INT) expect_status 3 ;;
+    KILL) [[ $status -eq 137 ]] || fail "killed, yet status $status" ;;
+    esac
+  done
+  [[ -z $(ls -A "$work/out") ]] || fail "written: $(ls "$work/out")"
+  [[ -z $(ls -A "$TMPDIR") ]] || fail "left behind: $(ls "$TMPDIR")"
+  ;;
 offscreen_drift)
   # A machine that slows down once the test has passed the grid the drift check measures
   # again (grid 2, 80 ms a frame; grid 3 stops it): the check finds it 50 % slower, the run
