@@ -190,7 +190,12 @@ static int Turn(int s, int grid, int settle, int measured, PairTurn *t, FILE *er
     char word[64];
     snprintf(word, sizeof word, "turn %d %d %d", grid, settle, measured);
     double seconds = kTurnSecondsSlack + 5.0 * (settle + measured + 1);
-    if (!SendWord(&sides[s], word) || !ReadReport(&sides[s], seconds, &line, &why)) {
+    if (!SendWord(&sides[s], word)) {
+        // Gone: how it ended is in its status.
+        EndSide(&sides[s]);
+        why = "it ended (" + SideEnding(sides[s]) + ")";
+    }
+    if (!why.empty() || !ReadReport(&sides[s], seconds, &line, &why)) {
         if (!pairInterrupted)
             SideFailed(s, "stopped part-way: " + (why.empty() ? "it took no word" : why), err);
         return 0;
@@ -296,6 +301,9 @@ static int RunTurns(const PairAsk &ask, FILE *out, FILE *err) {
         result.turns.push_back(t[1]);
         if (disturbed) {
             dropped++;
+            fprintf(out, "pair: pair %d disturbed (others took %.0f %% and %.0f %%): run again\n",
+                    run, 100 * t[0].load.taken, 100 * t[1].load.taken);
+            fflush(out);
             continue;
         }
         kept++;
@@ -317,7 +325,8 @@ static void SayResult(const PairAsk &ask, FILE *out) {
         fprintf(out, "pair: %s: %s | %s | %s\n", SideLabel(s).c_str(),
                 result.sides[s].renderer.c_str(), result.sides[s].vendor.c_str(),
                 result.sides[s].glVersion.c_str());
-    if (result.sameRenderer && result.sides[0].setting != result.sides[1].setting)
+    const PairSide &a = result.sides[0], &b = result.sides[1];
+    if (result.sameRenderer && (a.env != b.env || a.device != b.device))
         fprintf(out, "pair: both sides report the same renderer, vendor and version although their "
                      "settings differ: did the setting take effect?\n");
     int dropped = 0;
@@ -357,6 +366,8 @@ static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
     if (!StartBoth(ask, err)) return kPairSideFailed;
     for (int s = 0; s < 2; s++)
         if (!WaitReady(s, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
+    // Both have made their files there: none is left behind, whatever ends the pair.
+    RemoveTempFolder();
     result.sameRenderer = SameRenderer();
     for (int s = 0; s < 2; s++)
         fprintf(out, "pair: %s: %s\n", SideLabel(s).c_str(), result.sides[s].renderer.c_str());
