@@ -116,7 +116,7 @@ static void TurnAxis(cairo_t *cr, const PairPlotFrame &f) {
         cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
         PlotText(cr, x, f.ratioBottom + 16, 11, false, label, 0.5);
     }
-    PlotText(cr, (f.left + f.right) / 2, f.ratioBottom + 38, 12, false, "turn, in the order run",
+    PlotText(cr, (f.left + f.right) / 2, f.ratioBottom + 33, 12, false, "turn, in the order run",
              0.5);
 }
 
@@ -185,12 +185,10 @@ static std::string SideLine(const PairResult &p, int side) {
     return line + ")";
 }
 
+// Below the turn axis, out of the way of any turn.
 static void Legend(cairo_t *cr, const PairPlotFrame &f) {
-    double x = f.right - 300, y = f.msTop + 18;
-    cairo_set_source_rgba(cr, 1, 1, 1, 0.85);
-    cairo_rectangle(cr, x - 6, f.msTop + 4, 300, 52);
-    cairo_fill(cr);
-    for (int side = 0; side < 2; side++, y += 16) {
+    double x = f.left, y = kPlotHeight - 10.0;
+    for (int side = 0; side < 2; side++, x += 90) {
         PlotSetColour(cr, kSide[side], 1);
         cairo_rectangle(cr, x, y - 9, 14, 10);
         cairo_fill(cr);
