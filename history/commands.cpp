@@ -5,7 +5,9 @@
 #include "record/json.h"
 #include "record/reader.h"
 #include "report/history_plot.h"
+#include "report/utf8.h"
 
+#include <algorithm>
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -41,13 +43,41 @@ struct Listed {
     int64_t id;
     ResultFile file;
     std::string why;
+    bool pair; // a paired comparison's entry, read into comparison
+    PairResult comparison;
 };
+
+// A document of the history through the reader: a run's, or a paired comparison's.
+static int Parse(const std::string &text, Listed *l) {
+    if (ParseResult(text.data(), text.size(), &l->file, &l->why)) return 1;
+    if (l->why != kPairNotARun) return 0;
+    l->why.clear();
+    l->pair = ParsePairResult(text.data(), text.size(), &l->comparison, &l->why);
+    return l->pair;
+}
+
+// A side's setting in a few words: the program as it is, or what was set, cut short.
+static std::string Short(const PairSide &s) {
+    if (s.setting.empty()) return "as it is";
+    std::string cut = ValidUtf8(s.setting.c_str(), 40);
+    return cut.size() < s.setting.size() ? cut + "…" : cut;
+}
+
+static void PrintPair(FILE *out, const Listed &l) {
+    const PairResult &p = l.comparison;
+    std::string when = ResultTime(p.started);
+    when = when.substr(0, 10) + " " + when.substr(11, 5);
+    fprintf(out, "%lld  %s  pair  A: %s  B: %s  %dx%d %s  %s%s\n", (long long)l.id, when.c_str(),
+            Short(p.sides[0]).c_str(), Short(p.sides[1]).c_str(), p.width, p.height,
+            p.driver.c_str(), p.verdict.c_str(), p.sameRenderer ? "  same renderer" : "");
+}
 
 static void PrintRun(FILE *out, const Listed &l) {
     if (!l.why.empty()) {
         fprintf(out, "%lld  cannot be read: %s\n", (long long)l.id, l.why.c_str());
         return;
     }
+    if (l.pair) return PrintPair(out, l);
     const ResultFile &f = l.file;
     const ResultRun &r = f.runs[0];
     char figure[96] = "aborted";
@@ -74,8 +104,8 @@ static int ReadRuns(const std::vector<HistoryRun> &rows, std::vector<Listed> *ru
     for (const HistoryRun &row : rows) {
         std::string text;
         if (!HistoryDocument(row.id, &text, why)) return 0;
-        Listed l = {row.id, {}, ""};
-        ParseResult(text.data(), text.size(), &l.file, &l.why); // l.why is set when it fails
+        Listed l = {row.id, {}, "", false, {}};
+        Parse(text, &l); // l.why is set when it fails
         runs->push_back(l);
     }
     return 1;
@@ -113,38 +143,38 @@ int PrintHistory(FILE *out, FILE *err) {
 
 int ExportHistoryRun(const char *id, const char *path, FILE *out, FILE *err) {
     std::string ref = id[0] == '@' ? id : std::string("@") + id;
-    std::string text, why;
+    std::string text;
     int64_t n = 0;
-    ResultFile check;
+    Listed check = {};
     // Through the reader first: what is written out is a result file.
-    if (!HistoryRunText(ref.c_str(), &text, &n, &why) ||
-        !ParseResult(text.data(), text.size(), &check, &why)) {
-        fprintf(err, "kelvane: %s: %s\n", id, why.c_str());
+    if (!HistoryRunText(ref.c_str(), &text, &n, &check.why) || !Parse(text, &check)) {
+        fprintf(err, "kelvane: %s: %s\n", id, check.why.c_str());
         return kExitUsage;
     }
     if (!WriteWhole(path, text)) {
         fprintf(err, "kelvane: cannot write %s: %s\n", path, strerror(errno));
         return kExitUsage;
     }
-    fprintf(Beside(path, out, err), "kelvane: run %lld written to %s\n", (long long)n, path);
+    fprintf(Beside(path, out, err), "kelvane: %s %lld written to %s\n",
+            check.pair ? "paired comparison" : "run", (long long)n, path);
     return kExitScore;
 }
 
 int ImportIntoHistory(char *const *paths, int count, FILE *out, FILE *err) {
     int status = kExitScore;
     for (int i = 0; i < count; i++) {
-        std::string text, why;
+        std::string text;
         int added = 0;
-        ResultFile parsed;
-        if (ReadResultText(paths[i], &text, &why) &&
-            ParseResult(text.data(), text.size(), &parsed, &why) &&
-            RecordInHistory(text, &added, &why)) {
-            size_t runs = parsed.runs.size();
-            fprintf(out, "kelvane: %s: %d run%s added, %zu already in the history\n", paths[i],
-                    added, added == 1 ? "" : "s", runs - (size_t)added);
+        Listed parsed = {};
+        if (ReadResultText(paths[i], &text, &parsed.why) && Parse(text, &parsed) &&
+            RecordInHistory(text, &added, &parsed.why)) {
+            size_t runs = parsed.pair ? 1 : parsed.file.runs.size();
+            fprintf(out, "kelvane: %s: %d %s%s added, %zu already in the history\n", paths[i],
+                    added, parsed.pair ? "paired comparison" : "run",
+                    added == 1 || parsed.pair ? "" : "s", runs - (size_t)added);
             continue;
         }
-        fprintf(err, "kelvane: %s: %s\n", paths[i], why.c_str());
+        fprintf(err, "kelvane: %s: %s\n", paths[i], parsed.why.c_str());
         status = kExitUsage;
     }
     return status;
@@ -160,6 +190,9 @@ int PlotHistory(const char *path, FILE *out, FILE *err) {
     std::vector<Listed> runs;
     if (!ReadHistory(err, &runs, &historyPath)) return kExitUsage;
     std::vector<HistoryPoint> points;
+    // A paired comparison has no score to draw over time: left out without a word.
+    runs.erase(std::remove_if(runs.begin(), runs.end(), [](const Listed &r) { return r.pair; }),
+               runs.end());
     for (const Listed &r : runs)
         if (r.why.empty()) points.push_back(HistoryPointOf(r.file));
     if (points.size() < runs.size())

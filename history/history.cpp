@@ -59,10 +59,48 @@ static HistoryRun RunOf(const ResultFile &file, const ResultRun &run) {
     return r;
 }
 
+// A paired comparison's columns: both sides' strings where they differ, the machine's as
+// its document holds them (the reader has checked them), no score nor steady figure.
+static HistoryRun PairOf(const PairResult &p, const json &doc) {
+    auto both = [&](const std::string &a, const std::string &b) {
+        return a == b ? a : a + " / " + b;
+    };
+    const PairSide &a = p.sides[0], &b = p.sides[1];
+    HistoryRun r = {};
+    r.started = ResultTime(p.started);
+    r.version = doc["version"].get<std::string>();
+    r.renderer = both(a.renderer, b.renderer);
+    r.vendor = both(a.vendor, b.vendor);
+    r.glVersion = both(a.glVersion, b.glVersion);
+    r.kernel = doc["machine"]["kernel"].get<std::string>();
+    r.cpu = doc["machine"]["cpu"].get<std::string>();
+    r.driver = p.driver;
+    r.width = p.width;
+    r.height = p.height;
+    r.protocol = "pair";
+    r.end = p.precise ? "precise" : "time_limit";
+    r.disturbed = -1;
+    return r;
+}
+
+// A paired comparison is one entry, its document whole.
+static int RecordPair(const std::string &result, int *added, std::string *why) {
+    PairResult pair;
+    if (!ParsePairResult(result.data(), result.size(), &pair, why)) return 0;
+    json doc = json::parse(result, nullptr, false);
+    std::string path;
+    if (!HistoryPath(&path, true, why) || !OpenHistory(path.c_str(), kHistoryWrite, why)) return 0;
+    std::string text = doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    int ok = AddHistoryRun(PairOf(pair, doc), text, Digest(doc.dump()), added, why);
+    CloseHistory();
+    return ok;
+}
+
 int RecordInHistory(const std::string &result, int *added, std::string *why) {
     *added = 0;
     ResultFile parsed;
-    if (!ParseResult(result.data(), result.size(), &parsed, why)) return 0;
+    if (!ParseResult(result.data(), result.size(), &parsed, why))
+        return *why == kPairNotARun && RecordPair(result, added, why);
     json doc = json::parse(result, nullptr, false);
     std::string path;
     if (!HistoryPath(&path, true, why) || !OpenHistory(path.c_str(), kHistoryWrite, why)) return 0;

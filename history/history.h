@@ -15,8 +15,9 @@
 int HistoryPath(std::string *path, bool make, std::string *why);
 
 // Records the runs of a result document (a result file's text) that the history does not
-// hold yet, each in a transaction of its own. Non-zero on success with how many were new in
-// *added; 0 when the history could not be used, with *why. Opens and closes the history.
+// hold yet, each in a transaction of its own; a paired comparison's document is one entry. Non-zero
+// on success with how many were new in *added; 0 when the history could not be used, with *why.
+// Opens and closes the history.
 int RecordInHistory(const std::string &result, int *added, std::string *why);
 
 // After a test, outside any frame: records what was just written, and when the history cannot
@@ -24,7 +25,8 @@ int RecordInHistory(const std::string &result, int *added, std::string *why);
 void RecordTestInHistory(const std::string &result, FILE *err);
 
 // A run of the history as a result, for --compare: "@ID", "@last" or "@last~N" (N runs before
-// the last). Non-zero when ref names one; otherwise *why.
+// the last). Non-zero when ref names one; otherwise *why (kPairNotARun for a paired
+// comparison's entry).
 int ReadHistoryRun(const char *ref, ResultFile *result, std::string *why);
 // The document of the run ref names, as recorded, and its id.
 int HistoryRunText(const char *ref, std::string *text, int64_t *id, std::string *why);

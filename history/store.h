@@ -23,8 +23,10 @@ struct HistoryRun {
     std::string kernel, cpu;
     std::string driver; // SDL's video driver: x11, wayland or offscreen
     int width, height;
-    std::string protocol; // how the run measured: "climb" (the score's test)
-    std::string end;      // "score" or "aborted"
+    // How the run measured: "climb" (the score's test), "quick", or "pair": a paired
+    // comparison, whose renderer strings are both sides' ("A / B" where they differ).
+    std::string protocol;
+    std::string end; // "score", "aborted", "measured"; a pair's "precise" or "time_limit"
     bool scored;
     int score;
     bool steadyKnown;

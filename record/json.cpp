@@ -1,5 +1,7 @@
 #include "record/json.h"
 
+#include "record/pair_record.h"
+
 #include "validation/validation.h"
 #include "report/summary.h"
 
@@ -130,17 +132,20 @@ static json Summary(const std::vector<ResultRun> &runs) {
     };
 }
 
+static json Machine(const ResultSetting &s) {
+    return {{"cpu", s.cpu},
+            {"logical_cores", s.cores},
+            {"memory_bytes", s.memoryBytes},
+            {"kernel", s.kernel}};
+}
+
 std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &runs) {
     json device = nullptr;
     if (s.eglDevice >= 0) device = {{"index", s.eglDevice}, {"name", s.eglDeviceName}};
     json doc = {
         {"program", "Kelvane"},
         {"version", Text(s.version)},
-        {"machine",
-         {{"cpu", s.cpu},
-          {"logical_cores", s.cores},
-          {"memory_bytes", s.memoryBytes},
-          {"kernel", s.kernel}}},
+        {"machine", Machine(s)},
         {"video", {{"driver", Text(s.driver)}, {"egl_device", device}}},
         {"opengl",
          {{"vendor", Text(s.glVendor)},
@@ -157,6 +162,51 @@ std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &run
     doc["validation"] = Validation(s.validation);
     doc["summary"] = Summary(runs);
     // Replacing bad UTF-8 instead of throwing: the program has no exceptions to catch it.
+    return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+static json Side(const PairSide &s) {
+    return {{"setting", s.setting},
+            {"env", s.env},
+            {"device", s.device >= 0 ? json(s.device) : json(nullptr)},
+            {"opengl", {{"vendor", s.vendor}, {"renderer", s.renderer}, {"version", s.glVersion}}}};
+}
+
+static json Turn(const PairTurn &t) {
+    return {{"side", t.side ? "B" : "A"}, {"pair", t.pair},           {"grid", t.grid},
+            {"frames", t.frames},         {"mean_ms", t.meanMs},      {"frame_ms", t.frameMs},
+            {"load", Load(t.load)},       {"disturbed", t.disturbed}, {"dropped", t.dropped}};
+}
+
+static json PairVerdictJson(const PairResult &p) {
+    const PairJudgement &j = p.judgement;
+    auto known = [&](double v) { return j.known ? json(v) : json(nullptr); };
+    return {{"known", j.known},        {"pairs", j.pairs},    {"blocks", j.blocks},
+            {"ratio", known(j.ratio)}, {"low", known(j.low)}, {"high", known(j.high)},
+            {"precise", p.precise},    {"text", p.verdict}};
+}
+
+std::string PairDocument(const PairResult &p, const ResultSetting &machine) {
+    json turns = json::array();
+    for (const PairTurn &t : p.turns)
+        turns.push_back(Turn(t));
+    json doc = {
+        {"program", "Kelvane"},
+        {"version", Text(machine.version)},
+        {"protocol", "pair"},
+        {"machine", Machine(machine)},
+        {"video", {{"driver", p.driver}}},
+        {"surface", {{"width", p.width}, {"height", p.height}}},
+        {"sides", {{"A", Side(p.sides[0])}, {"B", Side(p.sides[1])}}},
+        {"same_renderer", p.sameRenderer},
+        {"grid", p.grid},
+        {"precision", p.precision},
+        {"time_limit_seconds", p.timeLimitS},
+        {"started", ResultTime(p.started)},
+        {"duration_seconds", (double)p.durationMs / 1000.0},
+        {"turns", turns},
+        {"verdict", PairVerdictJson(p)},
+    };
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

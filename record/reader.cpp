@@ -1,12 +1,16 @@
 #include "record/reader.h"
 
+#include "record/pair.h"
+
 #include <algorithm>
+#include <ctype.h>
 #include <errno.h>
 #include <float.h>
 #include <limits.h>
 #include <math.h>
 #include <nlohmann/json.hpp>
 #include <stdio.h>
+#include <map>
 #include <string.h>
 #include <time.h>
 
@@ -486,6 +490,198 @@ static bool Document(Reader &r, const json &doc, ResultFile *result) {
     return true;
 }
 
+// A paired comparison's side: what was set, and what its GL context said.
+static bool Side(Reader &r, const json &sides, const char *key, PairSide *side) {
+    const json *v = Member(sides, key);
+    std::string at = std::string("sides.") + key, in = at + ".";
+    if (!Object(r, v, at) || !OnlyKnown(r, *v, in, {"setting", "env", "device", "opengl"}) ||
+        !String(r, *v, "setting", in, false, &side->setting))
+        return false;
+    const json *env = Member(*v, "env");
+    if (!env) return r.Fail(in + "env", "missing");
+    if (!env->is_array()) return r.Fail(in + "env", "not an array");
+    for (size_t i = 0; i < env->size(); i++) {
+        const json &e = (*env)[i];
+        std::string where = in + "env[" + std::to_string(i) + "]", s;
+        if (!e.is_string()) return r.Fail(where, "not a string");
+        s = e.get<std::string>();
+        size_t name = s.find('=');
+        bool shaped = name != std::string::npos && name > 0 && !isdigit((unsigned char)s[0]);
+        for (size_t c = 0; shaped && c < name; c++)
+            shaped = isalnum((unsigned char)s[c]) || s[c] == '_';
+        if (!shaped) return r.Fail(where, "not NAME=VALUE");
+        side->env.push_back(s);
+    }
+    side->device = -1;
+    if (!Null(*v, "device") && !Integer(r, *v, "device", in, 0, INT_MAX, &side->device))
+        return false;
+    const json *gl = Member(*v, "opengl");
+    return Object(r, gl, in + "opengl") &&
+           OnlyKnown(r, *gl, in + "opengl.", {"vendor", "renderer", "version"}) &&
+           String(r, *gl, "vendor", in + "opengl.", false, &side->vendor) &&
+           String(r, *gl, "renderer", in + "opengl.", false, &side->renderer) &&
+           String(r, *gl, "version", in + "opengl.", false, &side->glVersion);
+}
+
+// A turn: its side, its pair, what it measured. Its frame times are those kept, at most as
+// many as it counted; all of them give its mean.
+static bool Turn(Reader &r, const json &v, const std::string &at, PairTurn *t) {
+    if (!Object(r, &v, at)) return false;
+    std::string in = at + ".";
+    if (!OnlyKnown(r, v, in,
+                   {"side", "pair", "grid", "frames", "mean_ms", "frame_ms", "load", "disturbed",
+                    "dropped"}))
+        return false;
+    const json *side = Member(v, "side");
+    if (!side) return r.Fail(in + "side", "missing");
+    if (*side != "A" && *side != "B") return r.Fail(in + "side", "not \"A\" or \"B\"");
+    t->side = *side == "B";
+    if (!Integer(r, v, "pair", in, 0, INT_MAX, &t->pair) ||
+        !Integer(r, v, "grid", in, 0, kMaxResultGrid, &t->grid) ||
+        !Integer(r, v, "frames", in, 1, INT_MAX, &t->frames) ||
+        !Number(r, v, "mean_ms", in, DBL_MIN, HUGE_VAL, &t->meanMs))
+        return false;
+    const json *times = Member(v, "frame_ms");
+    if (!times) return r.Fail(in + "frame_ms", "missing");
+    if (!times->is_array()) return r.Fail(in + "frame_ms", "not an array");
+    double sum = 0;
+    for (size_t i = 0; i < times->size(); i++) {
+        const json &ms = (*times)[i];
+        if (!ms.is_number() || !isfinite(ms.get<double>()) || ms.get<double>() < 0)
+            return r.Fail(in + "frame_ms[" + std::to_string(i) + "]", "not a frame time");
+        t->frameMs.push_back(ms.get<double>());
+        sum += t->frameMs.back();
+    }
+    if (t->frameMs.size() > (size_t)t->frames)
+        return r.Fail(in + "frame_ms", "more frame times than frames");
+    if (t->frameMs.size() == (size_t)t->frames &&
+        fabs(sum / t->frames - t->meanMs) > 1e-3 * t->meanMs)
+        return r.Fail(in + "mean_ms", "not the mean of its frame times");
+    if (!Load(r, v, "load", in, true, &t->load) || !TrueOrFalse(r, v, "disturbed", in) ||
+        !TrueOrFalse(r, v, "dropped", in))
+        return false;
+    t->disturbed = v["disturbed"].get<bool>();
+    t->dropped = v["dropped"].get<bool>();
+    return !t->disturbed || t->dropped || r.Fail(in + "dropped", "false for a disturbed turn");
+}
+
+// The turns as a whole: pairs counted up in the order run, each kept pair one turn of
+// either side at one grid.
+static bool Turns(Reader &r, const json &doc, PairResult *p, int *keptPairs) {
+    const json *turns = Member(doc, "turns");
+    if (!turns) return r.Fail("turns", "missing");
+    if (!turns->is_array()) return r.Fail("turns", "not an array");
+    p->turns.resize(turns->size());
+    std::map<int, int> kept[2]; // pair -> index of its kept turn, per side
+    *keptPairs = 0;
+    for (size_t i = 0; i < turns->size(); i++) {
+        std::string at = "turns[" + std::to_string(i) + "]";
+        PairTurn &t = p->turns[i];
+        if (!Turn(r, (*turns)[i], at, &t)) return false;
+        if (i && t.pair < p->turns[i - 1].pair)
+            return r.Fail(at + ".pair", "before the last turn's");
+        if (t.dropped) continue;
+        if (!kept[t.side].emplace(t.pair, (int)i).second)
+            return r.Fail(at + ".pair", "a second kept turn of its side in the pair");
+        auto partner = kept[!t.side].find(t.pair);
+        if (partner == kept[!t.side].end()) continue;
+        if (p->turns[partner->second].grid != t.grid)
+            return r.Fail(at + ".grid", "not its partner's");
+        ++*keptPairs;
+    }
+    return true;
+}
+
+// The judgement over the kept pairs and the line said of it: an interval that holds its
+// ratio, over whole blocks of pairs there were.
+static bool PairVerdictOf(Reader &r, const json &doc, int keptPairs, PairResult *p) {
+    const json *v = Member(doc, "verdict");
+    const std::string in = "verdict.";
+    if (!Object(r, v, "verdict") ||
+        !OnlyKnown(r, *v, in,
+                   {"known", "pairs", "blocks", "ratio", "low", "high", "precise", "text"}) ||
+        !TrueOrFalse(r, *v, "known", in) || !TrueOrFalse(r, *v, "precise", in))
+        return false;
+    PairJudgement &j = p->judgement;
+    j = PairJudgement{};
+    j.known = (*v)["known"].get<bool>();
+    p->precise = (*v)["precise"].get<bool>();
+    if (!Integer(r, *v, "pairs", in, 0, INT_MAX, &j.pairs) ||
+        !Integer(r, *v, "blocks", in, 0, INT_MAX, &j.blocks) ||
+        !String(r, *v, "text", in, false, &p->verdict))
+        return false;
+    if (p->verdict.empty()) return r.Fail(in + "text", "empty");
+    if (j.pairs != 2 * j.blocks) return r.Fail(in + "pairs", "not two for each block");
+    if (j.pairs > keptPairs) return r.Fail(in + "pairs", "more than the turns kept");
+    if (!j.known) {
+        for (const char *key : {"ratio", "low", "high"})
+            if (!Null(*v, key)) return r.Fail(in + key, "not null without a judgement");
+        return !p->precise || r.Fail(in + "precise", "true without a judgement");
+    }
+    if (j.blocks < kPairBlocksMin) return r.Fail(in + "blocks", "too few for a judgement");
+    if (!Number(r, *v, "ratio", in, DBL_MIN, HUGE_VAL, &j.ratio) ||
+        !Number(r, *v, "low", in, 0, HUGE_VAL, &j.low) ||
+        !Number(r, *v, "high", in, 0, HUGE_VAL, &j.high))
+        return false;
+    if (j.low > j.ratio || j.ratio > j.high) return r.Fail(in + "ratio", "outside its interval");
+    return true;
+}
+
+// The pair's own fields: how it was run, and its sides, which report the same renderer when
+// same_renderer says so.
+static bool PairSetting(Reader &r, const json &doc, PairResult *p) {
+    ResultFile machine;
+    const json *video = Member(doc, "video"), *surface = Member(doc, "surface"),
+               *sides = Member(doc, "sides");
+    if (!Machine(r, doc, &machine) || !Object(r, video, "video") ||
+        !OnlyKnown(r, *video, "video.", {"driver"}) ||
+        !String(r, *video, "driver", "video.", false, &p->driver) ||
+        !Object(r, surface, "surface") ||
+        !OnlyKnown(r, *surface, "surface.", {"width", "height"}) ||
+        !Integer(r, *surface, "width", "surface.", 0, kMaxResultSurface, &p->width) ||
+        !Integer(r, *surface, "height", "surface.", 0, kMaxResultSurface, &p->height) ||
+        !Object(r, sides, "sides") || !OnlyKnown(r, *sides, "sides.", {"A", "B"}) ||
+        !Side(r, *sides, "A", &p->sides[0]) || !Side(r, *sides, "B", &p->sides[1]) ||
+        !TrueOrFalse(r, doc, "same_renderer", "") ||
+        !Integer(r, doc, "grid", "", 0, kMaxResultGrid, &p->grid) ||
+        !Number(r, doc, "precision", "", DBL_MIN, 1, &p->precision) ||
+        !Number(r, doc, "time_limit_seconds", "", DBL_MIN, HUGE_VAL, &p->timeLimitS) ||
+        !Started(r, doc, "", &p->started))
+        return false;
+    p->sameRenderer = doc["same_renderer"].get<bool>();
+    const PairSide &a = p->sides[0], &b = p->sides[1];
+    bool same = a.vendor == b.vendor && a.renderer == b.renderer && a.glVersion == b.glVersion;
+    if (same != p->sameRenderer)
+        return r.Fail("same_renderer", "disagrees with the sides' opengl strings");
+    double seconds = 0;
+    if (!Number(r, doc, "duration_seconds", "", 0, HUGE_VAL, &seconds)) return false;
+    p->durationMs = seconds < 9e15 ? (int64_t)(seconds * 1000) : INT64_MAX;
+    return true;
+}
+
+static bool PairDocumentRead(Reader &r, const json &doc, PairResult *p) {
+    if (!doc.is_object()) return r.Fail("the document", "not an object");
+    if (!OnlyKnown(r, doc, "",
+                   {"program", "version", "protocol", "machine", "video", "surface", "sides",
+                    "same_renderer", "grid", "precision", "time_limit_seconds", "started",
+                    "duration_seconds", "turns", "verdict"}))
+        return false;
+    const json *program = Member(doc, "program"), *protocol = Member(doc, "protocol");
+    if (!program || *program != "Kelvane") return r.Fail("program", "not \"Kelvane\"");
+    if (!protocol) return r.Fail("protocol", "missing");
+    if (*protocol != "pair") return r.Fail("protocol", "not \"pair\"");
+    std::string version;
+    int keptPairs = 0;
+    return Version(r, doc, &version) && PairSetting(r, doc, p) && Turns(r, doc, p, &keptPairs) &&
+           PairVerdictOf(r, doc, keptPairs, p);
+}
+
+const char kPairNotARun[] = "a paired comparison (protocol \"pair\"), not a run result";
+
+static bool IsPair(const json &doc) {
+    return doc.is_object() && doc.contains("protocol") && doc["protocol"] == "pair";
+}
+
 // Where a text stops being JSON, in nlohmann's words: "at line 1, column 4: syntax error
 // while parsing value - invalid literal; last read: 'nul'". Only its error is of interest.
 struct SyntaxError : nlohmann::json_sax<json> {
@@ -524,10 +720,31 @@ int ParseResult(const char *text, size_t length, ResultFile *result, std::string
         *why = NotJson(text, length);
         return 0;
     }
+    if (IsPair(doc)) {
+        *why = kPairNotARun;
+        return 0;
+    }
     Reader r;
     if (Document(r, doc, result)) return 1;
     *why = "not a Kelvane result: " + r.why;
     *result = ResultFile{};
+    return 0;
+}
+
+int ParsePairResult(const char *text, size_t length, PairResult *out, std::string *why) {
+    *out = PairResult{};
+    json doc = json::parse(text, text + length, nullptr, false);
+    if (doc.is_discarded()) {
+        *why = NotJson(text, length);
+        return 0;
+    }
+    Reader r;
+    if (!IsPair(doc) && doc.is_object() && doc.contains("runs"))
+        r.why = "a run result (no protocol \"pair\")";
+    else if (PairDocumentRead(r, doc, out))
+        return 1;
+    *why = "not a Kelvane paired comparison: " + r.why;
+    *out = PairResult{};
     return 0;
 }
 

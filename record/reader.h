@@ -6,13 +6,20 @@
 #pragma once
 
 #include "record/model.h"
+#include "record/pair.h"
 
 #include <stddef.h>
 #include <string>
 
 // Reads a result from text of the given length (need not end in NUL). Non-zero when it is
 // one; otherwise *why says what is wrong, e.g. "runs[0].end: not \"score\" or \"aborted\"".
+// A paired comparison's document is none: *why is then kPairNotARun.
+extern const char kPairNotARun[];
 int ParseResult(const char *text, size_t length, ResultFile *result, std::string *why);
+
+// Reads a paired comparison's document ("protocol": "pair") as ParseResult reads a run's:
+// what the schema and validate.py take, or *why with the field and the reason.
+int ParsePairResult(const char *text, size_t length, PairResult *out, std::string *why);
 
 // The same from a file, whose path becomes result->name.
 int ReadResultFile(const char *path, ResultFile *result, std::string *why);

@@ -4,7 +4,10 @@ Exit status 0 when every file is valid, 1 otherwise (each fault on standard erro
 Beyond the schema, each step's triangles must be its grid squared times 1152, its frame
 times' percentiles in order, a steady figure's uncertainty given, a drift verdict that
 follows from its change, the shares of a load together at most the whole machine, and a
-start the calendar has: relations between fields, which JSON Schema cannot state."""
+start the calendar has: relations between fields, which JSON Schema cannot state. A paired
+comparison ("protocol": "pair") has its own: pairs that count up, each kept pair one turn of
+either side at one grid, a mean that is its frame times', a verdict over whole blocks of the
+kept pairs whose ratio lies in its interval, and same_renderer as the sides' strings say."""
 import datetime
 import json
 import math
@@ -104,6 +107,68 @@ def relation_faults(step, at):
     yield from load_faults(step.get("load"), f"{at}/load")
 
 
+def turn_faults(turns):
+    """Each turn's own relations, and the pairs they make; the count of kept pairs last."""
+    kept, last, pairs = ({}, {}), None, 0
+    for i, t in enumerate(turns if isinstance(turns, list) else []):
+        if not isinstance(t, dict):
+            continue
+        at, times, frames, mean = f"turns/{i}", t.get("frame_ms"), t.get("frames"), t.get("mean_ms")
+        if isinstance(times, list) and all(number(v) for v in times) and number(frames):
+            if len(times) > frames:
+                yield f"{at}/frame_ms: more frame times than frames"
+            elif len(times) == frames and number(mean) and times and \
+                    abs(sum(times) / frames - mean) > 1e-3 * mean:
+                yield f"{at}/mean_ms: not the mean of its frame times"
+        yield from load_faults(t.get("load"), f"{at}/load")
+        pair, side = t.get("pair"), t.get("side")
+        if not number(pair) or side not in ("A", "B"):
+            continue
+        if last is not None and pair < last:
+            yield f"{at}/pair: before the last turn's"
+        last = pair
+        if t.get("dropped") is not False:
+            continue
+        mine, other = kept[side == "B"], kept[side == "A"]
+        if pair in mine:
+            yield f"{at}/pair: a second kept turn of its side in the pair"
+            continue
+        mine[pair] = t.get("grid")
+        if pair in other:
+            pairs += 1
+            if other[pair] != t.get("grid"):
+                yield f"{at}/grid: not its partner's"
+    yield pairs
+
+
+def pair_faults(doc):
+    fault = started_fault(doc, "")
+    if fault:
+        yield fault.lstrip("/")
+    *found, kept = turn_faults(doc.get("turns"))
+    yield from found
+    sides = doc.get("sides")
+    gl = [s.get("opengl") if isinstance(s, dict) else None
+          for s in (sides.get(k) for k in "AB")] if isinstance(sides, dict) else []
+    if len(gl) == 2 and all(isinstance(g, dict) for g in gl) and \
+            isinstance(doc.get("same_renderer"), bool):
+        same = all(gl[0].get(k) == gl[1].get(k) for k in ("vendor", "renderer", "version"))
+        if same != doc["same_renderer"]:
+            yield "same_renderer: disagrees with the sides' opengl strings"
+    v = doc.get("verdict")
+    if not isinstance(v, dict):
+        return
+    pairs, blocks = v.get("pairs"), v.get("blocks")
+    if number(pairs) and number(blocks):
+        if pairs != 2 * blocks:
+            yield "verdict/pairs: not two for each block"
+        if pairs > kept:
+            yield "verdict/pairs: more than the turns kept"
+    low, ratio, high = (v.get(k) for k in ("low", "ratio", "high"))
+    if all(number(x) for x in (low, ratio, high)) and not low <= ratio <= high:
+        yield "verdict/ratio: outside its interval"
+
+
 def faults(path):
     """Every fault of the file at path, in words."""
     try:
@@ -117,7 +182,8 @@ def faults(path):
     except (OSError, ValueError) as e:
         return [str(e)]
     found = [f"{'/'.join(map(str, e.path))}: {e.message}" for e in validator.iter_errors(doc)]
-    return found + list(step_faults(doc))
+    pair = isinstance(doc, dict) and doc.get("protocol") == "pair"
+    return found + list(pair_faults(doc) if pair else step_faults(doc))
 
 
 bad = 0

@@ -2,6 +2,7 @@
 #include "report/canvas.h"
 #include "report/compare.h"
 #include "report/history_plot.h"
+#include "report/pair_plot.h"
 #include "record/json.h"
 #include "report/plot.h"
 #include "report/summary.h"
@@ -373,6 +374,32 @@ TEST(PlotTest, TextThatIsNotUtf8IsDrawnAllTheSame) {
     for (std::vector<ResultFile> results : {std::vector<ResultFile>{a}, {a, b}, {b, a}})
         EXPECT_EQ(1, WritePlot(results, dir.path("p.svg").c_str(), dir.path("p.png").c_str()))
             << results.size();
+}
+
+// A pair's turns lie where the axes put them, A's and B's in their colours, a dropped turn
+// hollow; each block's ratio lies in its panel, within the verdict's band.
+TEST(PlotTest, APairsTurnsAndBlocksLieWhereTheAxesPutThem) {
+    PairResult p = GeneratedPair();
+    TempDir dir;
+    ASSERT_EQ(1, WritePairPlot(p, dir.path("p.svg").c_str(), dir.path("p.png").c_str()));
+    EXPECT_EQ(0, ReadText(dir.path("p.svg")).find("<?xml"));
+    Picture png(dir.path("p.png"));
+    ASSERT_TRUE(png.ok());
+    EXPECT_EQ(kPlotWidth, png.width());
+    EXPECT_EQ(kPlotHeight, png.height());
+    PairPlotFrame f = PairPlotAxes(p);
+    for (size_t i = 0; i < p.turns.size(); i++) {
+        unsigned want = p.turns[i].dropped ? 0xffffff : Rgb(kPalette[p.turns[i].side]);
+        EXPECT_TRUE(Near(want, png.At(PairPlotX(f, i), PairPlotMsY(f, p.turns[i].meanMs)))) << i;
+    }
+    std::vector<PairBlock> blocks = PairBlocks(p);
+    ASSERT_EQ(4u, blocks.size());
+    EXPECT_DOUBLE_EQ(1.5, blocks[0].turn); // turns 0 to 3
+    EXPECT_DOUBLE_EQ(7.5, blocks[1].turn); // turns 6 to 9: 4 and 5 were dropped
+    for (const PairBlock &b : blocks) {
+        EXPECT_NEAR(1.03, b.ratio, 1e-9);
+        EXPECT_TRUE(Near(0x1a1a1a, png.At(PairPlotX(f, b.turn), PairPlotRatioY(f, b.ratio))));
+    }
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // Reading result files back, and comparing two of them.
+#include "app/cmdline.h"
 #include "history/history.h"
 #include "history/store.h"
 #include "report/compare.h"
 #include "record/json.h"
+#include "record/pair_record.h"
 #include "record/reader.h"
 #include "validation/validation.h"
 #include "tests/support/result_runs.h"
@@ -15,6 +17,7 @@
 #include <stdlib.h>
 #include <set>
 #include <tuple>
+#include <type_traits>
 
 using nlohmann::json;
 
@@ -245,6 +248,56 @@ std::string Place(const json::json_pointer &at) {
     return s.empty() ? s : s.substr(s[0] == '.');
 }
 
+bool Cleared(const ResultFile &r) {
+    return r.runs.empty();
+}
+bool Cleared(const PairResult &p) {
+    return p.turns.empty() && p.verdict.empty();
+}
+
+// Each variant through the reader (parse) and validate.py: both take it or both refuse it. A
+// run's reader names the place changed, or one around it; prefix starts what it says.
+template <typename Out>
+void ExpectAgreement(const std::vector<Variant> &all,
+                     int (*parse)(const char *, size_t, Out *, std::string *),
+                     const std::string &prefix) {
+    TempDir dir;
+    std::vector<std::string> why(all.size());
+    for (size_t i = 0; i < all.size(); i++) {
+        std::string text = all[i].text.empty() ? all[i].doc.dump() : all[i].text,
+                    name = dir.path(std::to_string(100000 + i) + ".json");
+        Out r;
+        if (parse(text.data(), text.size(), &r, &why[i])) why[i] = "";
+        EXPECT_TRUE(why[i].empty() || Cleared(r)) << why[i];
+        WriteBytes(name, std::vector<unsigned char>(text.begin(), text.end()));
+    }
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py ";
+    EXPECT_NE(0, system((validate + dir.prefix() + "*.json 2>" + dir.path("faults")).c_str()));
+    std::string faults = ReadText(dir.path("faults"));
+    std::set<size_t> refused;
+    for (size_t at = faults.find(dir.prefix()); at != std::string::npos;
+         at = faults.find(dir.prefix(), at + 1))
+        refused.insert(std::stoul(faults.substr(at + dir.prefix().size(), 6)) - 100000);
+    for (size_t i = 0; i < all.size(); i++) {
+        const Variant &v = all[i];
+        std::string change = v.at.to_string() + " " + v.change;
+        if (v.change == "nothing") EXPECT_EQ("", why[i]) << change;
+        bool readerTakes = why[i].empty(), validatorTakes = !refused.count(i);
+        if (v.takes >= 0) EXPECT_EQ(v.takes == 1, readerTakes) << change << ": " << why[i];
+        EXPECT_EQ(validatorTakes, readerTakes)
+            << change << ": the reader " << (readerTakes ? "takes it" : "refuses it: " + why[i]);
+        // Where the reader says the fault is: at or above the change, or beside or below it.
+        if (readerTakes || v.at.empty()) continue;
+        EXPECT_EQ(0u, why[i].find(prefix)) << change << ": " << why[i];
+        if (!std::is_same<Out, ResultFile>::value) continue; // a pair's faults span its turns
+        std::string place = Place(v.at), parent = Place(v.at.parent_pointer()),
+                    said = why[i].substr(prefix.size());
+        said = said.substr(0, said.find(": "));
+        EXPECT_TRUE(place.rfind(said, 0) == 0 || said.rfind(parent, 0) == 0)
+            << change << ": " << why[i];
+    }
+}
+
 // The reader takes the files the schema's validator takes, and no others: every variant of
 // written results with every figure, whose validation failed, passed or could not be had.
 // A file it refuses, it refuses at the place changed, or at one around it.
@@ -292,39 +345,7 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
         all.push_back({top, "text " + to.substr(0, 40), nullptr, text});
         all.back().text.replace(text.find(from), from.size(), to);
     }
-    TempDir dir;
-    std::vector<std::string> why(all.size());
-    for (size_t i = 0; i < all.size(); i++) {
-        std::string text = all[i].text.empty() ? all[i].doc.dump() : all[i].text,
-                    name = dir.path(std::to_string(100000 + i) + ".json");
-        ResultFile r;
-        if (ParseResult(text.data(), text.size(), &r, &why[i])) why[i] = "";
-        EXPECT_TRUE(why[i].empty() || r.runs.empty()) << why[i];
-        WriteBytes(name, std::vector<unsigned char>(text.begin(), text.end()));
-    }
-    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py ";
-    EXPECT_NE(0, system((validate + dir.prefix() + "*.json 2>" + dir.path("faults")).c_str()));
-    std::string faults = ReadText(dir.path("faults"));
-    std::set<size_t> refused;
-    for (size_t at = faults.find(dir.prefix()); at != std::string::npos;
-         at = faults.find(dir.prefix(), at + 1))
-        refused.insert(std::stoul(faults.substr(at + dir.prefix().size(), 6)) - 100000);
-    for (size_t i = 0; i < all.size(); i++) {
-        const Variant &v = all[i];
-        std::string change = v.at.to_string() + " " + v.change;
-        if (v.change == "nothing") EXPECT_EQ("", why[i]) << change;
-        bool readerTakes = why[i].empty(), validatorTakes = !refused.count(i);
-        if (v.takes >= 0) EXPECT_EQ(v.takes == 1, readerTakes) << change << ": " << why[i];
-        EXPECT_EQ(validatorTakes, readerTakes)
-            << change << ": the reader " << (readerTakes ? "takes it" : "refuses it: " + why[i]);
-        // Where the reader says the fault is: at or above the change, or beside or below it.
-        if (readerTakes || v.at.empty()) continue;
-        std::string place = Place(v.at), parent = Place(v.at.parent_pointer()),
-                    said = why[i].substr(sizeof "not a Kelvane result: " - 1);
-        said = said.substr(0, said.find(": "));
-        EXPECT_TRUE(place.rfind(said, 0) == 0 || said.rfind(parent, 0) == 0)
-            << change << ": " << why[i];
-    }
+    ExpectAgreement(all, ParseResult, "not a Kelvane result: ");
 }
 
 TEST(ReaderTest, FilesThatAreNoResultNameTheirFault) {
@@ -579,6 +600,103 @@ TEST(ReaderTest, TheHistoryListsWhatTheReaderReads) {
     for (auto &[at, value, said] : kRows)
         EXPECT_TRUE(said.back() != '\n' || Has(s, "  2023-11-14 22:13  llvmpipe  ") && Has(s, said))
             << at << ": " << s;
+}
+
+ResultSetting Machine() {
+    ResultSetting m = {};
+    m.version = "1.0.0";
+    m.cores = 2;
+    m.memoryBytes = 25276182528;
+    snprintf(m.kernel, sizeof m.kernel, "6.1.0");
+    return m;
+}
+
+// A pair written, read and written again gives the same text; no run reader takes it, nor it
+// a run's; WritePairResult's file is that text, and validate.py takes it.
+TEST(PairFileTest, APairReadsBackAsItWasAndIsNoRunResult) {
+    PairResult p = GeneratedPair(), back;
+    std::string text = PairDocument(p, Machine()), why;
+    ASSERT_EQ(1, ParsePairResult(text.data(), text.size(), &back, &why)) << why;
+    EXPECT_EQ(text, PairDocument(back, Machine()));
+    ResultFile run;
+    EXPECT_EQ(0, ParseResult(text.data(), text.size(), &run, &why));
+    EXPECT_EQ(kPairNotARun, why);
+    std::string runText = Text({Measured({600}, true)});
+    EXPECT_EQ(0, ParsePairResult(runText.data(), runText.size(), &back, &why));
+    EXPECT_EQ("not a Kelvane paired comparison: a run result (no protocol \"pair\")", why);
+    TempDir dir;
+    ASSERT_EQ(1, WritePairResult(p, dir.prefix().c_str(), &why)) << why;
+    EXPECT_EQ(writtenPairDocument, ReadText(dir.path(kPairJsonName)));
+    EXPECT_EQ(0, ReadText(dir.path(kPairPngName)).find("\x89PNG"));
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py '";
+    EXPECT_EQ(0, system((validate + dir.path(kPairJsonName) + "'").c_str()));
+    EXPECT_EQ(0, WritePairResult(p, dir.path("none/").c_str(), &why));
+    EXPECT_EQ(0u, why.find("cannot write " + dir.path("none/") + kPairJsonName)) << why;
+}
+
+// The reader and validate.py agree on every variant of a pair, and on the relations a schema
+// cannot state, each broken once.
+TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
+    PairResult unknown = GeneratedPair();
+    unknown.judgement = {false, 4, 2, 0, 0, 0};
+    unknown.precise = false;
+    std::vector<Variant> all;
+    json::json_pointer top;
+    for (const PairResult &p : {GeneratedPair(), unknown}) {
+        json good = json::parse(PairDocument(p, Machine()));
+        std::set<std::string> seen;
+        all.push_back({top, "nothing", good});
+        Vary(good, top, &seen, &all);
+    }
+    const std::tuple<const char *, json, int> kRows[] = {
+        {"/turns/3/pair", 0, 0},                       // before the last turn's
+        {"/turns/7/pair", 4, 0},                       // A's second kept turn in pair 4
+        {"/turns/9/grid", 21, 0},                      // not its partner's
+        {"/turns/0/mean_ms", 101, 0},                  // not its frame times' mean
+        {"/turns/7/mean_ms", 101, 1},                  // not every frame kept
+        {"/turns/0/frames", 3, 0},                     // more frame times than frames
+        {"/turns/5/dropped", false, 0},                // disturbed, yet kept
+        {"/turns/0/dropped", true, 0},                 // 7 pairs kept, 8 judged
+        {"/verdict/pairs", 7, 0},                      // not two a block
+        {"/verdict/ratio", 1.05, 0},                   // outside its interval
+        {"/verdict/blocks", 2, 0},                     // too few for a judgement
+        {"/same_renderer", true, 0},                   // the strings differ
+        {"/sides/A/env", json::array({"1X=2"}), 0},    // no NAME=VALUE
+        {"/sides/A/env", json::array({"_X1=a=b"}), 1}, // one
+        {"/started", "2026-02-30T12:00:00Z", 0}};
+    for (auto &[at, value, takes] : kRows) {
+        all.push_back({json::json_pointer(at), "= " + value.dump(), all[0].doc, "", takes});
+        all.back().doc[all.back().at] = value;
+    }
+    ExpectAgreement(all, ParsePairResult, "not a Kelvane paired comparison: ");
+}
+
+// A pair is one entry of the history: listed as a line of its own, exported as written, and
+// refused plainly where a run is wanted.
+TEST(PairFileTest, TheHistoryListsAPairAndExportsIt) {
+    TempDir data;
+    std::string before = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
+    setenv("XDG_DATA_HOME", data.prefix().c_str(), 1);
+    PairResult p = GeneratedPair();
+    p.sides[0].setting = std::string(50, 'x');
+    std::string text = PairDocument(p, Machine()), why;
+    int added = 0;
+    ASSERT_EQ(1, RecordInHistory(text, &added, &why)) << why;
+    EXPECT_EQ(1, added);
+    FILE *out = fopen(data.path("listed").c_str(), "w");
+    EXPECT_EQ(kExitScore, PrintHistory(out, stderr));
+    EXPECT_EQ(kExitScore, ExportHistoryRun("last", data.path("out.json").c_str(), out, stderr));
+    fclose(out);
+    ResultFile r;
+    EXPECT_EQ(0, ReadHistoryRun("@last", &r, &why));
+    EXPECT_EQ(kPairNotARun, why);
+    before.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", before.c_str(), 1);
+    EXPECT_EQ("1  2023-11-14 22:13  pair  A: " + std::string(40, 'x') +
+                  "…  B: GALLIUM_DRIVER=softpipe  640x480 offscreen  B is 3.0 % faster than A "
+                  "(2.0 to 4.0 %)\nkelvane: paired comparison 1 written to " +
+                  data.path("out.json") + "\n",
+              ReadText(data.path("listed")));
+    EXPECT_EQ(text, ReadText(data.path("out.json")));
 }
 
 } // namespace

@@ -5,11 +5,13 @@
 #include "app/folders.h"
 #include "bench/log.h"
 #include "record/model.h"
+#include "record/pair.h"
 #include "record/record.h"
 #include "tests/support/bench_state.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <math.h>
 #include <stdio.h>
 #include <vector>
 
@@ -41,3 +43,42 @@ class RecordingTest : public ::testing::Test {
     }
     TempDir dir;
 };
+
+// A paired comparison as the coordinator fills it: 18 turns AB BA ... on a machine that
+// slows 2 % a turn and jumps by a fifth between two blocks, B 3 % faster throughout; pair 2 dropped
+// (B disturbed) and run again as pair 3, 8 pairs kept, 4 blocks judged. Each turn's frame times
+// average to its mean.
+inline PairResult GeneratedPair() {
+    PairResult p = {};
+    p.started = 1700000000;
+    p.durationMs = 95000;
+    p.driver = "offscreen";
+    p.width = 640;
+    p.height = 480;
+    p.sides[0] = {"", {}, -1, "Mesa", "llvmpipe (LLVM 15.0.6, 256 bits)", "4.5 Mesa 22.3.6"};
+    p.sides[1] = {"GALLIUM_DRIVER=softpipe", {"GALLIUM_DRIVER=softpipe"}, 0, "Mesa", "softpipe",
+                  "4.5 Mesa 22.3.6"};
+    p.grid = 20;
+    p.precision = 0.01;
+    p.timeLimitS = 120;
+    for (int i = 0; i < 18; i++) {
+        PairTurn t = {};
+        t.pair = i / 2;
+        t.side = (i / 2 % 2) ^ (i % 2); // AB, then BA
+        t.grid = 20;
+        t.frames = 4;
+        t.meanMs = 100 * exp(0.02 * i) * (i >= 10 ? 1.2 : 1) / (t.side ? 1.03 : 1);
+        for (double f : {0.9, 1.1, 0.95, 1.05})
+            t.frameMs.push_back(t.meanMs * f);
+        if (i == 7) t.frameMs.resize(2); // not every frame kept: no mean to check
+        t.load = {true, 0.05, 0.01, 0.5, 0.04, true, 0.1};
+        t.disturbed = i == 5;
+        t.dropped = i == 4 || i == 5;
+        if (t.disturbed) t.load.others = t.load.taken = 0.3;
+        p.turns.push_back(t);
+    }
+    p.judgement = {true, 8, 4, 1.03, 1.02, 1.04};
+    p.precise = true;
+    p.verdict = "B is 3.0 % faster than A (2.0 to 4.0 %)";
+    return p;
+}
