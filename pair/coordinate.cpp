@@ -2,7 +2,7 @@
 
 #include "history/history.h"
 #include "pair/sides.h"
-#include "record/machine.h"
+#include "record/pair_record.h"
 #include "watch/interference.h"
 
 #include <errno.h>
@@ -17,11 +17,6 @@
 
 #include <algorithm>
 #include <sstream>
-
-// TEMPORARY until the record side lands
-int WritePairResult(const PairResult &p, const char *folder, std::string *why);
-std::string PairDocument(const PairResult &p, const ResultSetting &machine);
-extern const char kPairJsonName[];
 
 static const char *const kSideName[2] = {"A", "B"};
 
@@ -351,9 +346,7 @@ static int WriteAndRecord(const PairAsk &ask, FILE *out, FILE *err) {
         return 0;
     }
     fprintf(out, "pair: result in %s%s\n", *ask.folder ? ask.folder : "./", kPairJsonName);
-    ResultSetting machine = {};
-    ReadMachine(&machine, "/proc/cpuinfo");
-    RecordTestInHistory(PairDocument(result, machine), err);
+    RecordTestInHistory(writtenPairDocument, err);
     return 1;
 }
 

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The paired comparison's goals, measured on this machine (run it with nothing else
+# running; the README quotes its figures):
+#   accuracy   B is A with 2 ms added to every frame (perf/frame_cost.c): RUNS pairs
+#   same       A against A: 2 x RUNS pairs
+#   oldway     the same 2 ms as two --quick runs one after the other: RUNS times
+#   drivers    llvmpipe against softpipe, against zink, and mesa_glthread on against off
+# then perf/pair_goals.py over every result.
+#   perf/pair_goals.sh OUT-DIR [RUNS] [PART...]   (default 10 runs, every part)
+set -uo pipefail
+out=$1
+runs=${2:-10}
+shift 2 2>/dev/null || shift $#
+parts=("$@")
+[[ $# -eq 0 ]] && parts=(accuracy same oldway drivers)
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$here/build}
+exe="$build/Kelvane.app/Contents/Linux/kelvane"
+cost="$build/perf/libframe_cost.so"
+size=${SIZE:-640x480}
+export XDG_DATA_HOME="$out/data" LIBGL_ALWAYS_SOFTWARE=1
+mkdir -p "$out"
+[[ -x $exe && -f $cost ]] || { echo "build first: $exe, $cost" >&2; exit 2; }
+
+# pair NAME A B: one pair into OUT/NAME, its output and time kept.
+pair() {
+  local dir="$out/$1"
+  mkdir -p "$dir"
+  local start=$(date +%s.%N)
+  "$exe" --pair "$2" "$3" --offscreen="$size" --results "$dir" >"$dir/stdout" 2>"$dir/stderr"
+  echo "$? $(echo "$(date +%s.%N) - $start" | bc)" >"$dir/status"
+  tail -1 "$dir/stdout"
+}
+
+# quick NAME [ENV...]: one quick run into OUT/NAME.
+quick() {
+  local dir="$out/$1"
+  shift
+  mkdir -p "$dir"
+  env "$@" "$exe" --test --quick --offscreen="$size" --results "$dir" >"$dir/stdout" 2>"$dir/stderr"
+  grep '^steady figure' "$dir/stdout"
+}
+
+base="LD_PRELOAD=$cost"
+for part in "${parts[@]}"; do
+  case $part in
+  accuracy)
+    for i in $(seq "$runs"); do pair "accuracy-$i" "$base" "$base KELVANE_FRAME_COST_US=2000"; done ;;
+  same)
+    for i in $(seq $((2 * runs))); do pair "same-$i" "$base" "$base"; done ;;
+  oldway)
+    for i in $(seq "$runs"); do
+      quick "oldway-$i-A" LD_PRELOAD="$cost"
+      quick "oldway-$i-B" LD_PRELOAD="$cost" KELVANE_FRAME_COST_US=2000
+    done ;;
+  drivers)
+    pair softpipe GALLIUM_DRIVER=llvmpipe GALLIUM_DRIVER=softpipe
+    pair zink GALLIUM_DRIVER=llvmpipe GALLIUM_DRIVER=zink
+    pair glthread mesa_glthread=false mesa_glthread=true ;;
+  esac
+done
+python3 "$here/perf/pair_goals.py" "$out"
