@@ -2,6 +2,7 @@
 
 #include "history/history.h"
 #include "pair/sides.h"
+#include "protocol/pairside.h"
 #include "record/pair_record.h"
 #include "watch/interference.h"
 
@@ -270,10 +271,26 @@ static void ShowProgress(const PairJudgement &j, int dropped, FILE *out) {
     fflush(out);
 }
 
+// A turn's windows: the program's, or for the benchmark's study of a turn's start after a
+// wait (perf/pair_warmup.py), KELVANE_PAIR_TURN="SETTLE,MEASURED".
+static PairTurnWord TurnShape(void) {
+    PairTurnWord w = {0, kPairSettleWindows, kPairMeasuredWindows};
+    const char *e = getenv("KELVANE_PAIR_TURN");
+    int settle, measured;
+    char tail;
+    if (e && sscanf(e, "%d,%d%c", &settle, &measured, &tail) == 2 && settle >= 0 && settle <= 10 &&
+        measured >= 1 && measured <= 10) {
+        w.settle = settle;
+        w.measured = measured;
+    }
+    return w;
+}
+
 // Pairs of turns in the order AB BA AB BA ... until the interval is as narrow as asked or
 // the time is up. A pair with a disturbed turn is kept in the record, left out of the
 // judgement, and run again in the same order.
 static int RunTurns(const PairAsk &ask, FILE *out, FILE *err) {
+    PairTurnWord shape = TurnShape();
     int kept = 0, dropped = 0, run = 0;
     double lastPairS = 0;
     for (;;) {
@@ -284,7 +301,7 @@ static int RunTurns(const PairAsk &ask, FILE *out, FILE *err) {
         PairTurn t[2];
         for (int k = 0; k < 2; k++) {
             int s = k == 0 ? first : 1 - first;
-            if (!Turn(s, result.grid, kPairSettleWindows, kPairMeasuredWindows, &t[k], err))
+            if (!Turn(s, result.grid, shape.settle, shape.measured, &t[k], err))
                 return 0;
             t[k].pair = run;
         }
@@ -332,6 +349,10 @@ static void SayResult(const PairAsk &ask, FILE *out) {
             result.durationMs / 1000.0);
     if (dropped) fprintf(out, ", %d pairs dropped as disturbed and run again", dropped / 2);
     fprintf(out, "\n");
+    if (!result.judgement.known && dropped)
+        fprintf(out, "pair: others took the machine in %d of %d pairs: run it again when it is "
+                     "quieter\n",
+                dropped / 2, (int)result.turns.size() / 2);
     if (!result.precise && result.judgement.known)
         fprintf(out, "pair: the time limit (%.0f s) came before ±%.1f %%\n", ask.timeLimitS,
                 ask.precision * 100);

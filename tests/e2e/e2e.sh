@@ -877,6 +877,25 @@ PY
   grep -q "^steady figure: none" "$work/stdout" || fail "a figure from nothing"
   python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
   ;;
+offscreen_pair)
+  # B is A with 10 ms more a frame, on a renderer whose frames are sleeps of a known length
+  # (tests/e2e/sphere_cost.c: 100 µs a sphere, about 100 ms near grid 32): the pair finds B
+  # about 9 % slower, writes a result the validator takes, and the history lists it.
+  so="$build/tests/e2e/libsphere_cost.so"
+  a="LD_PRELOAD=$so KELVANE_SPHERE_SKIP=1 KELVANE_FRAME_SPHERE_US=100"
+  mkdir -p "$work/out"
+  run_app --pair "$a" "$a KELVANE_FRAME_US=10000" --offscreen=64x48 --results "$work/out" \
+    --time-limit 30
+  expect_status 0
+  slower=$(sed -n 's/^B is \([0-9.]*\) % slower than A (.*)$/\1/p' "$work/stdout")
+  [[ -n $slower ]] || fail "no difference found: $(cat "$work/stdout")"
+  awk -v x="$slower" 'BEGIN { exit !(x >= 5 && x <= 14) }' || fail "B $slower % slower"
+  grep -q '^pair: probe: A at grid' "$work/stdout" || fail "no progress"
+  python3 "$validate" "$work/out/Kelvane pair.json" || fail "not valid"
+  "$exe" --history >"$work/history" 2>&1
+  grep -q "pair  A: LD_PRELOAD=.*B is $slower % slower" "$work/history" ||
+    fail "not in the history: $(cat "$work/history")"
+  ;;
 pair_bad_side)
   # A side that cannot start ends the pair at once, naming it and what it said; whatever ends
   # a pair part-way (a side killed, Ctrl+C, the coordinator killed), nothing is written and no
