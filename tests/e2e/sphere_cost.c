@@ -7,10 +7,18 @@
    KELVANE_SPHERE_NS adds that many nanoseconds of busy work a sphere.
    A machine that slows down part-way: once KELVANE_SLOW_AFTER frames of exactly
    KELVANE_SLOW_SPHERES spheres have been drawn, every later glClear sleeps KELVANE_CLEAR_US
-   microseconds more. Frames are counted at each glClear, by the spheres since the last. */
+   microseconds more. Frames are counted at each glClear, by the spheres since the last.
+   A renderer of known cost: with KELVANE_FRAME_SPHERE_US set, each glClear sleeps
+   KELVANE_FRAME_US + KELVANE_FRAME_SPHERE_US * S^KELVANE_FRAME_POWER microseconds (the
+   power 1 unless given), S the spheres of the frame before, so that a frame takes a known
+   function of its spheres plus what the program itself adds; KELVANE_FRAME_LOG names a file
+   that gets a line "S REST-US" a frame: the time from that glClear to the next less the
+   sleep meant, which is what the program and the sleep's lateness add. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
 #include <dlfcn.h>
+#include <math.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
 
@@ -22,13 +30,18 @@ static long Setting(const char *name) {
     return v ? atol(v) : 0;
 }
 
+static long long NowNs(void);
+
 static void Spin(long ns) {
-    struct timespec t, now;
+    long long until = NowNs() + ns;
+    while (NowNs() < until)
+        ;
+}
+
+static long long NowNs(void) {
+    struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
-    long long until = t.tv_sec * 1000000000LL + t.tv_nsec + ns;
-    do
-        clock_gettime(CLOCK_MONOTONIC, &now);
-    while (now.tv_sec * 1000000000LL + now.tv_nsec < until);
+    return t.tv_sec * 1000000000LL + t.tv_nsec;
 }
 
 static void Sleep(long us) {
@@ -58,12 +71,40 @@ void glCallList(GLuint list) {
     Sleep(cost);
 }
 
+static double Real(const char *name, double otherwise) {
+    const char *v = getenv(name);
+    return v ? atof(v) : otherwise;
+}
+
+// The known cost of the frame before, slept, and the rest of the time since the last
+// glClear (the program's own work, and the sleep's lateness), logged.
+static void KnownCost(long spheres) {
+    static double fixed, each = -1, power;
+    static FILE *log;
+    static long long last, owed; // the last glClear, ns; what it meant to sleep
+    if (each < 0) {
+        each = Real("KELVANE_FRAME_SPHERE_US", 0);
+        fixed = Real("KELVANE_FRAME_US", 0);
+        power = Real("KELVANE_FRAME_POWER", 1);
+        const char *path = getenv("KELVANE_FRAME_LOG");
+        if (path && each > 0) log = fopen(path, "w");
+    }
+    if (!(each > 0)) return;
+    long long now = NowNs();
+    if (log && last) fprintf(log, "%ld %.0f\n", spheres, (now - last - owed) / 1e3);
+    long us = (long)(fixed + each * pow((double)spheres, power) + 0.5);
+    last = now;
+    owed = us * 1000LL;
+    Sleep(us);
+}
+
 void glClear(GLbitfield mask) {
     static void (*real)(GLbitfield);
     static long seen;
     if (!real) real = (void (*)(GLbitfield))dlsym(RTLD_NEXT, "glClear");
     long spheres = Setting("KELVANE_SLOW_SPHERES"), after = Setting("KELVANE_SLOW_AFTER");
     if (spheres > 0 && spheresInFrame == spheres) seen++;
+    KnownCost(spheresInFrame);
     spheresInFrame = 0;
     if (spheres > 0 && seen >= after) Sleep(Setting("KELVANE_CLEAR_US"));
     real(mask);
