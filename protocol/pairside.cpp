@@ -105,7 +105,9 @@ static void NextTurn(void) {
     turnGrid = word.grid;
     firstStep = timedStepCount;
     measureLeft = word.measured - 1;
-    // The window open while this side waited closes at the first frame: one more.
+    // The window open while this side waited closes at the first frame, as a test's first
+    // does, however long or short the wait was: one more window, of one frame.
+    oldCurrTime = 0;
     HoldGrid(word.grid, 1 + word.settle + 1, true);
 }
 

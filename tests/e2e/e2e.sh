@@ -888,6 +888,7 @@ offscreen_pair)
     --time-limit 30
   expect_status 0
   slower=$(sed -n 's/^B is \([0-9.]*\) % slower than A (.*)$/\1/p' "$work/stdout")
+  cat "$work/stdout" >&2
   [[ -n $slower ]] || fail "no difference found: $(cat "$work/stdout")"
   awk -v x="$slower" 'BEGIN { exit !(x >= 5 && x <= 14) }' || fail "B $slower % slower"
   grep -q '^pair: probe: A at grid' "$work/stdout" || fail "no progress"
