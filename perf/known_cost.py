@@ -9,6 +9,7 @@ climb/true and quick/climb (the i-th quick run against the i-th climb).
 Usage: known_cost.py OUT-DIR [RUNS] [CLIMBS] [SHAPE...]
          (default 5 quick runs, 3 climbs, both shapes: linear and power)
        known_cost.py --report OUT-DIR [SHAPE...]   (the runs already in OUT-DIR again)
+       known_cost.py --truth FRAMES SHAPE  (the true figure of one run, from its preload's log)
 Environment: KELVANE_BUILD, the build folder (default build/ beside this folder)."""
 import json
 import os
@@ -123,6 +124,10 @@ def report(out, shape):
 
 
 def main(argv):
+    if argv[:1] == ["--truth"]:
+        frames = [tuple(map(float, line.split())) for line in open(argv[1])]
+        print(f"{truth(frames, argv[2])[0]:.2f}")
+        return
     if argv[:1] == ["--report"]:
         for shape in argv[2:] or SHAPES:
             report(argv[1], shape)

@@ -1,10 +1,10 @@
 // The quick figure (--quick): a test that does not climb. A probe doubles the grid, one
 // window each, until the frame rate falls under kQuickLowFps; a warm-up holds a grid under
-// load; then kQuickGrids grids spread between kQuickHighFps and kQuickLowFps by the probe's
-// line are measured as steps are, in an order that mixes small and large, then up to
-// kQuickExtraGrids beyond them while none has reached 10 fps, and fitted as the steady
-// figure is, with the drift check after them. It gives no score: the score is the
-// climb's alone.
+// load, and a look the largest grid planned from it; then kQuickGrids grids spread between
+// kQuickHighFps and kQuickLowFps by the line through those two are measured as steps are, in an
+// order that mixes small and large, then up to kQuickExtraGrids beyond them while none has reached
+// 10 fps, and fitted as the steady figure is, with the drift check after them. It gives no score:
+// the score is the climb's alone.
 #pragma once
 
 #include "platform/types.h"
@@ -18,6 +18,7 @@ enum {
     kQuickExtraGrids = 4,     // more, one at a time, while none has reached 10 fps
     kQuickWindowsPerGrid = 2, // the first settles, the second is measured
     kQuickWarmWindows = 3,    // the warm-up's, unmeasured
+    kQuickLookWindows = 1,    // the look's at the largest grid after it, unmeasured
     kMaxQuickGrid = 1365,     // the largest grid a result file holds
 };
 
@@ -42,6 +43,12 @@ std::vector<SInt32> PlanQuickGrids(const std::vector<ProbePoint> &probe, SInt32 
 // or more. Empty when there is no such point or no rising line.
 std::vector<SInt32> ReplanQuickGrids(const std::vector<ProbePoint> &probe, SInt32 warmGrid,
                                      double warmMs, SInt32 maxGrid);
+
+// The grids a third time once a look at lookGrid, the largest of the warm-up's plan, has
+// measured a median frame time of lookMs: planned on the line through the warm-up's point
+// and the look's. Empty when the look is not at a larger grid or slower, or no rising line.
+std::vector<SInt32> LookQuickGrids(SInt32 warmGrid, double warmMs, SInt32 lookGrid, double lookMs,
+                                   SInt32 maxGrid);
 
 // A grid to measure when none of the steps so far (grids[i] at points[i]) has reached
 // 100 ms, as when the machine was slow during the warm-up: where their Theil–Sen line

@@ -797,6 +797,47 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
     }
 }
 
+// The quick run's planning, from the probe's whole frame counts to the fit, on renderers
+// whose frame time is a + b·triangles^p: its figure lies near where the frame time truly
+// reaches 100 ms, whether the frame time grows as the triangles or faster, at any scale.
+TEST(Quick, TheFigureOfAKnownCurve) {
+    for (double p : {1.0, 1.3, 1.6})
+        for (double fixedMs : {0.0, 5.0, 20.0})
+            for (double spheres : {150.0, 300.0, 1000.0, 10000.0, 50000.0}) {
+                // 100 ms at `spheres` spheres.
+                auto ms = [&](double g) {
+                    return fixedMs + (100 - fixedMs) * pow(g * g / spheres, p);
+                };
+                std::vector<ProbePoint> probe;
+                for (SInt32 g = 1;; g = std::min(2 * g, (SInt32)kMaxQuickGrid)) {
+                    probe.push_back({g, (float)floor(1000 / ms(g) + 1)}); // whole frames
+                    if (probe.back().fps < kQuickLowFps || g == kMaxQuickGrid) break;
+                }
+                std::vector<SInt32> plan = PlanQuickGrids(probe, kMaxQuickGrid);
+                ASSERT_FALSE(plan.empty());
+                SInt32 warm = plan[kQuickGrids / 2];
+                std::vector<SInt32> again = ReplanQuickGrids(probe, warm, ms(warm), kMaxQuickGrid);
+                if (!again.empty()) plan = again;
+                SInt32 look = *std::max_element(plan.begin(), plan.end());
+                again = LookQuickGrids(warm, ms(warm), look, ms(look), kMaxQuickGrid);
+                if (!again.empty()) plan = again;
+                std::vector<SteadyPoint> pts;
+                for (size_t i = 0; i < plan.size(); i++) {
+                    pts.push_back({(double)plan[i] * plan[i] * kTrianglesPerSphere, ms(plan[i])});
+                    if (i + 1 == plan.size() && plan.size() < kQuickGrids + kQuickExtraGrids)
+                        if (SInt32 next = GridPastTheFigure(pts.data(), plan.data(),
+                                                            (int)pts.size(), kMaxQuickGrid))
+                            plan.push_back(next);
+                }
+                SteadyFigure f = FitSteady(pts.data(), (int)pts.size());
+                double truth = spheres * kTrianglesPerSphere / 1000;
+                ASSERT_TRUE(f.valid) << p << " " << fixedMs << " " << spheres;
+                EXPECT_NEAR(1, f.score / truth, p > 1.5 ? 0.02 : 0.01)
+                    << "power " << p << ", " << fixedMs << " ms, 100 ms at " << spheres
+                    << " spheres";
+            }
+}
+
 // What a step says, and how long a climb has left from its steps near the stop.
 TEST(Progress, TheLineOfAStep) {
     EXPECT_EQ("climbing: grid 12: 31 fps", ProgressText(false, 12, 31, -1));

@@ -936,6 +936,27 @@ pair_bad_side)
   [[ -z $(ls -A "$work/out") ]] || fail "written: $(ls "$work/out")"
   [[ -z $(ls -A "$TMPDIR") ]] || fail "left behind: $(ls "$TMPDIR")"
   ;;
+offscreen_quick_known_cost)
+  # A renderer whose frame time grows as the spheres to the power 1.3 (sleeps: 5 ms + 56.2 µs
+  # × S^1.3, the spheres not drawn), on which the machine's load hardly counts: the quick
+  # figure lies within 2 % of where the frame time truly reaches 100 ms, as
+  # perf/known_cost.py computes it from what the preload logged of the program's own time.
+  out="$work/out"
+  mkdir -p "$out"
+  KELVANE_SPHERE_SKIP=1 KELVANE_FRAME_US=5000 KELVANE_FRAME_SPHERE_US=56.2 KELVANE_FRAME_POWER=1.3 \
+    KELVANE_FRAME_LOG="$work/frames" LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" \
+    run_app --test --quick --offscreen=64x48 --results "$out"
+  expect_status 0
+  truth=$(python3 "$(dirname "$0")/../../perf/known_cost.py" --truth "$work/frames" power) ||
+    fail "no true figure from the preload's log"
+  python3 - "$out/Kelvane result.json" "$truth" <<'PY' || fail "the quick figure is not the true one"
+import json, sys
+run = json.load(open(sys.argv[1]))["runs"][0]
+figure, truth = run["steady_score"], float(sys.argv[2])
+print(f"quick {figure:.1f}, true {truth:.1f}: {100 * (figure / truth - 1):+.1f} %", file=sys.stderr)
+assert figure is not None and abs(figure / truth - 1) <= 0.02, (figure, truth)
+PY
+  ;;
 offscreen_drift)
   # A machine that slows down once the test has passed the grid the drift check measures
   # again (grid 2, 80 ms a frame; grid 3 stops it): the check finds it 50 % slower, the run
