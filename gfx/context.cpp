@@ -170,3 +170,7 @@ void SetProjection(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
+
+void FinishGL(void) {
+    glFinish();
+}

@@ -30,6 +30,8 @@ extern const char kNoFullScreenText[];
 int StartOpenGL(void);
 // Applies test_swap as the context's swap interval.
 void SetSync(void);
+// Waits until every command given so far is done: a measured span ends with its own work.
+void FinishGL(void);
 // Follows the drawable's size with viewport and projection.
 void ResizeGL(void);
 // The projection of a width × height drawable, the modelview reset and selected: what

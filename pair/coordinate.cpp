@@ -26,6 +26,7 @@ enum {
     kMaxPairGrid = 1365, // a result file's largest grid
     kReadySeconds = 300, // a side builds its scene and validates its renderer first
     kTurnSecondsSlack = 30,
+    kProgressSeconds = 5, // between two lines of progress
 };
 
 static SideProcess sides[2];
@@ -177,15 +178,16 @@ static int ParseTurnReport(const std::string &line, PairTurn *t) {
     return t->meanMs > 0;
 }
 
-// One turn of side s at grid: settle unmeasured windows, then measured ones.
-static int Turn(int s, int grid, int settle, int measured, PairTurn *t, FILE *err) {
+// One turn of side s at grid: settle frames unmeasured, then measure frames measured.
+static int Turn(int s, int grid, int settle, int measure, PairTurn *t, FILE *err) {
     *t = PairTurn{};
     t->side = s;
     t->grid = grid;
     std::string line, why;
     char word[64];
-    snprintf(word, sizeof word, "turn %d %d %d", grid, settle, measured);
-    double seconds = kTurnSecondsSlack + 5.0 * (settle + measured + 1);
+    snprintf(word, sizeof word, "turn %d %d %d", grid, settle, measure);
+    // A frame takes at most a few seconds at any grid the probe chooses.
+    double seconds = kTurnSecondsSlack + 5.0 * (settle + measure);
     if (!SendWord(&sides[s], word)) {
         // Gone: how it ended is in its status.
         EndSide(&sides[s]);
@@ -205,9 +207,19 @@ static int Turn(int s, int grid, int settle, int measured, PairTurn *t, FILE *er
 
 // --- the grid ---------------------------------------------------------------------------
 
+int TurnFrames(double frameMs, double turnMs) {
+    if (!(frameMs > 0)) return 1;
+    double n = floor(turnMs / frameMs + 0.5);
+    return (int)std::min(std::max(n, 1.0), 1000.0);
+}
+
+// About a second of side s at grid, after a frame that says how many frames that is (itself
+// after one unmeasured: the first at a new grid may carry the old one's work or none).
 static int Measure(int s, int grid, double *ms, FILE *out, FILE *err) {
     PairTurn t;
-    if (!Turn(s, grid, 0, 1, &t, err)) return 0;
+    if (!Turn(s, grid, 1, 1, &t, err) ||
+        !Turn(s, grid, 0, TurnFrames(t.meanMs, kPairProbeMs), &t, err))
+        return 0;
     *ms = t.meanMs;
     fprintf(out, "pair: probe: %s at grid %d: %.1f ms a frame\n", kSideName[s], grid, *ms);
     fflush(out);
@@ -219,12 +231,13 @@ static bool Near(double ms) {
 }
 
 // A grid where the slower side's frame time is near 100 ms: there a turn's throughput is
-// what the steady figure reads, and a second's window holds ten frames.
-static int Probe(int *grid, FILE *out, FILE *err) {
-    int g = 8, prevGrid = 0;
+// what the steady figure reads. Each side's frame time there too, for its turns' frames.
+static int Probe(int *grid, double frameMs[2], FILE *out, FILE *err) {
+    int g = 8, prevGrid = 0, gridA = 0;
     double ms = 0, prevMs = 0;
     for (int i = 0; i < kProbeTurnsMax; i++) {
         if (!Measure(0, g, &ms, out, err)) return 0;
+        gridA = g;
         if (Near(ms) || (g == kMaxPairGrid && ms < kPairGridFrameMs)) break;
         // Far below, the frame's fixed costs bend the line: no more than 4 times the
         // triangles a step.
@@ -236,6 +249,7 @@ static int Probe(int *grid, FILE *out, FILE *err) {
         if (next == g) break;
         g = next;
     }
+    g = gridA;
     // The slower side decides.
     double msB;
     if (!Measure(1, g, &msB, out, err)) return 0;
@@ -244,7 +258,10 @@ static int Probe(int *grid, FILE *out, FILE *err) {
         if (!Measure(1, g, &msB, out, err)) return 0;
     }
     *grid = g;
-    return 1;
+    frameMs[0] = ms;
+    frameMs[1] = msB;
+    // A's was at another grid when B moved it.
+    return g == gridA || Measure(0, g, &frameMs[0], out, err);
 }
 
 // --- the turns --------------------------------------------------------------------------
@@ -267,32 +284,38 @@ static void ShowProgress(const PairJudgement &j, int dropped, FILE *out) {
     else
         fprintf(out, "pair: %d pairs, %.0f s: B/A %.4f (%.4f to %.4f), ±%.2f %%%s\n", j.pairs,
                 elapsed, j.ratio, j.low, j.high, 50 * (j.high - j.low) / j.ratio,
-                dropped ? (", " + std::to_string(dropped) + " dropped").c_str() : "");
+                dropped ? (", " + std::to_string(dropped) + " dropped as disturbed").c_str() : "");
     fflush(out);
 }
 
-// A turn's windows: the program's, or for the benchmark's study of a turn's start after a
-// wait (perf/pair_warmup.py), KELVANE_PAIR_TURN="SETTLE,MEASURED".
-static PairTurnWord TurnShape(void) {
-    PairTurnWord w = {0, kPairSettleWindows, kPairMeasuredWindows};
-    const char *e = getenv("KELVANE_PAIR_TURN");
-    int settle, measured;
+// Each side's turn: the program's, or for the benchmark's study of turns,
+// KELVANE_PAIR_TURN="SETTLE-FRAMES,TURN-MS".
+static void TurnShapes(const double frameMs[2], PairTurnWord shape[2]) {
+    int settle = kPairSettleFrames, turnMs = kPairTurnMs, a, b;
     char tail;
-    if (e && sscanf(e, "%d,%d%c", &settle, &measured, &tail) == 2 && settle >= 0 && settle <= 10 &&
-        measured >= 1 && measured <= 10) {
-        w.settle = settle;
-        w.measured = measured;
+    const char *e = getenv("KELVANE_PAIR_TURN");
+    if (e && sscanf(e, "%d,%d%c", &a, &b, &tail) == 2 && a >= 0 && a <= 1000 && b >= 1 &&
+        b <= 100000) {
+        settle = a;
+        turnMs = b;
     }
-    return w;
+    for (int s = 0; s < 2; s++)
+        shape[s] = {result.grid, settle, TurnFrames(frameMs[s], turnMs)};
 }
 
 // Pairs of turns in the order AB BA AB BA ... until the interval is as narrow as asked or
 // the time is up. A pair with a disturbed turn is kept in the record, left out of the
 // judgement, and run again in the same order.
-static int RunTurns(const PairAsk &ask, FILE *out, FILE *err) {
-    PairTurnWord shape = TurnShape();
+static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE *err) {
+    PairTurnWord shape[2];
+    TurnShapes(frameMs, shape);
+    fprintf(out,
+            "pair: turns of %d frame%s (A) and %d (B) at grid %d until ±%.1f %% or %.0f s in all\n",
+            shape[0].measure, shape[0].measure == 1 ? "" : "s", shape[1].measure, result.grid,
+            ask.precision * 100, ask.timeLimitS);
+    fflush(out);
     int kept = 0, dropped = 0, run = 0;
-    double lastPairS = 0;
+    double lastPairS = 0, shown = Now();
     for (;;) {
         double elapsed = Now() - startedAt;
         if (elapsed + lastPairS > ask.timeLimitS) return 1;
@@ -301,8 +324,7 @@ static int RunTurns(const PairAsk &ask, FILE *out, FILE *err) {
         PairTurn t[2];
         for (int k = 0; k < 2; k++) {
             int s = k == 0 ? first : 1 - first;
-            if (!Turn(s, result.grid, shape.settle, shape.measured, &t[k], err))
-                return 0;
+            if (!Turn(s, result.grid, shape[s].settle, shape[s].measure, &t[k], err)) return 0;
             t[k].pair = run;
         }
         run++;
@@ -313,17 +335,18 @@ static int RunTurns(const PairAsk &ask, FILE *out, FILE *err) {
         result.turns.push_back(t[1]);
         if (disturbed) {
             dropped++;
-            fprintf(out, "pair: pair %d disturbed (others took %.0f %% and %.0f %%): run again\n",
-                    run, 100 * t[0].load.taken, 100 * t[1].load.taken);
-            fflush(out);
             continue;
         }
         kept++;
         if (kept % 2) continue;
         std::vector<TurnPair> pairs = KeptPairs();
         result.judgement = JudgePairs(pairs.data(), (int)pairs.size());
-        ShowProgress(result.judgement, dropped, out);
-        if (PreciseEnough(result.judgement, ask.precision)) {
+        bool precise = PreciseEnough(result.judgement, ask.precision);
+        if (precise || Now() - shown >= kProgressSeconds) {
+            ShowProgress(result.judgement, dropped, out);
+            shown = Now();
+        }
+        if (precise) {
             result.precise = true;
             return 1;
         }
@@ -350,8 +373,9 @@ static void SayResult(const PairAsk &ask, FILE *out) {
     if (dropped) fprintf(out, ", %d pairs dropped as disturbed and run again", dropped / 2);
     fprintf(out, "\n");
     if (!result.judgement.known && dropped)
-        fprintf(out, "pair: others took the machine in %d of %d pairs: run it again when it is "
-                     "quieter\n",
+        fprintf(out,
+                "pair: others took the machine in %d of %d pairs: run it again when it is "
+                "quieter\n",
                 dropped / 2, (int)result.turns.size() / 2);
     if (!result.precise && result.judgement.known)
         fprintf(out, "pair: the time limit (%.0f s) came before ±%.1f %%\n", ask.timeLimitS,
@@ -385,11 +409,11 @@ static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
     result.sameRenderer = SameRenderer();
     for (int s = 0; s < 2; s++)
         fprintf(out, "pair: %s: %s\n", SideLabel(s).c_str(), result.sides[s].renderer.c_str());
-    if (!Probe(&result.grid, out, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
-    fprintf(out, "pair: turns at grid %d until ±%.1f %% or %.0f s in all\n", result.grid,
-            ask.precision * 100, ask.timeLimitS);
-    fflush(out);
-    if (!RunTurns(ask, out, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
+    double frameMs[2];
+    if (!Probe(&result.grid, frameMs, out, err))
+        return pairInterrupted ? kPairInterrupted : kPairSideFailed;
+    if (!RunTurns(ask, frameMs, out, err))
+        return pairInterrupted ? kPairInterrupted : kPairSideFailed;
     return kPairJudged;
 }
 

@@ -19,10 +19,15 @@ struct PairAsk {
     const char *folder;   // where the result goes ("" for the working folder)
 };
 
-enum {
-    kPairSettleWindows = 0,   // unmeasured windows a turn starts with, after the one the wait left
-    kPairMeasuredWindows = 1, // measured windows a turn
-};
+// A turn: kPairSettleFrames drawn unmeasured, then the frames of about kPairTurnMs measured
+// (one at least; as many as the probe's last look at the grid says, so that every turn of a
+// side holds as many). Here the machine's speed moves by a tenth from one second to the
+// next, alike for both sides only when their turns are close: a frame at the grid's 100 ms.
+// The probe measures about a second at each grid it tries.
+enum { kPairSettleFrames = 0, kPairTurnMs = 100, kPairProbeMs = 1000 };
+
+// The frames of a turn of about turnMs, for a side whose frames take frameMs: 1 to 1000.
+int TurnFrames(double frameMs, double turnMs);
 constexpr double kPairGridFrameMs =
     100; // the grid is chosen near this frame time on the slower side
 

@@ -1,10 +1,10 @@
 #include "protocol/pairside.h"
 
-#include "bench/frametimes.h"
 #include "bench/hold.h"
 #include "bench/state.h"
 #include "gfx/context.h"
 #include "watch/interference.h"
+#include "platform/uptime.h"
 #include "watch/loadwatch.h"
 
 #include <errno.h>
@@ -12,22 +12,30 @@
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 bool pairSide;
 
-static bool ready;      // the coordinator has been told
-static int measureLeft; // measured windows of the turn still to hold after this one
-static int firstStep;   // the turn's first measured step in the frame-time recording
-static int turnGrid;
+static bool ready;                 // the coordinator has been told
+static PairTurnWord turn;          // the turn going on
+static int settleLeft;             // frames still to draw before measuring
+static UInt64 startUs;             // when its measuring began
+static std::vector<UInt64> endsUs; // each measured frame's end
+static CpuSnapshot loadFrom;
+static bool loadRead;
+
+static UInt64 NowUs(void) {
+    return AbsoluteToNanoseconds(UpTime()) / 1000u;
+}
 
 int ParseTurnWord(const char *line, PairTurnWord *word) {
     char tail;
-    if (sscanf(line, "turn %d %d %d %c", &word->grid, &word->settle, &word->measured, &tail) != 3)
+    if (sscanf(line, "turn %d %d %d %c", &word->grid, &word->settle, &word->measure, &tail) != 3)
         return 0;
-    return word->grid >= 1 && word->settle >= 0 && word->measured >= 1 &&
+    return word->grid >= 1 && word->settle >= 0 && word->measure >= 1 &&
            word->grid <= kPairWordMax && word->settle <= kPairWordMax &&
-           word->measured <= kPairWordMax;
+           word->measure <= kPairWordMax;
 }
 
 static void Say(const std::string &line) {
@@ -65,29 +73,32 @@ static void SayReady(void) {
         "\n");
 }
 
-// The measured windows of the turn, as one report.
+// The measured frames of the turn, as one report.
 static void Report(void) {
-    std::string times;
-    int frames = 0;
     CpuShare load = {};
-    char num[32];
-    for (int s = firstStep; s < timedStepCount; s++) {
-        const TimedStep &t = timedSteps[s];
-        frames += t.frames;
-        for (int i = 0; i < t.timed; i++) {
-            snprintf(num, sizeof num, " %.3f", frameTimes[t.first + i] / 1000.0);
-            times += num;
-        }
-        CpuShare step;
-        if (LoadOfStep(s, &step)) AddShare(&load, step);
-    }
-    char head[200];
+    CpuSnapshot to;
+    if (loadRead && ReadCpuSnapshot(&to)) load = ShareBetween(loadFrom, to);
     char wait[32] = "-";
-    if (load.waitKnown) snprintf(wait, sizeof wait, "%.5f", WaitShare(load));
-    snprintf(head, sizeof head, "turn %d %.5f %.5f %.5f %.5f %s", frames, OthersShare(load),
-             StealShare(load), load.total ? (double)load.self / load.total : 0.0, TakenShare(load),
-             wait);
-    Say(head + times + "\n");
+    if (load.waitKnown) snprintf(wait, sizeof wait, "%.9g", WaitShare(load));
+    char head[200];
+    snprintf(head, sizeof head, "turn %d %.9g %.9g %.9g %.9g %s", (int)endsUs.size(),
+             OthersShare(load), StealShare(load), load.total ? (double)load.self / load.total : 0.0,
+             TakenShare(load), wait);
+    std::string line = head;
+    char num[32];
+    UInt64 from = startUs;
+    for (UInt64 end : endsUs) {
+        snprintf(num, sizeof num, " %.3f", (end - from) / 1000.0);
+        line += num;
+        from = end;
+    }
+    Say(line + "\n");
+}
+
+static void StartMeasuring(UInt64 now) {
+    endsUs.clear();
+    loadRead = ReadCpuSnapshot(&loadFrom);
+    startUs = now;
 }
 
 // Waits for the next word and starts the turn it gives.
@@ -99,16 +110,11 @@ static void NextTurn(void) {
         fprintf(stderr, "kelvane: a side of a pair cannot read \"%s\"\n", line.c_str());
         _exit(kPairSideBadWord);
     }
-    // A long pair would fill the recording: a turn may start a new one, as its first window
-    // is never measured.
-    if (timedStepCount + word.measured >= kTimedStepsMax) ReserveFrameTimes();
-    turnGrid = word.grid;
-    firstStep = timedStepCount;
-    measureLeft = word.measured - 1;
-    // The window open while this side waited closes at the first frame, as a test's first
-    // does, however long or short the wait was: one more window, of one frame.
-    oldCurrTime = 0;
-    HoldGrid(word.grid, 1 + word.settle + 1, true);
+    turn = word;
+    // Held for good: the test's windows go on closing, and none of them counts.
+    if (holdGrid != word.grid) HoldGrid(word.grid, kPairWordMax * 100, false);
+    settleLeft = word.settle;
+    if (!settleLeft) StartMeasuring(NowUs());
 }
 
 void DrivePairSide(void) {
@@ -119,12 +125,15 @@ void DrivePairSide(void) {
         NextTurn();
         return;
     }
-    if (!holdWaiting) return;
-    if (measureLeft > 0) {
-        measureLeft--;
-        HoldGrid(turnGrid, 1, true);
+    UInt64 now = NowUs();
+    if (settleLeft > 0) {
+        if (--settleLeft == 0) StartMeasuring(now);
         return;
     }
+    endsUs.push_back(now);
+    if ((int)endsUs.size() < turn.measure) return;
+    FinishGL();
+    endsUs.back() = NowUs();
     Report();
     NextTurn();
 }

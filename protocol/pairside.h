@@ -1,14 +1,18 @@
 // One side of a paired comparison (--pair, pair/): a test that neither climbs nor scores,
 // told by the coordinator which grid to render and for how long, turn after turn. Between
 // turns it renders nothing and waits for the next word, so that the other side has the
-// machine to itself. The coordinator writes words on the side's standard input and reads its
-// reports on kPairReportFd; every word and report is one line:
-//   side -> "ready\t<vendor>\t<renderer>\t<version>"      once its test has started
-//   coordinator -> "turn <grid> <settle> <measured>"      a turn: hold the grid, after the
-//        window that the wait left open, for settle windows unmeasured, then measured ones
+// machine to itself. A turn is timed by the side itself, not in the test's one-second
+// windows: the machine's speed moves within a second here, and only turns as short as a
+// frame or two fall on the same moment of it. The coordinator writes words on the side's
+// standard input and reads its reports on kPairReportFd; every word and report is a line:
+//   side -> "ready\t<vendor>\t<renderer>\t<version>"   once its test has started
+//   coordinator -> "turn <grid> <settle> <measure>"   a turn: the grid, settle frames drawn
+//        unmeasured, then measure frames measured, the last finished (glFinish) so that none
+//        of its work spills into the other's turn
 //   side -> "turn <frames> <others> <steal> <self> <taken> <wait|-> <ms> <ms> ..."
-//        the measured windows together: frames counted, the shares of the machine taken
-//        meanwhile (watch/interference.h) and every frame time kept, in milliseconds
+//        the measured frames: how many, the shares of the machine taken meanwhile
+//        (watch/interference.h) and each one's time in milliseconds, from the turn's start
+//        (the first) or the frame before, to its end (the last: to the finish)
 //   coordinator -> "end", or its end of the pipe closed: the side ends at once, writing
 //        nothing (its test never reaches a score)
 // A word the side cannot read ends it with a line on standard error.
@@ -20,15 +24,15 @@ enum { kPairSideBadWord = 2, kPairSideOrphaned = 3 };
 
 extern bool pairSide; // this process is a side of a pair (--pair-side)
 
-// After every frame of a test, outside it: says the side is ready, runs the turn it was
+// After every frame of a test, outside it: says the side is ready, times the turn it was
 // given, reports it, and waits for the next.
 void DrivePairSide(void);
 
-// The words above, for both ends.
+// A turn's word.
 struct PairTurnWord {
-    int grid, settle, measured;
+    int grid, settle, measure; // frames
 };
-// Reads "turn G S M"; non-zero when it is one (grid 1 or more, settle 0 or more, measured 1
-// or more, each at most kPairWordMax).
+// Reads "turn G S M"; non-zero when it is one (grid 1 to kPairWordMax, settle 0 or more and
+// measure 1 or more frames, each at most kPairWordMax).
 int ParseTurnWord(const char *line, PairTurnWord *word);
 enum { kPairWordMax = 100000 };

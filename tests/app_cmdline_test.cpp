@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "pair/pair.h"
+#include "protocol/pairside.h"
 
 namespace {
 
@@ -284,6 +285,13 @@ TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
     for (const char *bad : {"zink", "=x", "1A=b", "--device", "--device x", "--device=1 --device 2",
                             "A-B=c", "--devices 1"})
         EXPECT_FALSE(ParseSideSetting(bad, &side, &why)) << bad;
+    // The coordinator's word to a side.
+    PairTurnWord w;
+    ASSERT_TRUE(ParseTurnWord("turn 31 0 1", &w));
+    EXPECT_TRUE(w.grid == 31 && w.settle == 0 && w.measure == 1);
+    for (const char *bad : {"turn 0 0 1", "turn 3 -1 1", "turn 3 0 0", "turn 3 0 1 x", "turn 3 0",
+                            "turns 3 0 1", "turn 100001 0 1"})
+        EXPECT_FALSE(ParseTurnWord(bad, &w)) << bad;
 }
 
 // Where results go without --results. Root may write anywhere, so an unwritable folder is
