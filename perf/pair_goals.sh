@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The paired comparison's goals, measured on this machine (run it with nothing else
 # running; the README quotes its figures):
+#   warmup     turns of four frames, whose first frame after the wait perf/pair_warmup.py
+#              compares with the next two
 #   accuracy   B is A with 2 ms added to every frame (perf/frame_cost.c): RUNS pairs
-#   same       A against A: 2 x RUNS pairs
+#   same       A against A: SAME pairs (2 x RUNS unless given)
 #   oldway     the same 2 ms as two --quick runs one after the other: RUNS times
 #   drivers    llvmpipe against softpipe, against zink, and mesa_glthread on against off
 # then perf/pair_goals.py over every result.
@@ -12,7 +14,8 @@ out=$1
 runs=${2:-10}
 shift 2 2>/dev/null || shift $#
 parts=("$@")
-[[ $# -eq 0 ]] && parts=(accuracy same oldway drivers)
+[[ $# -eq 0 ]] && parts=(warmup accuracy same oldway drivers)
+same=${SAME:-$((2 * runs))}
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$here/build}
 exe="$build/Kelvane.app/Contents/Linux/kelvane"
@@ -26,7 +29,8 @@ mkdir -p "$out"
 pair() {
   local dir="$out/$1"
   mkdir -p "$dir"
-  local start=$(date +%s.%N)
+  local start
+  start=$(date +%s.%N)
   "$exe" --pair "$2" "$3" --offscreen="$size" --results "$dir" >"$dir/stdout" 2>"$dir/stderr"
   echo "$? $(echo "$(date +%s.%N) - $start" | bc)" >"$dir/status"
   tail -1 "$dir/stdout"
@@ -44,10 +48,13 @@ quick() {
 base="LD_PRELOAD=$cost"
 for part in "${parts[@]}"; do
   case $part in
+  warmup)
+    KELVANE_PAIR_TURN=0,400 pair warmup "$base" "$base"
+    python3 "$here/perf/pair_warmup.py" "$out/warmup/Kelvane pair.json" ;;
   accuracy)
     for i in $(seq "$runs"); do pair "accuracy-$i" "$base" "$base KELVANE_FRAME_COST_US=2000"; done ;;
   same)
-    for i in $(seq $((2 * runs))); do pair "same-$i" "$base" "$base"; done ;;
+    for i in $(seq "$same"); do pair "same-$i" "$base" "$base"; done ;;
   oldway)
     for i in $(seq "$runs"); do
       quick "oldway-$i-A" LD_PRELOAD="$cost"

@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""The paired comparison's goals from perf/pair_goals.sh's folder: accuracy (B is A with 2 ms
+a frame more), A against A, the old way (two quick runs), the real drivers.
+    perf/pair_goals.py OUT-DIR
+"""
+import glob
+import json
+import os
+import statistics
+import sys
+
+COST_MS = 2.0
+
+
+def pair(d):
+    path = os.path.join(d, "Kelvane pair.json")
+    if not os.path.exists(path):
+        return None
+    doc = json.load(open(path))
+    status = open(os.path.join(d, "status")).read().split()
+    doc["seconds"] = float(status[1])
+    return doc
+
+
+def half_width(v):
+    return 50 * (v["high"] - v["low"]) / v["ratio"]
+
+
+def numbered(out, part):
+    dirs = glob.glob(os.path.join(out, part + "-*"))
+    return sorted(dirs, key=lambda d: int(d.rsplit("-", 1)[1]))
+
+
+def accuracy(out):
+    rows = [p for p in map(pair, numbered(out, "accuracy")) if p and p["verdict"]["known"]]
+    if not rows:
+        return
+    covered = excluded = 0
+    for p in rows:
+        v = p["verdict"]
+        a = statistics.median(t["mean_ms"] for t in p["turns"] if t["side"] == "A" and not t["dropped"])
+        true = a / (a + COST_MS)
+        covered += v["low"] <= true <= v["high"]
+        excluded += v["high"] < 1
+        print(f"  accuracy: true {100 * (true - 1):+.2f} %, found {100 * (v['ratio'] - 1):+.2f} % "
+              f"({100 * (v['low'] - 1):+.2f} to {100 * (v['high'] - 1):+.2f}), {p['seconds']:.0f} s")
+    n = len(rows)
+    print(f"accuracy: the true difference inside the interval in {covered} of {n}, zero outside it "
+          f"in {excluded} of {n}; median half-width ±{statistics.median(half_width(p['verdict']) for p in rows):.2f} %, "
+          f"median time {statistics.median(p['seconds'] for p in rows):.0f} s")
+
+
+def same(out):
+    rows = [p for p in map(pair, numbered(out, "same")) if p]
+    known = [p for p in rows if p["verdict"]["known"]]
+    if not rows:
+        return
+    none = sum(p["verdict"]["low"] <= 1 <= p["verdict"]["high"] for p in known)
+    print(f"A against A: no difference in {none} of {len(rows)} pairs; median half-width "
+          f"±{statistics.median(half_width(p['verdict']) for p in known):.2f} %, median time "
+          f"{statistics.median(p['seconds'] for p in rows):.0f} s, ±1 % reached in "
+          f"{sum(p['verdict']['precise'] for p in known)}")
+
+
+def figure(d):
+    path = os.path.join(d, "Kelvane result.json")
+    if not os.path.exists(path):
+        return None
+    return json.load(open(path))["runs"][0].get("steady_score")
+
+
+def oldway(out):
+    ratios = []
+    for i in range(1, 1000):
+        a, b = (figure(os.path.join(out, f"oldway-{i}-{s}")) for s in "AB")
+        if a is None and b is None and not os.path.isdir(os.path.join(out, f"oldway-{i}-A")):
+            break
+        if a and b:
+            ratios.append(b / a)
+    if not ratios:
+        return
+    right = sum(r < 1 for r in ratios)
+    print(f"the old way (two --quick runs): B/A steady figures {', '.join(f'{100 * (r - 1):+.1f}' for r in ratios)} %; "
+          f"the sign right in {right} of {len(ratios)}; spread {100 * (max(ratios) - min(ratios)):.1f} points, "
+          f"standard deviation {100 * statistics.pstdev(ratios):.1f} %")
+
+
+def drivers(out):
+    for name in ("softpipe", "zink", "glthread"):
+        p = pair(os.path.join(out, name))
+        if p:
+            v = p["verdict"]
+            r = lambda x: f"{x:.4f}" if x is not None else "none"
+            print(f"{name}: B/A {r(v['ratio'])} ({r(v['low'])} to {r(v['high'])}): {v['text']}; "
+                  f"grid {p['grid']}, {p['seconds']:.0f} s")
+
+
+out = sys.argv[1]
+accuracy(out)
+same(out)
+oldway(out)
+drivers(out)
