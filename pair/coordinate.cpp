@@ -163,8 +163,23 @@ static int ParseTurnReport(const std::string &line, PairTurn *t) {
     double others, steal, self, taken;
     if (!(in >> word >> t->frames >> others >> steal >> self >> taken >> wait) || word != "turn")
         return 0;
-    t->load = ResultLoad{
-        true, others, steal, self, taken, wait != "-", wait != "-" ? atof(wait.c_str()) : 0};
+    // Over a turn of a frame the kernel's tick counters are coarse, and the machine's and
+    // this process's are read a moment apart: shares can pass the whole or round apart.
+    // They are kept within what the shares can be (a result holds nothing else).
+    auto share = [](double x) { return std::min(std::max(isfinite(x) ? x : 0, 0.0), 1.0); };
+    others = share(others);
+    steal = share(steal);
+    self = std::min(share(self), 1 - std::min(others + steal, 1.0));
+    if (others + steal > 1) others = 1 - steal;
+    taken = std::min(share(taken), others + steal);
+    double waited = wait != "-" ? atof(wait.c_str()) : 0;
+    t->load = ResultLoad{true,
+                         others,
+                         steal,
+                         self,
+                         taken,
+                         wait != "-",
+                         std::min(std::max(isfinite(waited) ? waited : 0, 0.0), 4096.0)};
     double ms, sum = 0;
     t->frameMs.clear();
     while (in >> ms) {
