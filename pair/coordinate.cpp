@@ -9,6 +9,7 @@
 #include <errno.h>
 #include <ftw.h>
 #include <limits.h>
+#include <sched.h>
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
@@ -194,13 +195,16 @@ static int ParseTurnReport(const std::string &line, PairTurn *t) {
 }
 
 // One turn of side s at grid: settle frames unmeasured, then measure frames measured.
-static int Turn(int s, int grid, int settle, int measure, PairTurn *t, FILE *err) {
+static int Turn(int s, int grid, int settle, int measure, PairTurn *t, FILE *err, int cpu = -1) {
     *t = PairTurn{};
     t->side = s;
     t->grid = grid;
     std::string line, why;
     char word[64];
-    snprintf(word, sizeof word, "turn %d %d %d", grid, settle, measure);
+    if (cpu >= 0)
+        snprintf(word, sizeof word, "turn %d %d %d %d", grid, settle, measure, cpu);
+    else
+        snprintf(word, sizeof word, "turn %d %d %d", grid, settle, measure);
     // A frame takes at most a few seconds at any grid the probe chooses.
     double seconds = kTurnSecondsSlack + 5.0 * (settle + measure);
     if (!SendWord(&sides[s], word)) {
@@ -287,19 +291,27 @@ static std::vector<TurnPair> KeptPairs(void) {
         const PairTurn &x = result.turns[i], &y = result.turns[i + 1];
         if (x.dropped) continue;
         const PairTurn &a = x.side == 0 ? x : y, &b = x.side == 0 ? y : x;
-        kept.push_back({a.meanMs, b.meanMs});
+        kept.push_back({a.meanMs, b.meanMs, a.round});
     }
     return kept;
 }
 
-static void ShowProgress(const PairJudgement &j, int dropped, FILE *out) {
+static void Judge(void) {
+    std::vector<TurnPair> pairs = KeptPairs();
+    result.judgement = JudgePairs(pairs.data(), (int)pairs.size());
+}
+
+static void ShowProgress(int round, int dropped, FILE *out) {
+    const PairJudgement &j = result.judgement;
     double elapsed = Now() - startedAt;
+    std::string extra = dropped ? ", " + std::to_string(dropped) + " dropped as disturbed" : "";
     if (!j.known)
-        fprintf(out, "pair: %d pairs, %.0f s\n", j.pairs, elapsed);
+        fprintf(out, "pair: round %d, %d pairs, %.0f s%s\n", round + 1, j.pairs, elapsed,
+                extra.c_str());
     else
-        fprintf(out, "pair: %d pairs, %.0f s: B/A %.4f (%.4f to %.4f), ±%.2f %%%s\n", j.pairs,
-                elapsed, j.ratio, j.low, j.high, 50 * (j.high - j.low) / j.ratio,
-                dropped ? (", " + std::to_string(dropped) + " dropped as disturbed").c_str() : "");
+        fprintf(out, "pair: round %d, %d pairs, %.0f s: B/A %.4f (%.4f to %.4f), ±%.2f %%%s\n",
+                round + 1, j.pairs, elapsed, j.ratio, j.low, j.high,
+                50 * (j.high - j.low) / j.ratio, extra.c_str());
     fflush(out);
 }
 
@@ -315,56 +327,105 @@ static void TurnShapes(const double frameMs[2], PairTurnWord shape[2]) {
         turnMs = b;
     }
     for (int s = 0; s < 2; s++)
-        shape[s] = {result.grid, settle, TurnFrames(frameMs[s], turnMs)};
+        shape[s] = {result.grid, settle, TurnFrames(frameMs[s], turnMs), -1};
 }
 
-// Pairs of turns in the order AB BA AB BA ... until the interval is as narrow as asked or
-// the time is up. A pair with a disturbed turn is kept in the record, left out of the
-// judgement, and run again in the same order.
+// The processors both turns of a pair render on, one pair after another on each in turn:
+// this machine's processors run at speeds of their own, apart by several times for seconds
+// at a time, and a side's rendering thread, left to the kernel, stays on the one it last
+// ran on. None where there is only one, or for the benchmark's study, KELVANE_PAIR_PIN=0.
+static std::vector<int> PairCpus(void) {
+    std::vector<int> cpus;
+    cpu_set_t set;
+    const char *e = getenv("KELVANE_PAIR_PIN");
+    if ((e && !strcmp(e, "0")) || sched_getaffinity(0, sizeof set, &set) != 0) return cpus;
+    for (int c = 0; c < CPU_SETSIZE; c++)
+        if (CPU_ISSET(c, &set)) cpus.push_back(c);
+    if (cpus.size() < 2) cpus.clear();
+    return cpus;
+}
+
+// Both sides ended and started afresh for another round.
+static int Restart(const PairAsk &ask, FILE *err) {
+    EndBoth();
+    if (!StartBoth(ask, err)) return 0;
+    for (int s = 0; s < 2; s++)
+        if (!WaitReady(s, err)) return 0;
+    RemoveTempFolder();
+    return 1;
+}
+
+double PairRoundSeconds(double timeLimitS) {
+    return std::min(std::max(timeLimitS / 24, 3.0), 30.0);
+}
+
+// Rounds of pairs of turns, each round's in the order AB BA AB BA ..., the sides started
+// afresh for each, until the interval over the rounds is as narrow as asked or the time is
+// up. A pair with a disturbed turn is kept in the record, left out of the judgement, and
+// run again in the same order. Each round begins with a turn of each side unmeasured: a
+// fresh side's first frame at the grid carries the building of what it draws.
 static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE *err) {
     PairTurnWord shape[2];
     TurnShapes(frameMs, shape);
+    std::vector<int> cpus = PairCpus();
+    double roundS = PairRoundSeconds(ask.timeLimitS);
     fprintf(out,
-            "pair: turns of %d frame%s (A) and %d (B) at grid %d until ±%.1f %% or %.0f s in all\n",
+            "pair: turns of %d frame%s (A) and %d (B) at grid %d, in rounds of %.0f s with "
+            "both sides started afresh, until ±%.1f %% or %.0f s in all\n",
             shape[0].measure, shape[0].measure == 1 ? "" : "s", shape[1].measure, result.grid,
-            ask.precision * 100, ask.timeLimitS);
+            roundS, ask.precision * 100, ask.timeLimitS);
     fflush(out);
-    int kept = 0, dropped = 0, run = 0;
+    int run = 0, dropped = 0;
     double lastPairS = 0, shown = Now();
-    for (;;) {
-        double elapsed = Now() - startedAt;
-        if (elapsed + lastPairS > ask.timeLimitS) return 1;
-        double pairStart = Now();
-        int first = kept % 2 == 0 ? 0 : 1;
-        PairTurn t[2];
-        for (int k = 0; k < 2; k++) {
-            int s = k == 0 ? first : 1 - first;
-            if (!Turn(s, result.grid, shape[s].settle, shape[s].measure, &t[k], err)) return 0;
-            t[k].pair = run;
+    for (int round = 0;; round++) {
+        // The probe's sides too are ended unjudged: the side that tried several grids ran
+        // slower than the other for seconds after.
+        double roundStart = Now();
+        if (!Restart(ask, err)) return 0;
+        double startS = Now() - roundStart;
+        PairTurn warm;
+        for (int s = 0; s < 2; s++)
+            if (!Turn(s, result.grid, 1, 1, &warm, err, cpus.empty() ? -1 : cpus[0])) return 0;
+        int kept = 0; // this round's
+        double turnsStart = Now();
+        while (Now() - turnsStart < roundS) {
+            if (Now() - startedAt + lastPairS > ask.timeLimitS) return 1;
+            double pairStart = Now();
+            int first = kept % 2 == 0 ? 0 : 1;
+            int cpu = cpus.empty() ? -1 : cpus[run % cpus.size()];
+            PairTurn t[2];
+            for (int k = 0; k < 2; k++) {
+                int s = k == 0 ? first : 1 - first;
+                if (!Turn(s, result.grid, shape[s].settle, shape[s].measure, &t[k], err, cpu))
+                    return 0;
+                t[k].pair = run;
+                t[k].round = round;
+            }
+            run++;
+            lastPairS = Now() - pairStart;
+            bool disturbed = t[0].disturbed || t[1].disturbed;
+            t[0].dropped = t[1].dropped = disturbed;
+            result.turns.push_back(t[0]);
+            result.turns.push_back(t[1]);
+            if (disturbed) {
+                dropped++;
+                continue;
+            }
+            kept++;
+            if (kept % 2 == 0 && Now() - shown >= kProgressSeconds) {
+                Judge();
+                ShowProgress(round, dropped, out);
+                shown = Now();
+            }
         }
-        run++;
-        lastPairS = Now() - pairStart;
-        bool disturbed = t[0].disturbed || t[1].disturbed;
-        t[0].dropped = t[1].dropped = disturbed;
-        result.turns.push_back(t[0]);
-        result.turns.push_back(t[1]);
-        if (disturbed) {
-            dropped++;
-            continue;
-        }
-        kept++;
-        if (kept % 2) continue;
-        std::vector<TurnPair> pairs = KeptPairs();
-        result.judgement = JudgePairs(pairs.data(), (int)pairs.size());
-        bool precise = PreciseEnough(result.judgement, ask.precision);
-        if (precise || Now() - shown >= kProgressSeconds) {
-            ShowProgress(result.judgement, dropped, out);
-            shown = Now();
-        }
-        if (precise) {
+        Judge();
+        if (PreciseEnough(result.judgement, ask.precision)) {
             result.precise = true;
+            ShowProgress(round, dropped, out);
             return 1;
         }
+        // Another round only where its turns would have half their time.
+        if (Now() - startedAt + startS + roundS / 2 > ask.timeLimitS) return 1;
     }
 }
 
@@ -382,9 +443,9 @@ static void SayResult(const PairAsk &ask, FILE *out) {
     int dropped = 0;
     for (const PairTurn &t : result.turns)
         dropped += t.dropped;
-    fprintf(out, "pair: grid %d (%d triangles a frame), %d pairs judged in %.0f s", result.grid,
-            result.grid * result.grid * kResultTrianglesPerSphere, result.judgement.pairs,
-            result.durationMs / 1000.0);
+    fprintf(out, "pair: grid %d (%d triangles a frame), %d pairs in %d rounds judged in %.0f s",
+            result.grid, result.grid * result.grid * kResultTrianglesPerSphere,
+            result.judgement.pairs, result.judgement.rounds, result.durationMs / 1000.0);
     if (dropped) fprintf(out, ", %d pairs dropped as disturbed and run again", dropped / 2);
     fprintf(out, "\n");
     if (!result.judgement.known && dropped)
@@ -429,6 +490,7 @@ static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
         return pairInterrupted ? kPairInterrupted : kPairSideFailed;
     if (!RunTurns(ask, frameMs, out, err))
         return pairInterrupted ? kPairInterrupted : kPairSideFailed;
+    Judge();
     return kPairJudged;
 }
 

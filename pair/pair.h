@@ -26,6 +26,11 @@ struct PairAsk {
 // The probe measures about a second at each grid it tries.
 enum { kPairSettleFrames = 0, kPairTurnMs = 100, kPairProbeMs = 1000 };
 
+// The seconds of a round's turns: a 24th of the time allowed, 3 to 30. The more rounds the
+// better, since each adds a process of each side; but each starts both sides again (half a
+// second here), and a round of a few turns says little of its processes.
+double PairRoundSeconds(double timeLimitS);
+
 // The frames of a turn of about turnMs, for a side whose frames take frameMs: 1 to 1000.
 int TurnFrames(double frameMs, double turnMs);
 constexpr double kPairGridFrameMs =

@@ -8,6 +8,9 @@
 #include "watch/loadwatch.h"
 
 #include <errno.h>
+#include <dirent.h>
+#include <sched.h>
+#include <sys/syscall.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -24,6 +27,7 @@ static UInt64 startUs;             // when its measuring began
 static std::vector<UInt64> endsUs; // each measured frame's end
 static CpuSnapshot loadFrom;
 static bool loadRead;
+static bool pinRefused; // said once
 
 static UInt64 NowUs(void) {
     return AbsoluteToNanoseconds(UpTime()) / 1000u;
@@ -31,10 +35,14 @@ static UInt64 NowUs(void) {
 
 int ParseTurnWord(const char *line, PairTurnWord *word) {
     char tail;
-    if (sscanf(line, "turn %d %d %d %c", &word->grid, &word->settle, &word->measure, &tail) != 3)
+    int used = 0;
+    word->cpu = -1;
+    if (sscanf(line, "turn %d %d %d%n", &word->grid, &word->settle, &word->measure, &used) != 3)
         return 0;
-    return word->grid >= 1 && word->settle >= 0 && word->measure >= 1 &&
-           word->grid <= kPairWordMax && word->settle <= kPairWordMax &&
+    const char *rest = line + used;
+    if (sscanf(rest, " %c", &tail) == 1 && sscanf(rest, "%d %c", &word->cpu, &tail) != 1) return 0;
+    return word->grid >= 1 && word->cpu >= -1 && word->cpu < CPU_SETSIZE && word->settle >= 0 &&
+           word->measure >= 1 && word->grid <= kPairWordMax && word->settle <= kPairWordMax &&
            word->measure <= kPairWordMax;
 }
 
@@ -101,6 +109,39 @@ static void StartMeasuring(UInt64 now) {
     startUs = now;
 }
 
+// The rendering thread on the processor the coordinator chose, and the renderer's own
+// threads on the others. This machine's processors run at speeds of their own that move
+// apart by several times for seconds at a time, so both turns of a pair must render on the
+// same one; and left to the kernel, a process's helper threads settle beside its rendering
+// thread or away from it, a habit of its own that made one process of a setting up to a
+// fifth slower than another for a minute.
+static void RenderOn(int cpu) {
+    static cpu_set_t all; // as the side started, before any of this
+    static bool allRead;
+    if (!allRead && sched_getaffinity(0, sizeof all, &all) != 0) CPU_ZERO(&all);
+    allRead = true;
+    cpu_set_t one, rest;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    rest = all;
+    CPU_CLR(cpu, &rest);
+    if (CPU_COUNT(&rest) == 0) rest = one;
+    pid_t self = (pid_t)syscall(SYS_gettid);
+    bool kept = sched_setaffinity(0, sizeof one, &one) == 0;
+    if (DIR *d = opendir("/proc/self/task")) {
+        while (struct dirent *e = readdir(d)) {
+            pid_t tid = (pid_t)atoi(e->d_name);
+            if (tid > 0 && tid != self) sched_setaffinity(tid, sizeof rest, &rest);
+        }
+        closedir(d);
+    }
+    if (!kept && !pinRefused) {
+        pinRefused = true;
+        fprintf(stderr, "kelvane: a side of a pair cannot keep to processor %d: %s\n", cpu,
+                strerror(errno));
+    }
+}
+
 // Waits for the next word and starts the turn it gives.
 static void NextTurn(void) {
     std::string line = Hear();
@@ -111,6 +152,7 @@ static void NextTurn(void) {
         _exit(kPairSideBadWord);
     }
     turn = word;
+    if (word.cpu >= 0) RenderOn(word.cpu);
     // Held for good: the test's windows go on closing, and none of them counts.
     if (holdGrid != word.grid) HoldGrid(word.grid, kPairWordMax * 100, false);
     settleLeft = word.settle;

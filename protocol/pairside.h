@@ -6,8 +6,9 @@
 // frame or two fall on the same moment of it. The coordinator writes words on the side's
 // standard input and reads its reports on kPairReportFd; every word and report is a line:
 //   side -> "ready\t<vendor>\t<renderer>\t<version>"   once its test has started
-//   coordinator -> "turn <grid> <settle> <measure>"   a turn: the grid, settle frames drawn
-//        unmeasured, then measure frames measured, the last finished (glFinish) so that none
+//   coordinator -> "turn <grid> <settle> <measure> [<cpu>]"   a turn: the grid, settle frames
+//        drawn unmeasured, then measure frames measured on the processor numbered cpu
+//        (the rendering thread kept to it from then on), the last finished (glFinish) so that none
 //        of its work spills into the other's turn
 //   side -> "turn <frames> <others> <steal> <self> <taken> <wait|-> <ms> <ms> ..."
 //        the measured frames: how many, the shares of the machine taken meanwhile
@@ -31,8 +32,10 @@ void DrivePairSide(void);
 // A turn's word.
 struct PairTurnWord {
     int grid, settle, measure; // frames
+    int cpu;                   // the processor to render on, or -1 where it is
 };
-// Reads "turn G S M"; non-zero when it is one (grid 1 to kPairWordMax, settle 0 or more and
-// measure 1 or more frames, each at most kPairWordMax).
+// Reads "turn G S M [C]"; non-zero when it is one (grid 1 to kPairWordMax, settle 0 or more
+// and measure 1 or more frames, each at most kPairWordMax; C a processor's number, -1 when
+// not given).
 int ParseTurnWord(const char *line, PairTurnWord *word);
 enum { kPairWordMax = 100000 };

@@ -173,17 +173,19 @@ static json Side(const PairSide &s) {
 }
 
 static json Turn(const PairTurn &t) {
-    return {{"side", t.side ? "B" : "A"}, {"pair", t.pair},           {"grid", t.grid},
-            {"frames", t.frames},         {"mean_ms", t.meanMs},      {"frame_ms", t.frameMs},
-            {"load", Load(t.load)},       {"disturbed", t.disturbed}, {"dropped", t.dropped}};
+    return {{"side", t.side ? "B" : "A"}, {"pair", t.pair},
+            {"round", t.round},           {"grid", t.grid},
+            {"frames", t.frames},         {"mean_ms", t.meanMs},
+            {"frame_ms", t.frameMs},      {"load", Load(t.load)},
+            {"disturbed", t.disturbed},   {"dropped", t.dropped}};
 }
 
 static json PairVerdictJson(const PairResult &p) {
     const PairJudgement &j = p.judgement;
     auto known = [&](double v) { return j.known ? json(v) : json(nullptr); };
-    return {{"known", j.known},        {"pairs", j.pairs},    {"blocks", j.blocks},
-            {"ratio", known(j.ratio)}, {"low", known(j.low)}, {"high", known(j.high)},
-            {"precise", p.precise},    {"text", p.verdict}};
+    return {{"known", j.known},      {"pairs", j.pairs},        {"blocks", j.blocks},
+            {"rounds", j.rounds},    {"ratio", known(j.ratio)}, {"low", known(j.low)},
+            {"high", known(j.high)}, {"precise", p.precise},    {"text", p.verdict}};
 }
 
 std::string PairDocument(const PairResult &p, const ResultSetting &machine) {

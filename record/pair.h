@@ -21,13 +21,14 @@ struct PairSide {
 struct PairTurn {
     int side;                    // 0: A, 1: B
     int pair;                    // the pair it belongs to, counted from 0 in the order run
+    int round;                   // of the sides' processes, started afresh each round, from 0
     int grid;                    // N of N x N
     int frames;                  // frames its measured windows counted
     double meanMs;               // their mean frame time: the throughput is triangles / meanMs
     std::vector<double> frameMs; // the frame times kept, in order, milliseconds
     ResultLoad load;             // what others and the hypervisor took meanwhile
     bool disturbed;              // taken past kDisturbedShare (watch/interference.h)
-    bool dropped;                // left out: it or its partner was disturbed; the pair was run again
+    bool dropped; // left out: it or its partner was disturbed; the pair was run again
 };
 
 struct PairResult {
@@ -36,10 +37,10 @@ struct PairResult {
     std::string driver; // SDL's video driver of the sides: "offscreen", "x11", "wayland"
     int width, height;  // the surface each side drew on
     PairSide sides[2];
-    bool sameRenderer;  // both reported the same vendor, renderer and version
-    int grid;           // the grid the turns rendered
-    double precision;   // the interval's half-width asked, a share of the ratio (0.01)
-    double timeLimitS;  // the time allowed
+    bool sameRenderer;           // both reported the same vendor, renderer and version
+    int grid;                    // the grid the turns rendered
+    double precision;            // the interval's half-width asked, a share of the ratio (0.01)
+    double timeLimitS;           // the time allowed
     std::vector<PairTurn> turns; // in the order run, dropped ones included
     PairJudgement judgement;     // over the pairs kept
     bool precise;                // ended on the precision; false: on the time limit

@@ -529,14 +529,17 @@ static bool Turn(Reader &r, const json &v, const std::string &at, PairTurn *t) {
     if (!Object(r, &v, at)) return false;
     std::string in = at + ".";
     if (!OnlyKnown(r, v, in,
-                   {"side", "pair", "grid", "frames", "mean_ms", "frame_ms", "load", "disturbed",
-                    "dropped"}))
+                   {"side", "pair", "round", "grid", "frames", "mean_ms", "frame_ms", "load",
+                    "disturbed", "dropped"}))
         return false;
     const json *side = Member(v, "side");
     if (!side) return r.Fail(in + "side", "missing");
     if (*side != "A" && *side != "B") return r.Fail(in + "side", "not \"A\" or \"B\"");
     t->side = *side == "B";
+    // Results written before rounds were one round.
+    t->round = 0;
     if (!Integer(r, v, "pair", in, 0, INT_MAX, &t->pair) ||
+        (Member(v, "round") && !Integer(r, v, "round", in, 0, INT_MAX, &t->round)) ||
         !Integer(r, v, "grid", in, 0, kMaxResultGrid, &t->grid) ||
         !Integer(r, v, "frames", in, 1, INT_MAX, &t->frames) ||
         !Number(r, v, "mean_ms", in, DBL_MIN, HUGE_VAL, &t->meanMs))
@@ -580,6 +583,8 @@ static bool Turns(Reader &r, const json &doc, PairResult *p, int *keptPairs) {
         if (!Turn(r, (*turns)[i], at, &t)) return false;
         if (i && t.pair < p->turns[i - 1].pair)
             return r.Fail(at + ".pair", "before the last turn's");
+        if (i && t.round < p->turns[i - 1].round)
+            return r.Fail(at + ".round", "before the last turn's");
         if (t.dropped) continue;
         if (!kept[t.side].emplace(t.pair, (int)i).second)
             return r.Fail(at + ".pair", "a second kept turn of its side in the pair");
@@ -587,6 +592,8 @@ static bool Turns(Reader &r, const json &doc, PairResult *p, int *keptPairs) {
         if (partner == kept[!t.side].end()) continue;
         if (p->turns[partner->second].grid != t.grid)
             return r.Fail(at + ".grid", "not its partner's");
+        if (p->turns[partner->second].round != t.round)
+            return r.Fail(at + ".round", "not its partner's");
         ++*keptPairs;
     }
     return true;
@@ -598,8 +605,9 @@ static bool PairVerdictOf(Reader &r, const json &doc, int keptPairs, PairResult 
     const json *v = Member(doc, "verdict");
     const std::string in = "verdict.";
     if (!Object(r, v, "verdict") ||
-        !OnlyKnown(r, *v, in,
-                   {"known", "pairs", "blocks", "ratio", "low", "high", "precise", "text"}) ||
+        !OnlyKnown(
+            r, *v, in,
+            {"known", "pairs", "blocks", "rounds", "ratio", "low", "high", "precise", "text"}) ||
         !TrueOrFalse(r, *v, "known", in) || !TrueOrFalse(r, *v, "precise", in))
         return false;
     PairJudgement &j = p->judgement;
@@ -608,6 +616,7 @@ static bool PairVerdictOf(Reader &r, const json &doc, int keptPairs, PairResult 
     p->precise = (*v)["precise"].get<bool>();
     if (!Integer(r, *v, "pairs", in, 0, INT_MAX, &j.pairs) ||
         !Integer(r, *v, "blocks", in, 0, INT_MAX, &j.blocks) ||
+        (Member(*v, "rounds") && !Integer(r, *v, "rounds", in, 0, j.blocks, &j.rounds)) ||
         !String(r, *v, "text", in, false, &p->verdict))
         return false;
     if (p->verdict.empty()) return r.Fail(in + "text", "empty");
@@ -618,7 +627,11 @@ static bool PairVerdictOf(Reader &r, const json &doc, int keptPairs, PairResult 
             if (!Null(*v, key)) return r.Fail(in + key, "not null without a judgement");
         return !p->precise || r.Fail(in + "precise", "true without a judgement");
     }
-    if (j.blocks < kPairBlocksMin) return r.Fail(in + "blocks", "too few for a judgement");
+    // Before rounds, a judgement was over three blocks or more of one round.
+    if (!Member(*v, "rounds") && j.blocks < 3)
+        return r.Fail(in + "blocks", "too few for a judgement");
+    if (Member(*v, "rounds") && j.rounds < kPairRoundsMin)
+        return r.Fail(in + "rounds", "too few for a judgement");
     if (!Number(r, *v, "ratio", in, DBL_MIN, HUGE_VAL, &j.ratio) ||
         !Number(r, *v, "low", in, 0, HUGE_VAL, &j.low) ||
         !Number(r, *v, "high", in, 0, HUGE_VAL, &j.high))

@@ -109,7 +109,7 @@ def relation_faults(step, at):
 
 def turn_faults(turns):
     """Each turn's own relations, and the pairs they make; the count of kept pairs last."""
-    kept, last, pairs = ({}, {}), None, 0
+    kept, last, last_round, pairs = ({}, {}), None, 0, 0
     for i, t in enumerate(turns if isinstance(turns, list) else []):
         if not isinstance(t, dict):
             continue
@@ -127,17 +127,24 @@ def turn_faults(turns):
         if last is not None and pair < last:
             yield f"{at}/pair: before the last turn's"
         last = pair
+        turn_round = t.get("round", 0)
+        if number(turn_round):
+            if turn_round < last_round:
+                yield f"{at}/round: before the last turn's"
+            last_round = turn_round
         if t.get("dropped") is not False:
             continue
         mine, other = kept[side == "B"], kept[side == "A"]
         if pair in mine:
             yield f"{at}/pair: a second kept turn of its side in the pair"
             continue
-        mine[pair] = t.get("grid")
+        mine[pair] = (t.get("grid"), turn_round)
         if pair in other:
             pairs += 1
-            if other[pair] != t.get("grid"):
+            if other[pair][0] != t.get("grid"):
                 yield f"{at}/grid: not its partner's"
+            if other[pair][1] != turn_round:
+                yield f"{at}/round: not its partner's"
     yield pairs
 
 
@@ -164,6 +171,8 @@ def pair_faults(doc):
             yield "verdict/pairs: not two for each block"
         if pairs > kept:
             yield "verdict/pairs: more than the turns kept"
+        if number(v.get("rounds")) and v["rounds"] > blocks:
+            yield "verdict/rounds: more than the blocks"
     low, ratio, high = (v.get(k) for k in ("low", "ratio", "high"))
     if all(number(x) for x in (low, ratio, high)) and not low <= ratio <= high:
         yield "verdict/ratio: outside its interval"

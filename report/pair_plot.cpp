@@ -31,8 +31,14 @@ std::vector<PairBlock> PairBlocks(const PairResult &p) {
     std::vector<std::pair<int, int>> pairs;
     for (int n : order)
         if (kept[n].first >= 0 && kept[n].second >= 0) pairs.push_back(kept[n]);
+    // Blocks of two pairs of one round, as judged.
     std::vector<PairBlock> blocks;
-    for (size_t k = 0; k + 1 < pairs.size(); k += 2) {
+    for (size_t k = 0; k + 1 < pairs.size();) {
+        // A round's odd last pair makes no block.
+        if (p.turns[pairs[k].first].round != p.turns[pairs[k + 1].first].round) {
+            k++;
+            continue;
+        }
         double logs = 0, turns = 0;
         for (const auto &[a, b] : {pairs[k], pairs[k + 1]}) {
             double ta = Throughput(p.turns[a]), tb = Throughput(p.turns[b]);
@@ -40,6 +46,7 @@ std::vector<PairBlock> PairBlocks(const PairResult &p) {
             turns += a + b;
         }
         blocks.push_back({turns / 4, exp(logs / 2)});
+        k += 2;
     }
     return blocks;
 }

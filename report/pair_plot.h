@@ -25,7 +25,7 @@ double PairPlotRatioY(const PairPlotFrame &f, double ratio);
 
 // A block of two kept pairs in a row (AB BA): where its four turns lie (their mean index)
 // and its ratio of B's throughput to A's, the geometric mean of its two pairs'. Pairs count
-// in the order their kept turns ran; an odd last pair makes no block.
+// in the order their kept turns ran, within a round; a round's odd last pair makes no block.
 struct PairBlock {
     double turn;
     double ratio;

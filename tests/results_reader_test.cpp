@@ -638,7 +638,7 @@ TEST(PairFileTest, APairReadsBackAsItWasAndIsNoRunResult) {
 // cannot state, each broken once.
 TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
     PairResult unknown = GeneratedPair();
-    unknown.judgement = {false, 4, 2, 0, 0, 0};
+    unknown.judgement = {false, 4, 2, 2, 0, 0, 0};
     unknown.precise = false;
     std::vector<Variant> all;
     json::json_pointer top;
@@ -652,6 +652,8 @@ TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
         {"/turns/3/pair", 0, 0},                       // before the last turn's
         {"/turns/7/pair", 4, 0},                       // A's second kept turn in pair 4
         {"/turns/9/grid", 21, 0},                      // not its partner's
+        {"/turns/10/round", 0, 0},                     // not its partner's
+        {"/turns/12/round", 2, 0},                     // after the next turn's
         {"/turns/0/mean_ms", 101, 0},                  // not its frame times' mean
         {"/turns/7/mean_ms", 101, 1},                  // not every frame kept
         {"/turns/0/frames", 3, 0},                     // more frame times than frames
@@ -659,7 +661,9 @@ TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
         {"/turns/0/dropped", true, 0},                 // 7 pairs kept, 8 judged
         {"/verdict/pairs", 7, 0},                      // not two a block
         {"/verdict/ratio", 1.05, 0},                   // outside its interval
-        {"/verdict/blocks", 2, 0},                     // too few for a judgement
+        {"/verdict/blocks", 2, 0},                     // fewer than the rounds
+        {"/verdict/rounds", 2, 0},                     // too few for a judgement
+        {"/verdict/rounds", 5, 0},                     // more than the blocks
         {"/same_renderer", true, 0},                   // the strings differ
         {"/sides/A/env", json::array({"1X=2"}), 0},    // no NAME=VALUE
         {"/sides/A/env", json::array({"_X1=a=b"}), 1}, // one

@@ -22,49 +22,65 @@ struct Machine {
     }
 };
 
-// B has 98 % of A's throughput. The coordinator's procedure: pairs AB BA ..., judged after
-// each, ending on ±1 % or at 60 pairs; against it the old way, 60 turns of A then 60 of B with
-// an unpaired (Welch) interval. Ending on the precision reached costs a little coverage (an
-// end where the spread happens to be small is an end with too narrow an interval): about 94 %
-// here. Over 2000 trials one binomial standard error is 0.5 %, so the bounds 92 and 98.5 %
-// are four and nine of them away.
+// B has 98 % of A's throughput, and each process of either side runs at a speed of its own
+// (a log-normal factor, 1.5 % apart), as two processes of one setting do here. The
+// coordinator's procedure: rounds of 12 pairs AB BA ..., each with both sides afresh, judged
+// after each round, ending on ±1 % or at 24 rounds. Against it, the same turns judged as one
+// process of each side would be, by blocks (each block its own round); and the old way, 120
+// turns of A then 120 of B with an unpaired (Welch) interval. Ending on the precision reached
+// costs a little coverage (an end where the spread happens to be small is an end with too
+// narrow an interval). Over 2000 trials one binomial standard error is 0.5 %, so the bounds
+// 92 and 98.5 % are four and nine of them away.
 TEST(Pairs, IntervalCoversTheTrueRatioWhereTheOldWayDoesNot) {
     const double truth = 0.98, aMs = 100, bMs = aMs / truth;
-    const int trials = 2000, cap = 60;
+    const int trials = 2000, roundPairs = 12, rounds = 24, cap = rounds * roundPairs / 2;
     Machine m{std::mt19937(29)};
-    int paired = 0, naive = 0;
+    std::normal_distribution<double> process(0, 0.015);
+    int paired = 0, byBlocks = 0, naive = 0, early = 0;
     for (int t = 0; t < trials; t++) {
         std::vector<TurnPair> p;
         PairJudgement j = {};
-        while ((int)p.size() < cap && !PreciseEnough(j, 0.01)) {
-            bool ab = p.size() % 2 == 0;
-            double first = m.Turn(ab ? aMs : bMs), second = m.Turn(ab ? bMs : aMs);
-            p.push_back(ab ? TurnPair{first, second} : TurnPair{second, first});
+        for (int r = 0; r < rounds && !PreciseEnough(j, 0.01); r++) {
+            double a = aMs * exp(process(m.rng)), b = bMs * exp(process(m.rng));
+            for (int k = 0; k < roundPairs; k++) {
+                bool ab = k % 2 == 0;
+                double first = m.Turn(ab ? a : b), second = m.Turn(ab ? b : a);
+                p.push_back(ab ? TurnPair{first, second, r} : TurnPair{second, first, r});
+            }
             j = JudgePairs(p.data(), (int)p.size());
         }
         paired += j.known && j.low <= truth && truth <= j.high;
+        early += j.rounds < rounds;
+        for (size_t k = 0; k < p.size(); k++)
+            p[k].round = (int)k / 2;
+        PairJudgement blocks = JudgePairs(p.data(), (int)p.size());
+        byBlocks += blocks.low <= truth && truth <= blocks.high;
 
         double sum[2] = {}, sq[2] = {};
-        for (int side = 0; side < 2; side++)
+        for (int side = 0; side < 2; side++) {
+            double ms = (side ? bMs : aMs) * exp(process(m.rng));
             for (int k = 0; k < cap; k++) {
-                double x = log(m.Turn(side ? bMs : aMs));
+                double x = log(m.Turn(ms));
                 sum[side] += x, sq[side] += x * x;
             }
+        }
         double diff = (sum[0] - sum[1]) / cap, var = 0;
         for (int side = 0; side < 2; side++)
             var += (sq[side] - sum[side] * sum[side] / cap) / (cap - 1) / cap;
-        // Welch's degrees of freedom are at least 59 here, where t is 2.001 or less.
-        naive += fabs(diff - log(truth)) <= 2.001 * sqrt(var);
+        // Welch's degrees of freedom are at least 119 here, where t is 1.981 or less.
+        naive += fabs(diff - log(truth)) <= 1.981 * sqrt(var);
     }
     EXPECT_GT(paired, 0.92 * trials);
     EXPECT_LT(paired, 0.985 * trials);
+    EXPECT_GT(early, 0.05 * trials); // the precision is reached, now and then
+    EXPECT_LT(byBlocks, 0.8 * trials);
     EXPECT_LT(naive, 0.8 * trials);
 }
 
 // The judgement of hand-made turns, and the verdict of it; rows without turns judge nothing
 // and word the judgement given.
 TEST(Pairs, JudgementAndVerdict) {
-    const double nan = NAN, e1 = exp(0.01), e2 = exp(0.02), h = 4.3027 * 0.01 / sqrt(3);
+    const double nan = NAN, e1 = exp(0.01), h = 4.3027 * 0.01 / sqrt(3);
     struct Row {
         const char *what;
         std::vector<TurnPair> turns;
@@ -72,49 +88,75 @@ TEST(Pairs, JudgementAndVerdict) {
         bool precise; // to ±1 %
         const char *verdict;
     } rows[] = {
-        {"a constant ratio; the odd last pair waits",
-         {{103, 100}, {103, 100}, {103, 100}, {103, 100}, {103, 100}, {103, 100}, {1, 100}},
-         {true, 6, 3, 1.03, 1.03, 1.03},
+        {"a constant ratio over three rounds; a round's odd last pair has no partner",
+         {{103, 100, 0},
+          {103, 100, 0},
+          {1, 100, 0},
+          {103, 100, 1},
+          {103, 100, 1},
+          {103, 100, 2},
+          {103, 100, 2},
+          {1, 100, 2}},
+         {true, 6, 3, 3, 1.03, 1.03, 1.03},
          false,
          "B is 3.0 % faster than A (3.0 to 3.0 %)"},
-        {"blocks at 0, 1 and 2 % (log): t at 2 degrees of freedom",
-         {{100, 100},
-          {100, 100},
-          {100 * e1, 100},
-          {100 * e1, 100},
-          {100 * e2, 100},
-          {100 * e2, 100}},
-         {true, 6, 3, e1, exp(0.01 - h), exp(0.01 + h)},
+        {"rounds at 0, 1 and 2 % (log), the last of two blocks: t at 2 degrees of freedom",
+         {{100, 100, 0},
+          {100, 100, 0},
+          {100 * e1, 100, 1},
+          {100 * e1, 100, 1},
+          {100 * exp(0.015), 100, 2},
+          {100 * exp(0.015), 100, 2},
+          {100 * exp(0.025), 100, 2},
+          {100 * exp(0.025), 100, 2}},
+         {true, 8, 4, 3, e1, exp(0.01 - h), exp(0.01 + h)},
          false,
          "no difference of more than 3.6 % found"},
         {"a block with no frame time is left out whole",
-         {{100, 98}, {100, 98}, {100, 0}, {1, 98}, {100, 98}, {100, 98}, {100, 98}, {100, 98}},
-         {true, 6, 3, 100 / 98.0, 100 / 98.0, 100 / 98.0},
+         {{100, 98, 0},
+          {100, 98, 0},
+          {100, 0, 1},
+          {1, 98, 1},
+          {100, 98, 1},
+          {100, 98, 1},
+          {100, 98, 2},
+          {100, 98, 2}},
+         {true, 6, 3, 3, 100 / 98.0, 100 / 98.0, 100 / 98.0},
          false,
          "B is 2.0 % faster than A (2.0 to 2.0 %)"},
-        {"too few blocks left",
-         {{100, 98}, {100, 98}, {nan, 98}, {100, 98}, {100, 98}, {100, -98}, {100, 98}, {100, 98}},
-         {false, 4, 2, 0, 0, 0},
+        {"too few rounds left",
+         {{100, 98, 0}, {100, 98, 0}, {nan, 98, 1}, {100, 98, 1}, {100, 98, 2}, {100, 98, 2}},
+         {false, 4, 2, 2, 0, 0, 0},
+         false,
+         "no verdict: too few turns"},
+        {"blocks of one round are one round",
+         {{100, 98, 0}, {100, 98, 0}, {100, 98, 0}, {100, 98, 0}, {100, 98, 0}, {100, 98, 0}},
+         {false, 6, 3, 1, 0, 0, 0},
          false,
          "no verdict: too few turns"},
         {"faster",
          {},
-         {true, 40, 20, 1.031, 1.024, 1.038},
+         {true, 40, 20, 6, 1.031, 1.024, 1.038},
          true,
          "B is 3.1 % faster than A (2.4 to 3.8 %)"},
         {"slower",
          {},
-         {true, 40, 20, 0.98, 0.971, 0.989},
+         {true, 40, 20, 10, 0.98, 0.971, 0.989},
          true,
          "B is 2.0 % slower than A (1.1 to 2.9 %)"},
         {"no difference",
          {},
-         {true, 40, 20, 1.001, 0.992, 1.007},
+         {true, 40, 20, 10, 1.001, 0.992, 1.007},
          true,
+         "no difference of more than 0.8 % found"},
+        {"narrow, over too few rounds to end on",
+         {},
+         {true, 40, 20, 5, 1.001, 0.992, 1.007},
+         false,
          "no difference of more than 0.8 % found"},
         {"a bound near zero",
          {},
-         {true, 40, 20, 0.988, 0.975, 0.9996},
+         {true, 40, 20, 10, 0.988, 0.975, 0.9996},
          false,
          "B is 1.20 % slower than A (0.04 to 2.50 %)"},
     };
@@ -126,6 +168,7 @@ TEST(Pairs, JudgementAndVerdict) {
             EXPECT_EQ(r.j.known, j.known);
             EXPECT_EQ(r.j.pairs, j.pairs);
             EXPECT_EQ(r.j.blocks, j.blocks);
+            EXPECT_EQ(r.j.rounds, j.rounds);
             EXPECT_NEAR(r.j.ratio, j.ratio, 1e-9);
             EXPECT_NEAR(r.j.low, j.low, 1e-9);
             EXPECT_NEAR(r.j.high, j.high, 1e-9);

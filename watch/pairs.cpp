@@ -24,25 +24,45 @@ static bool Usable(const TurnPair &p) {
     return isfinite(p.aMs) && isfinite(p.bMs) && p.aMs > 0 && p.bMs > 0;
 }
 
+// The mean and Student t 95 % half-width of v; half is infinite for fewer than two values.
+static void MeanAndHalf(const std::vector<double> &v, double *mean, double *half) {
+    int n = (int)v.size();
+    double ss = 0;
+    *mean = 0;
+    for (double x : v)
+        *mean += x / n;
+    for (double x : v)
+        ss += (x - *mean) * (x - *mean);
+    *half = n > 1 ? StudentT975(n - 1) * sqrt(ss / (n - 1) / n) : INFINITY;
+}
+
 // A block with a frame time that is no time at all (a turn that failed to measure) is left
 // out whole: its other pair alone would bring back the drift the block cancels.
 PairJudgement JudgePairs(const TurnPair *pairs, int n) {
-    std::vector<double> v;
-    for (int k = 0; k + 1 < n; k += 2) {
-        if (!Usable(pairs[k]) || !Usable(pairs[k + 1])) continue;
-        v.push_back((log(pairs[k].aMs / pairs[k].bMs) + log(pairs[k + 1].aMs / pairs[k + 1].bMs)) /
-                    2);
-    }
     PairJudgement j = {};
-    j.blocks = (int)v.size();
+    std::vector<double> rounds, blocks;
+    for (int k = 0; k < n;) {
+        int end = k;
+        while (end < n && pairs[end].round == pairs[k].round)
+            end++;
+        blocks.clear();
+        for (; k + 1 < end; k += 2) {
+            if (!Usable(pairs[k]) || !Usable(pairs[k + 1])) continue;
+            blocks.push_back(
+                (log(pairs[k].aMs / pairs[k].bMs) + log(pairs[k + 1].aMs / pairs[k + 1].bMs)) / 2);
+        }
+        k = end;
+        if (blocks.empty()) continue;
+        double mean, half;
+        MeanAndHalf(blocks, &mean, &half);
+        rounds.push_back(mean);
+        j.blocks += (int)blocks.size();
+    }
     j.pairs = 2 * j.blocks;
-    if (j.blocks < kPairBlocksMin) return j;
-    double mean = 0, ss = 0;
-    for (double x : v)
-        mean += x / j.blocks;
-    for (double x : v)
-        ss += (x - mean) * (x - mean);
-    double half = StudentT975(j.blocks - 1) * sqrt(ss / (j.blocks - 1) / j.blocks);
+    j.rounds = (int)rounds.size();
+    if (j.rounds < kPairRoundsMin) return j;
+    double mean, half;
+    MeanAndHalf(rounds, &mean, &half);
     j.known = true;
     j.ratio = exp(mean);
     j.low = exp(mean - half);
@@ -51,7 +71,7 @@ PairJudgement JudgePairs(const TurnPair *pairs, int n) {
 }
 
 bool PreciseEnough(const PairJudgement &j, double precision) {
-    return j.known && j.blocks >= kPairBlocksPrecise && (j.high - j.low) / 2 <= precision * j.ratio;
+    return j.known && j.rounds >= kPairRoundsPrecise && (j.high - j.low) / 2 <= precision * j.ratio;
 }
 
 // Percent with the decimals needed so that near, a bound that is not zero, does not read

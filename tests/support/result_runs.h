@@ -46,8 +46,8 @@ class RecordingTest : public ::testing::Test {
 
 // A paired comparison as the coordinator fills it: 18 turns AB BA ... on a machine that
 // slows 2 % a turn and jumps by a fifth between two blocks, B 3 % faster throughout; pair 2 dropped
-// (B disturbed) and run again as pair 3, 8 pairs kept, 4 blocks judged. Each turn's frame times
-// average to its mean.
+// (B disturbed) and run again as pair 3, 8 pairs kept, 4 blocks judged in 3 rounds (pairs 0 to
+// 4, 5 and 6, 7 and 8). Each turn's frame times average to its mean.
 inline PairResult GeneratedPair() {
     PairResult p = {};
     p.started = 1700000000;
@@ -64,6 +64,7 @@ inline PairResult GeneratedPair() {
     for (int i = 0; i < 18; i++) {
         PairTurn t = {};
         t.pair = i / 2;
+        t.round = t.pair < 5 ? 0 : t.pair < 7 ? 1 : 2;
         t.side = (i / 2 % 2) ^ (i % 2); // AB, then BA
         t.grid = 20;
         t.frames = 4;
@@ -77,7 +78,7 @@ inline PairResult GeneratedPair() {
         if (t.disturbed) t.load.others = t.load.taken = 0.3;
         p.turns.push_back(t);
     }
-    p.judgement = {true, 8, 4, 1.03, 1.02, 1.04};
+    p.judgement = {true, 8, 4, 3, 1.03, 1.02, 1.04};
     p.precise = true;
     p.verdict = "B is 3.0 % faster than A (2.0 to 4.0 %)";
     return p;
