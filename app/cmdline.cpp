@@ -41,7 +41,8 @@ static const char kUsage[] =
     "                       NAME=VALUE environment assignments and --device N, e.g.\n"
     "                       --pair '' 'GALLIUM_DRIVER=zink' or --pair - 'mesa_glthread=true'\n"
     "  --precision P        with --pair, the 95 % interval to reach, in percent (default 1)\n"
-    "  --time-limit S       with --pair, the seconds allowed in all (default 120)\n"
+    "  --time-limit S       with --pair, the seconds allowed in all (default 120, at\n"
+    "                       least 30)\n"
     "  --window             with --pair, each side in a window of its own, not offscreen\n"
     "                       (--offscreen=WxH sets the pair's size, default 1920x1080)\n"
     "  -h, --help           print this help and end\n"
@@ -300,8 +301,9 @@ static int TakeOption(int code, FILE *out, FILE *err, int *status) {
         precisionAsked = true;
         return 1;
     case kOptTimeLimit:
-        if (!ParseNumber(optarg, 10, 86400, &n))
-            return Refuse(err, status, "--time-limit wants seconds from 10 to 86400", optarg);
+        // Under 30 s, too few rounds for a verdict.
+        if (!ParseNumber(optarg, 30, 86400, &n))
+            return Refuse(err, status, "--time-limit wants seconds from 30 to 86400", optarg);
         commandLine.timeLimit = (double)n;
         timeLimitAsked = true;
         return 1;

@@ -43,7 +43,8 @@ def accuracy(out):
         covered += v["low"] <= true <= v["high"]
         excluded += v["high"] < 1
         print(f"  accuracy: true {100 * (true - 1):+.2f} %, found {100 * (v['ratio'] - 1):+.2f} % "
-              f"({100 * (v['low'] - 1):+.2f} to {100 * (v['high'] - 1):+.2f}), {p['seconds']:.0f} s")
+              f"({100 * (v['low'] - 1):+.2f} to {100 * (v['high'] - 1):+.2f}), {v.get('rounds', 1)} rounds, "
+              f"{p['seconds']:.0f} s")
     n = len(rows)
     print(f"accuracy: the true difference inside the interval in {covered} of {n}, zero outside it "
           f"in {excluded} of {n}; median half-width ±{statistics.median(half_width(p['verdict']) for p in rows):.2f} %, "
@@ -56,6 +57,10 @@ def same(out):
     if not rows:
         return
     none = sum(p["verdict"]["low"] <= 1 <= p["verdict"]["high"] for p in known)
+    for p in known:
+        v = p["verdict"]
+        print(f"  A against A: {100 * (v['ratio'] - 1):+.2f} % ({100 * (v['low'] - 1):+.2f} to "
+              f"{100 * (v['high'] - 1):+.2f}), {v.get('rounds', 1)} rounds, {p['seconds']:.0f} s")
     print(f"A against A: no difference in {none} of {len(rows)} pairs; median half-width "
           f"±{statistics.median(half_width(p['verdict']) for p in known):.2f} %, median time "
           f"{statistics.median(p['seconds'] for p in rows):.0f} s, ±1 % reached in "

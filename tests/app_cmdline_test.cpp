@@ -269,7 +269,7 @@ TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
                                                {"--pair", "a", "b", "--window", "--offscreen"},
                                                {"--pair", "a", "b", "--precision", "0"},
                                                {"--pair", "a", "b", "--precision", "1%"},
-                                               {"--pair", "a", "b", "--time-limit", "9"},
+                                               {"--pair", "a", "b", "--time-limit", "29"},
                                                {"--precision", "1"},
                                                {"--window"},
                                                {"--pair-side"}})

@@ -393,7 +393,7 @@ TEST(PlotTest, APairsTurnsAndBlocksLieWhereTheAxesPutThem) {
         EXPECT_TRUE(Near(want, png.At(PairPlotX(f, i), PairPlotMsY(f, p.turns[i].meanMs)))) << i;
     }
     std::vector<PairBlock> blocks = PairBlocks(p);
-    ASSERT_EQ(4u, blocks.size());
+    ASSERT_EQ(7u, blocks.size());
     EXPECT_DOUBLE_EQ(1.5, blocks[0].turn); // turns 0 to 3
     EXPECT_DOUBLE_EQ(7.5, blocks[1].turn); // turns 6 to 9: 4 and 5 were dropped
     for (const PairBlock &b : blocks) {

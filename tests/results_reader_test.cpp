@@ -658,12 +658,12 @@ TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
         {"/turns/7/mean_ms", 101, 1},                  // not every frame kept
         {"/turns/0/frames", 3, 0},                     // more frame times than frames
         {"/turns/5/dropped", false, 0},                // disturbed, yet kept
-        {"/turns/0/dropped", true, 0},                 // 7 pairs kept, 8 judged
+        {"/turns/0/dropped", true, 0},                 // 13 pairs kept, 14 judged
         {"/verdict/pairs", 7, 0},                      // not two a block
         {"/verdict/ratio", 1.05, 0},                   // outside its interval
         {"/verdict/blocks", 2, 0},                     // fewer than the rounds
-        {"/verdict/rounds", 2, 0},                     // too few for a judgement
-        {"/verdict/rounds", 5, 0},                     // more than the blocks
+        {"/verdict/rounds", 5, 0},                     // too few for a judgement
+        {"/verdict/rounds", 8, 0},                     // more than the blocks
         {"/same_renderer", true, 0},                   // the strings differ
         {"/sides/A/env", json::array({"1X=2"}), 0},    // no NAME=VALUE
         {"/sides/A/env", json::array({"_X1=a=b"}), 1}, // one

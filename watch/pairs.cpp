@@ -6,34 +6,37 @@
 #include <algorithm>
 #include <vector>
 
-// Student's t at 0.975 for df degrees of freedom: exact for the fewest, where the
-// Cornish-Fisher series is poor; from 5 on the series is within 3e-4 of it.
-static double StudentT975(int df) {
-    static const double few[] = {12.7062, 4.3027, 3.1824, 2.7764};
-    if (df < 1) return INFINITY;
-    if (df <= 4) return few[df - 1];
-    const double z = 1.959963984540054, z2 = z * z, v = df;
-    double t = z + z * (z2 + 1) / (4 * v);
-    t += z * ((5 * z2 + 16) * z2 + 3) / (96 * v * v);
-    t += z * (((3 * z2 + 19) * z2 + 17) * z2 - 15) / (384 * v * v * v);
-    t += z * ((((79 * z2 + 776) * z2 + 1482) * z2 - 1920) * z2 - 945) / (92160 * v * v * v * v);
-    return t;
-}
-
 static bool Usable(const TurnPair &p) {
     return isfinite(p.aMs) && isfinite(p.bMs) && p.aMs > 0 && p.bMs > 0;
 }
 
-// The mean and Student t 95 % half-width of v; half is infinite for fewer than two values.
-static void MeanAndHalf(const std::vector<double> &v, double *mean, double *half) {
-    int n = (int)v.size();
-    double ss = 0;
-    *mean = 0;
+// The rank, counted from 1, of the Walsh averages of n values that bounds their 95 %
+// interval: the largest c with P(T < c) <= 2.5 % for Wilcoxon's signed-rank statistic T,
+// from its exact distribution up to 200 values (each rank's sign halves the chances), from
+// the normal one beyond; 0 where no such interval exists (fewer than 6 values).
+static int SignedRankBound(int n) {
+    if (n > 200) {
+        double mean = n * (n + 1) / 4.0, sd = sqrt(n * (n + 1) * (2.0 * n + 1) / 24);
+        return (int)floor(mean - 1.959963984540054 * sd + 0.5);
+    }
+    int most = n * (n + 1) / 2;
+    std::vector<double> p(most + 1, 0.0);
+    p[0] = 1;
+    for (int r = 1; r <= n; r++)
+        for (int t = most; t >= 0; t--)
+            p[t] = (p[t] + (t >= r ? p[t - r] : 0)) / 2;
+    double below = 0;
+    int c = 0;
+    while (c <= most && below + p[c] <= 0.025)
+        below += p[c++];
+    return c;
+}
+
+static double Mean(const std::vector<double> &v) {
+    double sum = 0;
     for (double x : v)
-        *mean += x / n;
-    for (double x : v)
-        ss += (x - *mean) * (x - *mean);
-    *half = n > 1 ? StudentT975(n - 1) * sqrt(ss / (n - 1) / n) : INFINITY;
+        sum += x;
+    return sum / v.size();
 }
 
 // A block with a frame time that is no time at all (a turn that failed to measure) is left
@@ -53,20 +56,24 @@ PairJudgement JudgePairs(const TurnPair *pairs, int n) {
         }
         k = end;
         if (blocks.empty()) continue;
-        double mean, half;
-        MeanAndHalf(blocks, &mean, &half);
-        rounds.push_back(mean);
+        rounds.push_back(Mean(blocks));
         j.blocks += (int)blocks.size();
     }
     j.pairs = 2 * j.blocks;
     j.rounds = (int)rounds.size();
-    if (j.rounds < kPairRoundsMin) return j;
-    double mean, half;
-    MeanAndHalf(rounds, &mean, &half);
+    int c = SignedRankBound(j.rounds);
+    if (j.rounds < kPairRoundsMin || c < 1) return j;
+    // The Walsh averages: the median is the estimate, their c-th from either end the bounds.
+    std::vector<double> w;
+    for (size_t x = 0; x < rounds.size(); x++)
+        for (size_t y = x; y < rounds.size(); y++)
+            w.push_back((rounds[x] + rounds[y]) / 2);
+    std::sort(w.begin(), w.end());
+    size_t m = w.size();
     j.known = true;
-    j.ratio = exp(mean);
-    j.low = exp(mean - half);
-    j.high = exp(mean + half);
+    j.ratio = exp(m % 2 ? w[m / 2] : (w[m / 2 - 1] + w[m / 2]) / 2);
+    j.low = exp(w[c - 1]);
+    j.high = exp(w[m - c]);
     return j;
 }
 

@@ -6,7 +6,11 @@
 // one speed here: one may keep 5 to 20 % over the other for a minute, whatever is pinned
 // where, and no number of blocks from the same two processes can see it. So the pair is run
 // in rounds, each with both sides started afresh, and the rounds are the units judged: each
-// round's mean over its blocks, and a Student t interval over the rounds.
+// round's mean over its blocks. Now and then a round runs a fifth off the others (one of its
+// processes far from its setting's usual speed), so the rounds are judged by their ranks: the
+// estimate is the median of their Walsh averages (each two rounds' mean, each round's own
+// included), and the 95 % interval is the one of Wilcoxon's signed-rank test, which one such
+// round neither moves nor widens fivefold as it would a mean and a Student t interval.
 #pragma once
 
 #include <string>
@@ -26,11 +30,11 @@ struct PairJudgement {
     double low, high; // its 95 % interval
 };
 
-enum { kPairRoundsMin = 3 }; // fewer rounds give no interval worth a word
+enum { kPairRoundsMin = 6 }; // fewer rounds have no 95 % rank interval
 // Fewer rounds cannot end a comparison on its precision: their spread is itself so uncertain
 // that stopping when it happens to be small makes a 95 % interval cover far less often
 // (tests/watch_pairs_test.cpp).
-enum { kPairRoundsPrecise = 6 };
+enum { kPairRoundsPrecise = 8 };
 
 // The judgement of the first n pairs, in the order they were run, each round's in the order
 // AB, BA, AB, ...

@@ -44,10 +44,10 @@ class RecordingTest : public ::testing::Test {
     TempDir dir;
 };
 
-// A paired comparison as the coordinator fills it: 18 turns AB BA ... on a machine that
+// A paired comparison as the coordinator fills it: 30 turns AB BA ... on a machine that
 // slows 2 % a turn and jumps by a fifth between two blocks, B 3 % faster throughout; pair 2 dropped
-// (B disturbed) and run again as pair 3, 8 pairs kept, 4 blocks judged in 3 rounds (pairs 0 to
-// 4, 5 and 6, 7 and 8). Each turn's frame times average to its mean.
+// (B disturbed) and run again as pair 3, 14 pairs kept, 7 blocks judged in 6 rounds (pairs 0 to
+// 4, then two a round). Each turn's frame times average to its mean.
 inline PairResult GeneratedPair() {
     PairResult p = {};
     p.started = 1700000000;
@@ -61,10 +61,10 @@ inline PairResult GeneratedPair() {
     p.grid = 20;
     p.precision = 0.01;
     p.timeLimitS = 120;
-    for (int i = 0; i < 18; i++) {
+    for (int i = 0; i < 30; i++) {
         PairTurn t = {};
         t.pair = i / 2;
-        t.round = t.pair < 5 ? 0 : t.pair < 7 ? 1 : 2;
+        t.round = t.pair < 5 ? 0 : (t.pair - 5) / 2 + 1;
         t.side = (i / 2 % 2) ^ (i % 2); // AB, then BA
         t.grid = 20;
         t.frames = 4;
@@ -78,7 +78,7 @@ inline PairResult GeneratedPair() {
         if (t.disturbed) t.load.others = t.load.taken = 0.3;
         p.turns.push_back(t);
     }
-    p.judgement = {true, 8, 4, 3, 1.03, 1.02, 1.04};
+    p.judgement = {true, 14, 7, 6, 1.03, 1.02, 1.04};
     p.precise = true;
     p.verdict = "B is 3.0 % faster than A (2.0 to 4.0 %)";
     return p;
