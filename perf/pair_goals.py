@@ -19,7 +19,19 @@ def pair(d):
     doc = json.load(open(path))
     status = open(os.path.join(d, "status")).read().split()
     doc["seconds"] = float(status[1])
+    doc["dir"] = d
     return doc
+
+
+def cost_paid(d):
+    """The mean sleep B's processes paid a frame (perf/frame_cost.c's logs), in ms; the cost
+    asked where a run kept no logs."""
+    frames = slept = 0
+    for path in glob.glob(os.path.join(d, "cost.B.*")):
+        f, us = open(path).read().split()[:2]
+        frames += int(f)
+        slept += float(us)
+    return slept / frames / 1000 if frames else COST_MS
 
 
 def half_width(v):
@@ -39,12 +51,13 @@ def accuracy(out):
     for p in rows:
         v = p["verdict"]
         a = statistics.median(t["mean_ms"] for t in p["turns"] if t["side"] == "A" and not t["dropped"])
-        true = a / (a + COST_MS)
+        cost = cost_paid(p["dir"])
+        true = a / (a + cost)
         covered += v["low"] <= true <= v["high"]
         excluded += v["high"] < 1
         print(f"  accuracy: true {100 * (true - 1):+.2f} %, found {100 * (v['ratio'] - 1):+.2f} % "
               f"({100 * (v['low'] - 1):+.2f} to {100 * (v['high'] - 1):+.2f}), {v.get('rounds', 1)} rounds, "
-              f"{p['seconds']:.0f} s")
+              f"{p['seconds']:.0f} s, cost {cost:.3f} ms")
     n = len(rows)
     print(f"accuracy: the true difference inside the interval in {covered} of {n}, zero outside it "
           f"in {excluded} of {n}; median half-width ±{statistics.median(half_width(p['verdict']) for p in rows):.2f} %, "

@@ -52,7 +52,10 @@ for part in "${parts[@]}"; do
     KELVANE_PAIR_TURN=0,400 pair warmup "$base" "$base"
     python3 "$here/perf/pair_warmup.py" "$out/warmup/Kelvane pair.json" ;;
   accuracy)
-    for i in $(seq "$runs"); do pair "accuracy-$i" "$base" "$base KELVANE_FRAME_COST_US=2000"; done ;;
+    for i in $(seq "$runs"); do
+      log="KELVANE_FRAME_COST_LOG=$out/accuracy-$i/cost"
+      pair "accuracy-$i" "$base $log.A" "$base $log.B KELVANE_FRAME_COST_US=2000"
+    done ;;
   same)
     for i in $(seq "$same"); do pair "same-$i" "$base" "$base"; done ;;
   oldway)
