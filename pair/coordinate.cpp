@@ -431,6 +431,22 @@ static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE
 
 // --- the end ----------------------------------------------------------------------------
 
+// Where one side's turns were disturbed far more often than the other's, the others were
+// likely the other side itself: a driver whose glFinish returns before its work is done
+// (zink over lavapipe here) goes on rendering into the next turn.
+static void SayWhoseTurns(FILE *out) {
+    int disturbed[2] = {0, 0};
+    for (const PairTurn &t : result.turns)
+        disturbed[t.side] += t.disturbed;
+    for (int s = 0; s < 2; s++)
+        if (disturbed[s] >= 10 && disturbed[s] >= 3 * disturbed[1 - s])
+            fprintf(out,
+                    "pair: mostly in side %s's turns (%d, against %d in side %s's): side %s's "
+                    "work may go on after its turn has ended\n",
+                    kSideName[s], disturbed[s], disturbed[1 - s], kSideName[1 - s],
+                    kSideName[1 - s]);
+}
+
 static void SayResult(const PairAsk &ask, FILE *out) {
     for (int s = 0; s < 2; s++)
         fprintf(out, "pair: %s: %s | %s | %s\n", SideLabel(s).c_str(),
@@ -448,11 +464,13 @@ static void SayResult(const PairAsk &ask, FILE *out) {
             result.judgement.pairs, result.judgement.rounds, result.durationMs / 1000.0);
     if (dropped) fprintf(out, ", %d pairs dropped as disturbed and run again", dropped / 2);
     fprintf(out, "\n");
-    if (!result.judgement.known && dropped)
+    if (!result.judgement.known && dropped) {
         fprintf(out,
                 "pair: others took the machine in %d of %d pairs: run it again when it is "
                 "quieter\n",
                 dropped / 2, (int)result.turns.size() / 2);
+        SayWhoseTurns(out);
+    }
     if (!result.precise && result.judgement.known)
         fprintf(out, "pair: the time limit (%.0f s) came before ±%.1f %%\n", ask.timeLimitS,
                 ask.precision * 100);
