@@ -283,7 +283,7 @@ TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
     ASSERT_TRUE(ParseSideSetting("-", &side, &why));
     EXPECT_TRUE(side.env.empty() && side.device == -1);
     for (const char *bad : {"zink", "=x", "1A=b", "--device", "--device x", "--device=1 --device 2",
-                            "A-B=c", "--devices 1"})
+                            "--device 0 --device 1", "A-B=c", "--devices 1"})
         EXPECT_FALSE(ParseSideSetting(bad, &side, &why)) << bad;
     // The coordinator's word to a side.
     PairTurnWord w;

@@ -400,6 +400,11 @@ TEST(PlotTest, APairsTurnsAndBlocksLieWhereTheAxesPutThem) {
         EXPECT_NEAR(1.03, b.ratio, 1e-9);
         EXPECT_TRUE(Near(0x1a1a1a, png.At(PairPlotX(f, b.turn), PairPlotRatioY(f, b.ratio))));
     }
+    // Pair 4 moved into round 1: no block spans two rounds, whose odd pairs stay alone.
+    p.turns[8].round = p.turns[9].round = 1;
+    blocks = PairBlocks(p);
+    ASSERT_EQ(6u, blocks.size());
+    EXPECT_DOUBLE_EQ(9.5, blocks[1].turn); // pairs 4 and 5
 }
 
 } // namespace

@@ -654,6 +654,7 @@ TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
         {"/turns/9/grid", 21, 0},                      // not its partner's
         {"/turns/10/round", 0, 0},                     // not its partner's
         {"/turns/12/round", 2, 0},                     // after the next turn's
+        {"/turns/4/round", 1, 0},                      // a dropped turn's, after the next's
         {"/turns/0/mean_ms", 101, 0},                  // not its frame times' mean
         {"/turns/7/mean_ms", 101, 1},                  // not every frame kept
         {"/turns/0/frames", 3, 0},                     // more frame times than frames

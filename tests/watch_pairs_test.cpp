@@ -87,7 +87,8 @@ TEST(Pairs, IntervalCoversTheTrueRatioWhereTheOldWayDoesNot) {
 // and word the judgement given.
 TEST(Pairs, JudgementAndVerdict) {
     const double nan = NAN, e1 = exp(0.01);
-    // Six rounds of two pairs each, round k's pairs at A's and B's times given k-th.
+    // Rounds of two pairs each (six, unless more are given), round k's pairs at A's and B's
+    // times given k-th.
     auto six = [](std::vector<std::pair<double, double>> each) {
         std::vector<TurnPair> v;
         for (int k = 0; k < (int)each.size(); k++)
@@ -134,6 +135,17 @@ TEST(Pairs, JudgementAndVerdict) {
          {true, 14, 7, 6, 100 / 98.0, 100 / 98.0, 100 / 98.0},
          false,
          "B is 2.0 % faster than A (2.0 to 2.0 %)"},
+        {"seven rounds at 0, 0, 0, 0, 1, 2, 2 % (log): the middle two of 28 Walsh averages",
+         six({{100, 100},
+              {100, 100},
+              {100, 100},
+              {100, 100},
+              {100 * e1, 100},
+              {100 * exp(0.02), 100},
+              {100 * exp(0.02), 100}}),
+         {true, 14, 7, 7, exp(0.0075), 1, exp(0.02)},
+         false,
+         "no difference of more than 2.1 % found"},
         {"too few rounds left",
          six({{100, 98}, {100, 98}, {nan, 98}, {100, 98}, {100, 98}, {100, 98}}),
          {false, 10, 5, 5, 0, 0, 0},

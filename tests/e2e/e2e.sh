@@ -884,8 +884,9 @@ offscreen_pair)
   so="$build/tests/e2e/libsphere_cost.so"
   a="LD_PRELOAD=$so KELVANE_SPHERE_SKIP=1 KELVANE_FRAME_SPHERE_US=100"
   mkdir -p "$work/out"
-  run_app --pair "$a" "$a KELVANE_FRAME_US=10000" --offscreen=64x48 --results "$work/out" \
-    --time-limit 30
+  # A side's assignment replaces the variable of that name that the pair itself was given.
+  KELVANE_FRAME_US=0 run_app --pair "$a" "$a KELVANE_FRAME_US=10000" --offscreen=64x48 \
+    --results "$work/out" --time-limit 30
   expect_status 0
   slower=$(sed -n 's/^B is \([0-9.]*\) % slower than A (.*)$/\1/p' "$work/stdout")
   cat "$work/stdout" >&2
@@ -893,6 +894,15 @@ offscreen_pair)
   awk -v x="$slower" 'BEGIN { exit !(x >= 5 && x <= 14) }' || fail "B $slower % slower"
   grep -q '^pair: probe: A at grid' "$work/stdout" || fail "no progress"
   python3 "$validate" "$work/out/Kelvane pair.json" || fail "not valid"
+  # Within a round the kept pairs go AB, BA, AB, ...: a steady drift cancels over each two.
+  python3 -c 'import json, sys
+kept = {}
+for t in json.load(open(sys.argv[1]))["turns"]:
+    if not t["dropped"]: kept.setdefault((t["round"], t["pair"]), t["side"])
+rounds = {}
+for (r, _), first in sorted(kept.items()): rounds.setdefault(r, []).append(first)
+sys.exit(any(f != "AB"[k % 2] for fs in rounds.values() for k, f in enumerate(fs)))' \
+    "$work/out/Kelvane pair.json" || fail "not in the order AB, BA within each round"
   "$exe" --history >"$work/history" 2>&1
   grep -q "pair  A: LD_PRELOAD=.*B is $slower % slower" "$work/history" ||
     fail "not in the history: $(cat "$work/history")"
