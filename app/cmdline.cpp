@@ -7,6 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 CommandLine commandLine;
@@ -143,11 +145,75 @@ static bool ParseSize(const char *s, int *width, int *height) {
     return true;
 }
 
+// The reason alone, and where the options are told: the whole usage would bury the reason.
 static int Refuse(FILE *err, int *status, const char *what, const char *value) {
     fprintf(err, "kelvane: %s%s%s\n", what, value ? ": " : "", value ? value : "");
-    PrintUsage(err);
+    fputs("Try 'kelvane --help' for the options.\n", err);
     *status = kExitUsage;
     return 0;
+}
+
+// Edits (a letter added, dropped, changed, or two swapped) from a to b.
+static int Edits(const std::string &a, const std::string &b) {
+    std::vector<std::vector<int>> d(a.size() + 1, std::vector<int>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); i++)
+        for (size_t j = 0; j <= b.size(); j++) {
+            if (!i || !j) {
+                d[i][j] = (int)(i + j);
+                continue;
+            }
+            d[i][j] = std::min(
+                {d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+static const char *NearestOption(const char *given) {
+    const char *best = nullptr;
+    int bestEdits = 3; // more edits than two read as another word, not a slip
+    std::string name(given, strcspn(given, "="));
+    for (const option *o = kOptions; o->name; o++) {
+        if (o->val == kOptPairSide) continue; // the pair's own, never typed
+        int e = Edits(name, o->name);
+        if (e < bestEdits && e < (int)name.size()) best = o->name, bestEdits = e;
+    }
+    return best;
+}
+
+// What getopt could not take: the word named, and the option meant where one is near.
+static int RefuseOption(int code, const char *word, FILE *err, int *status) {
+    char what[160];
+    const char *name = word && !strncmp(word, "--", 2) ? word + 2 : nullptr;
+    bool longValue = optopt >= kOptTest || ((optopt == 'h' || optopt == 'V') && name);
+    if (code == ':' || longValue) {
+        const option *o = kOptions;
+        while (o->name && o->val != optopt)
+            o++;
+        snprintf(what, sizeof what, "--%s %s", o->name ? o->name : "?",
+                 code == ':' ? "wants a value" : "takes no value");
+        return Refuse(err, status, what, nullptr);
+    }
+    if (optopt || !name) {
+        snprintf(what, sizeof what, "unknown option -%c", optopt ? optopt : '?');
+        return Refuse(err, status, what, nullptr);
+    }
+    // getopt takes a word's unambiguous beginning ("--tes"): one that begins several is
+    // refused with them.
+    int len = (int)strcspn(name, "=");
+    std::string begun;
+    for (const option *o = kOptions; o->name; o++)
+        if (o->val != kOptPairSide && !strncmp(o->name, name, (size_t)len))
+            begun += std::string(begun.empty() ? "" : ", ") + "--" + o->name;
+    const char *near = NearestOption(name);
+    if (begun.find(',') != std::string::npos)
+        snprintf(what, sizeof what, "ambiguous option --%.*s: %s", len, name, begun.c_str());
+    else if (near)
+        snprintf(what, sizeof what, "unknown option --%.*s (did you mean --%s?)", len, name, near);
+    else
+        snprintf(what, sizeof what, "unknown option --%.*s", len, name);
+    return Refuse(err, status, what, nullptr);
 }
 
 static bool importAsked; // --import: the files are what is left of the command line
@@ -329,7 +395,7 @@ static int TakeOption(int code, FILE *out, FILE *err, int *status) {
         *status = kExitScore;
         return 0;
     }
-    return Refuse(err, status, "unknown option or missing value", nullptr);
+    return 0; // not reached: getopt's refusals are taken in ParseCommandLine
 }
 
 int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
@@ -349,10 +415,12 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     argc = (int)args.size() - 1;
     argv = args.data();
     optind = 0; // a fresh scan, as if the first: the parser may run more than once
-    opterr = 0; // the reason is said below, with the usage
+    opterr = 0; // the reason is said below, in our words
     int code;
-    while ((code = getopt_long(argc, argv, "hV", kOptions, nullptr)) != -1)
+    while ((code = getopt_long(argc, argv, ":hV", kOptions, nullptr)) != -1) {
+        if (code == '?' || code == ':') return RefuseOption(code, argv[optind - 1], err, status);
         if (!TakeOption(code, out, err, status)) return 0;
+    }
     if (!CheckResultOptions(argc, argv, err, status)) return 0;
     if (!CheckPairOptions(err, status)) return 0;
     if (optind < argc) return Refuse(err, status, "unexpected argument", argv[optind]);
@@ -366,10 +434,12 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
         return Refuse(err, status, "--test validates by itself; give one of the two", nullptr);
 
     char why[160];
-    if (commandLine.results && !SetResultsFolder(commandLine.results, why, sizeof why)) {
+    bool made = false;
+    if (commandLine.results && !SetResultsFolder(commandLine.results, why, sizeof why, &made)) {
         fprintf(err, "kelvane: results folder %s: %s\n", commandLine.results, why);
         *status = kExitUsage;
         return 0;
     }
+    if (made) fprintf(err, "kelvane: made the results folder %s\n", results_folder);
     return 1;
 }

@@ -57,10 +57,19 @@ int GetWorkingFolder(void) {
     return 0;
 }
 
-int SetResultsFolder(const char *dir, char *why, size_t whySize) {
+static bool MakeFolders(const char *path, mode_t mode);
+
+int SetResultsFolder(const char *dir, char *why, size_t whySize, bool *made) {
     results_folder[0] = 0;
     char full[PATH_MAX];
     struct stat st;
+    // A folder asked for and missing is made with its parents, as mkdir -p makes them.
+    bool missing = made && stat(dir, &st) != 0 && errno == ENOENT;
+    if (missing && !MakeFolders(dir, 0777)) {
+        snprintf(why, whySize, "it cannot be made (%s)", strerror(errno));
+        return 0;
+    }
+    if (made) *made = missing;
     if (!realpath(dir, full) || stat(full, &st) != 0) {
         snprintf(why, whySize, "%s", strerror(errno));
         return 0;
@@ -88,8 +97,8 @@ static int WriteError(const char *folder) {
     return access(folder[0] ? folder : ".", W_OK | X_OK) == 0 ? 0 : errno;
 }
 
-// Makes every missing folder of path, as private folders, as the data folder's rules ask.
-static bool MakeFolders(const char *path) {
+// Makes every missing folder of path with mode (less the umask).
+static bool MakeFolders(const char *path, mode_t mode) {
     char part[PATH_MAX];
     size_t n = strlen(path);
     if (n == 0 || n >= sizeof part) return false;
@@ -98,7 +107,7 @@ static bool MakeFolders(const char *path) {
         if (part[i] != '/' && part[i] != 0) continue;
         char keep = part[i];
         part[i] = 0;
-        if (mkdir(part, 0700) != 0 && errno != EEXIST) return false;
+        if (mkdir(part, mode) != 0 && errno != EEXIST) return false;
         part[i] = keep;
     }
     return true;
@@ -138,9 +147,9 @@ int ChooseResultsFolder(char *why, size_t whySize) {
     char reason[160];
     if (!DataFolder(data, sizeof data))
         snprintf(reason, sizeof reason, "no home folder is known");
-    else if (!MakeFolders(data))
+    else if (!MakeFolders(data, 0700)) // private, as the data folder's rules ask
         snprintf(reason, sizeof reason, "it cannot be made (%s)", strerror(errno));
-    else if (SetResultsFolder(data, reason, sizeof reason)) {
+    else if (SetResultsFolder(data, reason, sizeof reason, nullptr)) {
         GetWorkingFolder();
         return 1;
     }
@@ -160,7 +169,7 @@ int UserDataFolder(char *path, size_t size, bool make, const char **why) {
         *why = "no home folder is known";
         return 0;
     }
-    bool made = !make || MakeFolders(path);
+    bool made = !make || MakeFolders(path, 0700);
     strcat(path, "/");
     if (!made) *why = strerror(errno);
     return made;

@@ -17,9 +17,10 @@ extern char results_folder[kFolderSize];
 int GetWorkingFolder(void);
 
 // Checks that dir is a folder this process can write into and keeps its absolute path, with
-// a trailing "/", in results_folder. A path that would not fit is refused, never cut. 0 on
+// a trailing "/", in results_folder. A path that would not fit is refused, never cut. With
+// made, a missing dir is made first, with its parents, and *made says whether it was. 0 on
 // failure, with the reason in why.
-int SetResultsFolder(const char *dir, char *why, size_t whySize);
+int SetResultsFolder(const char *dir, char *why, size_t whySize, bool *made);
 
 // Before a run that writes results: when none was given (--results), results go beside a build
 // tree's bundle (one holding Contents/build-tree) where that folder can be written; else, as

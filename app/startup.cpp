@@ -199,6 +199,8 @@ static int StartHostVideo(void) {
     // to hang: say why and end.
     if (StartWindowSystem()) return 1;
     fprintf(stderr, "kelvane: no display to show the window on (%s)\n", WindowSystemError());
+    fprintf(stderr, "kelvane: without one, --test --offscreen runs a test (--quick for a figure "
+                    "in a minute)\n");
     return 0;
 }
 

@@ -58,7 +58,8 @@ void ExpectRefused(const std::vector<std::string> &words) {
     Parse p = ParseWords(words);
     EXPECT_EQ(0, p.run) << words.back();
     EXPECT_EQ(kExitUsage, p.status) << words.back();
-    EXPECT_NE(std::string::npos, p.err.find("Usage: kelvane")) << words.back();
+    EXPECT_NE(std::string::npos, p.err.find("Try 'kelvane --help'")) << words.back();
+    EXPECT_EQ(std::string::npos, p.err.find("Usage:")) << p.err; // the reason, not buried
     EXPECT_EQ("", p.out) << words.back();
 }
 
@@ -121,9 +122,25 @@ TEST_F(CommandLineTest, ValidateRunsAloneInAWindowOrOffscreen) {
     EXPECT_NE(std::string::npos, ParseWords({"--help"}).out.find("--validate"));
 }
 
-TEST_F(CommandLineTest, BadOptionsAndValuesAreRefusedWithTheUsage) {
-    ExpectRefused({"--bogus"});
-    ExpectRefused({"-x"});
+TEST_F(CommandLineTest, BadOptionsAndValuesAreRefusedWithTheirReason) {
+    // The word as typed, and the option meant where one is a slip away.
+    for (auto [words, said] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--tset"}, "unknown option --tset (did you mean --test?)\n"},
+             {{"--test", "--histroy=3"}, "unknown option --histroy (did you mean --history?)"},
+             {{"--resluts", "x"}, "unknown option --resluts (did you mean --results?)"},
+             {{"--bogus"}, "unknown option --bogus\n"},
+             {{"--ts"}, "unknown option --ts\n"}, // as many edits as letters: no guess
+             {{"--pair-sid"}, "--pair-side is the pair's own"},
+             {{"--h"}, "ambiguous option --h: --history, --help"},
+             {{"-x"}, "unknown option -x"},
+             {{"--test", "-xh"}, "unknown option -x"},
+             {{"--test=1"}, "--test takes no value"},
+             {{"--help=1"}, "--help takes no value"},
+             {{"--test", "--results"}, "--results wants a value"}}) {
+        ExpectRefused(words);
+        EXPECT_NE(std::string::npos, ParseWords(words).err.find("kelvane: " + said))
+            << ParseWords(words).err;
+    }
     ExpectRefused({"--test", "stray"});
     ExpectRefused({"--offscreen"}); // nothing would end it
     ExpectRefused({"--test", "--device", "0"});
@@ -159,7 +176,7 @@ TEST_F(CommandLineTest, UnusableResultsFoldersEndWithStatusTwo) {
     TempDir dir;
     std::string file = dir.path("file");
     WriteBytes(file, {'x'});
-    for (std::string bad : {dir.path("missing"), file, file + "/below"}) {
+    for (std::string bad : {file, file + "/below"}) {
         Parse p = ParseWords({"--test", "--results", bad});
         EXPECT_EQ(0, p.run) << bad;
         EXPECT_EQ(kExitUsage, p.status) << bad;
@@ -170,7 +187,22 @@ TEST_F(CommandLineTest, UnusableResultsFoldersEndWithStatusTwo) {
         std::string locked = dir.path("locked");
         ASSERT_EQ(0, mkdir(locked.c_str(), 0555));
         EXPECT_EQ(kExitUsage, ParseWords({"--results", locked}).status);
+        Parse p = ParseWords({"--results", locked + "/new"});
+        EXPECT_EQ(kExitUsage, p.status);
+        EXPECT_NE(std::string::npos, p.err.find("cannot be made")) << p.err;
     }
+}
+
+TEST_F(CommandLineTest, AMissingResultsFolderIsMadeWithItsParentsAndSaidOnce) {
+    TempDir dir;
+    std::string deep = dir.path("a/b/c");
+    Parse p = ParseWords({"--test", "--results", deep});
+    ASSERT_EQ(1, p.run) << p.err;
+    EXPECT_EQ(deep + "/", results_folder);
+    EXPECT_NE(std::string::npos, p.err.find("made the results folder " + deep + "/")) << p.err;
+    struct stat st;
+    EXPECT_TRUE(stat(deep.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+    EXPECT_EQ("", ParseWords({"--test", "--results", deep}).err); // there now: nothing to say
 }
 
 // Folders nested under the temporary one until the path is exactly len bytes long.

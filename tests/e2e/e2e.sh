@@ -721,16 +721,17 @@ cmdline_statuses)
   run_app --version
   expect_status 0
   grep -q '^kelvane [0-9]' "$work/stdout" || fail "--version printed $(cat "$work/stdout")"
-  for bad in --bogus "--offscreen=12" "--test --offscreen --device -3" "--results $work/none --test"; do
+  for bad in --bogus "--offscreen=12" "--test --offscreen --device -3" "--results $work/stdout/below --test"; do
     # shellcheck disable=SC2086
     run_app $bad
     expect_status 2
     [[ -s "$work/stdout" ]] && fail "$bad printed on standard output"
-    grep -q 'Usage: kelvane\|results folder' "$work/stderr" || fail "$bad: $(cat "$work/stderr")"
+    grep -q "kelvane --help'\\|results folder" "$work/stderr" || fail "$bad: $(cat "$work/stderr")"
   done
-  # No display and no --offscreen: the window has nowhere to go.
+  # No display and no --offscreen: the window has nowhere to go, and the way without one is said.
   run_app --test
   expect_status 4
+  grep -q -- '--test --offscreen' "$work/stderr" || fail "no word of --offscreen: $(cat "$work/stderr")"
   run_app --validate
   expect_status 4
   grep -q 'validation: passed' "$work/stdout" && fail "--validate without a display passed"
