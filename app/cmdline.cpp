@@ -23,6 +23,8 @@ static const char kUsage[] =
     "  --offscreen[=WxH]    no window system: render through EGL on a WxH surface\n"
     "                       (default 1920x1080); on a GPU machine, on the GPU\n"
     "  --device N           with --offscreen, render on EGL device N (0 is the first)\n"
+    "  --list-devices       list the EGL devices with their renderers, as --device numbers\n"
+    "                       them, and end\n"
     "  --results DIR        write the log, the screenshot and the JSON into DIR\n"
     "                       (default: a build tree's, the folder that holds Kelvane.app;\n"
     "                       installed, $XDG_DATA_HOME/kelvane, ~/.local/share/kelvane)\n"
@@ -85,6 +87,7 @@ enum {
     kOptTimeLimit,
     kOptWindow,
     kOptPairSide,
+    kOptListDevices,
 };
 
 static const option kOptions[] = {
@@ -105,6 +108,7 @@ static const option kOptions[] = {
     {"time-limit", required_argument, nullptr, kOptTimeLimit},
     {"window", no_argument, nullptr, kOptWindow},
     {"pair-side", no_argument, nullptr, kOptPairSide},
+    {"list-devices", no_argument, nullptr, kOptListDevices},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -379,6 +383,9 @@ static int TakeOption(int code, FILE *out, FILE *err, int *status) {
     case kOptPairSide:
         commandLine.pairSide = true;
         return 1;
+    case kOptListDevices:
+        commandLine.listDevices = true;
+        return 1;
     case kOptRepeat:
     case kOptCompare:
     case kOptPlot:
@@ -424,6 +431,8 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     if (!CheckResultOptions(argc, argv, err, status)) return 0;
     if (!CheckPairOptions(err, status)) return 0;
     if (optind < argc) return Refuse(err, status, "unexpected argument", argv[optind]);
+    if (commandLine.listDevices && argc > 2)
+        return Refuse(err, status, "--list-devices takes no other option", nullptr);
     if (commandLine.device >= 0 && !commandLine.offscreen)
         return Refuse(err, status, "--device needs --offscreen", nullptr);
     // Nothing could ever end a run that nobody sees and that runs no test.

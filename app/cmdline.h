@@ -35,11 +35,12 @@ struct CommandLine {
     const char *exportFile; // and the file it goes to
     char *const *imports;   // --history --import FILE...: the files, or null
     int importCount;
-    const char *pair[2];  // --pair A B: the two sides' settings, or nulls
-    double precision;     // --precision P: the pair's interval to reach, a share (0.01)
-    double timeLimit;     // --time-limit S: the pair's seconds in all
-    bool window;          // --window: with --pair, each side in a window, not offscreen
-    bool pairSide;        // --pair-side: this process is a side of a pair, told what to do
+    const char *pair[2]; // --pair A B: the two sides' settings, or nulls
+    double precision;    // --precision P: the pair's interval to reach, a share (0.01)
+    double timeLimit;    // --time-limit S: the pair's seconds in all
+    bool window;         // --window: with --pair, each side in a window, not offscreen
+    bool pairSide;       // --pair-side: this process is a side of a pair, told what to do
+    bool listDevices;    // --list-devices: list the EGL devices and end
 };
 
 constexpr double kDefaultPairPrecision = 0.01, kDefaultPairSeconds = 120;

@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "history/history.h"
 #include "pair/pair.h"
+#include "platform/video.h"
 #include "report/compare.h"
 
 #include <stdio.h>
@@ -44,6 +45,21 @@ static int PairCommand(void) {
     return kExitPairSide;
 }
 
+// --list-devices: what --device N would render on, for each N.
+static int ListDevicesCommand(void) {
+    EGLDeviceInfo infos[16];
+    int count = ListEGLDevices(infos, 16);
+    if (count < 0) {
+        fprintf(stderr, "kelvane: EGL cannot list its devices here (%s)\n", WindowSystemError());
+        return kExitNoScene;
+    }
+    if (count == 0) printf("kelvane: EGL lists no devices\n");
+    for (int i = 0; i < count && i < 16; i++)
+        printf("--device %d: %s%s%s%s\n", i, infos[i].renderer, infos[i].node[0] ? " (" : "",
+               infos[i].node, infos[i].node[0] ? ")" : "");
+    return kExitScore;
+}
+
 int main(int argc, char **argv) {
     // Before anything opens: a bad command line ends here.
     int status = 0;
@@ -55,6 +71,7 @@ int main(int argc, char **argv) {
                    ? kExitScore
                    : kExitUsage;
     if (commandLine.history) return HistoryCommand();
+    if (commandLine.listDevices) return ListDevicesCommand();
     // A test whose results could not be written would be lost: say so before it runs.
     char why[2 * kFolderSize + 256];
     if (!ChooseResultsFolder(why, sizeof why)) {

@@ -161,6 +161,49 @@ int EGLDeviceInUse(char *name, int nameSize) {
     return -1;
 }
 
+// How many devices EGL lists: GL must be loaded to ask, so video starts offscreen for it.
+static int CountEGLDevices(void) {
+    if (!StartOffscreenVideo(16, 16, -1)) return -1;
+    auto queryDevices = (PFNEGLQUERYDEVICESEXTPROC)SDL_GL_GetProcAddress("eglQueryDevicesEXT");
+    EGLint count = 0;
+    if (!queryDevices || !queryDevices(0, nullptr, &count)) count = -1;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return count;
+}
+
+static void SetGLAttributes(void);
+
+// Device i as a run with --device i would find it: its node and the renderer its context
+// reports, or why it could not be used.
+static void DescribeEGLDevice(int i, EGLDeviceInfo *info) {
+    snprintf(info->renderer, sizeof info->renderer, "(unusable)");
+    if (!StartOffscreenVideo(16, 16, i)) {
+        snprintf(info->renderer, sizeof info->renderer, "unusable: %s", windowSystemError);
+        return;
+    }
+    SetGLAttributes();
+    SDL_Window *w = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    SDL_GLContext c = w ? SDL_GL_CreateContext(w) : nullptr;
+    const char *renderer = c ? (const char *)glGetString(GL_RENDERER) : nullptr;
+    if (renderer)
+        snprintf(info->renderer, sizeof info->renderer, "%s", renderer);
+    else
+        snprintf(info->renderer, sizeof info->renderer, "unusable: %s", SDL_GetError());
+    EGLDeviceInUse(info->node, sizeof info->node);
+    if (c) SDL_GL_DeleteContext(c);
+    if (w) SDL_DestroyWindow(w);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+int ListEGLDevices(EGLDeviceInfo *infos, int max) {
+    int count = CountEGLDevices();
+    for (int i = 0; i < count && i < max; i++) {
+        infos[i] = EGLDeviceInfo{};
+        DescribeEGLDevice(i, &infos[i]);
+    }
+    return count;
+}
+
 // Windows and contexts must agree on the pixel format or a context cannot be made current
 // on a window; SDL reads these when each GL window is created, and other code in the
 // process may have changed them in between.

@@ -26,3 +26,13 @@ const char *VideoDriverName(void);
 // The EGL device the offscreen driver renders on: its index in EGL's device list, with its
 // DRM node (or "software") in name; -1 when not offscreen or EGL cannot tell.
 int EGLDeviceInUse(char *name, int nameSize);
+
+struct EGLDeviceInfo {
+    char node[64];      // its DRM node, "software", or empty when EGL does not say
+    char renderer[256]; // GL_RENDERER of a context on it, or "unusable: " and why
+};
+
+// The EGL devices in the order --device numbers them, each tried as a run on it would be
+// (video must not be running). Fills up to max; returns how many EGL lists, -1 when EGL
+// cannot list devices.
+int ListEGLDevices(EGLDeviceInfo *infos, int max);

@@ -146,6 +146,7 @@ TEST_F(CommandLineTest, BadOptionsAndValuesAreRefusedWithTheirReason) {
     ExpectRefused({"--test", "--device", "0"});
     ExpectRefused({"--test", "--offscreen", "--device"});
     ExpectRefused({"--quick"}); // the quick figure is a test's, not the window's
+    ExpectRefused({"--list-devices", "--test"});
     ExpectRefused({"--validate", "--quick"});
     for (const char *size :
          {"0x600", "800x0", "800x", "x600", "800", "800x600x", "-1x5", "+8x6", " 8x6", "8x 6",

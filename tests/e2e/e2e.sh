@@ -738,6 +738,10 @@ cmdline_statuses)
   # A device that does not exist: nothing to render on, offscreen or not.
   run_app --validate --offscreen=64x48 --device 99
   expect_status 4
+  # What --device N picks is listed without a display: each device with its renderer.
+  run_app --list-devices
+  expect_status 0
+  grep -q '^--device 0: [a-z]' "$work/stdout" || fail "--list-devices: $(cat "$work/stdout")"
   run_app
   expect_status 1
   ;;
