@@ -19,7 +19,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <tuple>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
@@ -623,6 +625,19 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
                  "steady figure: none (the fitted line reaches 100 ms at zero triangles or "
                  "below)\n",
                  text);
+    // A change just past its limit never prints as equal to it, either way.
+    for (auto [change, allowed, said] : std::vector<std::tuple<double, double, std::string>>{
+             {0.1704, 0.17, "(+17.04%, more than the 17.00%"},
+             {-0.1749, 0.17, "(-17.5%, more than the 17.0%"},
+             {-0.30, 0.05, "(-30%, more than the 5%"}}) {
+        run.drift = ResultDrift{};
+        run.drift.known = run.drift.drifted = true;
+        run.drift.change = change, run.drift.allowed = allowed;
+        out = fmemopen(text, sizeof text, "w");
+        PrintTrust(out, run);
+        fclose(out);
+        EXPECT_NE(nullptr, strstr(text, said.c_str())) << text;
+    }
 }
 
 // A reference grid's two measurements: drifted only past what a steady machine shows and

@@ -3,6 +3,8 @@
 #include "watch/loadwatch.h"
 
 #include <math.h>
+#include <stdio.h>
+#include <string.h>
 
 SteadyPoint SteadyPointOf(const ResultStep &step, const StepFrameTimes &times) {
     double ms = times.timed > 0 ? times.medianMs : step.fps > 0 ? 1000.0 / step.fps : 0;
@@ -96,6 +98,18 @@ void TrustIntoRun(const std::vector<StepTrust> &t, const RunTrust &trust, Result
         run->steady = ResultSteady{true, trust.steady.score, trust.steady.uncertainty};
 }
 
+// Decimals enough that two percentages that differ do not print as one: a change just past
+// its limit would read as no more than it.
+static int DecimalsApart(double a, double b) {
+    for (int d = 0; d < 3; d++) {
+        char x[32], y[32];
+        snprintf(x, sizeof x, "%.*f", d, fabs(a));
+        snprintf(y, sizeof y, "%.*f", d, fabs(b));
+        if (strcmp(x, y)) return d;
+    }
+    return 3;
+}
+
 void PrintTrust(FILE *out, const RunTrust &run) {
     const RunLoad &l = run.load;
     if (l.disturbed && run.quick)
@@ -112,12 +126,13 @@ void PrintTrust(FILE *out, const RunTrust &run) {
                 100 * ContestedShare(l.deciding), 100 * StealShare(l.deciding), l.decidingSteps,
                 100 * ContestedShare(l.last), 100 * StealShare(l.last));
     const ResultDrift &d = run.drift;
+    int digits = DecimalsApart(100 * d.change, 100 * d.allowed);
     if (d.known && d.drifted)
         fprintf(out,
                 "drifted: grid %d took %.1f ms a frame at its step and %.1f ms after the stop "
-                "(%+.0f%%, more than the %.0f%% a steady machine shows); the machine's speed "
+                "(%+.*f%%, more than the %.*f%% a steady machine shows); the machine's speed "
                 "moved during the run\n",
-                d.grid, d.firstMs, d.againMs, 100 * d.change, 100 * d.allowed);
+                d.grid, d.firstMs, d.againMs, digits, 100 * d.change, digits, 100 * d.allowed);
     if (run.steady.valid)
         fprintf(out,
                 "steady figure: %.0f ± %.0f thousand triangles a frame at 10 frames a second "
