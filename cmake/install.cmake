@@ -53,7 +53,11 @@ endforeach()
 # A build for a benchmark suite needs only the program: without help2man it has no page.
 find_program(HELP2MAN help2man)
 if(NOT HELP2MAN)
-  message(WARNING "help2man not found (scripts/install-deps.sh): no manual page is installed")
+  if(KELVANE_TESTS)
+    message(WARNING "help2man not found (scripts/install-deps.sh test): no manual page")
+  else()
+    message(STATUS "help2man not found: no manual page (make package installs it)")
+  endif()
 else()
 set(KELVANE_MAN ${CMAKE_BINARY_DIR}/man/kelvane.1)
 add_custom_command(OUTPUT ${KELVANE_MAN} ${KELVANE_MAN}.gz
