@@ -224,9 +224,15 @@ static int RunTest(void) {
     ValidateRendererOnce(app_folder);
     PrintValidation(stdout, &rendererValidation);
     resultSeries = true;
+    resultSeriesAsked = commandLine.repeat;
     CheckDriftAfterStops();
     quickTests = commandLine.quick;
     StartSeries(commandLine.repeat);
+    // A climb can take an hour on a fast GPU: said before it starts, with the shorter way.
+    if (!commandLine.quick)
+        printf("kelvane: a climb: the grid grows every 4 s until the frame rate falls below "
+               "10 (minutes on a software renderer, up to an hour on a fast GPU); --quick "
+               "gives the steady figure in about a minute, without a score\n");
     EndGlance(0.5, stdout);
     PostTestCommand();
     RunApplicationEventLoop();
@@ -276,7 +282,10 @@ int KelvaneMain(void) {
     // A test that ended just before the loop did has not been written yet.
     ValidateAndWriteResults();
     DeleteScene();
-    if (commandLine.test && !resultRuns.empty()) PrintSummary(stdout, Summarize(resultRuns));
+    if (commandLine.test && !resultRuns.empty() && commandLine.repeat > 1)
+        PrintSummary(stdout, Summarize(resultRuns));
+    else if (commandLine.test && !resultRuns.empty())
+        PrintHeadline(stdout, app_folder, lastRunText, resultRuns.back().end == kRunScore);
     if (status == kExitScore && resultsLost) status = kExitUsage;
     return status;
 }

@@ -1,6 +1,10 @@
 #include "record/json.h"
 
 #include "record/pair_record.h"
+#include "record/record.h"
+
+#include "bench/frame.h"
+#include "bench/log.h"
 
 #include "validation/validation.h"
 #include "report/summary.h"
@@ -139,6 +143,15 @@ static json Machine(const ResultSetting &s) {
             {"kernel", s.kernel}};
 }
 
+// The files beside this one that are this result's: a folder may also hold an older
+// run's screenshot, which a quick or aborted run does not replace.
+static json Files(const std::vector<ResultRun> &runs) {
+    bool shot = !runs.empty() && runs.back().end == kRunScore;
+    return {{"log", (const char *)kLogFileName},
+            {"screenshot", shot ? json((const char *)kScreenshotName) : json(nullptr)},
+            {"plot", {(const char *)kResultSvgName, (const char *)kResultPngName}}};
+}
+
 std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &runs) {
     json device = nullptr;
     if (s.eglDevice >= 0) device = {{"index", s.eglDevice}, {"name", s.eglDeviceName}};
@@ -161,6 +174,7 @@ std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &run
     doc["runs"] = list;
     doc["validation"] = Validation(s.validation);
     doc["summary"] = Summary(runs);
+    doc["files"] = Files(runs);
     // Replacing bad UTF-8 instead of throwing: the program has no exceptions to catch it.
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

@@ -469,11 +469,38 @@ static bool Validation(Reader &r, const json &doc, std::string *said) {
     return true;
 }
 
+// A name in the result's own folder, never a path that could lead out of it.
+static bool FileName(Reader &r, const json &v, const std::string &where) {
+    if (!v.is_string()) return r.Fail(where, "not a file name");
+    std::string s = v.get<std::string>();
+    if (s.empty() || s == "." || s == ".." || s.find('/') != std::string::npos)
+        return r.Fail(where, "not a file name");
+    return true;
+}
+
+// The files that are the result's own (older files have none).
+static bool Files(Reader &r, const json &doc) {
+    const json *f = Member(doc, "files");
+    if (!f) return true;
+    if (!Object(r, f, "files") || !OnlyKnown(r, *f, "files.", {"log", "screenshot", "plot"}))
+        return false;
+    const json *log = Member(*f, "log"), *shot = Member(*f, "screenshot"),
+               *plot = Member(*f, "plot");
+    if (!log || !shot || !plot) return r.Fail("files", "wants log, screenshot and plot");
+    if (!FileName(r, *log, "files.log")) return false;
+    if (!shot->is_null() && !FileName(r, *shot, "files.screenshot")) return false;
+    if (!plot->is_array()) return r.Fail("files.plot", "not an array of file names");
+    for (size_t i = 0; i < plot->size(); i++)
+        if (!FileName(r, (*plot)[i], "files.plot[" + std::to_string(i) + "]")) return false;
+    return true;
+}
+
 static bool Document(Reader &r, const json &doc, ResultFile *result) {
     if (!doc.is_object()) return r.Fail("the document", "not an object");
     if (!OnlyKnown(r, doc, "",
                    {"program", "version", "machine", "video", "opengl", "surface", "settings",
-                    "runs", "summary", "validation"}))
+                    "runs", "summary", "validation", "files"}) ||
+        !Files(r, doc))
         return false;
     const json *program = Member(doc, "program");
     if (!program || *program != "Kelvane") return r.Fail("program", "not \"Kelvane\"");

@@ -15,6 +15,7 @@
 
 #include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <time.h>
 
@@ -22,6 +23,8 @@ std::vector<ResultRun> resultRuns;
 std::string writtenDocument;
 bool resultsPending;
 bool resultSeries;
+int resultSeriesAsked = 1;
+std::string lastRunText;
 const char kResultJsonName[] = "Kelvane result.json";
 const char kResultSvgName[] = "Kelvane result.svg";
 const char kResultPngName[] = "Kelvane result.png";
@@ -130,6 +133,26 @@ static int WriteResultPlot(void) {
     return WritePlot({CurrentResult()}, svg, png, stderr);
 }
 
+// The run's first line: which of a series it is, and how it ended.
+static void SayRun(FILE *out, const ResultRun &run, int n) {
+    if (resultSeriesAsked > 1 && n > resultSeriesAsked)
+        fprintf(out, "run %d (of %d asked, in place of a disturbed or drifted one): ", n,
+                resultSeriesAsked);
+    else if (resultSeriesAsked > 1)
+        fprintf(out, "run %d of %d: ", n, resultSeriesAsked);
+    if (run.end == kRunScore)
+        fprintf(out, resultSeriesAsked > 1 ? "score %d\n" : "score: %d, the figure to quote\n",
+                run.score);
+    else if (run.end == kRunMeasured && resultSeriesAsked > 1)
+        fputs("quick, no score\n", out);
+    else if (run.end == kRunMeasured)
+        fputs(run.steady.known ? "quick run, no score: its steady figure is the figure to quote\n"
+                               : "quick run, no score and no steady figure\n",
+              out);
+    else
+        fputs(resultSeriesAsked > 1 ? "aborted\n" : "aborted: no score\n", out);
+}
+
 // The frame times and the machine's counters were recorded for the test that just ended,
 // and the next test's recording replaces them: gathered now, after its last frame.
 void GatherRunTrust(ResultRun *run, FILE *out) {
@@ -140,14 +163,21 @@ void GatherRunTrust(ResultRun *run, FILE *out) {
                 &steps, &trust);
     TrustIntoRun(steps, trust, run);
     if (!out) return;
-    if (run->end == kRunScore)
-        fprintf(out, "run %zu: score %d\n", resultRuns.size(), run->score);
-    else if (run->end == kRunMeasured)
-        fprintf(out, "run %zu: quick, no score\n", resultRuns.size());
-    else
-        fprintf(out, "run %zu: aborted\n", resultRuns.size());
-    PrintTrust(out, trust);
-    fflush(out); // a run's end is news to whoever watches the output of a long series
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *said = open_memstream(&text, &size);
+    if (!said) return;
+    SayRun(said, *run, (int)resultRuns.size());
+    PrintTrust(said, trust);
+    if (run->verdict.known && !run->verdict.disturbed && run->drift.known && !run->drift.drifted)
+        fprintf(said, "verdicts: neither disturbed nor drifted\n");
+    fclose(said);
+    lastRunText = text ? text : "";
+    free(text);
+    // A series says each run as it ends, news to whoever watches a long one; a single test
+    // says its run once, in the headline at the end.
+    if (resultSeriesAsked > 1) fputs(lastRunText.c_str(), out);
+    fflush(out);
 }
 
 int WritePendingResults(void) {

@@ -329,7 +329,12 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
              {"/runs/0/started", "1900-02-29T12:00:00Z", 0},
              {"/runs/0/started", "2026-12-02T23:59:60Z", 0},
              {"/runs/0/started", "2024-02-29T23:59:59Z", 1},
-             {"/runs/1/end", "measured", 0}}) {
+             {"/runs/1/end", "measured", 0},
+             // The result's own files are names in its folder, never paths out of it.
+             {"/files/log", "../Kelvane result.txt", 0},
+             {"/files/screenshot", "..", 0},
+             {"/files/plot/1", "", 0},
+             {"/files/screenshot", "Kelvane result.tga", 1}}) {
         all.push_back({json::json_pointer(at), value, all[0].doc, "", takes});
         all.back().doc[all.back().at] = value;
     }

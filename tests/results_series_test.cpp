@@ -151,6 +151,32 @@ TEST(SummaryTest, PeakRateIsTheBestStepOfAnyRunAbortedOnesToo) {
     EXPECT_EQ(0, Summarize({}).runs);
 }
 
+// A single run's end: its own lines indented under one title, then its files; a screenshot
+// in the folder that the run did not take is said to be an older run's.
+TEST(SummaryTest, TheHeadlineSaysTheRunAndItsOwnFilesAlone) {
+    TempDir dir;
+    for (bool stale : {false, true})
+        for (bool shot : {false, true}) {
+            if (stale) WriteBytes(dir.path("Kelvane result.tga"), {'x'});
+            char text[1024] = "";
+            FILE *out = fmemopen(text, sizeof text, "w");
+            PrintHeadline(out, dir.prefix().c_str(), "score: 7, the figure to quote\nverdicts: x\n",
+                          shot);
+            fclose(out);
+            std::string files = "  files: " + dir.prefix() +
+                                "Kelvane result.txt (the log), .json (the result), .svg and "
+                                ".png (the plot)" +
+                                (shot ? ", .tga (the screenshot)" : "") + "\n";
+            std::string older = stale && !shot ? "  not this run's: " + dir.prefix() +
+                                                     "Kelvane result.tga, an earlier run's "
+                                                     "screenshot\n"
+                                               : "";
+            EXPECT_EQ("\n== Kelvane result ==\n  score: 7, the figure to quote\n  verdicts: x\n" +
+                          files + older,
+                      std::string(text));
+        }
+}
+
 TEST(SummaryTest, TheJsonCarriesItAndTheSchemaChecksIt) {
     ResultSetting s = {};
     s.version = "1.0.0";

@@ -582,6 +582,23 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     r.steps = steps;
     r.end = kRunScore;
     GatherRunTrust(&r, nullptr);
+    // How the run is said: in a series at once, as run i of K; alone, only in the headline.
+    r.score = 115;
+    for (auto [asked, n, first] : std::vector<std::tuple<int, int, std::string>>{
+             {1, 1, "score: 115, the figure to quote\nsteady figure: 95 "},
+             {3, 2, "run 2 of 3: score 115\nsteady figure: "},
+             {3, 4, "run 4 (of 3 asked, in place of a disturbed or drifted one): score 115\n"}}) {
+        resultSeriesAsked = asked;
+        resultRuns.resize(n);
+        char printed[4096] = "";
+        FILE *o = fmemopen(printed, sizeof printed, "w");
+        GatherRunTrust(&r, o);
+        fclose(o);
+        EXPECT_EQ(0u, lastRunText.find(first)) << lastRunText;
+        EXPECT_EQ(asked > 1 ? lastRunText : "", std::string(printed));
+    }
+    resultSeriesAsked = 1;
+    resultRuns.clear();
     EXPECT_EQ(3, r.steps[2].timed);
     EXPECT_DOUBLE_EQ(t[2].times.medianMs, r.steps[2].medianMs);
     EXPECT_DOUBLE_EQ(t[2].times.p10Ms, r.steps[2].p10Ms);

@@ -608,25 +608,25 @@ offscreen_repeat_hog)
   # (a drifted run counts no more than a disturbed one, so the series runs longer): nothing
   # here can show which run the hog alone disturbed; skipped (77) at once rather than failed.
   skip_if_disturbed() {
-    if grep -A2 "^run $1: " "$work/stdout" | grep -Eq '^(disturbed|drifted): '; then
+    if grep -A2 "^run $1" "$work/stdout" | grep -Eq '^(disturbed|drifted): '; then
       echo "skipped: run $1 was disturbed or drifted outside the test: $(cat "$work/stdout")"
       kill_ours "$app" "${hogs[@]}"
       exit 77
     fi
   }
   hogs=()
-  wait_stdout '^run 1: ' 200
-  skip_if_disturbed 1
+  wait_stdout '^run 1 of 3: ' 200
+  skip_if_disturbed '1 of 3'
   for ((i = 0; i < $(nproc); i++)); do
     timeout 200 sh -c 'while :; do :; done' &
     hogs+=($!)
     pids+=($!)
   done
-  wait_stdout '^run 2: ' 200
+  wait_stdout '^run 2 of 3: ' 200
   kill "${hogs[@]}" 2>/dev/null
-  for run in 3 4; do
-    wait_stdout "^run $run: " 200
-    skip_if_disturbed $run
+  for run in '3 of 3' '4 (of 3 asked'; do
+    wait_stdout "^run $run" 200
+    skip_if_disturbed "$run"
   done
   wait "$app"
   status=$?
@@ -636,7 +636,7 @@ offscreen_repeat_hog)
   expect_status 0
   check_json score offscreen
   python3 - "$json" "$work/stdout" <<'PY' || fail "the disturbed run is not the hog's alone: $(cat "$work/stdout")"
-import json, statistics, sys
+import json, re, statistics, sys
 doc, out = json.load(open(sys.argv[1])), open(sys.argv[2]).read()
 runs, s = doc["runs"], doc["summary"]
 verdicts = [r["interference"]["disturbed"] for r in runs]
@@ -650,7 +650,7 @@ quiet = [r["score"] for r in runs if not r["interference"]["disturbed"]]
 assert s["median_score"] == statistics.median(quiet), (s, quiet)
 assert (s["lowest_score"], s["highest_score"]) == (min(quiet), max(quiet)), s
 for i, r in enumerate(runs):  # stdout names the disturbed run, with its figures, after its score
-    said = out.split("run %d: score %d\n" % (i + 1, r["score"]))[1].splitlines()[0]
+    said = re.split(r"run %d\b[^:\n]*: score %d\n" % (i + 1, r["score"]), out)[1].splitlines()[0]
     assert said.startswith("disturbed: other processes took ") == verdicts[i], (i, said)
     if verdicts[i]:  # what others took, steal apart
         d = r["interference"]["deciding"]
@@ -859,8 +859,17 @@ offscreen_quick)
   KELVANE_SPHERE_SKIP=1 KELVANE_SPHERE_NS=500 LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" \
     run_app --test --quick --offscreen=64x48 --results "$out"
   expect_status 0
-  grep -q "^run 1: quick, no score$" "$work/stdout" || fail "no quick run said: $(cat "$work/stdout")"
-  grep -q "^steady figure: [0-9]* ± [0-9]* thousand" "$work/stdout" || fail "no steady figure"
+  # One headline at the end: the figure to quote, its verdicts, this run's files alone.
+  python3 - "$work/stdout" "$out/" <<'PY' || fail "not one headline: $(cat "$work/stdout")"
+import re, sys
+out, folder = open(sys.argv[1]).read(), sys.argv[2]
+head = out[out.index("\n== Kelvane result ==\n"):].splitlines()[2:]
+assert head[0] == "  quick run, no score: its steady figure is the figure to quote", head
+assert re.search(r"^  steady figure: \d+ ± \d+ thousand", "\n".join(head), re.M), head
+assert re.match(r"  (verdicts: neither|disturbed:|drifted:)", head[1]), head
+assert head[-1] == f"  files: {folder}Kelvane result.txt (the log), .json (the result), .svg and .png (the plot)", head
+assert "runs: " not in out and "median" not in out, "a series summary for one run"
+PY
   grep -q "^quick: grid [0-9]*: [0-9]* fps$" "$work/stdout" || fail "no progress"
   [[ ! -e "$out/Kelvane result.tga" ]] || fail "a screenshot of a run without a score"
   python3 - "$out/Kelvane result.json" <<'PY' || fail "not a quick result"
