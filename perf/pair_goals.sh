@@ -42,7 +42,7 @@ quick() {
   shift
   mkdir -p "$dir"
   env "$@" "$exe" --test --quick --offscreen="$size" --results "$dir" >"$dir/stdout" 2>"$dir/stderr"
-  grep '^steady figure' "$dir/stdout"
+  grep '^ *steady figure' "$dir/stdout"
 }
 
 base="LD_PRELOAD=$cost"

@@ -113,5 +113,7 @@ struct ResultFile {
     // before the state was, what their verdict says.
     std::string validation;
     int width, height; // the surface
+    // The scene's settings (settings.*): true for files that do not say.
+    bool textures = true, lighting = true, keepInSync = false;
     std::vector<ResultRun> runs;
 };

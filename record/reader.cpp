@@ -343,11 +343,16 @@ static bool Setting(Reader &r, const json &doc, ResultFile *result) {
         !Integer(r, *surface, "height", "surface.", 0, kMaxResultSurface, &result->height) ||
         !Integer(r, *surface, "bits", "surface.", 0, HUGE_VAL, nullptr))
         return false;
-    return Object(r, settings, "settings") &&
-           OnlyKnown(r, *settings, "settings.", {"textures", "lighting", "keep_in_sync"}) &&
-           TrueOrFalse(r, *settings, "textures", "settings.") &&
-           TrueOrFalse(r, *settings, "lighting", "settings.") &&
-           TrueOrFalse(r, *settings, "keep_in_sync", "settings.");
+    if (!Object(r, settings, "settings") ||
+        !OnlyKnown(r, *settings, "settings.", {"textures", "lighting", "keep_in_sync"}) ||
+        !TrueOrFalse(r, *settings, "textures", "settings.") ||
+        !TrueOrFalse(r, *settings, "lighting", "settings.") ||
+        !TrueOrFalse(r, *settings, "keep_in_sync", "settings."))
+        return false;
+    result->textures = (*settings)["textures"].get<bool>();
+    result->lighting = (*settings)["lighting"].get<bool>();
+    result->keepInSync = (*settings)["keep_in_sync"].get<bool>();
+    return true;
 }
 
 // "1.0.0": three numbers at least, as the schema's pattern has it.

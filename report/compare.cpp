@@ -116,6 +116,64 @@ static void PrintSteady(FILE *out, const ResultSummary &a, const ResultSummary &
             diff / a.medianSteady * 100, fabs(diff) > bound ? "beyond" : "within");
 }
 
+// "climb", "quick" or "climb and quick": what a result's runs measured.
+static std::string Protocol(const ResultFile &r) {
+    bool climb = false, quick = false;
+    for (const ResultRun &run : r.runs)
+        (run.quick ? quick : climb) = true;
+    return climb && quick ? "climb and quick" : quick ? "quick" : "climb";
+}
+
+static std::string Surface(const ResultFile &r) {
+    return std::to_string(r.width) + "x" + std::to_string(r.height);
+}
+
+static std::string Video(const ResultFile &r) {
+    return r.driver == "offscreen" ? "offscreen" : r.driver + " window";
+}
+
+static std::string Settings(const ResultFile &r) {
+    return std::string("textures ") + (r.textures ? "on" : "off") + ", lighting " +
+           (r.lighting ? "on" : "off") + ", keep in sync " + (r.keepInSync ? "on" : "off");
+}
+
+// What the two were measured with, where it differs; a difference that makes the figures
+// measure different things is warned about: the verdicts below cannot see it.
+static int PrintDifferences(FILE *out, const ResultFile &a, const ResultFile &b) {
+    struct Aspect {
+        const char *name;
+        std::string a, b;
+        const char *warning; // null: a difference to compare, not one that spoils it
+    } aspects[] = {
+        {"surface", Surface(a), Surface(b),
+         "the grids' triangles cover different pixels: the figures are not comparable"},
+        {"settings", Settings(a), Settings(b),
+         "the scene or its pacing is not the same: the figures are not comparable"},
+        {"video", Video(a), Video(b),
+         "a window's frames also pass through the window system: the figures are not "
+         "comparable as the renderer's alone"},
+        {"renderer", a.renderer, b.renderer, nullptr},
+        {"OpenGL", a.glVersion, b.glVersion, nullptr},
+        {"kernel", a.kernel, b.kernel, nullptr},
+        {"CPU", a.cpu, b.cpu, nullptr},
+        {"protocol", Protocol(a), Protocol(b), nullptr},
+        {"Kelvane", a.version, b.version, nullptr},
+    };
+    int differ = 0, warned = 0;
+    for (const Aspect &x : aspects) {
+        if (x.a == x.b) continue;
+        differ++;
+        warned += x.warning != nullptr;
+        fprintf(out, "differs: %s: %s (A), %s (B)\n", x.name, x.a.empty() ? "unknown" : x.a.c_str(),
+                x.b.empty() ? "unknown" : x.b.c_str());
+        if (x.warning) fprintf(out, "warning: %s\n", x.warning);
+    }
+    if (!differ)
+        fprintf(out, "same: surface, settings, video, renderer, OpenGL, kernel, CPU, protocol "
+                     "and Kelvane\n");
+    return warned;
+}
+
 void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {
     const ResultFile *both[] = {&a, &b};
     for (int i = 0; i < 2; i++)
@@ -123,6 +181,7 @@ void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {
                 both[i]->renderer.empty() ? "unknown renderer" : both[i]->renderer.c_str(),
                 both[i]->width, both[i]->height, both[i]->runs.size(),
                 both[i]->runs.size() == 1 ? "" : "s");
+    int warned = PrintDifferences(out, a, b);
     PrintSteps(out, a, b);
     ResultSummary sa = Summarize(a.runs), sb = Summarize(b.runs);
     // A quick run has no score: against anything, only the steady figures compare.
@@ -139,6 +198,9 @@ void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {
         PrintDifference(out, sa, sb);
     }
     PrintSteady(out, sa, sb);
+    if (warned)
+        fprintf(out, "warning: not comparable: the difference above is not the renderer's "
+                     "alone (see the warnings at the top)\n");
 }
 
 static bool EndsWith(const char *s, const char *end) {

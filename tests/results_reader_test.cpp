@@ -12,6 +12,7 @@
 
 #include <ctype.h>
 #include <gtest/gtest.h>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <stdio.h>
 #include <stdlib.h>
@@ -460,6 +461,49 @@ TEST(CompareTest, OverlappingScoresAreWithinTheSpreadAndSingleRunsHaveNone) {
         EXPECT_TRUE(Has(Compare({climb}, {quick}), said)) << figure;
     }
     EXPECT_FALSE(Has(s, "score A")) << s;
+}
+
+// Each aspect that differs is said, alone; those that make the figures measure something
+// else than the renderer warn, at the top and after the verdicts.
+TEST(CompareTest, WhatDiffersIsSaidAndWhatSpoilsTheComparisonWarned) {
+    ResultFile a = {};
+    a.name = "a.json", a.renderer = "llvmpipe", a.glVersion = "4.5 Mesa 22.3.6";
+    a.driver = "offscreen", a.kernel = "6.1", a.cpu = "x", a.version = "1.0.0";
+    a.width = 1920, a.height = 1080;
+    a.runs = {Measured(std::vector<float>(10, 50), true)};
+    auto compare = [&](const ResultFile &b) {
+        char *text = nullptr;
+        size_t size = 0;
+        FILE *out = open_memstream(&text, &size);
+        PrintComparison(out, a, b);
+        fclose(out);
+        std::string s(text, size);
+        free(text);
+        return s;
+    };
+    std::vector<std::tuple<std::string, bool, std::function<void(ResultFile &)>>> rows = {
+        {"surface: 1920x1080 (A), 1280x720 (B)", true,
+         [](ResultFile &f) { f.width = 1280, f.height = 720; }},
+        {"settings: textures on, lighting on, keep in sync off (A), textures on, lighting on, "
+         "keep in sync on (B)",
+         true, [](ResultFile &f) { f.keepInSync = true; }},
+        {"video: offscreen (A), x11 window (B)", true, [](ResultFile &f) { f.driver = "x11"; }},
+        {"renderer: llvmpipe (A), zink (B)", false, [](ResultFile &f) { f.renderer = "zink"; }},
+        {"OpenGL: 4.5 Mesa 22.3.6 (A), unknown (B)", false,
+         [](ResultFile &f) { f.glVersion = ""; }},
+        {"kernel: 6.1 (A), 6.12 (B)", false, [](ResultFile &f) { f.kernel = "6.12"; }},
+        {"protocol: climb (A), quick (B)", false, [](ResultFile &f) { f.runs[0].quick = true; }},
+    };
+    EXPECT_TRUE(Has(compare(a), "\nsame: surface, settings, video")) << compare(a);
+    for (auto &[said, warns, change] : rows) {
+        ResultFile b = a;
+        change(b);
+        std::string s = compare(b);
+        EXPECT_TRUE(Has(s, "\ndiffers: " + said + "\n" + (warns ? "warning: " : "  grid"))) << s;
+        EXPECT_EQ(s.find("differs:"), s.rfind("differs:")) << s; // that alone
+        EXPECT_EQ(warns, Has(s, "warning: not comparable")) << s;
+        EXPECT_FALSE(Has(s, "\nsame: ")) << s;
+    }
 }
 
 ResultRun Disturbed(ResultRun run) {

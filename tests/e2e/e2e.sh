@@ -888,7 +888,7 @@ PY
   expect_status 0
   grep -q "^quick: no grids to measure: grid 1 already ran at [0-9.]* fps" "$work/stdout" ||
     fail "no reason: $(cat "$work/stdout")"
-  grep -q "^steady figure: none" "$work/stdout" || fail "a figure from nothing"
+  grep -q "^  steady figure: none" "$work/stdout" || fail "a figure from nothing"
   python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
   ;;
 offscreen_pair)
@@ -990,7 +990,7 @@ offscreen_drift)
   KELVANE_SLOW_SPHERES=9 KELVANE_SLOW_AFTER=1 KELVANE_CLEAR_US=40000 short_test \
     --results "$out"
   expect_status 0
-  grep -q "^drifted: grid 2 took" "$work/stdout" || fail "no drift said: $(cat "$work/stdout")"
+  grep -q "^  drifted: grid 2 took" "$work/stdout" || fail "no drift said: $(cat "$work/stdout")"
   python3 - "$out/Kelvane result.json" <<'PY' || fail "the result does not carry the drift"
 import json, sys
 run = json.load(open(sys.argv[1]))["runs"][0]
