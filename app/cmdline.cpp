@@ -49,6 +49,10 @@ static const char kUsage[] =
     "                       least 30)\n"
     "  --window             with --pair, each side in a window of its own, not offscreen\n"
     "                       (--offscreen=WxH sets the pair's size, default 1920x1080)\n"
+    "  --fail-if-slower P   with --compare or --pair, a gate for CI: end with 8 when B is\n"
+    "                       slower than A by more than P %, beyond the uncertainties, and\n"
+    "                       with 9 when there is nothing to judge (no steady figures or\n"
+    "                       verdict, or all runs disturbed)\n"
     "  -h, --help           print this help and end\n"
     "  -V, --version        print the version and end\n"
     "\n"
@@ -57,8 +61,9 @@ static const char kUsage[] =
     "line, results folder or result file, 3 the test was aborted, 4 the scene could not\n"
     "be built (or the validation frames not drawn, so nothing was validated), 5\n"
     "validation failed, 6 a side of a pair could not start, died or hung (nothing\n"
-    "written), 7 a pair's verdict was said but its result could not be written. A pair\n"
-    "ends with 0 once judged, whatever its verdict, and with 3 when interrupted.\n";
+    "written), 7 a pair's verdict was said but its result could not be written, 8 and 9\n"
+    "as --fail-if-slower says. A pair ends with 0 once judged, whatever its verdict\n"
+    "(without the gate), and with 3 when interrupted.\n";
 
 void PrintUsage(FILE *f) {
     fputs(kUsage, f);
@@ -88,6 +93,7 @@ enum {
     kOptWindow,
     kOptPairSide,
     kOptListDevices,
+    kOptFailIfSlower,
 };
 
 static const option kOptions[] = {
@@ -109,6 +115,7 @@ static const option kOptions[] = {
     {"window", no_argument, nullptr, kOptWindow},
     {"pair-side", no_argument, nullptr, kOptPairSide},
     {"list-devices", no_argument, nullptr, kOptListDevices},
+    {"fail-if-slower", required_argument, nullptr, kOptFailIfSlower},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -386,6 +393,11 @@ static int TakeOption(int code, FILE *out, FILE *err, int *status) {
     case kOptListDevices:
         commandLine.listDevices = true;
         return 1;
+    case kOptFailIfSlower:
+        if (!ParseDecimal(optarg, 0, 100, &commandLine.failIfSlower))
+            return Refuse(err, status, "--fail-if-slower wants a percentage from 0 to 100", optarg);
+        commandLine.failIfSlower /= 100;
+        return 1;
     case kOptRepeat:
     case kOptCompare:
     case kOptPlot:
@@ -410,6 +422,7 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     commandLine.offscreenWidth = kDefaultOffscreenWidth;
     commandLine.offscreenHeight = kDefaultOffscreenHeight;
     commandLine.device = -1;
+    commandLine.failIfSlower = -1;
     commandLine.repeat = 1;
     commandLine.precision = kDefaultPairPrecision;
     commandLine.timeLimit = kDefaultPairSeconds;
@@ -431,6 +444,8 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     if (!CheckResultOptions(argc, argv, err, status)) return 0;
     if (!CheckPairOptions(err, status)) return 0;
     if (optind < argc) return Refuse(err, status, "unexpected argument", argv[optind]);
+    if (commandLine.failIfSlower >= 0 && !commandLine.compare[0] && !commandLine.pair[0])
+        return Refuse(err, status, "--fail-if-slower needs --compare or --pair", nullptr);
     if (commandLine.listDevices && argc > 2)
         return Refuse(err, status, "--list-devices takes no other option", nullptr);
     if (commandLine.device >= 0 && !commandLine.offscreen)

@@ -13,6 +13,8 @@ enum {
     kExitInvalid = 5,     // --validate: a frame was not drawn as its reference
     kExitPairSide = 6,    // --pair: a side could not start, died or hung; nothing written
     kExitNotWritten = 7,  // --pair: the verdict was said but its result could not be written
+    kExitSlower = 8,      // --fail-if-slower: B was slower than allowed
+    kExitUnjudged = 9,    // --fail-if-slower: there was no figure with an interval to judge
 };
 
 enum { kDefaultOffscreenWidth = 1920, kDefaultOffscreenHeight = 1080, kMaxSurfaceSide = 16384 };
@@ -40,6 +42,7 @@ struct CommandLine {
     double timeLimit;    // --time-limit S: the pair's seconds in all
     bool window;         // --window: with --pair, each side in a window, not offscreen
     bool pairSide;       // --pair-side: this process is a side of a pair, told what to do
+    double failIfSlower; // --fail-if-slower P: the gate's allowed share (0.05), -1 for none
     bool listDevices;    // --list-devices: list the EGL devices and end
 };
 

@@ -18,6 +18,15 @@ static int HistoryCommand(void) {
     return PrintHistory(stdout, stderr);
 }
 
+// --compare, and its gate where asked.
+static int CompareCommand(void) {
+    GateOutcome gate = kGatePassed;
+    if (!CompareResults(commandLine.compare[0], commandLine.compare[1], commandLine.plot, stdout,
+                        stderr, ReadResultOrRun, commandLine.failIfSlower, &gate))
+        return kExitUsage;
+    return gate == kGateSlower ? kExitSlower : gate == kGateUnjudged ? kExitUnjudged : kExitScore;
+}
+
 // --pair: the coordinator of two sides, each a process of this program.
 static int PairCommand(void) {
     PairAsk ask = {};
@@ -29,6 +38,7 @@ static int PairCommand(void) {
     ask.precision = commandLine.precision;
     ask.timeLimitS = commandLine.timeLimit;
     ask.folder = app_folder;
+    ask.failIfSlower = commandLine.failIfSlower;
     fflush(stdout);
     switch (RunPair(ask, stdout, stderr)) {
     case kPairJudged:
@@ -39,6 +49,10 @@ static int PairCommand(void) {
         return kExitAborted;
     case kPairNotWritten:
         return kExitNotWritten;
+    case kPairSlower:
+        return kExitSlower;
+    case kPairUnjudged:
+        return kExitUnjudged;
     case kPairSideFailed:
         break;
     }
@@ -65,11 +79,7 @@ int main(int argc, char **argv) {
     int status = 0;
     if (!ParseCommandLine(argc, argv, stdout, stderr, &status)) return status;
     // A comparison opens nothing: two files (or runs of the history) in, text out.
-    if (commandLine.compare[0])
-        return CompareResults(commandLine.compare[0], commandLine.compare[1], commandLine.plot,
-                              stdout, stderr, ReadResultOrRun)
-                   ? kExitScore
-                   : kExitUsage;
+    if (commandLine.compare[0]) return CompareCommand();
     if (commandLine.history) return HistoryCommand();
     if (commandLine.listDevices) return ListDevicesCommand();
     // A test whose results could not be written would be lost: say so before it runs.

@@ -1,4 +1,5 @@
 #include "pair/pair.h"
+#include "report/gate.h"
 
 #include "history/history.h"
 #include "pair/sides.h"
@@ -540,5 +541,17 @@ PairOutcome RunPair(const PairAsk &ask, FILE *out, FILE *err) {
     result.durationMs = (int64_t)((Now() - startedAt) * 1000);
     result.verdict = PairVerdict(result.judgement);
     SayResult(ask, out);
-    return WriteAndRecord(ask, out, err) ? kPairJudged : kPairNotWritten;
+    if (!WriteAndRecord(ask, out, err)) return kPairNotWritten;
+    if (ask.failIfSlower < 0) return kPairJudged;
+    const PairJudgement &j = result.judgement;
+    GateFigures f = {j.known, "the pair has no verdict", j.ratio, j.low, j.high};
+    switch (JudgeGate(f, ask.failIfSlower, out)) {
+    case kGateSlower:
+        return kPairSlower;
+    case kGateUnjudged:
+        return kPairUnjudged;
+    case kGatePassed:
+        break;
+    }
+    return kPairJudged;
 }

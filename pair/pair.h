@@ -17,6 +17,7 @@ struct PairAsk {
     double precision;     // the interval's half-width to reach, a share (0.01)
     double timeLimitS;    // and the time allowed for the turns
     const char *folder;   // where the result goes ("" for the working folder)
+    double failIfSlower;  // --fail-if-slower: the gate's allowed share (0.05), or -1 for none
 };
 
 // A turn: kPairSettleFrames drawn unmeasured, then the frames of about kPairTurnMs measured
@@ -43,6 +44,8 @@ enum PairOutcome {
     kPairSideFailed,  // a side could not start, died, hung or said something unreadable
     kPairInterrupted, // ended by a signal (Ctrl+C, SIGTERM) before its verdict
     kPairNotWritten,  // a verdict, said, whose result could not be written
+    kPairSlower,      // written, and the gate found B slower than allowed (report/gate.h)
+    kPairUnjudged,    // written, and the gate had no verdict to judge
 };
 
 // Reads a side's setting: NAME=VALUE environment assignments and "--device N" (or

@@ -203,13 +203,32 @@ void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {
                      "alone (see the warnings at the top)\n");
 }
 
+// The steady figures' ratio with twice their uncertainties together, the bound the
+// comparison's own verdict uses; only figures of trusted runs.
+GateFigures CompareGateFigures(const ResultFile &a, const ResultFile &b) {
+    ResultSummary sa = Summarize(a.runs), sb = Summarize(b.runs);
+    GateFigures f = {};
+    if (!sa.steadyRuns || !sb.steadyRuns || !(sa.medianSteady > 0))
+        f.why = !sa.steadyRuns ? "A has no steady figure" : "B has no steady figure";
+    else if (sa.ofDisturbed || sb.ofDisturbed)
+        f.why = sa.ofDisturbed ? "every run of A was disturbed or drifted"
+                               : "every run of B was disturbed or drifted";
+    if (f.why) return f;
+    double bound = 2 * hypot(sa.steadyUncertainty, sb.steadyUncertainty);
+    f.known = true;
+    f.ratio = sb.medianSteady / sa.medianSteady;
+    f.low = (sb.medianSteady - bound) / sa.medianSteady;
+    f.high = (sb.medianSteady + bound) / sa.medianSteady;
+    return f;
+}
+
 static bool EndsWith(const char *s, const char *end) {
     size_t n = strlen(s), m = strlen(end);
     return n >= m && strcmp(s + n - m, end) == 0;
 }
 
 int CompareResults(const char *pathA, const char *pathB, const char *plotPath, FILE *out, FILE *err,
-                   ResultReader read) {
+                   ResultReader read, double failIfSlower, GateOutcome *gate) {
     ResultFile r[2];
     const char *paths[] = {pathA, pathB};
     for (int i = 0; i < 2; i++) {
@@ -219,6 +238,8 @@ int CompareResults(const char *pathA, const char *pathB, const char *plotPath, F
         return 0;
     }
     PrintComparison(out, r[0], r[1]);
+    if (gate && failIfSlower >= 0)
+        *gate = JudgeGate(CompareGateFigures(r[0], r[1]), failIfSlower, out);
     if (!plotPath) return 1;
     bool svg = EndsWith(plotPath, ".svg");
     // A plot not written is named on err with why.

@@ -3,6 +3,7 @@
 
 #include "record/model.h"
 #include "record/reader.h"
+#include "report/gate.h"
 
 #include <stdio.h>
 #include <string>
@@ -18,5 +19,11 @@ void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b);
 // file's name).
 // read: how a name becomes a result (ReadResultFile, or a reader that knows more names).
 typedef int (*ResultReader)(const char *name, ResultFile *result, std::string *why);
+// With gate and failIfSlower (a share) 0 or more, the gate's judgement too (report/gate.h).
 int CompareResults(const char *pathA, const char *pathB, const char *plotPath, FILE *out, FILE *err,
-                   ResultReader read = ReadResultFile);
+                   ResultReader read = ReadResultFile, double failIfSlower = -1,
+                   GateOutcome *gate = nullptr);
+
+// What the gate judges of a comparison: the steady figures of the trusted runs, with twice
+// their uncertainties together.
+GateFigures CompareGateFigures(const ResultFile &a, const ResultFile &b);

@@ -147,6 +147,9 @@ TEST_F(CommandLineTest, BadOptionsAndValuesAreRefusedWithTheirReason) {
     ExpectRefused({"--test", "--offscreen", "--device"});
     ExpectRefused({"--quick"}); // the quick figure is a test's, not the window's
     ExpectRefused({"--list-devices", "--test"});
+    ExpectRefused({"--test", "--fail-if-slower", "5"}); // a gate needs a comparison
+    ExpectRefused({"--compare", "a", "b", "--fail-if-slower", "-1"});
+    ExpectRefused({"--compare", "a", "b", "--fail-if-slower", "101"});
     ExpectRefused({"--validate", "--quick"});
     for (const char *size :
          {"0x600", "800x0", "800x", "x600", "800", "800x600x", "-1x5", "+8x6", " 8x6", "8x 6",

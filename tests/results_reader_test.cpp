@@ -506,6 +506,59 @@ TEST(CompareTest, WhatDiffersIsSaidAndWhatSpoilsTheComparisonWarned) {
     }
 }
 
+ResultRun Disturbed(ResultRun run);
+
+// The gate fails only when even B's faster end is slower than allowed, and never passes
+// what it cannot see.
+TEST(CompareTest, TheGateFailsOnlyPastTheAllowedAndTheUncertainty) {
+    struct {
+        GateFigures f;
+        double allowed;
+        GateOutcome want;
+        const char *said;
+    } rows[] = {
+        {{true, nullptr, 0.90, 0.88, 0.92},
+         0.05,
+         kGateSlower,
+         "gate: B against A: -10.0 % (-12.0 to -8.0 %), slower by more than the 5 % allowed: "
+         "failed\n"},
+        {{true, nullptr, 0.90, 0.85, 0.96},
+         0.05,
+         kGatePassed,
+         "gate: B against A: -10.0 % (-15.0 to -4.0 %), not shown slower by more than the 5 % "
+         "allowed: passed\n"},
+        {{true, nullptr, 0.95, 0.94, 0.95}, 0.05, kGatePassed, nullptr}, // at the edge: not past
+        {{true, nullptr, 1.02, 1.01, 1.03}, 0, kGatePassed, nullptr},
+        {{true, nullptr, 0.999, 0.998, 0.9999}, 0, kGateSlower, nullptr},
+        {{false, "the pair has no verdict", 0, 0, 0},
+         0.05,
+         kGateUnjudged,
+         "gate: cannot judge: the pair has no verdict: failed\n"},
+    };
+    for (auto &r : rows) {
+        char text[256] = "";
+        FILE *out = fmemopen(text, sizeof text, "w");
+        EXPECT_EQ(r.want, JudgeGate(r.f, r.allowed, out)) << r.f.ratio;
+        fclose(out);
+        if (r.said) EXPECT_STREQ(r.said, text);
+    }
+    // A comparison's figures: the steady ones with twice their uncertainties together, and
+    // none from a side whose every run was disturbed.
+    ResultFile a = {}, b = {};
+    a.runs = b.runs = {Measured(std::vector<float>(10, 50), true)};
+    a.runs[0].steady = {true, 100, 3};
+    b.runs[0].steady = {true, 90, 4};
+    GateFigures f = CompareGateFigures(a, b);
+    EXPECT_TRUE(f.known);
+    EXPECT_DOUBLE_EQ(0.9, f.ratio);
+    EXPECT_DOUBLE_EQ(0.8, f.low);
+    EXPECT_DOUBLE_EQ(1.0, f.high);
+    b.runs[0] = Disturbed(b.runs[0]);
+    EXPECT_STREQ("every run of B was disturbed or drifted", CompareGateFigures(a, b).why);
+    a.runs[0].steady.known = false;
+    EXPECT_FALSE(CompareGateFigures(a, b).known);
+}
+
 ResultRun Disturbed(ResultRun run) {
     run.verdict = {
         true, true, 4, {true, 0.5, 0, 0.5, 0.5, false, 0}, {true, 0.5, 0, 0.5, 0.5, false, 0}};

@@ -681,6 +681,10 @@ json.dump(doc, open(sys.argv[1] + "/a.json", "w"))
 doc["runs"] = [run([700, 400, 200, 100, 50, 20, 9], "score"), run([700, 400, 200, 90, 40, 20, 8], "score"),
                run([700], "aborted")]
 json.dump(doc, open(sys.argv[1] + "/b.json", "w"))
+# For the gate: B's steady figure 10 % under A's, each ± 1.
+for name, figure in ("sa", 100), ("sb", 90):
+    doc["runs"] = [dict(run([600, 200, 100, 40, 9], "score"), steady_score=figure, steady_uncertainty=1)]
+    json.dump(doc, open(sys.argv[1] + "/" + name + ".json", "w"))
 # What the schema refuses, the comparison refuses: a score of 0, a grid beyond any int's
 # triangles.
 doc["runs"] = [run([600, 9], "score")]
@@ -696,6 +700,15 @@ PY
   for line in '     1         1152      210.0      400.0     1.90'     '     4        18432        9.0       45.0     5.00' 'score A: 28 (median of 2 runs, 28 to 28, 0 grid steps)'     'score B: 56 (median of 2 runs, 56 to 56, 0 grid steps)' 'difference: +100.0 % (B against A)'     'spread: the difference exceeds the spread of the runs (A 28 to 28, B 56 to 56)'; do
     grep -qxF -- "$line" "$work/stdout" || fail "no line '$line' in: $(cat "$work/stdout")"
   done
+  # The gate: 10 % slower fails 5 % (8), passes 20 %; no steady figures cannot pass (9).
+  for gate in "sa sb 5 8 slower by more than" "sa sb 20 0 not shown slower" "a b 5 9 cannot judge"; do
+    read -r a b p status said <<<"$gate"
+    run_app --compare "$work/$a.json" "$work/$b.json" --fail-if-slower "$p"
+    expect_status "$status"
+    [[ $(grep -c '^gate: ' "$work/stdout") -eq 1 ]] && grep -q "^gate: .*$said" "$work/stdout" ||
+      fail "gate $gate: $(cat "$work/stdout")"
+  done
+  python3 "$validate" "$work/sa.json" || fail "the gate's files do not validate"
   # Grids 0 to 4, which both reached; 5 and 6 only B did.
   [[ $(grep -cE '^ +[0-9]+( |$)' "$work/stdout") -eq 5 ]] || fail "not grids 0 to 4: $(cat "$work/stdout")"
   rsvg-convert -o "$work/both.png" "$work/both.svg" || fail "the comparison's plot does not render"
