@@ -9,6 +9,8 @@
 #include "watch/trust.h"
 
 #include <math.h>
+#include <stdio.h>
+#include <algorithm>
 #include <unistd.h>
 #include <vector>
 
@@ -17,30 +19,55 @@ static size_t shownSteps;                // how many of them
 static bool lineOpen;                    // a terminal's line waits to be rewritten or ended
 static std::vector<double> nearX, nearY; // the steps near the stop so far
 
-std::string ProgressText(bool quick, int grid, float fps, double secondsLeft) {
-    char text[128];
-    int n = snprintf(text, sizeof text, "%s grid %d: %.0f fps",
-                     quick ? "quick:" : "climbing:", grid, (double)fps);
-    if (secondsLeft >= 0 && n > 0 && (size_t)n < sizeof text) {
-        if (secondsLeft < 90)
-            snprintf(text + n, sizeof text - n, ", about %.0f s left", secondsLeft);
-        else
-            snprintf(text + n, sizeof text - n, ", about %.0f min left", secondsLeft / 60);
-    }
+// "40 s", "2 min": seconds below 90, minutes from there.
+static std::string Duration(double s, bool unit) {
+    char text[32];
+    if (s < 90)
+        snprintf(text, sizeof text, unit ? "%.0f s" : "%.0f", s);
+    else
+        snprintf(text, sizeof text, unit ? "%.0f min" : "%.0f", s / 60);
     return text;
 }
 
-double ClimbSecondsLeft(const double *triangles, const double *frameMs, int n, int grid) {
-    double slope = 0, level = 0;
-    if (n < kSteadyPointsMin || !TheilSen(triangles, frameMs, n, &slope, &level) || !(slope > 0))
-        return -1;
-    // A window closes with the frame that passes its second, so it counts fewer than
-    // kStopFps frames only once a frame takes longer than 1000 / (kStopFps - 1) ms.
-    double cross = (1000.0 / (kStopFps - 1) - level) / slope;
-    if (!(cross > 0)) return -1;
-    double lastGrid = sqrt(cross / kTrianglesPerSphere);
-    if (!(lastGrid >= grid)) return -1;
-    return (lastGrid - grid + 1) * kWindowsPerSize * kWindowMillis / 1000.0;
+std::string ProgressText(bool quick, const char *run, int grid, float fps, TimeLeft left) {
+    std::string text = std::string(quick ? "quick" : "climbing") + (run && run[0] ? " (" : "") +
+                       (run ? run : "") + (run && run[0] ? ")" : "") + ": grid " +
+                       std::to_string(grid) + ": " + std::to_string((int)lround(fps)) + " fps";
+    if (!left.known) return text;
+    std::string low = Duration(left.lowS, false), high = Duration(left.highS, true);
+    // One unit for both ends where they share it: "30 to 50 s"; else each its own.
+    if ((left.lowS < 90) != (left.highS < 90)) low = Duration(left.lowS, true);
+    if (low + (left.lowS < 90 ? " s" : " min") == high) return text + ", about " + high + " left";
+    return text + ", about " + low + " to " + high + " left";
+}
+
+// The steps a climb has from grid on to the grid where frames of costMs per triangle reach
+// thresholdMs, at four seconds a step; the one that stops it counts.
+static double SecondsTo(double costMs, double thresholdMs, int grid) {
+    double last = sqrt(thresholdMs / costMs / kTrianglesPerSphere);
+    double steps = std::max(ceil(last) - grid, 1.0);
+    return steps * kWindowsPerSize * kWindowMillis / 1000.0;
+}
+
+TimeLeft ClimbTimeLeft(const double *triangles, const double *frameMs, int n, int grid) {
+    TimeLeft left = {};
+    if (n < kTimeLeftSteps) return left;
+    // Near the stop frame time grows as the triangles do: each of the last steps' cost a
+    // triangle carried on to where a frame takes 100 ms. A line fitted through all of them
+    // has a level that stretches the way ahead (it said 10 min where 1 was left). The stop
+    // comes when one window counts fewer than 10 frames: as soon as the median frame takes
+    // 100 ms, and surely at 111; the range runs from the steepest cost to the first, to the
+    // shallowest to the second (perf/time_left.cpp measures how often it holds).
+    double steep = 0, shallow = HUGE_VAL;
+    for (int i = n - kTimeLeftSteps; i < n; i++) {
+        if (!(triangles[i] > 0) || !(frameMs[i] > 0)) return left;
+        steep = std::max(steep, frameMs[i] / triangles[i]);
+        shallow = std::min(shallow, frameMs[i] / triangles[i]);
+    }
+    left.known = true;
+    left.lowS = SecondsTo(steep, 1000.0 / kStopFps, grid);
+    left.highS = SecondsTo(shallow, 1000.0 / (kStopFps - 1), grid);
+    return left;
 }
 
 void EndProgress(FILE *out) {
@@ -70,10 +97,17 @@ void ShowProgress(FILE *out) {
     }
     const ResultStep &s = run.steps.back();
     // The step that scored ends the climb: nothing is left but the drift check.
-    double left = run.quick || run.score
-                      ? -1
-                      : ClimbSecondsLeft(nearX.data(), nearY.data(), (int)nearX.size(), s.grid);
-    std::string text = ProgressText(run.quick, s.grid, s.fps, left);
+    TimeLeft left = {};
+    if (!run.quick && !run.score)
+        left = ClimbTimeLeft(nearX.data(), nearY.data(), (int)nearX.size(), s.grid);
+    // A series says which of its runs this is, all the while.
+    char which[48] = "";
+    if (resultSeriesAsked > 1)
+        snprintf(which, sizeof which,
+                 resultRuns.size() <= (size_t)resultSeriesAsked ? "run %zu of %d"
+                                                                : "run %zu, %d asked",
+                 resultRuns.size(), resultSeriesAsked);
+    std::string text = ProgressText(run.quick, which, s.grid, s.fps, left);
     if (isatty(fileno(out))) {
         fprintf(out, "\r%s\033[K", text.c_str());
         lineOpen = true;

@@ -13,10 +13,17 @@ void ShowProgress(FILE *out);
 // Ends a line left open on a terminal, before anything else is said.
 void EndProgress(FILE *out);
 
-// The words for a step: grid, frame rate and, when secondsLeft is 0 or more, the time left.
-std::string ProgressText(bool quick, int grid, float fps, double secondsLeft);
+// How long a climb has left: a range, from its last steps near the stop.
+struct TimeLeft {
+    bool known; // not before kTimeLeftSteps steps near the stop
+    double lowS, highS;
+};
+enum { kTimeLeftSteps = 3 };
 
-// Seconds a climb has left: from the Theil–Sen line of its steps near the stop, where it
-// reaches the frame time at which a window counts too few frames (111 ms), at four seconds
-// a grid; -1 without such a line ahead of the grid.
-double ClimbSecondsLeft(const double *triangles, const double *frameMs, int n, int grid);
+// The words for a step: grid, frame rate, the run of a series ("run 2 of 5", or empty) and
+// the time left where known ("about 30 to 50 s left").
+std::string ProgressText(bool quick, const char *run, int grid, float fps, TimeLeft left);
+
+// The time a climb has left from its steps near the stop (triangles, median frame times),
+// the last at grid.
+TimeLeft ClimbTimeLeft(const double *triangles, const double *frameMs, int n, int grid);

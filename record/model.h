@@ -100,6 +100,10 @@ struct ResultSetting {
 // This process's runs that the next result file describes, oldest first.
 extern std::vector<ResultRun> resultRuns;
 
+// The tests a series was asked for (--repeat K), 1 for a single test: a series says each of
+// its runs as it ends, "run i of K"; a single test's run is said once, in the headline.
+extern int resultSeriesAsked;
+
 // A result as the plot and the comparison see it: written by this process, or read back
 // from a result file.
 struct ResultFile {

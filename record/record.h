@@ -13,10 +13,6 @@ void ListenForResults(void);
 // series, one file for all its runs.
 extern bool resultSeries;
 
-// The tests a series was asked for (--repeat K), 1 for a single test: a series says each of
-// its runs as it ends, "run i of K"; a single test's run is said once, in the headline.
-extern int resultSeriesAsked;
-
 // What GatherRunTrust said of the last run: how it ended, its verdicts, its steady figure.
 extern std::string lastRunText;
 

@@ -872,20 +872,34 @@ TEST(Quick, TheFigureOfAKnownCurve) {
 
 // What a step says, and how long a climb has left from its steps near the stop.
 TEST(Progress, TheLineOfAStep) {
-    EXPECT_EQ("climbing: grid 12: 31 fps", ProgressText(false, 12, 31, -1));
-    EXPECT_EQ("climbing: grid 30: 14 fps, about 44 s left", ProgressText(false, 30, 14, 44));
-    EXPECT_EQ("climbing: grid 300: 20 fps, about 13 min left", ProgressText(false, 300, 20, 780));
-    EXPECT_EQ("quick: grid 7: 12 fps", ProgressText(true, 7, 12, -1));
-    // Steps of grids 11 to 15 on a line that reaches 1000/9 ms at grid 20, where a window
-    // first counts fewer than 10 frames: grids 15 to 20 left.
+    auto left = [](double low, double high) { return TimeLeft{true, low, high}; };
+    EXPECT_EQ("climbing: grid 12: 31 fps", ProgressText(false, "", 12, 31, {}));
+    EXPECT_EQ("climbing: grid 30: 14 fps, about 44 s left",
+              ProgressText(false, "", 30, 14, left(44, 44)));
+    EXPECT_EQ("climbing: grid 30: 14 fps, about 30 to 50 s left",
+              ProgressText(false, "", 30, 14, left(30, 50)));
+    EXPECT_EQ("climbing: grid 30: 14 fps, about 60 s to 3 min left",
+              ProgressText(false, "", 30, 14, left(60, 180)));
+    EXPECT_EQ("climbing: grid 300: 20 fps, about 10 to 13 min left",
+              ProgressText(false, "", 300, 20, left(600, 780)));
+    EXPECT_EQ("quick (run 2 of 5): grid 7: 12 fps", ProgressText(true, "run 2 of 5", 7, 12, {}));
+    // Steps of grids 11 to 15 whose frames take 100 ms at grid 19.5 and 111 at 20.6, time
+    // growing as the triangles: the climb stops at grid 20 or 21, 5 or 6 steps of 4 s on.
     std::vector<double> x, y;
     for (int g = 11; g <= 15; g++) {
         x.push_back(1152.0 * g * g);
-        y.push_back(1000.0 / 9 * g * g / 400);
+        y.push_back(100.0 * g * g / (19.5 * 19.5));
     }
-    EXPECT_NEAR(24, ClimbSecondsLeft(x.data(), y.data(), 5, 15), 1e-9);
-    EXPECT_EQ(-1, ClimbSecondsLeft(x.data(), y.data(), 3, 15)); // too few steps
-    EXPECT_EQ(-1, ClimbSecondsLeft(x.data(), y.data(), 5, 21)); // past the line's crossing
+    TimeLeft t = ClimbTimeLeft(x.data(), y.data(), 5, 15);
+    EXPECT_TRUE(t.known && t.lowS == 20 && t.highS == 24) << t.lowS << " " << t.highS;
+    EXPECT_FALSE(ClimbTimeLeft(x.data(), y.data(), 2, 15).known); // too few steps
+    t = ClimbTimeLeft(x.data(), y.data(), 5, 21); // past the crossing: the step that stops it
+    EXPECT_TRUE(t.known && t.lowS == 4 && t.highS == 4) << t.lowS << " " << t.highS;
+    // Only the last steps count, the steepest for the soonest end and the shallowest for
+    // the latest: an earlier step twice as slow a triangle changes nothing.
+    y[1] *= 2, y[3] *= 1.1;
+    t = ClimbTimeLeft(x.data(), y.data(), 5, 15);
+    EXPECT_TRUE(t.known && t.lowS == 16 && t.highS == 24) << t.lowS << " " << t.highS;
 }
 
 // The lines of a series of two climbs, as a terminal-less output gets them: each climb's
@@ -895,8 +909,10 @@ TEST(Progress, EachClimbOfASeriesOnItsOwnSteps) {
     char *text = nullptr;
     size_t size = 0;
     FILE *out = open_memstream(&text, &size);
-    // Grids 11 to 15 on lines that reach 1000/9 ms at grid 16, then at grid 22.
-    for (int crossing : {16, 22}) {
+    // Grids 11 to 15 on lines that reach 1000/9 ms at grid 16.5, then at grid 22.5: each
+    // climb's line says which run of the series it is.
+    resultSeriesAsked = 2;
+    for (double crossing : {16.5, 22.5}) {
         frameTimesTest++;
         resultRuns.push_back(ResultRun{});
         resultRuns.back().end = kRunGoing;
@@ -911,8 +927,11 @@ TEST(Progress, EachClimbOfASeriesOnItsOwnSteps) {
         resultRuns.back().end = kRunScore;
     }
     fclose(out);
-    EXPECT_EQ("climbing: grid 15: 10 fps, about 8 s left\nclimbing: grid 16: 9 fps\n"
-              "climbing: grid 15: 19 fps, about 32 s left\nclimbing: grid 16: 9 fps\n",
+    resultSeriesAsked = 1;
+    EXPECT_EQ("climbing (run 1 of 2): grid 15: 11 fps, about 4 to 8 s left\n"
+              "climbing (run 1 of 2): grid 16: 9 fps\n"
+              "climbing (run 2 of 2): grid 15: 20 fps, about 28 to 32 s left\n"
+              "climbing (run 2 of 2): grid 16: 9 fps\n",
               std::string(text, size));
     free(text);
     resultRuns.clear();
