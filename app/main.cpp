@@ -20,6 +20,11 @@ static int HistoryCommand(void) {
 
 // --compare, and its gate where asked.
 static int CompareCommand(void) {
+    std::string why;
+    if (!CheckCountedBack(commandLine.compare[0], commandLine.compare[1], &why)) {
+        fprintf(stderr, "kelvane: %s\n", why.c_str());
+        return kExitUsage;
+    }
     GateOutcome gate = kGatePassed;
     if (!CompareResults(commandLine.compare[0], commandLine.compare[1], commandLine.plot, stdout,
                         stderr, ReadResultOrRun, commandLine.failIfSlower, &gate))

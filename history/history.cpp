@@ -170,6 +170,28 @@ int ReadHistoryRun(const char *ref, ResultFile *result, std::string *why) {
     return 1;
 }
 
+int CheckCountedBack(const char *a, const char *b, std::string *why) {
+    const char *refs[] = {a, b};
+    std::string series[2];
+    int64_t ids[2] = {};
+    for (int i = 0; i < 2; i++) {
+        if (strncmp(refs[i], "@last", 5) != 0) return 1;
+        std::string text, ignored;
+        ResultFile r;
+        // A reference that names nothing is said by the comparison itself.
+        if (!HistoryRunText(refs[i], &text, &ids[i], &ignored) ||
+            !ParseResult(text.data(), text.size(), &r, &ignored) || r.runs.empty())
+            return 1;
+        series[i] = r.runs[0].series;
+    }
+    if (series[0].empty() || series[0] != series[1] || ids[0] == ids[1]) return 1;
+    *why = std::string(a) + " and " + b + " are runs " + std::to_string(ids[0]) + " and " +
+           std::to_string(ids[1]) + " of one --repeat series (started " + series[0] +
+           "), not two tests: name them by their ids (@" + std::to_string(ids[0]) + " @" +
+           std::to_string(ids[1]) + ") to compare them all the same";
+    return 0;
+}
+
 int ReadResultOrRun(const char *ref, ResultFile *result, std::string *why) {
     return ref[0] == '@' ? ReadHistoryRun(ref, result, why) : ReadResultFile(ref, result, why);
 }

@@ -30,6 +30,10 @@ void RecordTestInHistory(const std::string &result, FILE *err);
 int ReadHistoryRun(const char *ref, ResultFile *result, std::string *why);
 // The document of the run ref names, as recorded, and its id.
 int HistoryRunText(const char *ref, std::string *text, int64_t *id, std::string *why);
+// Two references counted back from the last run (@last, @last~N) that name two runs of one
+// --repeat series are not two tests: 0 with *why. Non-zero otherwise, and for anything it
+// cannot read (the comparison says that).
+int CheckCountedBack(const char *a, const char *b, std::string *why);
 // Reads ref as a history run when it starts with "@", as a result file otherwise.
 int ReadResultOrRun(const char *ref, ResultFile *result, std::string *why);
 

@@ -80,7 +80,7 @@ static json Run(const ResultRun &run) {
     for (const ResultStep &s : run.steps)
         steps.push_back(Step(s));
     auto steady = [&](double v) { return run.steady.known ? json(v) : json(nullptr); };
-    return {
+    json doc = {
         {"started", ResultTime(run.started)},
         {"duration_seconds", (double)run.durationMs / 1000.0},
         {"steps", steps},
@@ -94,6 +94,8 @@ static json Run(const ResultRun &run) {
         {"steady_uncertainty", steady(run.steady.uncertainty)},
         {"drift", Drift(run.drift)},
     };
+    if (!run.series.empty()) doc["series"] = run.series;
+    return doc;
 }
 
 // Whether the renderer drew the fixed validation frames right, and how far off each was. A

@@ -79,6 +79,7 @@ struct ResultRun {
     ResultVerdict verdict = {};
     ResultSteady steady = {};
     ResultDrift drift = {};
+    std::string series; // a --repeat series' first run's start, as written; "" for a single test
 };
 
 // What a run was measured on; read when the results are written, after the run.

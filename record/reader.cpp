@@ -118,15 +118,27 @@ static bool OnTheCalendar(const struct tm &t) {
     return t.tm_hour < 24 && t.tm_min < 60 && t.tm_sec < 60;
 }
 
-// "YYYY-MM-DDTHH:MM:SSZ", as the schema's pattern has it, of a time the calendar has.
-static bool Started(Reader &r, const json &run, const std::string &at, time_t *out) {
-    std::string s;
-    if (!String(r, run, "started", at, false, &s)) return false;
+// "YYYY-MM-DDTHH:MM:SSZ", as the schema's pattern has it.
+static bool TimeShaped(const std::string &s) {
     static const char kShape[] = "dddd-dd-ddTdd:dd:ddZ";
     bool shaped = s.size() == sizeof kShape - 1;
     for (size_t i = 0; shaped && i < s.size(); i++)
         shaped = kShape[i] == 'd' ? s[i] >= '0' && s[i] <= '9' : s[i] == kShape[i];
-    if (!shaped) return r.Fail(at + "started", "not a UTC time like 2024-05-01T09:30:12Z");
+    return shaped;
+}
+
+// A run of a --repeat series names it by its first run's start (absent for a single test).
+static bool Series(Reader &r, const json &run, const std::string &at, std::string *out) {
+    if (!Member(run, "series")) return true;
+    if (!String(r, run, "series", at, false, out)) return false;
+    return TimeShaped(*out) || r.Fail(at + "series", "not a UTC time like 2024-05-01T09:30:12Z");
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ", as the schema's pattern has it, of a time the calendar has.
+static bool Started(Reader &r, const json &run, const std::string &at, time_t *out) {
+    std::string s;
+    if (!String(r, run, "started", at, false, &s)) return false;
+    if (!TimeShaped(s)) return r.Fail(at + "started", "not a UTC time like 2024-05-01T09:30:12Z");
     struct tm t = {};
     sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
            &t.tm_min, &t.tm_sec);
@@ -286,8 +298,8 @@ static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run)
     *run = ResultRun{};
     if (!OnlyKnown(r, v, in,
                    {"started", "duration_seconds", "steps", "protocol", "end", "score",
-                    "interference", "steady_score", "steady_uncertainty", "drift"}) ||
-        !Started(r, v, in, &run->started))
+                    "interference", "steady_score", "steady_uncertainty", "drift", "series"}) ||
+        !Started(r, v, in, &run->started) || !Series(r, v, in, &run->series))
         return false;
     double seconds = 0;
     if (!Number(r, v, "duration_seconds", in, 0, HUGE_VAL, &seconds)) return false;

@@ -52,6 +52,10 @@ static void TestStarted(void) {
     run.startedMs = NowMs();
     run.end = kRunGoing;
     run.steps.reserve(kStepsReserved);
+    // Each run of a series names it, so that the history, which keeps runs one by one, knows
+    // which belong together.
+    if (resultSeriesAsked > 1)
+        run.series = ResultTime(resultRuns.empty() ? run.started : resultRuns.front().started);
     resultRuns.push_back(run);
     resultsPending = false;
 }

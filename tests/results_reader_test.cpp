@@ -335,7 +335,9 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
              {"/files/log", "../Kelvane result.txt", 0},
              {"/files/screenshot", "..", 0},
              {"/files/plot/1", "", 0},
-             {"/files/screenshot", "Kelvane result.tga", 1}}) {
+             {"/files/screenshot", "Kelvane result.tga", 1},
+             {"/runs/0/series", "2026-12-09T17:00:00Z", 1},
+             {"/runs/0/series", "run 1 of 3", 0}}) {
         all.push_back({json::json_pointer(at), value, all[0].doc, "", takes});
         all.back().doc[all.back().at] = value;
     }
@@ -780,6 +782,38 @@ TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
 
 // A pair is one entry of the history: listed as a line of its own, exported as written, and
 // refused plainly where a run is wanted.
+// Runs of one --repeat series, kept one by one, are still known as one test: counted back
+// from the last, two of them are refused; named by their ids, or a run and a test, they are not.
+TEST(ReaderTest, TheHistoryKnowsTheRunsOfOneSeries) {
+    TempDir data;
+    std::string before = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
+    setenv("XDG_DATA_HOME", data.prefix().c_str(), 1);
+    ResultRun first = Measured({600, 90, 9}, true), second = Measured({600, 80, 9}, true);
+    first.series = second.series = "2026-12-09T17:00:00Z";
+    second.started = first.started + 60;
+    ResultRun alone = Measured({600, 70, 9}, true);
+    alone.started = first.started + 120;
+    int added = 0;
+    std::string why;
+    ASSERT_TRUE(RecordInHistory(Text({first, second}), &added, &why)) << why;
+    ASSERT_TRUE(RecordInHistory(Text({alone}), &added, &why)) << why;
+    for (auto [a, b, takes] :
+         std::vector<std::tuple<const char *, const char *, bool>>{{"@last~2", "@last~1", false},
+                                                                   {"@last~1", "@last~2", false},
+                                                                   {"@last~1", "@last", true},
+                                                                   {"@1", "@2", true},
+                                                                   {"@last~2", "@2", true},
+                                                                   {"@last~2", "@last~2", true}}) {
+        why.clear();
+        EXPECT_EQ(takes, CheckCountedBack(a, b, &why) != 0) << a << " " << b;
+        EXPECT_EQ(takes, why.empty()) << why;
+    }
+    CheckCountedBack("@last~2", "@last~1", &why);
+    EXPECT_TRUE(Has(why, "are runs 1 and 2 of one --repeat series (started 2026-12-09T17:00:00Z)"))
+        << why;
+    before.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", before.c_str(), 1);
+}
+
 TEST(PairFileTest, TheHistoryListsAPairAndExportsIt) {
     TempDir data;
     std::string before = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";

@@ -538,7 +538,12 @@ peak = max(st["fps"] * st["triangles"] for r in runs for st in r["steps"]) / 1e6
 assert abs(s["peak_million_triangles_per_second"] - peak) < 1e-6
 assert "median score: %g\n" % s["median_score"] in out, out
 assert "spread: %d grid steps\n" % s["spread_grid_steps"] in out, out
+assert all(r["series"] == runs[0]["started"] for r in runs), [r.get("series") for r in runs]
 PY
+  # Kept run by run, the series is still one test: its last two runs are not two tests.
+  run_app --compare @last~1 @last
+  expect_status 2
+  grep -q "of one --repeat series" "$work/stderr" || fail "two runs of a series compared: $(cat "$work/stderr")"
   svg="$work/Kelvane result.svg" png="$work/Kelvane result.png"
   [[ $(head -c 8 "$png" | od -An -tx1 | tr -d ' ') == 89504e470d0a1a0a ]] || fail "no PNG plot"
   [[ $(od -An -tu1 -j16 -N8 "$png" | tr -s ' ') == " 0 0 3 192 0 0 2 88" ]] || fail "the plot is not 960x600"
