@@ -38,11 +38,13 @@ trap 'exit 1' TERM INT
 
 home="$work/home"
 user_path="$home/.phoronix-test-suite"
-mkdir -p "$user_path/test-profiles/local" "$home/cache" "$home/installed-tests" "$home/results"
-cp -r "$src/pts/local/kelvane" "$user_path/test-profiles/local/"
+mkdir -p "$user_path" "$home/installed-tests" "$home/results"
 cp -r "$pts" "$work/suite" || fail "copying the suite"
-git -C "$src" archive --prefix=kelvane-src/ -o "$home/cache/kelvane-src.tar.gz" HEAD ||
-  fail "git archive"
+# The README's step, into this user's folders as the suite will find them.
+PTS_USER_PATH_OVERRIDE="$user_path/" PTS_DOWNLOAD_CACHE="$home/cache/" \
+  bash "$src/scripts/pts-profile.sh" >/dev/null || fail "scripts/pts-profile.sh"
+[[ -f "$user_path/test-profiles/local/kelvane/test-definition.xml" && -f "$home/cache/kelvane-src.tar.gz" ]] ||
+  fail "the profile or its archive is not where the suite looks"
 
 # Offline and without a question: batch mode set up, nothing uploaded or reported, and every
 # folder named outright (the suite resolves ~ through the password database).
