@@ -142,6 +142,11 @@ for r in ET.parse(composite).getroot().findall("Result"):
     value = (r.findtext("Data/Entry/Value") or "").strip()
     if value:
         recorded[r.findtext("Description")] = float(value)
+    # The run's verdicts reach the suite as its note beside each figure, and only then.
+    note = json.loads(r.findtext("Data/Entry/JSON") or "{}").get("install-footnote") or ""
+    for verdict, said in (("disturbed", (runs[0].get("interference") or {}).get("disturbed")),
+                          ("drifted", (runs[0].get("drift") or {}).get("drifted"))):
+        assert bool(said) == (f"{verdict}:" in note), (verdict, said, note)
 print(f"the suite recorded {recorded}; Kelvane's JSON says {expected}")
 assert recorded.keys() == expected.keys()
 # The suite keeps the steady figure to its one decimal.
