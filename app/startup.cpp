@@ -18,6 +18,7 @@
 #include "watch/loadwatch.h"
 #include "record/record.h"
 #include "validation/validation.h"
+#include "report/headline.h"
 #include "report/summary.h"
 
 #include <stdio.h>

@@ -1,10 +1,6 @@
 #include "record/json.h"
 
 #include "record/pair_record.h"
-#include "record/record.h"
-
-#include "bench/frame.h"
-#include "bench/log.h"
 
 #include "validation/validation.h"
 #include "report/summary.h"
@@ -147,11 +143,10 @@ static json Machine(const ResultSetting &s) {
 
 // The files beside this one that are this result's: a folder may also hold an older
 // run's screenshot, which a quick or aborted run does not replace.
-static json Files(const std::vector<ResultRun> &runs) {
-    bool shot = !runs.empty() && runs.back().end == kRunScore;
-    return {{"log", (const char *)kLogFileName},
-            {"screenshot", shot ? json((const char *)kScreenshotName) : json(nullptr)},
-            {"plot", {(const char *)kResultSvgName, (const char *)kResultPngName}}};
+static json Files(const ResultSetting &s) {
+    return {{"log", Text(s.logName)},
+            {"screenshot", Text(s.screenshotName)},
+            {"plot", {Text(s.plotNames[0]), Text(s.plotNames[1])}}};
 }
 
 std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &runs) {
@@ -176,7 +171,7 @@ std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &run
     doc["runs"] = list;
     doc["validation"] = Validation(s.validation);
     doc["summary"] = Summary(runs);
-    doc["files"] = Files(runs);
+    if (s.logName) doc["files"] = Files(s);
     // Replacing bad UTF-8 instead of throwing: the program has no exceptions to catch it.
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

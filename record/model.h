@@ -96,6 +96,9 @@ struct ResultSetting {
     int64_t memoryBytes;
     char kernel[65];                            // release
     const struct ValidationOutcome *validation; // null when the renderer was not validated
+    // The files beside the JSON that are this result's; screenshot null when the last run
+    // took none.
+    const char *logName, *screenshotName, *plotNames[2];
 };
 
 // This process's runs that the next result file describes, oldest first.

@@ -2,6 +2,7 @@
 
 #include "app/folders.h"
 #include "app/version.h"
+#include "bench/frame.h"
 #include "bench/log.h"
 #include "bench/state.h"
 #include "gfx/context.h"
@@ -118,6 +119,11 @@ static void GatherSetting(ResultSetting *s) {
     s->keepInSync = test_swap;
     ReadMachine(s, "/proc/cpuinfo");
     s->validation = rendererValidated ? &rendererValidation : nullptr;
+    s->logName = kLogFileName;
+    s->screenshotName =
+        !resultRuns.empty() && resultRuns.back().end == kRunScore ? kScreenshotName : nullptr;
+    s->plotNames[0] = kResultSvgName;
+    s->plotNames[1] = kResultPngName;
 }
 
 ResultFile CurrentResult(void) {

@@ -4,7 +4,6 @@
 #include "record/model.h"
 
 #include <stdio.h>
-#include <string>
 
 // The score figures are of the scored runs that were neither disturbed nor drifted: a
 // disturbed run says what the machine had left, a drifted one what it had at two different
@@ -42,9 +41,3 @@ const char *FiguredRuns(const ResultSummary &s);
 
 // One line per figure, for standard output at the end of --test.
 void PrintSummary(FILE *out, const ResultSummary &s);
-
-// The end of a single --test: one block to read at a glance: the figure to quote and how the
-// run ended (runText, record/record.h's lastRunText), its verdicts, and where its files are
-// in folder (with the screenshot when the run took one). A screenshot there that the run did
-// not take is said to be an older run's.
-void PrintHeadline(FILE *out, const char *folder, const std::string &runText, bool screenshot);

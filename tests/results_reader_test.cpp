@@ -51,6 +51,8 @@ ResultSetting Setting(const char *renderer, const ValidationOutcome *validation 
     s.bits = 24;
     s.memoryBytes = 25276182528; // more than an int holds
     s.validation = validation;
+    s.logName = "Kelvane result.txt", s.screenshotName = nullptr;
+    s.plotNames[0] = "Kelvane result.svg", s.plotNames[1] = "Kelvane result.png";
     return s;
 }
 

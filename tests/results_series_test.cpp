@@ -4,6 +4,7 @@
 #include "bench/state.h"
 #include "record/json.h"
 #include "record/record.h"
+#include "report/headline.h"
 #include "report/summary.h"
 #include "tests/support/result_runs.h"
 #include "tests/support/bench_state.h"
