@@ -129,7 +129,8 @@ TEST_F(CommandLineTest, BadOptionsAndValuesAreRefusedWithTheirReason) {
              {{"--test", "--histroy=3"}, "unknown option --histroy (did you mean --history?)"},
              {{"--resluts", "x"}, "unknown option --resluts (did you mean --results?)"},
              {{"--bogus"}, "unknown option --bogus\n"},
-             {{"--ts"}, "unknown option --ts\n"}, // as many edits as letters: no guess
+             {{"--ts"}, "unknown option --ts\n"},           // as many edits as letters: no guess
+             {{"--testxyz"}, "unknown option --testxyz\n"}, // three edits: another word
              {{"--pair-sid"}, "--pair-side is the pair's own"},
              {{"--h"}, "ambiguous option --h: --history, --help"},
              {{"-x"}, "unknown option -x"},
