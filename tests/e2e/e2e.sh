@@ -1000,19 +1000,20 @@ PY
 offscreen_drift)
   # A machine that slows down once the test has passed the grid the drift check measures
   # again (grid 2, 80 ms a frame; grid 3 stops it): the check finds it 50 % slower, the run
-  # says so in its output and in its result.
+  # says so in its output and in its result. Grid 1 takes 20 ms, so near the 25 ms from which
+  # steps count as near the stop that a loaded machine makes it the reference: slowed as well.
   out="$work/out"
   mkdir -p "$out"
   KELVANE_SLOW_SPHERES=9 KELVANE_SLOW_AFTER=1 KELVANE_CLEAR_US=40000 short_test \
     --results "$out"
   expect_status 0
-  grep -q "^  drifted: grid 2 took" "$work/stdout" && ! grep -q "verdicts: neither" "$work/stdout" ||
+  grep -q "^  drifted: grid [12] took" "$work/stdout" && ! grep -q "verdicts: neither" "$work/stdout" ||
     fail "no drift said: $(cat "$work/stdout")"
   python3 - "$out/Kelvane result.json" <<'PY' || fail "the result does not carry the drift"
 import json, sys
 run = json.load(open(sys.argv[1]))["runs"][0]
 d = run["drift"]
-assert d["drifted"] and d["grid"] == 2 and d["change"] > 0.3, d
+assert d["drifted"] and d["grid"] in (1, 2) and d["change"] > 0.3, d
 assert json.load(open(sys.argv[1]))["summary"]["drifted_runs"] == 1
 PY
   python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
