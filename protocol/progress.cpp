@@ -101,13 +101,8 @@ void ShowProgress(FILE *out) {
     if (!run.quick && !run.score)
         left = ClimbTimeLeft(nearX.data(), nearY.data(), (int)nearX.size(), s.grid);
     // A series says which of its runs this is, all the while.
-    char which[48] = "";
-    if (resultSeriesAsked > 1)
-        snprintf(which, sizeof which,
-                 resultRuns.size() <= (size_t)resultSeriesAsked ? "run %zu of %d"
-                                                                : "run %zu, %d asked",
-                 resultRuns.size(), resultSeriesAsked);
-    std::string text = ProgressText(run.quick, which, s.grid, s.fps, left);
+    std::string which = SeriesRunLabel((int)resultRuns.size(), false);
+    std::string text = ProgressText(run.quick, which.c_str(), s.grid, s.fps, left);
     if (isatty(fileno(out))) {
         fprintf(out, "\r%s\033[K", text.c_str());
         lineOpen = true;

@@ -108,6 +108,10 @@ extern std::vector<ResultRun> resultRuns;
 // its runs as it ends, "run i of K"; a single test's run is said once, in the headline.
 extern int resultSeriesAsked;
 
+// How a series names its run n: "run 2 of 3", or past the asked count "run 4 (of 3 asked"
+// and, when why is set, the reason it was added, then ")". "" for a single test.
+std::string SeriesRunLabel(int n, bool why);
+
 // A result as the plot and the comparison see it: written by this process, or read back
 // from a result file.
 struct ResultFile {

@@ -143,13 +143,19 @@ static int WriteResultPlot(void) {
     return WritePlot({CurrentResult()}, svg, png, stderr);
 }
 
+std::string SeriesRunLabel(int n, bool why) {
+    char text[96] = "";
+    if (resultSeriesAsked > 1 && n > resultSeriesAsked)
+        snprintf(text, sizeof text, "run %d (of %d asked%s)", n, resultSeriesAsked,
+                 why ? ", in place of a disturbed or drifted one" : "");
+    else if (resultSeriesAsked > 1)
+        snprintf(text, sizeof text, "run %d of %d", n, resultSeriesAsked);
+    return text;
+}
+
 // The run's first line: which of a series it is, and how it ended.
 static void SayRun(FILE *out, const ResultRun &run, int n) {
-    if (resultSeriesAsked > 1 && n > resultSeriesAsked)
-        fprintf(out, "run %d (of %d asked, in place of a disturbed or drifted one): ", n,
-                resultSeriesAsked);
-    else if (resultSeriesAsked > 1)
-        fprintf(out, "run %d of %d: ", n, resultSeriesAsked);
+    if (resultSeriesAsked > 1) fprintf(out, "%s: ", SeriesRunLabel(n, true).c_str());
     if (run.end == kRunScore)
         fprintf(out, resultSeriesAsked > 1 ? "score %d\n" : "score: %d, the figure to quote\n",
                 run.score);

@@ -168,9 +168,13 @@ static int PrintDifferences(FILE *out, const ResultFile &a, const ResultFile &b)
                 x.b.empty() ? "unknown" : x.b.c_str());
         if (x.warning) fprintf(out, "warning: %s\n", x.warning);
     }
-    if (!differ)
-        fprintf(out, "same: surface, settings, video, renderer, OpenGL, kernel, CPU, protocol "
-                     "and Kelvane\n");
+    if (!differ) {
+        // The list of what is the same is the table's own names, so it cannot fall behind it.
+        const size_t n = sizeof aspects / sizeof aspects[0];
+        fputs("same: ", out);
+        for (size_t i = 0; i < n; i++)
+            fprintf(out, "%s%s", aspects[i].name, i + 2 < n ? ", " : i + 1 < n ? " and " : "\n");
+    }
     return warned;
 }
 
