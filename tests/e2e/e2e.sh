@@ -20,6 +20,13 @@ export XDG_DATA_HOME="$work.data"
 # here over the lavapipe device), whose GL_RENDERER each names.
 surface=1024x768
 renderer=softpipe
+# Spheres of a set cost, 20 ms each (tests/e2e/sphere_cost.c): a climb that stops at grid 3
+# within seconds on any renderer, for the cases whose subject is not the renderer's speed.
+# A case sets preload=("${short[@]}") before it starts the program; one real climb is
+# offscreen_test's.
+sphere_cost="$build/tests/e2e/libsphere_cost.so"
+short=(KELVANE_SPHERE_US=20000 LD_PRELOAD="$sphere_cost")
+preload=()
 pids=()
 sway_runtime_dirs=()
 
@@ -86,7 +93,7 @@ find_window() {
 }
 
 start_app() {
-  GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 "$exe" 2>"$work/stderr" &
+  env "${preload[@]}" GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 "$exe" 2>"$work/stderr" &
   app=$!
   pids+=($app)
   find_window
@@ -247,7 +254,7 @@ PY
 # Runs the program with the arguments to its end; $status is its exit status. Fails if it
 # runs longer than the limit in $limit seconds (240 by default is ctest's).
 run_app() {
-  GALLIUM_DRIVER=$renderer LIBGL_ALWAYS_SOFTWARE=1 timeout "${limit:-200}" "$exe" "$@" \
+  env "${preload[@]}" GALLIUM_DRIVER=$renderer LIBGL_ALWAYS_SOFTWARE=1 timeout "${limit:-200}" "$exe" "$@" \
     >"$work/stdout" 2>"$work/stderr"
   status=$?
   [[ $status -ne 124 ]] || fail "still running after ${limit:-200} s: $(cat "$work/stderr")"
@@ -255,8 +262,8 @@ run_app() {
 
 # A test that stops within seconds: every sphere costs 20 ms more (tests/e2e/sphere_cost.c).
 short_test() {
-  KELVANE_SPHERE_US=20000 LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" run_app --test \
-    --offscreen=64x48 "$@"
+  local -a preload=("${short[@]}")
+  run_app --test --offscreen=64x48 "$@"
 }
 
 expect_status() {
@@ -321,6 +328,7 @@ wayland_display_change)
   display_change 1024x768 2 800x600
   ;;
 full_test)
+  preload=("${short[@]}")
   start_app
   key ctrl+t
   wait_log '^test started$' 20
@@ -369,6 +377,7 @@ test_again_after_abort)
   ;;
 x11_test)
   # --test on X11: no xdotool, the program starts the test and ends after the screenshot.
+  preload=("${short[@]}")
   run_app --test
   expect_status 0
   check_full_log
@@ -396,6 +405,7 @@ wayland_test)
   # pixels, here on an output scaled by 2 as on a high-density screen.
   start_sway 1024x768 2
   surface=1024x768
+  preload=("${short[@]}")
   SDL_VIDEODRIVER=wayland run_app --test
   expect_status 0
   check_full_log
@@ -405,14 +415,18 @@ wayland_test)
   check_json score wayland
   ;;
 offscreen_test | offscreen_test_zink)
-  # No window system at all: not even DISPLAY. The results go to a folder of their own. Zink
-  # draws a small surface, since its test is longer than softpipe's.
+  # No window system at all: not even DISPLAY. The results go to a folder of their own. This
+  # is the one climb of the renderer's own speed; zink's, on a small surface with spheres of
+  # a set cost, shows that a test runs on it.
   unset DISPLAY WAYLAND_DISPLAY
   out="$work/results"
   mkdir "$out"
   log="$out/Kelvane result.txt" shot="$out/Kelvane result.tga" json="$out/Kelvane result.json"
   surface=640x480
-  [[ $case_name == *_zink ]] && renderer=zink surface=160x120
+  if [[ $case_name == *_zink ]]; then
+    renderer=zink surface=160x120
+    preload=("${short[@]}")
+  fi
   SDL_VIDEODRIVER=x11 run_app --test --offscreen=$surface --results "$out" # ignored: offscreen
   expect_status 0
   check_full_log
@@ -463,6 +477,7 @@ test_failing_renderer)
   mkdir "$out"
   log="$out/Kelvane result.txt" shot="$out/Kelvane result.tga" json="$out/Kelvane result.json"
   surface=640x480
+  preload=("${short[@]}")
   run_app --test --offscreen=640x480 --results "$out"
   expect_status 0
   grep -q '^validation: FAILED' "$work/stdout" || fail "no verdict before the test: $(cat "$work/stdout")"
@@ -475,18 +490,19 @@ validate_without_target)
   # is not a failure: --validate ends with 4 and says so; --test scores, and its JSON and
   # its last words say the score was not checked.
   unset DISPLAY WAYLAND_DISPLAY
-  preload="$build/tests/e2e/libno_framebuffers.so"
-  [[ -f "$preload" ]] || fail "no $preload"
+  nofb="$build/tests/e2e/libno_framebuffers.so"
+  [[ -f "$nofb" ]] || fail "no $nofb"
   out="$work/results"
   mkdir "$out"
-  LD_PRELOAD=$preload run_app --validate --offscreen --results "$out"
+  LD_PRELOAD=$nofb run_app --validate --offscreen --results "$out"
   expect_status 4
   grep -q '^validation: not done: .*framebuffer' "$work/stdout" || fail "no plain words: $(cat "$work/stdout")"
   grep -qi 'fail' "$work/stdout" && fail "a failure is reported: $(cat "$work/stdout")"
   [[ -z $(ls "$out") ]] || fail "files were left: $(ls "$out")"
   log="$out/Kelvane result.txt" shot="$out/Kelvane result.tga" json="$out/Kelvane result.json"
   surface=320x240
-  LD_PRELOAD=$preload run_app --test --offscreen=320x240 --results "$out"
+  preload=(KELVANE_SPHERE_US=20000 LD_PRELOAD="$nofb $sphere_cost")
+  run_app --test --offscreen=320x240 --results "$out"
   expect_status 0
   grep -q '^validation: not done: ' "$work/stdout" || fail "no word before the test: $(cat "$work/stdout")"
   grep -q 'could not be validated' "$work/stdout" || fail "no word after the score: $(cat "$work/stdout")"
@@ -513,6 +529,7 @@ offscreen_repeat)
   surface=320x240
   # A run that others disturbed, or that drifted, does not count: up to four runs on a busy
   # machine.
+  preload=("${short[@]}")
   limit=420 run_app --test --offscreen=320x240 --repeat 2
   expect_status 0
   check_full_log
@@ -556,15 +573,15 @@ offscreen_repeat_signal)
   # written says so alike: the log, the JSON with both runs, the printed summary.
   unset DISPLAY WAYLAND_DISPLAY
   surface=320x240
-  GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 "$exe" --test --offscreen=320x240 --repeat 3 \
-    >"$work/stdout" 2>"$work/stderr" &
+  env "${short[@]}" GALLIUM_DRIVER=softpipe LIBGL_ALWAYS_SOFTWARE=1 "$exe" --test \
+    --offscreen=320x240 --repeat 3 >"$work/stdout" 2>"$work/stderr" &
   app=$!
   pids+=($app)
   # The second test measures: the JSON holds the first run alone, and the log, rewritten,
   # has a step but no score. The log of an ended test lasts only until the next one starts,
   # too short to be seen for sure; the JSON stays until the next test ends.
   deadline=$((SECONDS + 200))
-  # Its first steps only, far from its end (a softpipe test here runs ten or more).
+  # Its first steps only, before its last (at 20 ms a sphere it stops at the fourth, grid 3).
   until [[ $(grep -c '"end":' "$json" 2>/dev/null) == 1 ]] &&
     [[ $(grep -c '^ FPS ' "$log" 2>/dev/null) =~ ^[12]$ ]] && ! grep -q 'final score' "$log"; do
     ((SECONDS < deadline)) || fail "the second test did not start"
