@@ -60,6 +60,11 @@ add_custom_command(OUTPUT ${KELVANE_MAN}
 add_custom_target(kelvane_man ALL DEPENDS ${KELVANE_MAN})
 install(FILES ${KELVANE_MAN} DESTINATION share/man/man1)
 
+# The README and the pages it links, laid out as in the source tree so that their links hold.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION share/doc/kelvane)
+file(GLOB KELVANE_DOCS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${KELVANE_DOCS} DESTINATION share/doc/kelvane/docs)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

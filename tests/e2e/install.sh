@@ -46,7 +46,8 @@ files)
     "$bundle/Contents/Resources/main.ui" "$bundle/Contents/Resources/validation/grid12.tga" \
     "$p/share/applications/org.kelvane.Kelvane.desktop" \
     "$p/share/metainfo/org.kelvane.Kelvane.metainfo.xml" "$p/share/man/man1/kelvane.1.gz" \
-    "$p/share/doc/kelvane/copyright"; do
+    "$p/share/doc/kelvane/copyright" "$p/share/doc/kelvane/README.md" \
+    "$p/share/doc/kelvane/docs/method.md" "$p/share/doc/kelvane/docs/result-plot.png"; do
     [[ -s "$f" ]] || fail "not installed: ${f#"$root"}"
   done
   # The licence, in Debian's machine-readable copyright format, and in the AppStream file.
@@ -114,6 +115,7 @@ package)
   dpkg-deb -c "$deb" >"$work/contents" || fail "dpkg-deb -c"
   grep -q ' \./usr/bin/kelvane -> ' "$work/contents" || fail "no /usr/bin/kelvane link"
   grep -q ' \./usr/share/doc/kelvane/copyright$' "$work/contents" || fail "no copyright file"
+  grep -q ' \./usr/share/doc/kelvane/docs/method\.md$' "$work/contents" || fail "no docs/ in the package"
 
   # One package install at a time on this machine, whoever runs the tests.
   exec 9>/tmp/kelvane-package-test.lock
