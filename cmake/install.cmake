@@ -49,26 +49,21 @@ foreach(size 48 64 128 256)
     DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME ${KELVANE_APP_ID}.png)
 endforeach()
 
-# The manual page is made from --help at every build of the program, so it never drifts.
-# A build for a benchmark suite needs only the program: without help2man it has no page.
-find_program(HELP2MAN help2man)
-if(NOT HELP2MAN)
-  if(KELVANE_TESTS)
-    message(WARNING "help2man not found (scripts/install-deps.sh test): no manual page")
-  else()
-    message(STATUS "help2man not found: no manual page (make package installs it)")
-  endif()
-else()
-set(KELVANE_MAN ${CMAKE_BINARY_DIR}/man/kelvane.1)
-add_custom_command(OUTPUT ${KELVANE_MAN} ${KELVANE_MAN}.gz
+# The manual page is written by hand (docs/kelvane.1); install.files checks that its options
+# are those of --help, both ways. Compressed here, as Debian installs manual pages.
+set(KELVANE_MAN ${CMAKE_BINARY_DIR}/man/kelvane.1.gz)
+add_custom_command(OUTPUT ${KELVANE_MAN}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-  COMMAND ${HELP2MAN} --no-info --section 1 --name "OpenGL triangle-throughput benchmark"
-    --include ${KELVANE_DESKTOP}/kelvane.h2m --output ${KELVANE_MAN} $<TARGET_FILE:kelvane>
-  COMMAND gzip -9nf -k ${KELVANE_MAN}
-  DEPENDS kelvane ${KELVANE_DESKTOP}/kelvane.h2m VERBATIM)
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/kelvane.1 ${CMAKE_BINARY_DIR}/man/
+  COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/man/kelvane.1
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/kelvane.1 VERBATIM)
 add_custom_target(kelvane_man ALL DEPENDS ${KELVANE_MAN})
-install(FILES ${KELVANE_MAN}.gz DESTINATION share/man/man1)
-endif()
+install(FILES ${KELVANE_MAN} DESTINATION share/man/man1)
+
+# The README and the pages it links, laid out as in the source tree so that their links hold.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION share/doc/kelvane)
+file(GLOB KELVANE_DOCS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${KELVANE_DOCS} DESTINATION share/doc/kelvane/docs)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvane)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The paired comparison's goals, measured on this machine (run it with nothing else
-# running; the README quotes its figures):
+# running; docs/pair.md quotes its figures):
 #   warmup     turns of four frames, whose first frame after the wait perf/pair_warmup.py
 #              compares with the next two
 #   accuracy   B is A with 2 ms added to every frame (perf/frame_cost.c): RUNS pairs

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Quiet runs of the whole test, one process each, for the README's figures: N runs at each
+# Quiet runs of the whole test, one process each, for the figures of docs/method.md: N runs at each
 # surface given, in turn, every result kept; then perf/steady_runs.py over them. With
 # QUICK=1 each climb is followed by a quick run (--quick), and the pairs are compared too.
 #   [QUICK=1] perf/steady_runs.sh OUT-DIR [RUNS] [SURFACE...]

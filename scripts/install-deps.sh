@@ -20,7 +20,7 @@ run=(
 test=(
   git libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libclang-rt-14-dev
   libx11-dev xvfb xauth xdotool sway grim mesa-vulkan-drivers
-  python3-jsonschema librsvg2-bin desktop-file-utils appstream man-db help2man dpkg-dev file
+  python3-jsonschema librsvg2-bin desktop-file-utils appstream man-db dpkg-dev file
   php-cli php-xml php-sqlite3 curl iproute2
 )
 

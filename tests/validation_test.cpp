@@ -182,7 +182,7 @@ class ValidationFaultTest : public ValidationTest,
                             public ::testing::WithParamInterface<ValidationFault> {};
 
 // Every fault fails at least one frame; each failing frame is kept with its difference,
-// and the figures are printed for the README.
+// and the figures are printed for docs/validation.md.
 TEST_P(ValidationFaultTest, FailsAndKeepsTheFailingFrames) {
     gValidationFault = GetParam();
     ValidationOutcome o;

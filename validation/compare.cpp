@@ -2,7 +2,7 @@
 
 #include <stddef.h>
 
-// Measured between llvmpipe and softpipe, and against the injected faults: see README.
+// Measured between llvmpipe and softpipe, and against the injected faults: see docs/validation.md.
 const double kMaxMean = 0.5;
 const double kMaxEdgeShare = 0.05;
 const double kMaxFlatShare = 0.001;

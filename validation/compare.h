@@ -1,7 +1,7 @@
 // Comparing a rendered picture with its reference: both width × height × 3 bytes of red,
 // green, blue, rows in the same order. The tolerance admits what correct GL
 // implementations may differ in (rounding along edges, texture filtering, the last bits
-// of lighting) and nothing more; the README explains the figures.
+// of lighting) and nothing more; docs/validation.md explains the figures.
 #pragma once
 
 struct PictureDifference {

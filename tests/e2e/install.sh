@@ -46,7 +46,8 @@ files)
     "$bundle/Contents/Resources/main.ui" "$bundle/Contents/Resources/validation/grid12.tga" \
     "$p/share/applications/org.kelvane.Kelvane.desktop" \
     "$p/share/metainfo/org.kelvane.Kelvane.metainfo.xml" "$p/share/man/man1/kelvane.1.gz" \
-    "$p/share/doc/kelvane/copyright"; do
+    "$p/share/doc/kelvane/copyright" "$p/share/doc/kelvane/README.md" \
+    "$p/share/doc/kelvane/docs/method.md" "$p/share/doc/kelvane/docs/result-plot.png"; do
     [[ -s "$f" ]] || fail "not installed: ${f#"$root"}"
   done
   # The licence, in Debian's machine-readable copyright format, and in the AppStream file.
@@ -81,11 +82,20 @@ files)
   [[ ! -s "$work/man.err" ]] || fail "man -l warns: $(cat "$work/man.err")"
   grep -q "^KELVANE(1)" "$work/man.txt" || fail "no header: $(head -n3 "$work/man.txt")"
   grep -q "kelvane $version" "$work/man.txt" || fail "no version $version in the page"
-  for opt in $("$build/Kelvane.app/Contents/Linux/kelvane" --help | grep -o -- '--[a-z]*' | sort -u); do
-    grep -q -- "$opt" "$work/man.txt" || fail "the page lacks $opt"
+  # The page is written by hand: each option of --help is an entry of its OPTIONS, and each
+  # entry an option of --help, named by its leading option words ("--history --plot").
+  heads() { sed 's/\\f[A-Z]//g; s/\\-/-/g; s/"//g' | awk '{ k = ""
+    for (i = 1; i <= NF; i++) { w = $i; sub(/,$/, "", w); sub(/\[.*/, "", w)
+      if (w == "" || w ~ /^\.B[IR]?$/) continue; if (w !~ /^-/) break; k = k (k ? " " : "") w }
+    print k }' | sort; }
+  help_opts=$("$build/Kelvane.app/Contents/Linux/kelvane" --help | grep '^  -' | heads)
+  page_opts=$(zcat "$p/share/man/man1/kelvane.1.gz" | sed -n '/^\.SH OPTIONS/,/^\.SH/p' |
+    grep -A1 '^\.TP' | grep -v '^\.TP\|^--$' | heads)
+  [[ -n $help_opts && $help_opts == "$page_opts" ]] ||
+    fail "--help and the page's OPTIONS differ (< --help, > page): $(diff <(echo "$help_opts") <(echo "$page_opts"))"
+  for section in OPTIONS 'EXIT STATUS' FILES ENVIRONMENT EXAMPLES 'SEE ALSO'; do
+    grep -qx "$section" "$work/man.txt" || fail "the page lacks its $section section"
   done
-  grep -qx 'FILES' "$work/man.txt" && grep -qx 'ENVIRONMENT' "$work/man.txt" ||
-    fail "the page lacks its FILES and ENVIRONMENT sections (kelvane.h2m)"
   ;;
 package)
   command -v cpack >/dev/null || fail "no cpack"
@@ -105,6 +115,7 @@ package)
   dpkg-deb -c "$deb" >"$work/contents" || fail "dpkg-deb -c"
   grep -q ' \./usr/bin/kelvane -> ' "$work/contents" || fail "no /usr/bin/kelvane link"
   grep -q ' \./usr/share/doc/kelvane/copyright$' "$work/contents" || fail "no copyright file"
+  grep -q ' \./usr/share/doc/kelvane/docs/method\.md$' "$work/contents" || fail "no docs/ in the package"
 
   # One package install at a time on this machine, whoever runs the tests.
   exec 9>/tmp/kelvane-package-test.lock

@@ -40,7 +40,7 @@ home="$work/home"
 user_path="$home/.phoronix-test-suite"
 mkdir -p "$user_path" "$home/installed-tests" "$home/results"
 cp -r "$pts" "$work/suite" || fail "copying the suite"
-# The README's step, into this user's folders as the suite will find them.
+# The step of docs/suite.md, into this user's folders as the suite will find them.
 PTS_USER_PATH_OVERRIDE="$user_path/" PTS_DOWNLOAD_CACHE="$home/cache/" \
   bash "$src/scripts/pts-profile.sh" >/dev/null || fail "scripts/pts-profile.sh"
 [[ -f "$user_path/test-profiles/local/kelvane/test-definition.xml" && -f "$home/cache/kelvane-src.tar.gz" ]] ||
