@@ -100,5 +100,6 @@ endif()
 # the source tree (../shared/pts); skipped, and saying so, elsewhere.
 if(KELVANE_TESTS)
   add_test(NAME pts.profile COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/pts.sh ${PROJECT_SOURCE_DIR})
-  set_tests_properties(pts.profile PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
+  set_tests_properties(pts.profile PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77
+    ENVIRONMENT KELVANE_SPHERE_COST=$<TARGET_FILE:sphere_cost>)
 endif()

@@ -137,11 +137,16 @@ package)
   # never among the program's files. Each user's own home holds nothing yet but the folder.
   runners=("$user")
   [[ $(id -u) -eq 0 ]] && runners+=(root)
+  # Spheres of a set cost (tests/e2e/sphere_cost.c): a climb of seconds, where it lands is
+  # what is tested. A copy the test's user can read.
+  cp "$build/tests/e2e/libsphere_cost.so" "$work/" || fail "no libsphere_cost.so"
+  short=(KELVANE_SPHERE_US=20000 LD_PRELOAD="$work/libsphere_cost.so")
   for runner in "${runners[@]}"; do
     home="$work/home-$runner"
     mkdir "$home"
     [[ $(id -u) -eq 0 ]] && chown "$runner" "$home"
-    user=$runner as_user HOME="$home" "$exe" --test --offscreen=320x240 >"$work/stdout" 2>"$work/stderr"
+    user=$runner as_user HOME="$home" "${short[@]}" "$exe" --test --offscreen=64x48 \
+      >"$work/stdout" 2>"$work/stderr"
     status=$?
     [[ $status -eq 0 ]] || fail "$runner: status $status: $(tail -n5 "$work/stderr")"
     data="$home/.local/share/kelvane"
