@@ -1,6 +1,6 @@
 #include "gfx/scene.h"
 
-#include "app/folders.h"
+#include "self/folders.h"
 #include "bench/state.h"
 #include "gfx/context.h"
 #include "image/pixbuf.h"

@@ -1,6 +1,6 @@
 #include "record/pair_record.h"
 
-#include "app/version.h"
+#include "self/version.h"
 #include "record/json.h"
 #include "record/machine.h"
 #include "report/pair_plot.h"

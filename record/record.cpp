@@ -1,7 +1,7 @@
 #include "record/record.h"
 
-#include "app/folders.h"
-#include "app/version.h"
+#include "self/folders.h"
+#include "self/version.h"
 #include "bench/frame.h"
 #include "bench/log.h"
 #include "bench/state.h"
