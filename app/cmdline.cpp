@@ -1,7 +1,7 @@
 #include "app/cmdline.h"
 
 #include "app/folders.h"
-#include "app/version.h"
+#include "self/version.h"
 
 #include <getopt.h>
 #include <stdlib.h>

@@ -4,15 +4,12 @@
 
 #include <errno.h>
 #include <limits.h>
-#include <pwd.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-char app_folder[kFolderSize];
-char res_folder[kFolderSize];
 char results_folder[kFolderSize];
 
 static CFBundleRef mainBundle;
@@ -57,8 +54,6 @@ int GetWorkingFolder(void) {
     return 0;
 }
 
-static bool MakeFolders(const char *path, mode_t mode);
-
 int SetResultsFolder(const char *dir, char *why, size_t whySize, bool *made) {
     results_folder[0] = 0;
     char full[PATH_MAX];
@@ -97,35 +92,6 @@ static int WriteError(const char *folder) {
     return access(folder[0] ? folder : ".", W_OK | X_OK) == 0 ? 0 : errno;
 }
 
-// Makes every missing folder of path with mode (less the umask).
-static bool MakeFolders(const char *path, mode_t mode) {
-    char part[PATH_MAX];
-    size_t n = strlen(path);
-    if (n == 0 || n >= sizeof part) return false;
-    memcpy(part, path, n + 1);
-    for (size_t i = 1; i <= n; i++) {
-        if (part[i] != '/' && part[i] != 0) continue;
-        char keep = part[i];
-        part[i] = 0;
-        if (mkdir(part, mode) != 0 && errno != EEXIST) return false;
-        part[i] = keep;
-    }
-    return true;
-}
-
-// $XDG_DATA_HOME/kelvane, or ~/.local/share/kelvane; a relative XDG_DATA_HOME counts as unset.
-static bool DataFolder(char *path, size_t size) {
-    const char *xdg = getenv("XDG_DATA_HOME");
-    if (xdg && xdg[0] == '/') return snprintf(path, size, "%s/kelvane", xdg) < (int)size;
-    const char *home = getenv("HOME");
-    if (!home || home[0] != '/') {
-        const struct passwd *pw = getpwuid(getuid());
-        home = pw ? pw->pw_dir : NULL;
-    }
-    if (!home || home[0] != '/') return false;
-    return snprintf(path, size, "%s/.local/share/kelvane", home) < (int)size;
-}
-
 // Whether the bundle is a build's: the build puts this file into its bundle, and an install
 // copies only the program and its resources. So any install, whoever runs it and whether or
 // not they may write beside it (root, a prefix of one's own), keeps results out of the
@@ -160,17 +126,4 @@ int ChooseResultsFolder(char *why, size_t whySize) {
     else
         snprintf(why, whySize, "%s: %s", place, reason);
     return 0;
-}
-
-int UserDataFolder(char *path, size_t size, bool make, const char **why) {
-    path[0] = 0;
-    if (!DataFolder(path, size - 1)) {
-        path[0] = 0;
-        *why = "no home folder is known";
-        return 0;
-    }
-    bool made = !make || MakeFolders(path, 0700);
-    strcat(path, "/");
-    if (!made) *why = strerror(errno);
-    return made;
 }

@@ -1,13 +1,11 @@
-// Where the application lives. Both are path prefixes ending in "/" (or empty),
-// NUL-terminated, to which a file name is appended directly.
+// The application's choice of its folders (self/folders.h): from the bundle's location, or
+// where results go instead.
 #pragma once
+
+#include "self/folders.h"
 
 #include <stddef.h>
 
-enum { kFolderSize = 256 };
-
-extern char app_folder[kFolderSize]; // the folder that contains the application bundle
-extern char res_folder[kFolderSize]; // the bundle's resource folder
 // Where results go instead of the bundle's folder (--results, or the user's data folder when
 // the bundle's cannot be written), or empty for the bundle's folder.
 extern char results_folder[kFolderSize];
@@ -29,8 +27,3 @@ int SetResultsFolder(const char *dir, char *why, size_t whySize, bool *made);
 // GetWorkingFolder does. 0 when no folder can be written, with the reasons in why; results
 // are then never silently lost.
 int ChooseResultsFolder(char *why, size_t whySize);
-
-// The user's data folder, $XDG_DATA_HOME/kelvane/ (else ~/.local/share/kelvane/), with a
-// trailing "/", made (private to the user) if missing and make is set. 0 when it cannot be
-// made (path still names it) or there is none (path empty), with why.
-int UserDataFolder(char *path, size_t size, bool make, const char **why);

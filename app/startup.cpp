@@ -3,6 +3,7 @@
 #include "app/cmdline.h"
 #include "app/folders.h"
 #include "app/handlers.h"
+#include "app/results.h"
 #include "app/unattended.h"
 #include "history/history.h"
 #include "bench/frame.h"

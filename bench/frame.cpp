@@ -1,6 +1,6 @@
 #include "bench/frame.h"
 
-#include "app/folders.h"
+#include "self/folders.h"
 #include "bench/accounting.h"
 #include "bench/log.h"
 #include "bench/state.h"

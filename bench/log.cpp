@@ -1,6 +1,6 @@
 #include "bench/log.h"
 
-#include "app/folders.h"
+#include "self/folders.h"
 #include "bench/state.h"
 
 #include <errno.h>

@@ -1,6 +1,6 @@
 #include "bench/testrun.h"
 
-#include "app/folders.h"
+#include "self/folders.h"
 #include "bench/frametimes.h"
 #include "bench/hold.h"
 #include "bench/log.h"

@@ -1,6 +1,8 @@
 #include "gfx/context.h"
 
+// up: the context draws into the window the application made from its interface description
 #include "app/startup.h"
+// up: it follows the test: full screen while one runs, swaps in step with the display or not
 #include "bench/state.h"
 #include "gfx/text.h"
 #include "platform/display.h"

@@ -1,7 +1,7 @@
 #include "gfx/scene.h"
 
-#include "app/folders.h"
-#include "bench/state.h"
+#include "self/folders.h"
+#include "bench/state.h" // up: a scene built or freed is the benchmark's running state
 #include "gfx/context.h"
 #include "image/pixbuf.h"
 #include "image/tga.h"

@@ -1,5 +1,5 @@
 // --history and its options: the listing, the export and the import of runs.
-#include "app/cmdline.h"
+#include "self/exits.h"
 #include "history/history.h"
 #include "history/store.h"
 #include "record/json.h"

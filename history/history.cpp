@@ -1,6 +1,6 @@
 #include "history/history.h"
 
-#include "app/folders.h"
+#include "self/folders.h"
 #include "record/json.h"
 #include "record/reader.h"
 #include "history/store.h"

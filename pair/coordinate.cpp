@@ -6,6 +6,7 @@
 #include "protocol/pairside.h"
 #include "record/pair_record.h"
 #include "watch/interference.h"
+#include "watch/pairs.h"
 
 #include <errno.h>
 #include <ftw.h>

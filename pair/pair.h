@@ -37,6 +37,11 @@ int TurnFrames(double frameMs, double turnMs);
 constexpr double kPairGridFrameMs =
     100; // the grid is chosen near this frame time on the slower side
 
+// Writes the pair's result into folder (ending in "/", or "" for the current one): "Kelvane
+// pair.json" (record/pair_record.h), then its plot, "Kelvane pair.svg" and ".png". Non-zero
+// when all three were written; otherwise *why names the first not written.
+int WritePairResult(const PairResult &p, const char *folder, std::string *why);
+
 // How a pair ended; the program's exit status follows from it.
 enum PairOutcome {
     kPairJudged,      // a verdict, written

@@ -3,6 +3,7 @@
 #include "record/pair_record.h"
 
 #include "validation/validation.h"
+// up: the document carries its series' figures, counted as the report counts them
 #include "report/summary.h"
 
 #include <errno.h>

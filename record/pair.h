@@ -3,13 +3,24 @@
 // result document of its own ("protocol": "pair"), read back, kept in the history.
 #pragma once
 
-#include "watch/pairs.h"
 #include "record/model.h"
 
 #include <stdint.h>
 #include <time.h>
 #include <string>
 #include <vector>
+
+enum { kPairRoundsMin = 6 }; // fewer rounds have no 95 % rank interval
+
+// What the paired turns say (watch/pairs.h judges them).
+struct PairJudgement {
+    bool known;       // at least kPairRoundsMin rounds judged; ratio, low, high are 0 otherwise
+    int pairs;        // pairs judged: the whole blocks' (a round's odd last pair has no partner)
+    int blocks;       // pairs / 2
+    int rounds;       // rounds with a block or more
+    double ratio;     // B's throughput over A's: > 1 when B is faster
+    double low, high; // its 95 % interval
+};
 
 struct PairSide {
     std::string setting;          // as given on the command line; "" for the program as it is

@@ -1,18 +1,15 @@
 #include "record/record.h"
 
-#include "app/folders.h"
-#include "app/version.h"
+#include "self/folders.h"
+#include "self/version.h"
 #include "bench/frame.h"
 #include "bench/log.h"
 #include "bench/state.h"
 #include "gfx/context.h"
 #include "platform/video.h"
-#include "protocol/drift.h"
 #include "record/json.h"
 #include "record/machine.h"
 #include "validation/validation.h"
-#include "report/plot.h"
-#include "watch/trust.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -25,7 +22,6 @@ std::string writtenDocument;
 bool resultsPending;
 bool resultSeries;
 int resultSeriesAsked = 1;
-std::string lastRunText;
 const char kResultJsonName[] = "Kelvane result.json";
 const char kResultSvgName[] = "Kelvane result.svg";
 const char kResultPngName[] = "Kelvane result.png";
@@ -135,14 +131,6 @@ ResultFile CurrentResult(void) {
     return r;
 }
 
-// The plot of the result, both formats from one drawing.
-static int WriteResultPlot(void) {
-    char svg[kFolderSize + sizeof kResultSvgName], png[kFolderSize + sizeof kResultPngName];
-    snprintf(svg, sizeof svg, "%s%s", app_folder, kResultSvgName);
-    snprintf(png, sizeof png, "%s%s", app_folder, kResultPngName);
-    return WritePlot({CurrentResult()}, svg, png, stderr);
-}
-
 std::string SeriesRunLabel(int n, bool why) {
     char text[96] = "";
     if (resultSeriesAsked > 1 && n > resultSeriesAsked)
@@ -153,54 +141,7 @@ std::string SeriesRunLabel(int n, bool why) {
     return text;
 }
 
-// The run's first line: which of a series it is, and how it ended.
-static void SayRun(FILE *out, const ResultRun &run, int n) {
-    if (resultSeriesAsked > 1) fprintf(out, "%s: ", SeriesRunLabel(n, true).c_str());
-    if (run.end == kRunScore)
-        fprintf(out, resultSeriesAsked > 1 ? "score %d\n" : "score: %d, the figure to quote\n",
-                run.score);
-    else if (run.end == kRunMeasured && resultSeriesAsked > 1)
-        fputs("quick, no score\n", out);
-    else if (run.end == kRunMeasured)
-        fputs(run.steady.known ? "quick run, no score: its steady figure is the figure to quote\n"
-                               : "quick run, no score and no steady figure\n",
-              out);
-    else
-        fputs(resultSeriesAsked > 1 ? "aborted\n" : "aborted: no score\n", out);
-}
-
-// The frame times and the machine's counters were recorded for the test that just ended,
-// and the next test's recording replaces them: gathered now, after its last frame.
-void GatherRunTrust(ResultRun *run, FILE *out) {
-    std::vector<StepTrust> steps;
-    RunTrust trust;
-    const DriftCheck *check = DriftCheckOfLastTest();
-    GatherTrust(run->steps, run->quick, check ? check->first : -1, check ? check->again : -1,
-                &steps, &trust);
-    TrustIntoRun(steps, trust, run);
-    if (!out) return;
-    char *text = nullptr;
-    size_t size = 0;
-    FILE *said = open_memstream(&text, &size);
-    if (!said) return;
-    SayRun(said, *run, (int)resultRuns.size());
-    PrintTrust(said, trust);
-    if (run->verdict.known && !run->verdict.disturbed && run->drift.known && !run->drift.drifted)
-        fprintf(said, "verdicts: neither disturbed nor drifted\n");
-    fclose(said);
-    lastRunText = text ? text : "";
-    free(text);
-    // A series says each run as it ends, news to whoever watches a long one; a single test
-    // says its run once, in the headline at the end.
-    if (resultSeriesAsked > 1) fputs(lastRunText.c_str(), out);
-    fflush(out);
-}
-
-int WritePendingResults(void) {
-    if (!resultsPending) return 1;
-    resultsPending = false;
-    // Only --test keeps a series, and only it says more on standard output.
-    if (!resultRuns.empty()) GatherRunTrust(&resultRuns.back(), resultSeries ? stdout : nullptr);
+int WriteResultJson(void) {
     ResultSetting setting;
     GatherSetting(&setting);
     char path[kFolderSize + sizeof kResultJsonName];
@@ -208,5 +149,5 @@ int WritePendingResults(void) {
     writtenDocument = ResultJson(setting, resultRuns);
     int written = WriteWhole(path, writtenDocument);
     if (!written) fprintf(stderr, "kelvane: cannot write %s: %s\n", path, strerror(errno));
-    return WriteResultPlot() && written;
+    return written;
 }

@@ -13,9 +13,6 @@ void ListenForResults(void);
 // series, one file for all its runs.
 extern bool resultSeries;
 
-// What GatherRunTrust said of the last run: how it ended, its verdicts, its steady figure.
-extern std::string lastRunText;
-
 // A test has ended and its results are not written yet.
 extern bool resultsPending;
 
@@ -26,18 +23,12 @@ void MarkRunQuick(void);
 void RecordHeldStep(int grid, float fps);
 void QuickRunMeasured(void);
 
-// Fills the run that just ended with its steps' frame times and interference, its verdict
-// and its steady figure, from the recordings its test left; with out, says the run's score,
-// verdict and steady figure there. Before the next test starts, never inside a frame.
-void GatherRunTrust(ResultRun *run, FILE *out);
+// Writes "Kelvane result.json" beside the log: the runs recorded so far with the setting,
+// the renderer's validation as far as it was made (validation/validation.h) included. 1 when
+// written, 0 when not (said on standard error).
+int WriteResultJson(void);
 
-// Writes "Kelvane result.json" and the plot, "Kelvane result.svg" and ".png", beside the
-// log if a test has ended since the last write, with the renderer's validation as far as it
-// was made (validation/validation.h). Never called inside a frame. 1 when written or nothing
-// was due, 0 when it could not be written (said on standard error).
-int WritePendingResults(void);
-
-// The document WritePendingResults made last, whether or not its file could be written.
+// The document WriteResultJson made last, whether or not its file could be written.
 extern std::string writtenDocument;
 
 // The file's name in app_folder.

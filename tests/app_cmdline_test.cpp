@@ -1,6 +1,6 @@
 #include "app/cmdline.h"
 #include "app/folders.h"
-#include "app/version.h"
+#include "self/version.h"
 #include "platform/bundle.h"
 #include "tests/support/temp_dir.h"
 

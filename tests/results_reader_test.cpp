@@ -4,6 +4,7 @@
 #include "history/store.h"
 #include "report/compare.h"
 #include "record/json.h"
+#include "pair/pair.h"
 #include "record/pair_record.h"
 #include "record/reader.h"
 #include "validation/validation.h"

@@ -3,6 +3,7 @@
 #include "bench/log.h"
 #include "bench/state.h"
 #include "record/json.h"
+#include "app/results.h"
 #include "record/record.h"
 #include "report/headline.h"
 #include "report/summary.h"

@@ -6,6 +6,7 @@
 #include "watch/loadwatch.h"
 #include "protocol/progress.h"
 #include "protocol/quick.h"
+#include "app/results.h"
 #include "record/record.h"
 #include "watch/steady.h"
 #include "watch/trust.h"

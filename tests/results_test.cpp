@@ -7,6 +7,7 @@
 #include "record/machine.h"
 #include "record/model.h"
 #include "record/reader.h"
+#include "app/results.h"
 #include "record/record.h"
 #include "report/compare.h"
 #include "bench/frametimes.h"

@@ -1,6 +1,6 @@
 #include "validation/validation.h"
 
-#include "app/folders.h"
+#include "self/folders.h"
 #include "bench/state.h"
 #include "gfx/target.h"
 #include "image/tga.h"

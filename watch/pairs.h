@@ -13,6 +13,8 @@
 // round neither moves nor widens fivefold as it would a mean and a Student t interval.
 #pragma once
 
+#include "record/pair.h"
+
 #include <string>
 
 // One pair's turns: A's and B's mean frame times at the same grid, milliseconds.
@@ -21,16 +23,6 @@ struct TurnPair {
     int round; // of the sides' processes, counted from 0; a round's pairs are run together
 };
 
-struct PairJudgement {
-    bool known;       // at least kPairRoundsMin rounds judged; ratio, low, high are 0 otherwise
-    int pairs;        // pairs judged: the whole blocks' (a round's odd last pair has no partner)
-    int blocks;       // pairs / 2
-    int rounds;       // rounds with a block or more
-    double ratio;     // B's throughput over A's: > 1 when B is faster
-    double low, high; // its 95 % interval
-};
-
-enum { kPairRoundsMin = 6 }; // fewer rounds have no 95 % rank interval
 // Fewer rounds cannot end a comparison on its precision: their spread is itself so uncertain
 // that stopping when it happens to be small makes a 95 % interval cover far less often
 // (tests/watch_pairs_test.cpp).

@@ -1,3 +1,3 @@
-#include "app/version.h"
+#include "self/version.h"
 
 const char kVersion[] = KELVANE_VERSION;

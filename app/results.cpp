@@ -1,0 +1,71 @@
+#include "app/results.h"
+
+#include "protocol/drift.h"
+#include "record/record.h"
+#include "report/plot.h"
+#include "self/folders.h"
+#include "watch/trust.h"
+
+#include <stdlib.h>
+
+std::string lastRunText;
+
+// The plot of the result, both formats from one drawing.
+static int WriteResultPlot(void) {
+    char svg[kFolderSize + 32], png[kFolderSize + 32]; // the names are 18 bytes
+    snprintf(svg, sizeof svg, "%s%s", app_folder, kResultSvgName);
+    snprintf(png, sizeof png, "%s%s", app_folder, kResultPngName);
+    return WritePlot({CurrentResult()}, svg, png, stderr);
+}
+
+// The run's first line: which of a series it is, and how it ended.
+static void SayRun(FILE *out, const ResultRun &run, int n) {
+    if (resultSeriesAsked > 1) fprintf(out, "%s: ", SeriesRunLabel(n, true).c_str());
+    if (run.end == kRunScore)
+        fprintf(out, resultSeriesAsked > 1 ? "score %d\n" : "score: %d, the figure to quote\n",
+                run.score);
+    else if (run.end == kRunMeasured && resultSeriesAsked > 1)
+        fputs("quick, no score\n", out);
+    else if (run.end == kRunMeasured)
+        fputs(run.steady.known ? "quick run, no score: its steady figure is the figure to quote\n"
+                               : "quick run, no score and no steady figure\n",
+              out);
+    else
+        fputs(resultSeriesAsked > 1 ? "aborted\n" : "aborted: no score\n", out);
+}
+
+// The frame times and the machine's counters were recorded for the test that just ended,
+// and the next test's recording replaces them: gathered now, after its last frame.
+void GatherRunTrust(ResultRun *run, FILE *out) {
+    std::vector<StepTrust> steps;
+    RunTrust trust;
+    const DriftCheck *check = DriftCheckOfLastTest();
+    GatherTrust(run->steps, run->quick, check ? check->first : -1, check ? check->again : -1,
+                &steps, &trust);
+    TrustIntoRun(steps, trust, run);
+    if (!out) return;
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *said = open_memstream(&text, &size);
+    if (!said) return;
+    SayRun(said, *run, (int)resultRuns.size());
+    PrintTrust(said, trust);
+    if (run->verdict.known && !run->verdict.disturbed && run->drift.known && !run->drift.drifted)
+        fprintf(said, "verdicts: neither disturbed nor drifted\n");
+    fclose(said);
+    lastRunText = text ? text : "";
+    free(text);
+    // A series says each run as it ends, news to whoever watches a long one; a single test
+    // says its run once, in the headline at the end.
+    if (resultSeriesAsked > 1) fputs(lastRunText.c_str(), out);
+    fflush(out);
+}
+
+int WritePendingResults(void) {
+    if (!resultsPending) return 1;
+    resultsPending = false;
+    // Only --test keeps a series, and only it says more on standard output.
+    if (!resultRuns.empty()) GatherRunTrust(&resultRuns.back(), resultSeries ? stdout : nullptr);
+    int written = WriteResultJson();
+    return WriteResultPlot() && written;
+}
