@@ -1080,7 +1080,10 @@ history_faults)
   # Locked past the timeout by another writer: read all the same; a write says so, and the
   # run comes in once it is free.
   "$exe" --history --import "$out/Kelvane result.json" >/dev/null || fail "--import into a new history"
-  python3 -c 'import sqlite3, sys, time; c = sqlite3.connect(sys.argv[1], isolation_level=None); c.execute("begin immediate"); open(sys.argv[2], "w").close(); time.sleep(12)' "$db" "$work/locked" &
+  # The lock is held until the refused import is over (and at most a minute), not for a set
+  # time that a busy machine might outlast.
+  python3 -c 'import os, sqlite3, sys, time; c = sqlite3.connect(sys.argv[1], isolation_level=None); c.execute("begin immediate"); open(sys.argv[2], "w").close(); t = time.time() + 60
+while not os.path.exists(sys.argv[3]) and time.time() < t: time.sleep(0.1)' "$db" "$work/locked" "$work/unlock" &
   pids+=($!)
   for _ in $(seq 100); do [[ -e "$work/locked" ]] && break; sleep 0.1; done
   "$exe" --history >/dev/null && "$exe" --compare @last @last >/dev/null &&
@@ -1089,6 +1092,7 @@ history_faults)
   sed 's/"started": "2/"started": "1/' "$out/Kelvane result.json" >"$work/old.json"
   "$exe" --history --import "$work/old.json" >/dev/null 2>"$work/stderr" && fail "imported into a locked history"
   grep -q "locked" "$work/stderr" || fail "no word of the lock: $(cat "$work/stderr")"
+  touch "$work/unlock"
   wait "${pids[-1]}"
   "$exe" --history --import "$work/old.json" >"$work/stdout" || fail "--import after the lock"
   grep -q ": 1 run added" "$work/stdout" || fail "$(cat "$work/stdout")"
