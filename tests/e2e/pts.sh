@@ -28,7 +28,10 @@ work=$(mktemp -d /tmp/kelvane-pts-XXXXXX)
 chmod 755 "$work"
 fail() {
   echo "FAIL: $*" >&2
-  for f in "$work"/out.txt "$home"/installed-tests/local/kelvane/install.log; do
+  # With Kelvane's own words of each run (its stdout and stderr, as the suite logged them),
+  # so that a run that ended early says why.
+  for f in "$work"/out.txt "$home"/installed-tests/local/kelvane/install.log \
+    $(find "$work" -name 'kelvane-[0-9]*.log' 2>/dev/null); do
     [[ -f "$f" ]] && tail -n 40 "$f" | sed "s#^#  $(basename "$f")| #" >&2
   done
   exit 1
