@@ -60,11 +60,13 @@ mkdir results
 ./kelvane-src/build/Kelvane.app/Contents/Linux/kelvane --test "$@" --results results \
   > "$LOG_FILE" 2>&1
 status=$?
-# The figures to the tenth the steady figure means; a run that was disturbed or drifted is
-# said in the note the suite keeps beside the result (pts-footnote, one line).
+# The figures to the tenth the steady figure means, and the run's verdicts in the note the
+# suite keeps beside the result (pts-footnote, one line). Every run writes its note: the suite
+# keeps the last note it was given with the installed test and shows it beside later runs
+# that give none.
 php -r '
   $r = json_decode(file_get_contents("results/Kelvane result.json"), true);
-  $run = $r["runs"][0];
+  $run = $r["runs"][0] ?? null;
   if (isset($run["score"])) echo "result score ", $run["score"], "\n";
   $name = ($run["protocol"] ?? "climb") == "quick" ? "quick" : "steady";
   if (isset($run["steady_score"])) printf("result %s %.1f\n", $name, $run["steady_score"]);
@@ -76,8 +78,13 @@ php -r '
   if (!empty($run["drift"]["drifted"]))
     $said[] = sprintf("drifted: %+.1f%% at grid %d after the stop", 100 * $run["drift"]["change"],
                       $run["drift"]["grid"]);
-  if ($said) file_put_contents("pts-footnote", "Kelvane " . implode("; ", $said) .
-                                 ": not this machine\x27s best");
+  if (!$run)
+    $note = "Kelvane recorded no run";
+  else if ($said)
+    $note = "Kelvane " . implode("; ", $said) . ": not this machine\x27s best";
+  else
+    $note = "Kelvane: neither disturbed nor drifted";
+  file_put_contents("pts-footnote", $note);
 ' >> "$LOG_FILE"
 echo $status > ~/test-exit-status
 RUN
