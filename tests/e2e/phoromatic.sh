@@ -237,8 +237,13 @@ ticket=$(get -o /dev/null -w '%{redirect_url}' -F benchmark_title=kelvane-fleet 
 [[ -n "$ticket" ]] || fail "no benchmark ticket"
 echo "server $web, account ${connect##*/}, system $system, ticket $ticket, suite $suite_id"
 
-# The client takes the ticket at its next poll (a minute apart), installs, runs and uploads.
-# A run that leaves the server no result has the ticket handed out again at the poll after.
+# The client asks for work as it starts and then a minute apart: started again, it takes the
+# ticket at once, installs, runs and uploads. A run that leaves the server no result has the
+# ticket handed out again at the poll after.
+kill -- -"$client_pid" 2>/dev/null
+wait "$client_pid" 2>/dev/null
+suite "$client" phoromatic.connect "$connect" </dev/null >>"$work/client.txt" 2>&1 &
+client_pid=$!
 result_listed() {
   kill -0 "$client_pid" 2>/dev/null || fail "the client ended"
   local taken
