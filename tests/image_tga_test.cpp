@@ -228,6 +228,11 @@ TEST(TgaDecoders, ReadExactlyTheLengthOrNothing) {
     rewind(f);
     EXPECT_EQ(nullptr, getRGB(f, 9));
     rewind(f);
+    unsigned char *rgb = getRGB(f, 8); // no whole number of pixels: the rest stays as read
+    ASSERT_NE(nullptr, rgb);
+    EXPECT_EQ(Bytes({3, 2, 1, 6, 5, 4, 7, 8}), Bytes(rgb, rgb + 8));
+    free(rgb);
+    rewind(f);
     EXPECT_EQ(nullptr, getGray(f, -1));
     rewind(f);
     unsigned char *gray = getGray(f, 8);
