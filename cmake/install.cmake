@@ -92,7 +92,7 @@ if(KELVANE_TESTS)
   foreach(case files package)
     add_test(NAME install.${case}
       COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/install.sh ${case} ${CMAKE_BINARY_DIR})
-    set_tests_properties(install.${case} PROPERTIES TIMEOUT 400 COST 60)
+    set_tests_properties(install.${case} PROPERTIES TIMEOUT 400 COST 43)
   endforeach()
 endif()
 
@@ -101,5 +101,5 @@ endif()
 if(KELVANE_TESTS)
   add_test(NAME pts.profile COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/pts.sh ${PROJECT_SOURCE_DIR})
   set_tests_properties(pts.profile PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77
-    ENVIRONMENT KELVANE_SPHERE_COST=$<TARGET_FILE:sphere_cost> COST 120)
+    ENVIRONMENT KELVANE_SPHERE_COST=$<TARGET_FILE:sphere_cost> COST 110)
 endif()

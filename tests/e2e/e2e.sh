@@ -20,12 +20,12 @@ export XDG_DATA_HOME="$work.data"
 # here over the lavapipe device), whose GL_RENDERER each names.
 surface=1024x768
 renderer=softpipe
-# Spheres of a set cost, 20 ms each (tests/e2e/sphere_cost.c): a climb that stops at grid 3
+# Spheres of a set cost, 30 ms each (tests/e2e/sphere_cost.c): a climb that stops at grid 2
 # within seconds on any renderer, for the cases whose subject is not the renderer's speed.
 # A case sets preload=("${short[@]}") before it starts the program; one real climb is
 # offscreen_test's.
 sphere_cost="$build/tests/e2e/libsphere_cost.so"
-short=(KELVANE_SPHERE_US=20000 LD_PRELOAD="$sphere_cost")
+short=(KELVANE_SPHERE_US=30000 LD_PRELOAD="$sphere_cost")
 preload=()
 pids=()
 sway_runtime_dirs=()
@@ -260,7 +260,7 @@ run_app() {
   [[ $status -ne 124 ]] || fail "still running after ${limit:-200} s: $(cat "$work/stderr")"
 }
 
-# A test that stops within seconds: every sphere costs 20 ms more (tests/e2e/sphere_cost.c).
+# A test that stops within seconds: every sphere costs 30 ms more (tests/e2e/sphere_cost.c).
 short_test() {
   local -a preload=("${short[@]}")
   run_app --test --offscreen=64x48 "$@"
@@ -501,7 +501,7 @@ validate_without_target)
   [[ -z $(ls "$out") ]] || fail "files were left: $(ls "$out")"
   log="$out/Kelvane result.txt" shot="$out/Kelvane result.tga" json="$out/Kelvane result.json"
   surface=320x240
-  preload=(KELVANE_SPHERE_US=20000 LD_PRELOAD="$nofb $sphere_cost")
+  preload=(KELVANE_SPHERE_US=30000 LD_PRELOAD="$nofb $sphere_cost")
   run_app --test --offscreen=320x240 --results "$out"
   expect_status 0
   grep -q '^validation: not done: ' "$work/stdout" || fail "no word before the test: $(cat "$work/stdout")"
@@ -581,7 +581,7 @@ offscreen_repeat_signal)
   # has a step but no score. The log of an ended test lasts only until the next one starts,
   # too short to be seen for sure; the JSON stays until the next test ends.
   deadline=$((SECONDS + 200))
-  # Its first steps only, before its last (at 20 ms a sphere it stops at the fourth, grid 3).
+  # Its first steps only, before its last (at 30 ms a sphere it stops at the third, grid 2).
   until [[ $(grep -c '"end":' "$json" 2>/dev/null) == 1 ]] &&
     [[ $(grep -c '^ FPS ' "$log" 2>/dev/null) =~ ^[12]$ ]] && ! grep -q 'final score' "$log"; do
     ((SECONDS < deadline)) || fail "the second test did not start"
@@ -1117,7 +1117,7 @@ PY
   [[ $("$exe" --history | wc -l) -eq 32 ]] || fail "not every run once: $("$exe" --history)"
   # Two programs testing at once both record their runs.
   mkdir -p "$out/a" "$out/b"
-  KELVANE_SPHERE_US=20000 LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" GALLIUM_DRIVER=softpipe \
+  KELVANE_SPHERE_US=30000 LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" GALLIUM_DRIVER=softpipe \
     LIBGL_ALWAYS_SOFTWARE=1 timeout 200 "$exe" --test --offscreen=64x48 --results "$out/a" \
     >"$work/a.out" 2>&1 &
   first=$!

@@ -140,7 +140,7 @@ package)
   # Spheres of a set cost (tests/e2e/sphere_cost.c): a climb of seconds, where it lands is
   # what is tested. A copy the test's user can read.
   cp "$build/tests/e2e/libsphere_cost.so" "$work/" || fail "no libsphere_cost.so"
-  short=(KELVANE_SPHERE_US=20000 LD_PRELOAD="$work/libsphere_cost.so")
+  short=(KELVANE_SPHERE_US=30000 LD_PRELOAD="$work/libsphere_cost.so")
   for runner in "${runners[@]}"; do
     home="$work/home-$runner"
     mkdir "$home"
