@@ -6,7 +6,8 @@
    is left is the work a fast GPU's driver does for the scene on the processor, to which
    KELVANE_SPHERE_NS adds that many nanoseconds of busy work a sphere.
    Spheres drawn into a framebuffer object (only the renderer's validation draws into one)
-   cost nothing more: validation compares pictures, and its grid 12 would sleep for seconds.
+   are drawn as they are, at no cost: validation compares pictures, and its grid 12 would
+   sleep for seconds. Where a frame draws is seen at its glClear.
    A machine that slows down part-way: once KELVANE_SLOW_AFTER frames of exactly
    KELVANE_SLOW_SPHERES spheres have been drawn, every later glClear sleeps KELVANE_CLEAR_US
    microseconds more. Frames are counted at each glClear, by the spheres since the last.
@@ -26,6 +27,7 @@
 
 static GLuint sphereList;
 static long spheresInFrame;
+static int intoFramebufferObject;
 
 static long Setting(const char *name) {
     const char *v = getenv(name);
@@ -74,11 +76,12 @@ void glCallList(GLuint list) {
     if (cost < 0) cost = Setting("KELVANE_SPHERE_US");
     if (skip < 0) skip = Setting("KELVANE_SPHERE_SKIP");
     if (spin < 0) spin = Setting("KELVANE_SPHERE_NS");
-    if (list != sphereList || !skip) real(list);
+    if (list != sphereList || !skip || intoFramebufferObject) real(list);
     if (list != sphereList) return;
     spheresInFrame++;
+    if (intoFramebufferObject) return;
     if (spin > 0) Spin(spin);
-    if (cost > 0 && !IntoFramebufferObject()) Sleep(cost);
+    Sleep(cost);
 }
 
 static double Real(const char *name, double otherwise) {
@@ -116,6 +119,7 @@ void glClear(GLbitfield mask) {
     if (spheres > 0 && spheresInFrame == spheres) seen++;
     KnownCost(spheresInFrame);
     spheresInFrame = 0;
+    intoFramebufferObject = IntoFramebufferObject();
     if (spheres > 0 && seen >= after) Sleep(Setting("KELVANE_CLEAR_US"));
     real(mask);
 }
