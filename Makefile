@@ -36,10 +36,8 @@ run: configure-run
 	@cmake --build $(BUILD) --target kelvane
 	@bash scripts/run.sh $(BUILD) $(RUN_ARGS)
 
-# One test more than there are processors: the end-to-end tests spend much of their time
-# waiting, on frames of a set cost, on servers, on a fleet's client.
 test: build
-	@cd $(BUILD) && ctest --output-on-failure -j$$(($$(nproc) + 1))
+	@cd $(BUILD) && ctest --output-on-failure -j2
 
 # The .deb of the program (CPack), in $(BUILD); only the program and its manual page are built.
 package: configure
