@@ -406,12 +406,17 @@ TEST_F(ResultsFallbackTest, AnUnwritableBundleFolderSendsThemToTheDataFolderMade
 TEST_F(ResultsFallbackTest, WithoutAnAbsoluteXdgDataHomeTheHomeFolderIsUsed) {
     Bundle(false);
     setenv("HOME", dir.path("home").c_str(), 1);
+    // From inside dir, so that a relative folder made by mistake goes with it.
+    char here[4096];
+    ASSERT_TRUE(getcwd(here, sizeof here));
+    ASSERT_EQ(0, chdir(dir.prefix().c_str()));
     for (const char *xdg : {(const char *)nullptr, "", "relative/data"}) {
         xdg ? setenv("XDG_DATA_HOME", xdg, 1) : unsetenv("XDG_DATA_HOME");
         EXPECT_EQ(dir.path("home/.local/share/kelvane/"), Chosen()) << (xdg ? xdg : "unset");
         results_folder[0] = 0;
     }
-    EXPECT_FALSE(FileExists("relative"));
+    EXPECT_FALSE(FileExists(dir.path("relative")));
+    ASSERT_EQ(0, chdir(here));
 }
 
 TEST_F(ResultsFallbackTest, AnUnwritableDataFolderIsSaidWithItsPlace) {

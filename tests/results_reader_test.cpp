@@ -20,6 +20,7 @@
 #include <set>
 #include <tuple>
 #include <type_traits>
+#include <sys/stat.h>
 
 using nlohmann::json;
 
@@ -493,7 +494,9 @@ TEST(CompareTest, WhatDiffersIsSaidAndWhatSpoilsTheComparisonWarned) {
         {"kernel: 6.1 (A), 6.12 (B)", false, [](ResultFile &f) { f.kernel = "6.12"; }},
         {"protocol: climb (A), quick (B)", false, [](ResultFile &f) { f.runs[0].quick = true; }},
     };
-    EXPECT_TRUE(Has(Compare(a, a), "\nsame: surface, settings, video")) << Compare(a, a);
+    EXPECT_TRUE(Has(Compare(a, a), "\nsame: surface, settings, video, renderer, OpenGL, kernel, "
+                                       "CPU, protocol and Kelvane\n"))
+        << Compare(a, a);
     for (auto &[said, warns, change] : rows) {
         ResultFile b = a;
         change(b);
@@ -725,6 +728,11 @@ TEST(PairFileTest, APairReadsBackAsItWasAndIsNoRunResult) {
     EXPECT_EQ(0, system((validate + dir.path(kPairJsonName) + "'").c_str()));
     EXPECT_EQ(0, WritePairResult(p, dir.path("none/").c_str(), &why));
     EXPECT_EQ(0u, why.find("cannot write " + dir.path("none/") + kPairJsonName)) << why;
+    std::string svg = dir.path("svg/"); // the plot's turn to fail: a folder in its place
+    ASSERT_EQ(0, mkdir(svg.c_str(), 0755));
+    ASSERT_EQ(0, mkdir((svg + kPairSvgName).c_str(), 0755));
+    EXPECT_EQ(0, WritePairResult(p, svg.c_str(), &why));
+    EXPECT_EQ(0u, why.find("cannot write " + svg + kPairSvgName)) << why;
 }
 
 // The reader and validate.py agree on every variant of a pair, and on the relations a schema

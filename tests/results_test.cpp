@@ -198,7 +198,16 @@ TEST_F(RecordTest, AnUnwritableFolderIsReportedAndLeavesNothing) {
                                                    name + ": " + row.second + "\n"))
                 << said;
     }
-    EXPECT_EQ(std::vector<std::string>({"blocker", "full"}), Names(dir.prefix()));
+    // The JSON alone unwritable: the plots beside it do not make the results written.
+    std::string json = dir.path("json");
+    ASSERT_EQ(0, mkdir(json.c_str(), 0755));
+    ASSERT_EQ(0, symlink("/dev/full", (json + "/" + kResultJsonName).c_str()));
+    snprintf(app_folder, sizeof app_folder, "%s/", json.c_str());
+    testing::internal::CaptureStderr();
+    LogTest(true);
+    EXPECT_EQ(0, WritePendingResults());
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find(kResultJsonName));
+    EXPECT_EQ(std::vector<std::string>({"blocker", "full", "json"}), Names(dir.prefix()));
 }
 
 TEST(WriteWholeTest, ReplacesTheFileWholeOrLeavesItAlone) {
