@@ -495,7 +495,7 @@ TEST(CompareTest, WhatDiffersIsSaidAndWhatSpoilsTheComparisonWarned) {
         {"protocol: climb (A), quick (B)", false, [](ResultFile &f) { f.runs[0].quick = true; }},
     };
     EXPECT_TRUE(Has(Compare(a, a), "\nsame: surface, settings, video, renderer, OpenGL, kernel, "
-                                       "CPU, protocol and Kelvane\n"))
+                                   "CPU, protocol and Kelvane\n"))
         << Compare(a, a);
     for (auto &[said, warns, change] : rows) {
         ResultFile b = a;
