@@ -239,9 +239,11 @@ echo "server $web, account ${connect##*/}, system $system, ticket $ticket, suite
 
 # The client asks for work as it starts and then a minute apart: started again, it takes the
 # ticket at once, installs, runs and uploads. A run that leaves the server no result has the
-# ticket handed out again at the poll after.
+# ticket handed out again at the poll after. The server hands out only tickets issued before
+# the current second: a poll in the second of the ticket's making would idle a minute.
 kill -- -"$client_pid" 2>/dev/null
 wait "$client_pid" 2>/dev/null
+sleep 1.1
 suite "$client" phoromatic.connect "$connect" </dev/null >>"$work/client.txt" 2>&1 &
 client_pid=$!
 result_listed() {
