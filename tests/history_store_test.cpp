@@ -6,6 +6,8 @@
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <thread>
+#include <unistd.h>
 
 TEST(HistoryStoreTest, KeepsEveryDocumentOnceAndCountsBackFromTheLatest) {
     TempDir dir;
@@ -30,6 +32,25 @@ TEST(HistoryStoreTest, KeepsEveryDocumentOnceAndCountsBackFromTheLatest) {
         EXPECT_EQ(1, HistoryIdFromLast(back, &id, &why));
         EXPECT_EQ(fromLast[back], id) << back;
     }
+    CloseHistory();
+}
+
+// Another program's short write is waited out, not taken for a lock that lasts.
+TEST(HistoryStoreTest, WaitsOutAnotherWritersShortTransaction) {
+    TempDir dir;
+    std::string why, path = dir.path("h.sqlite");
+    ASSERT_EQ(1, OpenHistory(path.c_str(), kHistoryWrite, &why)) << why;
+    CloseHistory();
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &other));
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
+    std::thread commit([other] {
+        usleep(300000);
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    EXPECT_EQ(1, OpenHistory(path.c_str(), kHistoryWrite, &why)) << why;
+    commit.join();
+    sqlite3_close(other);
     CloseHistory();
 }
 
