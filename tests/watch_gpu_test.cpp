@@ -1,0 +1,72 @@
+// The GPU's files read from trees laid out as each driver's documentation gives them.
+#include "watch/gpu.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Lays "name=text|name=text..." under card, folders made; H/ is the device's hwmon folder and
+// "driver=X" the link device/driver to X.
+static void Lay(const std::string &card, const std::string &files) {
+    std::istringstream in(files);
+    for (std::string item; std::getline(in, item, '|');) {
+        std::string name = item.substr(0, item.find('=')), text = item.substr(name.size() + 1);
+        std::string path = card + "/" +
+                           (name == "driver"      ? "device/driver"
+                            : name.rfind("H/", 0) ? name
+                                                  : "device/hwmon/hwmon3/" + name.substr(2));
+        for (size_t at = card.rfind('/'); (at = path.find('/', at + 1)) != std::string::npos;)
+            mkdir(path.substr(0, at).c_str(), 0755);
+        if (name == "driver")
+            ASSERT_EQ(0, symlink(text.c_str(), path.c_str()));
+        else
+            WriteBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
+    }
+}
+
+static std::vector<double> Figures(const GpuSample &s) {
+    return {s.clockMhz, s.maxClockMhz, s.busyPercent,     s.tempC,
+            s.critC,    s.powerW,      (double)s.throttle};
+}
+
+TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
+    const std::string xe = "device/tile0/gt0/freq0/";
+    const std::pair<std::string, std::vector<double>> rows[] = {
+        {"driver=../../bus/pci/drivers/amdgpu|device/pp_dpm_sclk=0: 500Mhz\n1: 1200Mhz *\n2: "
+         "2450Mhz\n"
+         "|device/gpu_busy_percent=97|H/temp1_input=94000|H/temp1_crit=95000|H/temp2_input=65000"
+         "|H/temp2_crit=100000|H/power1_average=180000000",
+         {1200, 2450, 97, 94, 95, 180, 0}},
+        // No level marked, a garbage load: the hwmon's clock, in hertz; instantaneous power.
+        {"driver=amdgpu|device/pp_dpm_sclk=0: 500Mhz|device/gpu_busy_percent=9x"
+         "|H/freq1_input=1820000000|H/power1_input=5500000",
+         {1820, 500, -1, -1, -1, 5.5, 0}},
+        {"driver=i915|gt_act_freq_mhz=1300|gt_RP0_freq_mhz=2250|gt/gt0/throttle_reason_pl1=0"
+         "|gt/gt0/throttle_reason_thermal=1",
+         {1300, 2250, -1, -1, -1, -1, 1 << 3}},
+        {"driver=xe|" + xe + "act_freq=900|" + xe + "rp0_freq=2050|" + xe +
+             "throttle/reason_pl1=1|H/temp1_input=48000",
+         {900, 2050, -1, 48, -1, -1, 1 << 0}},
+        {"driver=nouveau|H/temp1_input=51000", {-1, -1, -1, 51, -1, -1, 0}},
+        {"driver=nouveau", {}}, // no hwmon
+        {"device/uevent=", {}}, // no driver: a software renderer's card
+    };
+    for (auto &[files, want] : rows) {
+        TempDir dir;
+        std::string card = dir.path("card1");
+        Lay(card, files);
+        GpuFiles f;
+        GpuSample s;
+        ASSERT_EQ(!want.empty(), FindGpuFiles(card.c_str(), &f)) << files;
+        EXPECT_EQ(!want.empty(), ReadGpuSample(f, &s)) << files;
+        EXPECT_EQ(want.empty() ? Figures(GpuSample()) : want, Figures(s)) << files;
+        if (f.driver != kGpuXe) continue;
+        // During a run: the clock falls, a reason clears, a file vanishes, one turns garbage.
+        Lay(card, xe + "act_freq=700|" + xe + "throttle/reason_pl1=0|H/temp1_input=hot");
+        unlink((card + "/" + xe + "rp0_freq").c_str());
+        EXPECT_EQ(1, ReadGpuSample(f, &s));
+        EXPECT_EQ(std::vector<double>({700, -1, -1, -1, -1, -1, 0}), Figures(s));
+    }
+}

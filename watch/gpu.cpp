@@ -1,0 +1,145 @@
+#include "watch/gpu.h"
+
+#include <dirent.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+const char *const kGpuThrottleNames[kGpuThrottleReasons] = {
+    "pl1", "pl2", "pl4", "thermal", "prochot", "ratl", "vr_thermalert", "vr_tdc"};
+
+// The file's first line, empty when it cannot be read. sysfs files are small.
+static std::string ReadLine(const std::string &path, char *text, size_t size) {
+    FILE *f = fopen(path.c_str(), "r");
+    if (!f) return "";
+    size_t n = fread(text, 1, size - 1, f);
+    fclose(f);
+    text[n] = 0;
+    return text;
+}
+
+// A file holding one number and nothing else (a newline at most), times scale; -1 otherwise.
+static double Number(const std::string &path, double scale = 1) {
+    char text[64];
+    std::string s = ReadLine(path, text, sizeof text);
+    char *end = nullptr;
+    double v = strtod(s.c_str(), &end);
+    if (end == s.c_str() || (*end && strcmp(end, "\n") != 0) || v < 0) return -1;
+    return v * scale;
+}
+
+static bool IsFolder(const std::string &path) {
+    DIR *d = opendir(path.c_str());
+    if (d) closedir(d);
+    return d != nullptr;
+}
+
+// The driver's name: the last part of where device/driver links to.
+static std::string DriverOf(const std::string &card) {
+    char target[PATH_MAX];
+    ssize_t n = readlink((card + "/device/driver").c_str(), target, sizeof target - 1);
+    if (n <= 0) return "";
+    target[n] = 0;
+    const char *slash = strrchr(target, '/');
+    return slash ? slash + 1 : target;
+}
+
+// The first hwmon folder of the card's device, in name order.
+static std::string HwmonOf(const std::string &card) {
+    std::string top = card + "/device/hwmon", first;
+    DIR *d = opendir(top.c_str());
+    if (!d) return "";
+    while (struct dirent *e = readdir(d))
+        if (!strncmp(e->d_name, "hwmon", 5) && (first.empty() || e->d_name < first))
+            first = e->d_name;
+    closedir(d);
+    return first.empty() ? "" : top + "/" + first;
+}
+
+int FindGpuFiles(const char *card, GpuFiles *f) {
+    *f = GpuFiles();
+    f->card = card;
+    f->hwmon = HwmonOf(card);
+    std::string driver = DriverOf(card);
+    if (driver == "amdgpu") {
+        f->driver = kGpuAmd;
+    } else if (driver == "i915") {
+        f->driver = kGpuI915;
+        f->freq = f->card;
+        if (IsFolder(f->card + "/gt/gt0")) f->throttle = f->card + "/gt/gt0/throttle_reason_";
+    } else if (driver == "xe") {
+        f->driver = kGpuXe;
+        f->freq = f->card + "/device/tile0/gt0/freq0";
+        if (IsFolder(f->freq + "/throttle")) f->throttle = f->freq + "/throttle/reason_";
+    } else if (!f->hwmon.empty()) {
+        f->driver = kGpuHwmonOnly;
+    }
+    return f->driver != kGpuNone;
+}
+
+// amdgpu's pp_dpm_sclk: a line a level, "N: 1200Mhz", the current one marked with '*'.
+static void ReadDpmLevels(const std::string &path, GpuSample *s) {
+    char text[1024];
+    std::string all = ReadLine(path, text, sizeof text);
+    for (size_t at = 0; at < all.size();) {
+        size_t end = all.find('\n', at);
+        std::string line = all.substr(at, end == std::string::npos ? end : end - at);
+        at = end == std::string::npos ? all.size() : end + 1;
+        int level = 0;
+        double mhz = 0;
+        char unit[8] = "";
+        if (sscanf(line.c_str(), "%d: %lf%7[A-Za-z]", &level, &mhz, unit) != 3 ||
+            strcasecmp(unit, "mhz") != 0)
+            continue;
+        if (mhz > s->maxClockMhz) s->maxClockMhz = mhz;
+        if (line.find('*') != std::string::npos) s->clockMhz = mhz;
+    }
+}
+
+// The hottest of temp1..temp9 (millidegrees), and the critical level of the sensor nearest
+// its own; the power in watts from microwatts.
+static void ReadHwmon(const std::string &hwmon, GpuSample *s) {
+    if (hwmon.empty()) return;
+    double headroom = -1;
+    for (int i = 1; i <= 9; i++) {
+        std::string t = hwmon + "/temp" + std::to_string(i);
+        double c = Number(t + "_input", 1e-3), crit = Number(t + "_crit", 1e-3);
+        if (c < 0) continue;
+        if (c > s->tempC) s->tempC = c;
+        if (crit > 0 && (headroom < 0 || crit - c < headroom)) {
+            headroom = crit - c;
+            s->critC = crit;
+        }
+    }
+    s->powerW = Number(hwmon + "/power1_average", 1e-6);
+    if (s->powerW < 0) s->powerW = Number(hwmon + "/power1_input", 1e-6);
+}
+
+int ReadGpuSample(const GpuFiles &f, GpuSample *s) {
+    *s = GpuSample();
+    switch (f.driver) {
+    case kGpuAmd:
+        ReadDpmLevels(f.card + "/device/pp_dpm_sclk", s);
+        if (s->clockMhz < 0) s->clockMhz = Number(f.hwmon + "/freq1_input", 1e-6);
+        s->busyPercent = Number(f.card + "/device/gpu_busy_percent");
+        break;
+    case kGpuI915:
+        s->clockMhz = Number(f.freq + "/gt_act_freq_mhz");
+        s->maxClockMhz = Number(f.freq + "/gt_RP0_freq_mhz");
+        break;
+    case kGpuXe:
+        s->clockMhz = Number(f.freq + "/act_freq");
+        s->maxClockMhz = Number(f.freq + "/rp0_freq");
+        break;
+    default:
+        break;
+    }
+    if (!f.throttle.empty())
+        for (int i = 0; i < kGpuThrottleReasons; i++)
+            if (Number(f.throttle + kGpuThrottleNames[i]) > 0) s->throttle |= 1u << i;
+    ReadHwmon(f.hwmon, s);
+    return s->clockMhz >= 0 || s->maxClockMhz >= 0 || s->busyPercent >= 0 || s->tempC >= 0 ||
+           s->powerW >= 0 || s->throttle;
+}

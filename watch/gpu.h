@@ -1,0 +1,44 @@
+// The GPU's own state, read from the files its kernel driver publishes under its DRM card
+// (/sys/class/drm/cardN): the clock, the load, the temperature and its critical level, the
+// power, and why the clock is held down. Each driver's files and units are the ones its
+// kernel documentation gives: amdgpu's "GPU Power/Thermal Controls and Monitoring"
+// (gpu_busy_percent, pp_dpm_sclk, and its hwmon), i915's gt_*_freq_mhz and
+// gt/gt0/throttle_reason_* files, and xe's "GT Frequency Management" and "GT Throttle"
+// (device/tile0/gt0/freq0/). Other drivers are read through their hwmon alone. A file that is
+// missing or holds no number is unknown (-1), never guessed.
+#pragma once
+
+#include <string>
+
+enum GpuDriver { kGpuNone, kGpuAmd, kGpuI915, kGpuXe, kGpuHwmonOnly };
+
+// Why a clock is held down, one bit a reason as i915 and xe name them (throttle_reason_X,
+// throttle/reason_X).
+extern const char *const kGpuThrottleNames[]; // pl1, pl2, pl4, thermal, prochot, ratl, ...
+enum { kGpuThrottleReasons = 8 };
+
+// Where a GPU's files are; FindGpuFiles fills it.
+struct GpuFiles {
+    GpuDriver driver = kGpuNone;
+    std::string card;     // .../drm/cardN
+    std::string hwmon;    // its device's hwmon folder, empty without one
+    std::string freq;     // xe: device/tile0/gt0/freq0; i915: the card itself
+    std::string throttle; // the folder of the throttle reasons, empty where there is none
+};
+
+// One look at the files. -1 for what is unknown.
+struct GpuSample {
+    double clockMhz = -1;    // the clock the GPU runs at now
+    double maxClockMhz = -1; // the highest it may run at (amdgpu's top level, RP0 on Intel)
+    double busyPercent = -1; // amdgpu only
+    double tempC = -1;       // the hottest sensor
+    double critC = -1;       // the critical level of the sensor nearest its own
+    double powerW = -1;      // average power where the driver gives it, else instantaneous
+    unsigned throttle = 0;   // bits of kGpuThrottleNames set now
+};
+
+// The files of the GPU whose DRM card folder is card. 0 when its driver publishes nothing
+// read here (no driver, or one without hwmon): there is no GPU to watch.
+int FindGpuFiles(const char *card, GpuFiles *f);
+// Reads them into s. 0 when not one figure could be read (s is then all unknown).
+int ReadGpuSample(const GpuFiles &f, GpuSample *s);
