@@ -70,3 +70,22 @@ TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
         EXPECT_EQ(std::vector<double>({700, -1, -1, -1, -1, -1, 0}), Figures(s));
     }
 }
+
+// The card of the node EGL names; nothing for a software renderer's or a node sysfs lacks.
+TEST(GpuFiles, TheCardOfANode) {
+    TempDir dir;
+    std::string drm = dir.path("drm"), card;
+    mkdir(drm.c_str(), 0755);
+    Lay(drm + "/card1", "uevent=|device/drm/card1/uevent=");
+    Lay(drm + "/renderD128", "device/drm/renderD128/uevent=|device/drm/card1/uevent=");
+    for (auto [node, want] : {std::pair("/dev/dri/card1", "card1"),
+                              {"/dev/dri/renderD128", "card1"},
+                              {"/dev/dri/card7", ""},
+                              {"/dev/dri/card1/../card1", ""},
+                              {"software", ""},
+                              {"", ""}}) {
+        card = "";
+        EXPECT_EQ(*want != 0, GpuCardOfNode(drm.c_str(), node, &card)) << node;
+        if (*want) EXPECT_EQ(drm + "/" + want, card) << node;
+    }
+}

@@ -58,6 +58,28 @@ static std::string HwmonOf(const std::string &card) {
     return first.empty() ? "" : top + "/" + first;
 }
 
+int GpuCardOfNode(const char *sysDrm, const char *node, std::string *card) {
+    const char *dri = "/dev/dri/";
+    if (strncmp(node, dri, strlen(dri)) != 0) return 0;
+    const char *name = node + strlen(dri);
+    if (strchr(name, '/') || !*name) return 0;
+    std::string top = std::string(sysDrm) + "/";
+    if (!strncmp(name, "card", 4)) {
+        *card = top + name;
+        return IsFolder(*card);
+    }
+    // The device's drm folder lists its nodes, its one card among them.
+    std::string first, nodes = top + name + "/device/drm";
+    DIR *d = opendir(nodes.c_str());
+    if (!d) return 0;
+    while (struct dirent *e = readdir(d))
+        if (!strncmp(e->d_name, "card", 4)) first = e->d_name;
+    closedir(d);
+    if (first.empty()) return 0;
+    *card = top + first;
+    return 1;
+}
+
 int FindGpuFiles(const char *card, GpuFiles *f) {
     *f = GpuFiles();
     f->card = card;

@@ -37,6 +37,10 @@ struct GpuSample {
     unsigned throttle = 0;   // bits of kGpuThrottleNames set now
 };
 
+// The DRM card folder, under sysDrm (/sys/class/drm), of the device a DRM node names: a
+// primary node (/dev/dri/card1) is its own card; a render node (/dev/dri/renderD128) is the
+// card its device also holds. 0 for anything else ("software", empty, a node sysfs lacks).
+int GpuCardOfNode(const char *sysDrm, const char *node, std::string *card);
 // The files of the GPU whose DRM card folder is card. 0 when its driver publishes nothing
 // read here (no driver, or one without hwmon): there is no GPU to watch.
 int FindGpuFiles(const char *card, GpuFiles *f);
