@@ -43,6 +43,8 @@ TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
         {"driver=amdgpu|device/pp_dpm_sclk=0: 500Mhz|device/gpu_busy_percent=9x"
          "|H/freq1_input=1820000000|H/power1_input=5500000",
          {1820, 500, -1, -1, -1, 5.5, 0}},
+        {"driver=amdgpu|device/pp_dpm_sclk=S: 19Mhz *\n0: 615Mhz\n1: 1000Mhz", // asleep
+         {19, 1000, -1, -1, -1, -1, 0}},
         {"driver=i915|gt_act_freq_mhz=1300|gt_RP0_freq_mhz=2250|gt/gt0/throttle_reason_pl1=0"
          "|gt/gt0/throttle_reason_thermal=1",
          {1300, 2250, -1, -1, -1, -1, 1 << 3}},

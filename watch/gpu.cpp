@@ -101,7 +101,8 @@ int FindGpuFiles(const char *card, GpuFiles *f) {
     return f->driver != kGpuNone;
 }
 
-// amdgpu's pp_dpm_sclk: a line a level, "N: 1200Mhz", the current one marked with '*'.
+// amdgpu's pp_dpm_sclk: a line a level, "N: 1200Mhz", the current one marked with '*'; a
+// clock asleep is the level "S:", below the others.
 static void ReadDpmLevels(const std::string &path, GpuSample *s) {
     char text[1024];
     std::string all = ReadLine(path, text, sizeof text);
@@ -109,10 +110,9 @@ static void ReadDpmLevels(const std::string &path, GpuSample *s) {
         size_t end = all.find('\n', at);
         std::string line = all.substr(at, end == std::string::npos ? end : end - at);
         at = end == std::string::npos ? all.size() : end + 1;
-        int level = 0;
         double mhz = 0;
-        char unit[8] = "";
-        if (sscanf(line.c_str(), "%d: %lf%7[A-Za-z]", &level, &mhz, unit) != 3 ||
+        char level[8] = "", unit[8] = "";
+        if (sscanf(line.c_str(), "%7[0-9S]: %lf%7[A-Za-z]", level, &mhz, unit) != 3 ||
             strcasecmp(unit, "mhz") != 0)
             continue;
         if (mhz > s->maxClockMhz) s->maxClockMhz = mhz;
