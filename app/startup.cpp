@@ -16,6 +16,7 @@
 #include "protocol/progress.h"
 #include "protocol/pairside.h"
 #include "protocol/quick.h"
+#include "watch/gpu.h"
 #include "watch/loadwatch.h"
 #include "record/record.h"
 #include "validation/validation.h"
@@ -23,6 +24,7 @@
 #include "report/summary.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 IBNibRef nibRef;
 WindowRef window;
@@ -225,6 +227,11 @@ static int RunTest(void) {
     if (!NewScene() || !running) return kExitNoScene;
     ValidateRendererOnce(app_folder);
     PrintValidation(stdout, &rendererValidation);
+    // The GPU the test renders on, found once; KELVANE_GPU_CARD names a card folder outright
+    // (a test's tree of files laid out as a driver's).
+    char node[64] = "";
+    EGLDeviceInUse(node, sizeof node);
+    StartGpuWatch(node, getenv("KELVANE_GPU_CARD"), stdout);
     resultSeries = true;
     resultSeriesAsked = commandLine.repeat;
     CheckDriftAfterStops();

@@ -91,3 +91,30 @@ TEST(GpuFiles, TheCardOfANode) {
         if (*want) EXPECT_EQ(drm + "/" + want, card) << node;
     }
 }
+
+// Said once at a test's start: the GPU watched, or why there is none.
+TEST(GpuFiles, TheWatchSaysWhatItWatches) {
+    TempDir dir;
+    std::string xe = dir.path("card0"), bare = dir.path("card1");
+    Lay(xe, "driver=xe|device/tile0/gt0/freq0/act_freq=900");
+    Lay(bare, "device/uevent=");
+    const struct {
+        std::string node, card;
+        int found;
+        std::string said;
+    } rows[] = {
+        {"software", "", 0, "no GPU to watch: the renderer is software"},
+        {"", "", 0, "no GPU to watch: the renderer's device is not known"},
+        {"/dev/dri/card9", xe, 1, "watching " + xe + " (xe)"},
+        {"", bare, 0, "no GPU to watch: " + bare + " publishes no clock, temperature or power"}};
+    for (auto &r : rows) {
+        char *text = nullptr;
+        size_t size = 0;
+        FILE *out = open_memstream(&text, &size);
+        EXPECT_EQ(r.found, StartGpuWatch(r.node.c_str(), r.card.c_str(), out)) << r.said;
+        fclose(out);
+        EXPECT_EQ("gpu: " + r.said + "\n", std::string(text));
+        EXPECT_EQ(r.found, gpuWatched.driver == kGpuXe);
+        free(text);
+    }
+}

@@ -165,3 +165,32 @@ int ReadGpuSample(const GpuFiles &f, GpuSample *s) {
     return s->clockMhz >= 0 || s->maxClockMhz >= 0 || s->busyPercent >= 0 || s->tempC >= 0 ||
            s->powerW >= 0 || s->throttle;
 }
+
+GpuFiles gpuWatched;
+
+static const char *const kDriverNames[] = {"", "amdgpu", "i915", "xe", "hwmon"};
+
+int StartGpuWatch(const char *node, const char *card, FILE *out) {
+    gpuWatched = GpuFiles();
+    std::string found;
+    if (card && *card)
+        found = card;
+    else if (!GpuCardOfNode("/sys/class/drm", node, &found))
+        found = "";
+    GpuSample s;
+    if (!found.empty() && FindGpuFiles(found.c_str(), &gpuWatched) &&
+        ReadGpuSample(gpuWatched, &s)) {
+        fprintf(out, "gpu: watching %s (%s)\n", found.c_str(), kDriverNames[gpuWatched.driver]);
+        return 1;
+    }
+    gpuWatched = GpuFiles();
+    if (!strcmp(node, "software"))
+        fprintf(out, "gpu: no GPU to watch: the renderer is software\n");
+    else if (found.empty())
+        fprintf(out, "gpu: no GPU to watch: the renderer's device is not known%s%s\n",
+                *node ? " " : "", node);
+    else
+        fprintf(out, "gpu: no GPU to watch: %s publishes no clock, temperature or power\n",
+                found.c_str());
+    return 0;
+}

@@ -8,6 +8,7 @@
 // missing or holds no number is unknown (-1), never guessed.
 #pragma once
 
+#include <stdio.h>
 #include <string>
 
 enum GpuDriver { kGpuNone, kGpuAmd, kGpuI915, kGpuXe, kGpuHwmonOnly };
@@ -46,3 +47,12 @@ int GpuCardOfNode(const char *sysDrm, const char *node, std::string *card);
 int FindGpuFiles(const char *card, GpuFiles *f);
 // Reads them into s. 0 when not one figure could be read (s is then all unknown).
 int ReadGpuSample(const GpuFiles &f, GpuSample *s);
+
+// The GPU this process renders on, once StartGpuWatch has found it; driver kGpuNone when
+// there is none to watch.
+extern GpuFiles gpuWatched;
+
+// Finds the GPU behind the DRM node the renderer runs on (EGL's, "software", or "" when
+// unknown), or the card folder `card` names outright where given (tests), and says once on
+// out which GPU is watched or why none is. Non-zero when there is one.
+int StartGpuWatch(const char *node, const char *card, FILE *out);

@@ -906,6 +906,9 @@ offscreen_quick)
     grep -q "^  steady figure: [0-9]* ± [0-9]* thousand" "$work/stdout" &&
     ! grep -q "^runs: " "$work/stdout" || fail "not one headline: $(cat "$work/stdout")"
   grep -q "^quick: grid [0-9]*: [0-9]* fps$" "$work/stdout" || fail "no progress"
+  # A software renderer has no GPU of its own to watch, and says so once.
+  [[ $(grep -c "^gpu: no GPU to watch: the renderer is software$" "$work/stdout") -eq 1 ]] ||
+    fail "no word of the GPU watch: $(cat "$work/stdout")"
   [[ ! -e "$out/Kelvane result.tga" ]] || fail "a screenshot of a run without a score"
   python3 - "$out/Kelvane result.json" <<'PY' || fail "not a quick result"
 import json, sys
