@@ -7,23 +7,24 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <sstream>
+
 const char *const kGpuThrottleNames[kGpuThrottleReasons] = {
     "pl1", "pl2", "pl4", "thermal", "prochot", "ratl", "vr_thermalert", "vr_tdc"};
 
-// The file's first line, empty when it cannot be read. sysfs files are small.
-static std::string ReadLine(const std::string &path, char *text, size_t size) {
+// A sysfs file's text (they are small), empty when it cannot be read.
+static std::string ReadText(const std::string &path) {
+    char text[1024];
     FILE *f = fopen(path.c_str(), "r");
     if (!f) return "";
-    size_t n = fread(text, 1, size - 1, f);
+    size_t n = fread(text, 1, sizeof text - 1, f);
     fclose(f);
-    text[n] = 0;
-    return text;
+    return std::string(text, n);
 }
 
 // A file holding one number and nothing else (a newline at most), times scale; -1 otherwise.
 static double Number(const std::string &path, double scale = 1) {
-    char text[64];
-    std::string s = ReadLine(path, text, sizeof text);
+    std::string s = ReadText(path);
     char *end = nullptr;
     double v = strtod(s.c_str(), &end);
     if (end == s.c_str() || (*end && strcmp(end, "\n") != 0) || v < 0) return -1;
@@ -46,16 +47,21 @@ static std::string DriverOf(const std::string &card) {
     return slash ? slash + 1 : target;
 }
 
-// The first hwmon folder of the card's device, in name order.
-static std::string HwmonOf(const std::string &card) {
-    std::string top = card + "/device/hwmon", first;
-    DIR *d = opendir(top.c_str());
+// The entry of folder whose name begins with prefix (a device has one hwmon, one card);
+// empty without one.
+static std::string FirstEntry(const std::string &folder, const char *prefix) {
+    std::string found;
+    DIR *d = opendir(folder.c_str());
     if (!d) return "";
     while (struct dirent *e = readdir(d))
-        if (!strncmp(e->d_name, "hwmon", 5) && (first.empty() || e->d_name < first))
-            first = e->d_name;
+        if (!strncmp(e->d_name, prefix, strlen(prefix))) found = e->d_name;
     closedir(d);
-    return first.empty() ? "" : top + "/" + first;
+    return found;
+}
+
+static std::string HwmonOf(const std::string &card) {
+    std::string hwmon = FirstEntry(card + "/device/hwmon", "hwmon");
+    return hwmon.empty() ? "" : card + "/device/hwmon/" + hwmon;
 }
 
 int GpuCardOfNode(const char *sysDrm, const char *node, std::string *card) {
@@ -69,12 +75,7 @@ int GpuCardOfNode(const char *sysDrm, const char *node, std::string *card) {
         return IsFolder(*card);
     }
     // The device's drm folder lists its nodes, its one card among them.
-    std::string first, nodes = top + name + "/device/drm";
-    DIR *d = opendir(nodes.c_str());
-    if (!d) return 0;
-    while (struct dirent *e = readdir(d))
-        if (!strncmp(e->d_name, "card", 4)) first = e->d_name;
-    closedir(d);
+    std::string first = FirstEntry(top + name + "/device/drm", "card");
     if (first.empty()) return 0;
     *card = top + first;
     return 1;
@@ -104,12 +105,8 @@ int FindGpuFiles(const char *card, GpuFiles *f) {
 // amdgpu's pp_dpm_sclk: a line a level, "N: 1200Mhz", the current one marked with '*'; a
 // clock asleep is the level "S:", below the others.
 static void ReadDpmLevels(const std::string &path, GpuSample *s) {
-    char text[1024];
-    std::string all = ReadLine(path, text, sizeof text);
-    for (size_t at = 0; at < all.size();) {
-        size_t end = all.find('\n', at);
-        std::string line = all.substr(at, end == std::string::npos ? end : end - at);
-        at = end == std::string::npos ? all.size() : end + 1;
+    std::istringstream levels(ReadText(path));
+    for (std::string line; std::getline(levels, line);) {
         double mhz = 0;
         char level[8] = "", unit[8] = "";
         if (sscanf(line.c_str(), "%7[0-9S]: %lf%7[A-Za-z]", level, &mhz, unit) != 3 ||
