@@ -17,6 +17,7 @@
 #include "protocol/pairside.h"
 #include "protocol/quick.h"
 #include "watch/gpu.h"
+#include "watch/gpusteps.h"
 #include "watch/loadwatch.h"
 #include "record/record.h"
 #include "validation/validation.h"
@@ -167,6 +168,7 @@ static void ValidateAndWriteResults(void) {
 void TimerAction(EventLoopTimerRef, void *) {
     Render();
     WatchLoadAfterFrame();
+    WatchGpuAfterFrame();
     if (commandLine.test) {
         DriveQuickTest();
         DrivePairSide();

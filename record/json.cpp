@@ -9,6 +9,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <cmath>
 #include <math.h>
 #include <nlohmann/json.hpp>
 #include <pthread.h>
@@ -44,6 +45,44 @@ static json Load(const ResultLoad &l) {
             {"taken", l.taken}};
 }
 
+// A figure the GPU's driver does not publish is null.
+static json Figure(double v) {
+    return v >= 0 ? json(v) : json(nullptr);
+}
+
+static json Throttle(unsigned bits) {
+    json names = json::array();
+    for (int i = 0; i < kGpuThrottleReasons; i++)
+        if (bits >> i & 1) names.push_back(kGpuThrottleNames[i]);
+    return names;
+}
+
+static json Gpu(const ResultGpu &g) {
+    if (!g.known) return nullptr;
+    return {{"samples", g.samples},
+            {"median_mhz", Figure(g.medianMhz)},
+            {"lowest_mhz", Figure(g.lowestMhz)},
+            {"max_mhz", Figure(g.maxMhz)},
+            {"busy", Figure(g.busy)},
+            {"hottest_c", Figure(g.hottestC)},
+            {"headroom_c", std::isnan(g.headroomC) ? json(nullptr) : json(g.headroomC)},
+            {"power_w", Figure(g.powerW)},
+            {"throttle", Throttle(g.throttle)}};
+}
+
+static json Held(const ResultHeld &h) {
+    if (!h.known) return nullptr;
+    return {{"held_back", h.heldBack},
+            {"deciding_steps", h.steps},
+            {"top_mhz", h.topMhz > 0 ? json(h.topMhz) : json(nullptr)},
+            {"low_mhz", Figure(h.lowMhz)},
+            {"clock_fell", h.clockFell},
+            {"throttle", Throttle(h.throttle)},
+            {"hottest_c", Figure(h.hottestC)},
+            {"headroom_c", std::isnan(h.headroomC) ? json(nullptr) : json(h.headroomC)},
+            {"hot", h.hot}};
+}
+
 static json Step(const ResultStep &s) {
     json times = nullptr;
     if (s.timed)
@@ -51,11 +90,8 @@ static json Step(const ResultStep &s) {
                  {"p10_ms", s.p10Ms},
                  {"median_ms", s.medianMs},
                  {"p90_ms", s.p90Ms}};
-    return {{"grid", s.grid},
-            {"triangles", s.triangles},
-            {"fps", s.fps},
-            {"frame_times", times},
-            {"load", Load(s.load)}};
+    return {{"grid", s.grid},       {"triangles", s.triangles}, {"fps", s.fps},
+            {"frame_times", times}, {"load", Load(s.load)},     {"gpu", Gpu(s.gpu)}};
 }
 
 static json Verdict(const ResultVerdict &v) {
@@ -90,6 +126,7 @@ static json Run(const ResultRun &run) {
         {"steady_score", steady(run.steady.score)},
         {"steady_uncertainty", steady(run.steady.uncertainty)},
         {"drift", Drift(run.drift)},
+        {"gpu", Held(run.held)},
     };
     if (!run.series.empty()) doc["series"] = run.series;
     return doc;

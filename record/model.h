@@ -27,6 +27,26 @@ inline int ResultTriangles(int grid) {
     return grid * grid * kResultTrianglesPerSphere;
 }
 
+// Why a GPU's driver holds its clock down, one bit a reason, as i915 and xe name their files
+// (throttle_reason_X, throttle/reason_X).
+enum { kGpuThrottleReasons = 8 };
+inline constexpr const char *kGpuThrottleNames[kGpuThrottleReasons] = {
+    "pl1", "pl2", "pl4", "thermal", "prochot", "ratl", "vr_thermalert", "vr_tdc"};
+
+// The GPU's state over a step's measured window, sampled between frames (watch/gpusteps.h):
+// each figure -1 where its driver does not publish it.
+struct ResultGpu {
+    bool known;                  // false: no GPU watched (a software renderer), or an older file
+    int samples;                 // looks taken during the window
+    double medianMhz, lowestMhz; // its clock
+    double maxMhz;               // the highest its driver lets it run at
+    double busy;                 // the mean share of time it was busy, 0 to 1
+    double hottestC;             // its hottest sensor's highest temperature
+    double headroomC;  // the least any sensor had left below its critical level; NAN: none says
+    double powerW;     // the mean power drawn
+    unsigned throttle; // the driver's reasons for holding the clock down, seen
+};
+
 struct ResultStep {
     int grid;      // N: the grid was N x N spheres
     int triangles; // triangles per frame at that size
@@ -35,6 +55,7 @@ struct ResultStep {
     int timed = 0;
     double p10Ms = 0, medianMs = 0, p90Ms = 0;
     ResultLoad load = {}; // what others, the hypervisor and this process took meanwhile
+    ResultGpu gpu = {};   // the GPU's own state meanwhile
 };
 
 // Whether others took too much of the machine over the steps that decided the score.
@@ -50,6 +71,26 @@ struct ResultVerdict {
 struct ResultSteady {
     bool known; // false: none (too few steps near the stop), or not recorded
     double score, uncertainty;
+};
+
+// A busy GPU whose clock runs below this share of the highest it reached busy in the run is
+// held back: boost clocks wander by a few per cent under a steady load, not by a tenth.
+constexpr double kGpuHeldShare = 0.90;
+
+// Whether the GPU itself was held back over the steps that decided the score (all of a
+// quick run's grids): its clock fell while it was busy, its driver said it held the clock
+// down, or it reached its critical temperature (watch/trust.h).
+struct ResultHeld {
+    bool known; // false: no GPU watched, no step with its figures, or an older file
+    bool heldBack;
+    int steps;         // deciding steps with the GPU's figures
+    double topMhz;     // the highest step clock it reached while busy
+    double lowMhz;     // the lowest of a deciding step while busy; -1: none
+    bool clockFell;    // lowMhz below kGpuHeldShare of topMhz
+    unsigned throttle; // reasons set in the deciding steps
+    double hottestC;   // over them; -1 unknown
+    double headroomC;  // over them; NAN: unknown
+    bool hot;          // a sensor reached its critical level (headroomC <= 0)
 };
 
 // A reference grid measured at its step of the climb and again after the stop: whether the
@@ -79,6 +120,7 @@ struct ResultRun {
     ResultVerdict verdict = {};
     ResultSteady steady = {};
     ResultDrift drift = {};
+    ResultHeld held = {};
     std::string series; // a --repeat series' first run's start, as written; "" for a single test
 };
 

@@ -249,13 +249,106 @@ static bool Trust(Reader &r, const json &v, const std::string &at, ResultRun *ru
     return true;
 }
 
+// A figure of the GPU's: a number from lo to hi, or null where its driver does not publish it
+// (out then unknown).
+static bool Figure(Reader &r, const json &o, const char *key, const std::string &at, double lo,
+                   double hi, double unknown, double *out) {
+    const json *v = Member(o, key);
+    *out = unknown;
+    if (v && v->is_null()) return true;
+    return Number(r, o, key, at, lo, hi, out);
+}
+
+// The driver's reasons for holding the clock down: each a name it gives, once.
+static bool Throttle(Reader &r, const json &o, const std::string &at, unsigned *out) {
+    const json *v = Member(o, "throttle");
+    std::string where = at + "throttle";
+    *out = 0;
+    if (!v) return r.Fail(where, "missing");
+    if (!v->is_array()) return r.Fail(where, "not an array");
+    for (const json &name : *v) {
+        int i = 0;
+        while (i < kGpuThrottleReasons && !(name.is_string() && name == kGpuThrottleNames[i]))
+            i++;
+        if (i == kGpuThrottleReasons) return r.Fail(where, "holds a reason no driver gives");
+        if (*out >> i & 1) return r.Fail(where, "names a reason twice");
+        *out |= 1u << i;
+    }
+    return true;
+}
+
+// A step's GPU figures: null, missing (older files, no GPU watched), or its looks' figures,
+// the lowest clock at most the median.
+static bool StepGpu(Reader &r, const json &step, const std::string &at, ResultGpu *out) {
+    const json *v = Member(step, "gpu");
+    *out = ResultGpu{};
+    if (!v || v->is_null()) return true;
+    std::string in = at + "gpu";
+    if (!v->is_object()) return r.Fail(in, "not an object or null");
+    in += ".";
+    ResultGpu g = {};
+    g.known = true;
+    if (!OnlyKnown(r, *v, in,
+                   {"samples", "median_mhz", "lowest_mhz", "max_mhz", "busy", "hottest_c",
+                    "headroom_c", "power_w", "throttle"}) ||
+        !Integer(r, *v, "samples", in, 1, INT_MAX, &g.samples) ||
+        !Figure(r, *v, "median_mhz", in, 0, HUGE_VAL, -1, &g.medianMhz) ||
+        !Figure(r, *v, "lowest_mhz", in, 0, HUGE_VAL, -1, &g.lowestMhz) ||
+        !Figure(r, *v, "max_mhz", in, 0, HUGE_VAL, -1, &g.maxMhz) ||
+        !Figure(r, *v, "busy", in, 0, 1, -1, &g.busy) ||
+        !Figure(r, *v, "hottest_c", in, 0, HUGE_VAL, -1, &g.hottestC) ||
+        !Figure(r, *v, "headroom_c", in, -HUGE_VAL, HUGE_VAL, NAN, &g.headroomC) ||
+        !Figure(r, *v, "power_w", in, 0, HUGE_VAL, -1, &g.powerW) ||
+        !Throttle(r, *v, in, &g.throttle))
+        return false;
+    if ((g.medianMhz < 0) != (g.lowestMhz < 0) || g.lowestMhz > g.medianMhz)
+        return r.Fail(in + "lowest_mhz", "not a clock at most the median");
+    *out = g;
+    return true;
+}
+
+// The run's GPU verdict: null, missing, or one that follows from its figures.
+static bool Held(Reader &r, const json &run, const std::string &at, ResultHeld *out) {
+    const json *v = Member(run, "gpu");
+    *out = ResultHeld{};
+    if (!v || v->is_null()) return true;
+    std::string in = at + "gpu";
+    if (!v->is_object()) return r.Fail(in, "not an object or null");
+    in += ".";
+    ResultHeld h = {};
+    h.known = true;
+    if (!OnlyKnown(r, *v, in,
+                   {"held_back", "deciding_steps", "top_mhz", "low_mhz", "clock_fell", "throttle",
+                    "hottest_c", "headroom_c", "hot"}) ||
+        !TrueOrFalse(r, *v, "held_back", in) || !TrueOrFalse(r, *v, "clock_fell", in) ||
+        !TrueOrFalse(r, *v, "hot", in) ||
+        !Integer(r, *v, "deciding_steps", in, 1, INT_MAX, &h.steps) ||
+        !Figure(r, *v, "top_mhz", in, 0, HUGE_VAL, 0, &h.topMhz) ||
+        !Figure(r, *v, "low_mhz", in, 0, HUGE_VAL, -1, &h.lowMhz) ||
+        !Throttle(r, *v, in, &h.throttle) ||
+        !Figure(r, *v, "hottest_c", in, 0, HUGE_VAL, -1, &h.hottestC) ||
+        !Figure(r, *v, "headroom_c", in, -HUGE_VAL, HUGE_VAL, NAN, &h.headroomC))
+        return false;
+    h.heldBack = (*v)["held_back"].get<bool>();
+    h.clockFell = (*v)["clock_fell"].get<bool>();
+    h.hot = (*v)["hot"].get<bool>();
+    if (h.lowMhz > h.topMhz) return r.Fail(in + "low_mhz", "above top_mhz");
+    if (h.clockFell != (h.lowMhz >= 0 && h.lowMhz < kGpuHeldShare * h.topMhz))
+        return r.Fail(in + "clock_fell", "does not follow from low_mhz and top_mhz");
+    if (h.hot != (h.headroomC <= 0)) return r.Fail(in + "hot", "does not follow from headroom_c");
+    if (h.heldBack != (h.clockFell || h.throttle || h.hot))
+        return r.Fail(in + "held_back", "does not follow from its reasons");
+    *out = h;
+    return true;
+}
+
 // The triangles follow from the grid, as the log counts them; a grid beyond an int's
 // triangles was never measured.
 static bool Step(Reader &r, const json &v, const std::string &at, ResultStep *step) {
     if (!Object(r, &v, at)) return false;
     std::string in = at + ".";
     double fps = 0;
-    if (!OnlyKnown(r, v, in, {"grid", "triangles", "fps", "frame_times", "load"}) ||
+    if (!OnlyKnown(r, v, in, {"grid", "triangles", "fps", "frame_times", "load", "gpu"}) ||
         !Integer(r, v, "grid", in, 0, kMaxResultGrid, &step->grid) ||
         !Integer(r, v, "triangles", in, 0, kMaxTriangles, &step->triangles) ||
         !Number(r, v, "fps", in, 0, HUGE_VAL, &fps))
@@ -266,7 +359,8 @@ static bool Step(Reader &r, const json &v, const std::string &at, ResultStep *st
         return r.Fail(in + "triangles", what.c_str());
     }
     step->fps = (float)std::min(fps, (double)FLT_MAX); // no frame rate the program measured
-    return FrameTimes(r, v, in, step) && Load(r, v, "load", in, false, &step->load);
+    return FrameTimes(r, v, in, step) && Load(r, v, "load", in, false, &step->load) &&
+           StepGpu(r, v, in, &step->gpu);
 }
 
 // The protocol, the end and the score agree: a climb ends with "score" and a score, or
@@ -298,7 +392,8 @@ static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run)
     *run = ResultRun{};
     if (!OnlyKnown(r, v, in,
                    {"started", "duration_seconds", "steps", "protocol", "end", "score",
-                    "interference", "steady_score", "steady_uncertainty", "drift", "series"}) ||
+                    "interference", "steady_score", "steady_uncertainty", "drift", "gpu",
+                    "series"}) ||
         !Started(r, v, in, &run->started) || !Series(r, v, in, &run->series))
         return false;
     double seconds = 0;
@@ -312,7 +407,7 @@ static bool Run(Reader &r, const json &v, const std::string &at, ResultRun *run)
     for (size_t i = 0; i < steps->size(); i++)
         if (!Step(r, (*steps)[i], in + "steps[" + std::to_string(i) + "]", &run->steps[i]))
             return false;
-    return End(r, v, in, run) && Trust(r, v, in, run);
+    return End(r, v, in, run) && Trust(r, v, in, run) && Held(r, v, in, &run->held);
 }
 
 static bool Machine(Reader &r, const json &doc, ResultFile *result) {

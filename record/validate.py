@@ -70,6 +70,9 @@ def step_faults(doc):
         drift = run.get("drift") if isinstance(run, dict) else None
         if isinstance(drift, dict):
             yield from drift_faults(drift, f"runs/{i}/drift")
+        held = run.get("gpu") if isinstance(run, dict) else None
+        if isinstance(held, dict):
+            yield from held_faults(held, f"runs/{i}/gpu")
         verdict = run.get("interference") if isinstance(run, dict) else None
         if isinstance(verdict, dict):
             for key in ("deciding", "last_step"):
@@ -85,6 +88,26 @@ def drift_faults(drift, at):
     if number(change) and number(allowed) and isinstance(drift.get("drifted"), bool) and \
             drift["drifted"] != (abs(change) > allowed):
         yield f"{at}/drifted: does not follow from change and allowed"
+
+
+HELD_SHARE = 0.90  # kGpuHeldShare: a busy clock below this share of the run's top is held
+
+
+def held_faults(held, at):
+    """A GPU verdict whose parts do not follow from its figures."""
+    top, low, room = (held.get(k) for k in ("top_mhz", "low_mhz", "headroom_c"))
+    top = top if number(top) else 0
+    fell = number(low) and low < HELD_SHARE * top
+    if number(low) and low > top:
+        yield f"{at}/low_mhz: above top_mhz"
+    elif isinstance(held.get("clock_fell"), bool) and held["clock_fell"] != fell:
+        yield f"{at}/clock_fell: does not follow from low_mhz and top_mhz"
+    elif isinstance(held.get("hot"), bool) and held["hot"] != (number(room) and room <= 0):
+        yield f"{at}/hot: does not follow from headroom_c"
+    elif all(isinstance(held.get(k), bool) for k in ("held_back", "clock_fell", "hot")) and \
+            isinstance(held.get("throttle"), list) and \
+            held["held_back"] != (held["clock_fell"] or bool(held["throttle"]) or held["hot"]):
+        yield f"{at}/held_back: does not follow from its reasons"
 
 
 def load_faults(load, at):
@@ -105,6 +128,12 @@ def relation_faults(step, at):
         if all(number(v) for v in p) and not p[0] <= p[1] <= p[2]:
             yield f"{at}/frame_times: the percentiles are not in order"
     yield from load_faults(step.get("load"), f"{at}/load")
+    gpu = step.get("gpu")
+    if isinstance(gpu, dict):
+        median, lowest = gpu.get("median_mhz"), gpu.get("lowest_mhz")
+        if (median is None) != (lowest is None) or \
+                (number(median) and number(lowest) and lowest > median):
+            yield f"{at}/gpu/lowest_mhz: not a clock at most the median"
 
 
 def turn_faults(turns):

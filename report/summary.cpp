@@ -8,8 +8,10 @@ int EndGrid(const ResultRun &run) {
     return run.steps.empty() ? 0 : run.steps.back().grid + 1;
 }
 
+// A run whose GPU was held back says what the GPU had left, as a disturbed one what the
+// machine had: counted with them.
 static bool Disturbed(const ResultRun &run) {
-    return run.verdict.known && run.verdict.disturbed;
+    return (run.verdict.known && run.verdict.disturbed) || (run.held.known && run.held.heldBack);
 }
 
 static bool Drifted(const ResultRun &run) {

@@ -71,7 +71,9 @@ ResultRun Trusted(ResultRun run) {
         s.medianMs = 100;
         s.p90Ms = 125.5;
         s.load = {true, 0.25, 0.05, 0.5, 0.2, true, 1.5};
+        s.gpu = {true, 10, 1820, 1700, 2450, 0.97, 94, 1, 180, 1 << 3};
     }
+    run.held = {true, true, 3, 2450, 1820, true, 1 << 3 | 1, 94, -0.5, true};
     run.verdict = {
         true, true, 3, {true, 0.2, 0.01, 0.6, 0.21, true, 0.4}, {true, 0.3, 0, 0.5, 0.1, false, 0}};
     run.steady = {true, 47.5, 1.25};
@@ -115,6 +117,14 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     EXPECT_DOUBLE_EQ(0.2, s.load.taken);
     EXPECT_TRUE(s.load.waitKnown);
     EXPECT_DOUBLE_EQ(1.5, s.load.wait); // more threads waiting than processors
+    EXPECT_EQ(std::vector<double>({10, 1820, 1700, 2450, 0.97, 94, 1, 180, 8}),
+              std::vector<double>({(double)s.gpu.samples, s.gpu.medianMhz, s.gpu.lowestMhz,
+                                   s.gpu.maxMhz, s.gpu.busy, s.gpu.hottestC, s.gpu.headroomC,
+                                   s.gpu.powerW, (double)s.gpu.throttle}));
+    const ResultHeld &h = r.runs[0].held;
+    EXPECT_TRUE(h.known && h.heldBack && h.clockFell && h.hot);
+    EXPECT_EQ(9u, h.throttle);
+    EXPECT_EQ(1820, h.lowMhz);
     const ResultVerdict &v = r.runs[0].verdict;
     EXPECT_TRUE(v.known && v.disturbed);
     EXPECT_EQ(3, v.steps);

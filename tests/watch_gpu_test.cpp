@@ -27,8 +27,13 @@ static void Lay(const std::string &card, const std::string &files) {
 }
 
 static std::vector<double> Figures(const GpuSample &s) {
-    return {s.clockMhz, s.maxClockMhz, s.busyPercent,     s.tempC,
-            s.critC,    s.powerW,      (double)s.throttle};
+    return {s.clockMhz,
+            s.maxClockMhz,
+            s.busyPercent,
+            s.tempC,
+            std::isnan(s.headroomC) ? -1 : s.headroomC,
+            s.powerW,
+            (double)s.throttle};
 }
 
 TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
@@ -38,7 +43,7 @@ TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
          "2450Mhz\n"
          "|device/gpu_busy_percent=97|H/temp1_input=94000|H/temp1_crit=95000|H/temp2_input=65000"
          "|H/temp2_crit=100000|H/power1_average=180000000",
-         {1200, 2450, 97, 94, 95, 180, 0}},
+         {1200, 2450, 97, 94, 1, 180, 0}},
         // No level marked, a garbage load: the hwmon's clock, in hertz; instantaneous power.
         {"driver=amdgpu|device/pp_dpm_sclk=0: 500Mhz|device/gpu_busy_percent=9x"
          "|H/freq1_input=1820000000|H/power1_input=5500000",

@@ -9,9 +9,6 @@
 
 #include <sstream>
 
-const char *const kGpuThrottleNames[kGpuThrottleReasons] = {
-    "pl1", "pl2", "pl4", "thermal", "prochot", "ratl", "vr_thermalert", "vr_tdc"};
-
 // A sysfs file's text (they are small), empty when it cannot be read.
 static std::string ReadText(const std::string &path) {
     char text[1024];
@@ -117,20 +114,16 @@ static void ReadDpmLevels(const std::string &path, GpuSample *s) {
     }
 }
 
-// The hottest of temp1..temp9 (millidegrees), and the critical level of the sensor nearest
-// its own; the power in watts from microwatts.
+// The hottest of temp1..temp9 (millidegrees), and the least headroom below its critical
+// level any of them has; the power in watts from microwatts.
 static void ReadHwmon(const std::string &hwmon, GpuSample *s) {
     if (hwmon.empty()) return;
-    double headroom = -1;
     for (int i = 1; i <= 9; i++) {
         std::string t = hwmon + "/temp" + std::to_string(i);
         double c = Number(t + "_input", 1e-3), crit = Number(t + "_crit", 1e-3);
         if (c < 0) continue;
         if (c > s->tempC) s->tempC = c;
-        if (crit > 0 && (headroom < 0 || crit - c < headroom)) {
-            headroom = crit - c;
-            s->critC = crit;
-        }
+        if (crit > 0 && !(crit - c >= s->headroomC)) s->headroomC = crit - c;
     }
     s->powerW = Number(hwmon + "/power1_average", 1e-6);
     if (s->powerW < 0) s->powerW = Number(hwmon + "/power1_input", 1e-6);

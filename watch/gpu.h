@@ -8,15 +8,13 @@
 // missing or holds no number is unknown (-1), never guessed.
 #pragma once
 
+#include "record/model.h"
+
+#include <math.h>
 #include <stdio.h>
 #include <string>
 
 enum GpuDriver { kGpuNone, kGpuAmd, kGpuI915, kGpuXe, kGpuHwmonOnly };
-
-// Why a clock is held down, one bit a reason as i915 and xe name them (throttle_reason_X,
-// throttle/reason_X).
-extern const char *const kGpuThrottleNames[]; // pl1, pl2, pl4, thermal, prochot, ratl, ...
-enum { kGpuThrottleReasons = 8 };
 
 // Where a GPU's files are; FindGpuFiles fills it.
 struct GpuFiles {
@@ -33,7 +31,7 @@ struct GpuSample {
     double maxClockMhz = -1; // the highest it may run at (amdgpu's top level, RP0 on Intel)
     double busyPercent = -1; // amdgpu only
     double tempC = -1;       // the hottest sensor
-    double critC = -1;       // the critical level of the sensor nearest its own
+    double headroomC = NAN;  // the least a sensor has left below its critical level; NAN: none
     double powerW = -1;      // average power where the driver gives it, else instantaneous
     unsigned throttle = 0;   // bits of kGpuThrottleNames set now
 };

@@ -131,10 +131,15 @@ static RunLoad Judge(const CpuShare *steps, int n, int deciding, bool lastEnded)
     return r;
 }
 
-RunLoad JudgeRun(const CpuShare *steps, int n) {
+int DecidingSteps(int n, bool quick) {
     int deciding = (n + 3) / 4;
+    if (quick) return n;
     if (deciding < kDecidingStepsMin) deciding = n < kDecidingStepsMin ? n : kDecidingStepsMin;
-    return Judge(steps, n, deciding, true);
+    return deciding;
+}
+
+RunLoad JudgeRun(const CpuShare *steps, int n) {
+    return Judge(steps, n, DecidingSteps(n, false), true);
 }
 
 RunLoad JudgeQuickRun(const CpuShare *steps, int n) {

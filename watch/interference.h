@@ -98,6 +98,9 @@ struct RunLoad {
     int disturbed;
 };
 RunLoad JudgeRun(const CpuShare *steps, int n);
+// How many of a run's n steps decide it, the last of them: a quarter, at least four; all of a
+// quick run's.
+int DecidingSteps(int n, bool quick);
 // The same for a quick run, whose grids were measured small and large in turn and weigh
 // alike in its fit: every step decides, together, and no last step ends it.
 RunLoad JudgeQuickRun(const CpuShare *steps, int n);

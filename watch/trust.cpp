@@ -1,7 +1,9 @@
 #include "watch/trust.h"
 
+#include "watch/gpusteps.h"
 #include "watch/loadwatch.h"
 
+#include <cmath>
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
@@ -42,21 +44,59 @@ SteadyFigure WithDrift(SteadyFigure f, const ResultDrift &d) {
     return f;
 }
 
+static bool Busy(const ResultGpu &g) {
+    return g.known && g.medianMhz >= 0 && g.busy >= kGpuBusyShare;
+}
+
+ResultHeld JudgeGpu(const ResultGpu *steps, int n, bool quick) {
+    ResultHeld h = {};
+    h.lowMhz = h.hottestC = -1;
+    h.headroomC = NAN;
+    for (int i = 0; i < n; i++)
+        if (Busy(steps[i]) && steps[i].medianMhz > h.topMhz) h.topMhz = steps[i].medianMhz;
+    for (int i = n - DecidingSteps(n, quick); i < n; i++) {
+        const ResultGpu &g = steps[i];
+        if (!g.known) continue;
+        h.steps++;
+        if (Busy(g) && (h.lowMhz < 0 || g.medianMhz < h.lowMhz)) h.lowMhz = g.medianMhz;
+        h.throttle |= g.throttle;
+        if (g.hottestC > h.hottestC) h.hottestC = g.hottestC;
+        if (!std::isnan(g.headroomC) && !(g.headroomC >= h.headroomC)) h.headroomC = g.headroomC;
+    }
+    h.known = h.steps > 0;
+    h.clockFell = h.lowMhz >= 0 && h.lowMhz < kGpuHeldShare * h.topMhz;
+    h.hot = h.headroomC <= 0;
+    h.heldBack = h.clockFell || h.throttle || h.hot;
+    return h;
+}
+
+std::string Thousands(double v) {
+    char digits[32];
+    snprintf(digits, sizeof digits, "%.0f", v);
+    std::string s = digits;
+    for (int at = (int)s.size() - 3; at > (s[0] == '-'); at -= 3)
+        s.insert((size_t)at, ",");
+    return s;
+}
+
 void GatherTrust(const std::vector<ResultStep> &steps, bool quick, int reference, int again,
                  std::vector<StepTrust> *out, RunTrust *run) {
     out->assign(steps.size(), StepTrust{});
     std::vector<CpuShare> loads(steps.size());
     std::vector<SteadyPoint> points(steps.size());
+    std::vector<ResultGpu> gpu(steps.size());
     for (size_t i = 0; i < steps.size(); i++) {
         StepTrust &t = (*out)[i];
         FrameTimesOfStep((int)i, &t.times);
         LoadOfStep((int)i, &t.load);
+        gpu[i] = t.gpu = GpuOfStep((int)i);
         loads[i] = t.load;
         points[i] = SteadyPointOf(steps[i], t.times);
     }
     run->quick = quick;
     run->load = quick ? JudgeQuickRun(loads.data(), (int)loads.size())
                       : JudgeRun(loads.data(), (int)loads.size());
+    run->held = JudgeGpu(gpu.data(), (int)gpu.size(), quick);
     run->drift = ResultDrift{};
     if (reference >= 0 && reference < (int)steps.size() && again >= 0) {
         StepFrameTimes later;
@@ -85,7 +125,9 @@ void TrustIntoRun(const std::vector<StepTrust> &t, const RunTrust &trust, Result
         s.medianMs = f.timed ? f.medianMs : 0;
         s.p90Ms = f.timed ? f.p90Ms : 0;
         s.load = LoadOf(t[i].load);
+        s.gpu = t[i].gpu;
     }
+    run->held = trust.held;
     const RunLoad &l = trust.load;
     run->verdict = ResultVerdict{};
     // Without any step's figures there is nothing to judge by, which is not a quiet machine.
@@ -110,6 +152,48 @@ static int DecimalsApart(double a, double b) {
     return 3;
 }
 
+// The GPU's verdict: what held it back and by how much, or that nothing did.
+static void PrintHeld(FILE *out, const ResultHeld &h, bool quick) {
+    if (!h.known) return;
+    char over[64], hot[48] = "";
+    snprintf(over, sizeof over, quick ? "over its %d grids" : "over the last %d steps", h.steps);
+    if (h.hottestC >= 0) snprintf(hot, sizeof hot, " at %.0f °C", h.hottestC);
+    if (!h.heldBack) {
+        fprintf(out, "gpu: not held back %s%s: ", over, hot);
+        if (h.lowMhz >= 0)
+            fprintf(out, "its clock stayed at %s MHz or more of the %s it reached busy",
+                    Thousands(h.lowMhz).c_str(), Thousands(h.topMhz).c_str());
+        else
+            fputs("its driver publishes no load, so its clock is not judged", out);
+        fputs(", no throttle reason was set", out);
+        if (!std::isnan(h.headroomC))
+            fprintf(out, ", %.0f °C below its critical temperature", h.headroomC);
+        fputc('\n', out);
+        return;
+    }
+    fputs("held back:", out);
+    const char *sep = " ";
+    if (h.clockFell) {
+        fprintf(out, " the GPU's clock fell from %s to %s MHz while it was busy",
+                Thousands(h.topMhz).c_str(), Thousands(h.lowMhz).c_str());
+        sep = "; ";
+    }
+    if (h.throttle) {
+        fprintf(out, "%sits driver held the clock down (", sep);
+        const char *comma = "";
+        for (int i = 0; i < kGpuThrottleReasons; i++)
+            if (h.throttle >> i & 1) {
+                fprintf(out, "%s%s", comma, kGpuThrottleNames[i]);
+                comma = ", ";
+            }
+        fputc(')', out);
+        sep = "; ";
+    }
+    if (h.hot) fprintf(out, "%sit reached its critical temperature", sep);
+    fprintf(out, "%s %s; the %s is not this GPU's best\n", hot, over,
+            quick ? "steady figure" : "score");
+}
+
 void PrintTrust(FILE *out, const RunTrust &run) {
     const RunLoad &l = run.load;
     if (l.disturbed && run.quick)
@@ -125,6 +209,7 @@ void PrintTrust(FILE *out, const RunTrust &run) {
                 "score is not this machine's best\n",
                 100 * ContestedShare(l.deciding), 100 * StealShare(l.deciding), l.decidingSteps,
                 100 * ContestedShare(l.last), 100 * StealShare(l.last));
+    PrintHeld(out, run.held, run.quick);
     const ResultDrift &d = run.drift;
     int digits = DecimalsApart(100 * d.change, 100 * d.allowed);
     if (d.known && d.drifted)

@@ -10,17 +10,20 @@
 #include "watch/steady.h"
 
 #include <stdio.h>
+#include <string>
 #include <vector>
 
 struct StepTrust {
     StepFrameTimes times; // times.timed 0: the step was not timed
     CpuShare load;        // load.total 0: no figures for the step
+    ResultGpu gpu;        // gpu.known false: no GPU watched
 };
 
 struct RunTrust {
     RunLoad load;        // load.disturbed: others and steal took too much near the stop
     SteadyFigure steady; // steady.valid 0: no steady figure; its uncertainty carries the drift
     ResultDrift drift;   // drift.known 0: the reference was not measured again
+    ResultHeld held;     // held.known false: no GPU watched
     bool quick;          // a quick run's: judged over all its grids, and it has no score
 };
 
@@ -32,6 +35,20 @@ constexpr double kDriftAllowed = 0.05;
 // The reference grid's two measurements judged: the change, what the two windows' own
 // spread and kDriftAllowed allow, and whether it drifted. Unknown when either is untimed.
 ResultDrift JudgeDrift(int grid, const StepFrameTimes &first, const StepFrameTimes &again);
+
+// A GPU busy less than this share of a step was waiting for the processor between frames
+// (a run bound by it): its driver lowers the clock of a GPU that waits, by design, and
+// that is not holding it back.
+constexpr double kGpuBusyShare = 0.80;
+
+// The GPU's verdict from its steps' figures (n of them, in the log's order) over the steps
+// that decide the run (interference.h), a quick one's with quick. The clock is judged only
+// where the driver publishes how busy the GPU was (amdgpu): elsewhere a low clock may be an
+// idle GPU's, and only the driver's throttle reasons and the temperature count.
+ResultHeld JudgeGpu(const ResultGpu *steps, int n, bool quick);
+
+// 2450 as "2,450", as a clock is read.
+std::string Thousands(double v);
 
 // The steady figure's uncertainty with the drift in it: a run whose speed moved by a share
 // c may have its figure off by about c of it, in either direction.
