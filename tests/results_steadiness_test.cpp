@@ -10,6 +10,7 @@
 #include "record/record.h"
 #include "watch/steady.h"
 #include "watch/trust.h"
+#include "report/summary.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -733,6 +734,123 @@ TEST(Trust, VerdictAndSharesIntoTheRun) {
     EXPECT_DOUBLE_EQ(0.1, r.verdict.last.others);
     EXPECT_DOUBLE_EQ(0.05, r.verdict.last.taken);
     EXPECT_FALSE(r.steady.known);
+}
+
+// The GPU's verdict over the deciding steps (the last 4 of 8; all of a quick run's), and
+// how it is said.
+TEST(Trust, AGpuHeldBackAndOneThatWasNot) {
+    auto g = [](double mhz, double busy, unsigned throttle = 0, double headroom = 20) {
+        return ResultGpu{true, 10, mhz, mhz, 2450, busy, 95 - headroom, headroom, 150, throttle};
+    };
+    const ResultGpu busy = g(2450, 0.97), unknown = {};
+    struct Row {
+        const char *name;
+        std::vector<ResultGpu> steps;
+        bool quick, known, held;
+        const char *said;
+    } rows[] = {
+        {"at its clock throughout", std::vector<ResultGpu>(8, busy), false, true, false,
+         "gpu: not held back over the last 4 steps at 75 °C: its clock stayed at 2,450 MHz or "
+         "more of the 2,450 it reached busy, no throttle reason was set, 20 °C below its "
+         "critical temperature\n"},
+        {"its clock falls while busy",
+         {busy, busy, busy, busy, busy, g(2000, 0.99), g(1820, 0.99, 0, 1), busy},
+         false,
+         true,
+         true,
+         "held back: the GPU's clock fell from 2,450 to 1,820 MHz while it was busy at 94 °C "
+         "over the last 4 steps; the score is not this GPU's best\n"},
+        {"it falls while the GPU waits for the processor",
+         {busy, busy, busy, busy, busy, g(1200, 0.5), g(1100, 0.79), busy},
+         false,
+         true,
+         false,
+         "its clock stayed at 2,450 MHz"},
+        {"a fall of a tenth at most",
+         {g(2000, 1), g(2000, 1), g(2000, 1), g(2000, 1), g(1800, 0.9), g(2000, 1), g(2000, 1),
+          g(2000, 1)},
+         false,
+         true,
+         false,
+         "stayed at 1,800 MHz or more of the 2,000"},
+        {"a fall just past a tenth, busy just enough",
+         {busy, busy, busy, busy, g(2204, 0.8), busy, busy, busy},
+         false,
+         true,
+         true,
+         "fell from 2,450 to 2,204 MHz"},
+        {"a fall before the deciding steps",
+         {g(1000, 1), busy, busy, busy, busy, busy, busy, busy},
+         false,
+         true,
+         false,
+         "not held back"},
+        {"the same fall decides a quick run",
+         {g(1000, 1), busy, busy, busy, busy, busy, busy, busy},
+         true,
+         true,
+         true,
+         "fell from 2,450 to 1,000 MHz while it was busy at 75 °C over its 8 "
+         "grids; the steady figure"},
+        {"a throttle reason, no load published",
+         {busy, busy, busy, busy, busy, busy, g(1300, -1, 1 << 3 | 1), g(1300, -1)},
+         false,
+         true,
+         true,
+         "held back: its driver held the clock down (pl1, thermal) at 75 °C"},
+        {"a reason set before the deciding steps",
+         {g(2450, 1, 1 << 3), busy, busy, busy, busy, busy, busy, busy},
+         false,
+         true,
+         false,
+         "not held back"},
+        {"a sensor at its critical level",
+         {busy, busy, busy, busy, busy, busy, busy, g(2450, 1, 0, 0)},
+         false,
+         true,
+         true,
+         "held back: it reached its critical temperature at 95 °C"},
+        {"a clock with no load published",
+         {g(2450, -1), g(2450, -1), g(2450, -1), g(2450, -1), g(900, -1), g(900, -1), g(900, -1),
+          g(900, -1)},
+         false,
+         true,
+         false,
+         "its driver publishes no load, so its clock is not "
+         "judged, no throttle reason was set, 20 °C below"},
+        {"no GPU watched", std::vector<ResultGpu>(8, unknown), false, false, false, ""},
+    };
+    for (const Row &r : rows) {
+        ResultHeld h = JudgeGpu(r.steps.data(), (int)r.steps.size(), r.quick);
+        EXPECT_EQ(r.known, h.known) << r.name;
+        EXPECT_EQ(r.held, h.heldBack) << r.name;
+        RunTrust run = {};
+        run.held = h;
+        run.quick = r.quick;
+        run.steady.why = kSteadyBelowZero;
+        char text[1024] = "";
+        FILE *out = fmemopen(text, sizeof text, "w");
+        PrintTrust(out, run);
+        fclose(out);
+        std::string said = text;
+        said = said.substr(0, said.find("steady figure: none"));
+        EXPECT_NE(std::string::npos, said.find(r.said)) << r.name << ": " << said;
+        if (!r.known) EXPECT_EQ("", said) << r.name;
+        // Into the run, and a series counts it as it counts a disturbed one.
+        ResultRun result = {};
+        result.steps.resize(r.steps.size());
+        std::vector<StepTrust> t(r.steps.size());
+        for (size_t i = 0; i < t.size(); i++)
+            t[i].gpu = r.steps[i];
+        TrustIntoRun(t, run, &result);
+        EXPECT_EQ(r.steps.back().medianMhz, result.steps.back().gpu.medianMhz) << r.name;
+        result.end = kRunScore;
+        result.score = 50;
+        EXPECT_EQ((int)r.held, Summarize({result}).disturbed) << r.name;
+    }
+    EXPECT_EQ("2,450", Thousands(2450));
+    EXPECT_EQ("1,000,000", Thousands(1e6));
+    EXPECT_EQ("900", Thousands(900));
 }
 
 } // namespace
