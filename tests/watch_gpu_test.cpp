@@ -1,5 +1,6 @@
 // The GPU's files read from trees laid out as each driver's documentation gives them.
 #include "watch/gpu.h"
+#include "watch/gpusteps.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -75,10 +76,20 @@ TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
         fclose(said);
         if (f.driver != kGpuXe) continue;
         // During a run: the clock falls, a reason clears, a file vanishes, one turns garbage.
+        GpuSample looks[3] = {s};
         Lay(card, xe + "act_freq=700|" + xe + "throttle/reason_pl1=0|H/temp1_input=hot");
         unlink((card + "/" + xe + "rp0_freq").c_str());
         EXPECT_EQ(1, ReadGpuSample(f, &s));
         EXPECT_EQ(std::vector<double>({700, -1, -1, -1, -1, -1, 0}), Figures(s));
+        // The window's figures: what any look knew, the reasons seen in any.
+        looks[1] = looks[2] = s;
+        looks[2].clockMhz = 650;
+        ResultGpu w = GpuFigures(looks, 3);
+        EXPECT_EQ(std::vector<double>({3, 700, 650, 2050, -1, 48, -1, 1}),
+                  std::vector<double>({(double)w.samples, w.medianMhz, w.lowestMhz, w.maxMhz,
+                                       w.busy, w.hottestC, w.powerW, (double)w.throttle}));
+        EXPECT_EQ(800, GpuFigures(looks, 2).medianMhz);
+        EXPECT_FALSE(GpuFigures(looks, 0).known);
     }
 }
 
