@@ -50,8 +50,11 @@ void GatherRunTrust(ResultRun *run, FILE *out) {
     if (!said) return;
     SayRun(said, *run, (int)resultRuns.size());
     PrintTrust(said, trust);
-    if (run->verdict.known && !run->verdict.disturbed && run->drift.known && !run->drift.drifted)
-        fprintf(said, "verdicts: neither disturbed nor drifted\n");
+    bool trusted =
+        run->verdict.known && !run->verdict.disturbed && run->drift.known && !run->drift.drifted;
+    if (trusted && !run->held.known) fprintf(said, "verdicts: neither disturbed nor drifted\n");
+    if (trusted && run->held.known && !run->held.heldBack)
+        fprintf(said, "verdicts: neither disturbed, drifted nor held back\n");
     fclose(said);
     lastRunText = text ? text : "";
     free(text);

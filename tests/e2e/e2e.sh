@@ -1048,6 +1048,40 @@ assert s["drifted_runs"] + s["disturbed_runs"] == 1, s  # a run also disturbed c
 PY
   python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
   ;;
+offscreen_gpu_held)
+  # A GPU's files as xe lays them out (its clock, its highest, a throttle reason set, a sensor
+  # 6 degrees below its critical level), named by the test-only setting: the run watches it,
+  # records its figures each step, and finds it held back by its driver.
+  card="$work/card1" gt="$work/card1/device/tile0/gt0/freq0"
+  mkdir -p "$gt/throttle" "$card/device/hwmon/hwmon2" "$work/drivers/xe"
+  ln -s "$work/drivers/xe" "$card/device/driver"
+  echo 1820 >"$gt/act_freq" && echo 2450 >"$gt/rp0_freq"
+  echo 1 >"$gt/throttle/reason_thermal" && echo 0 >"$gt/throttle/reason_pl1"
+  echo 94000 >"$card/device/hwmon/hwmon2/temp1_input"
+  echo 100000 >"$card/device/hwmon/hwmon2/temp1_crit"
+  out="$work/out"
+  mkdir -p "$out"
+  KELVANE_GPU_CARD="$card" short_test --results "$out"
+  expect_status 0
+  [[ $(grep -c "^gpu: watching $card (xe)$" "$work/stdout") -eq 1 ]] &&
+    grep -q "held back: its driver held the clock down (thermal) at 94 °C over the last 3 steps; the score is not this GPU's best$" "$work/stdout" &&
+    ! grep -q "verdicts: neither" "$work/stdout" ||
+    fail "no word of the GPU held back: $(cat "$work/stdout")"
+  python3 - "$out/Kelvane result.json" <<'PY' || fail "the result does not carry the GPU's figures"
+import json, sys
+doc = json.load(open(sys.argv[1]))
+run = doc["runs"][0]
+g = run["gpu"]
+assert g["held_back"] and g["throttle"] == ["thermal"] and not g["clock_fell"], g
+assert g["deciding_steps"] == 3 and g["headroom_c"] == 6 and not g["hot"], g
+for step in run["steps"]:
+    s = step["gpu"]
+    assert s["samples"] >= 3 and s["median_mhz"] == s["lowest_mhz"] == 1820, s
+    assert s["max_mhz"] == 2450 and s["busy"] is None and s["hottest_c"] == 94, s
+assert doc["summary"]["disturbed_runs"] == 1, doc["summary"]  # counted as a disturbed run
+PY
+  python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
+  ;;
 history_faults)
   data="$XDG_DATA_HOME/kelvane"
   db="$data/history.sqlite"
