@@ -90,11 +90,12 @@ static void PrintRun(FILE *out, const Listed &l) {
     std::string when = ResultTime(r.started);
     when = when.substr(0, 10) + " " + when.substr(11, 5);
     // A drifted run is as little to be trusted as a disturbed one.
-    fprintf(out, "%lld  %s  %s  %s  %dx%d %s  %s  %s%s%s%s%s\n", (long long)l.id, when.c_str(),
+    fprintf(out, "%lld  %s  %s  %s  %dx%d %s  %s  %s%s%s%s%s%s\n", (long long)l.id, when.c_str(),
             f.renderer.c_str(), DriverVersion(f.glVersion).c_str(), f.width, f.height,
             f.driver.c_str(), figure, steady, r.quick ? "  quick" : "",
             r.verdict.known && r.verdict.disturbed ? "  disturbed" : "",
             r.drift.known && r.drift.drifted ? "  drifted" : "",
+            r.held.known && r.held.heldBack ? "  held back" : "",
             f.validation == "failed" ? "  validation failed" : "");
 }
 

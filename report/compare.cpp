@@ -35,7 +35,10 @@ static void PrintSteps(FILE *out, const ResultFile &a, const ResultFile &b) {
 // How many runs a side's figures leave out, or that they are of disturbed or drifted runs only.
 static void PrintDisturbed(FILE *out, const char *which, const ResultSummary &s) {
     if (!s.disturbed && !s.drifted) return;
-    const char *kind = !s.drifted ? "disturbed" : !s.disturbed ? "drifted" : "disturbed or drifted";
+    const char *kind = !s.drifted     ? DisturbedWord(s)
+                       : !s.disturbed ? "drifted"
+                       : s.heldBack   ? "disturbed, held back or drifted"
+                                      : "disturbed or drifted";
     // A quick run's figure is its steady one: it has no score to speak of.
     const char *figure = s.scored ? "score" : "steady figure";
     int n = s.scored + s.measured;

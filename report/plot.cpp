@@ -57,7 +57,7 @@ double NiceCeiling(double v) {
 PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
     PlotFrame f = {80, 70, kPlotWidth - 90.0, kPlotHeight - 70.0, 0, 1, 1, 10, 0};
     int grid = 1;
-    double low = 10, high = 10, rate = 0;
+    double low = 10, high = 10, rate = 0, clock = 0;
     for (const ResultFile &r : results)
         for (const ResultRun &run : r.runs) {
             grid = std::max(grid, LastGrid(run));
@@ -67,8 +67,16 @@ PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
                 if (s.fps > 0) low = std::min(low, (double)s.fps);
                 high = std::max(high, (double)s.fps);
                 rate = std::max(rate, (double)s.fps * s.triangles / 1e6);
+                if (s.gpu.known) clock = std::max({clock, s.gpu.medianMhz, s.gpu.maxMhz});
             }
         }
+    // The clock's panel takes the bottom of the frame rate's room.
+    if (clock > 0) {
+        f.clockBottom = f.bottom;
+        f.clockTop = f.bottom - 80;
+        f.bottom = f.clockTop - 12;
+        f.clockMax = ceil(clock / 500) * 500;
+    }
     // Room for the points on the left edge, and for the last score's mark on the right.
     f.gridMin = -0.5;
     f.gridMax = grid + 1;
@@ -92,6 +100,10 @@ double PlotY(const PlotFrame &f, double fps) {
 
 double PlotRateY(const PlotFrame &f, double rate) {
     return f.bottom - (f.bottom - f.top) * rate / f.rateMax;
+}
+
+double PlotClockY(const PlotFrame &f, double mhz) {
+    return f.clockBottom - (f.clockBottom - f.clockTop) * std::max(0.0, mhz) / f.clockMax;
 }
 
 static bool OwnColours(const std::vector<ResultFile> &results) {
@@ -143,20 +155,21 @@ static void TriangleLabel(double t, char *out, size_t size) {
 // Grid sizes at a round step, about eight of them, labelled with their triangles.
 static void XAxis(cairo_t *cr, const PlotFrame &f) {
     int step = (int)NiceCeiling(std::max(1.0, f.gridMax / 8));
+    double bottom = f.clockMax > 0 ? f.clockBottom : f.bottom;
     for (int g = 0; g <= f.gridMax; g += step) {
         double t = (double)g * g * kResultTrianglesPerSphere, x = PlotX(f, t);
         cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
-        PlotLine(cr, x, f.top, x, f.bottom);
+        PlotLine(cr, x, f.top, x, bottom);
         char label[32];
         TriangleLabel(t, label, sizeof label);
         cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-        PlotText(cr, x, f.bottom + 16, 11, false, label, 0.5);
+        PlotText(cr, x, bottom + 16, 11, false, label, 0.5);
         snprintf(label, sizeof label, "%dx%d", g, g);
         cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
-        PlotText(cr, x, f.bottom + 29, 9, false, label, 0.5);
+        PlotText(cr, x, bottom + 29, 9, false, label, 0.5);
     }
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-    PlotText(cr, (f.left + f.right) / 2, f.bottom + 50, 12, false,
+    PlotText(cr, (f.left + f.right) / 2, bottom + 50, 12, false,
              "triangles per frame (grid size below; square-root scale)", 0.5);
 }
 
@@ -262,6 +275,48 @@ static void FpsLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
         cairo_stroke(cr);
         cairo_restore(cr);
     }
+}
+
+// The GPU's clock a step: its median joined up, a tick down to its lowest.
+static void ClockLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
+    bool drawing = false;
+    for (const ResultStep &s : InGridOrder(run)) {
+        if (!s.gpu.known || s.gpu.medianMhz < 0) continue;
+        double x = PlotX(f, s.triangles), y = PlotClockY(f, s.gpu.medianMhz);
+        drawing ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
+        drawing = true;
+    }
+    cairo_stroke(cr);
+    for (const ResultStep &s : run.steps)
+        if (s.gpu.known && s.gpu.lowestMhz >= 0 && s.gpu.lowestMhz < s.gpu.medianMhz) {
+            double x = PlotX(f, s.triangles);
+            PlotLine(cr, x, PlotClockY(f, s.gpu.medianMhz), x, PlotClockY(f, s.gpu.lowestMhz));
+        }
+}
+
+// The panel of the GPU's clock: 0 to clockMax MHz, each run's line in its colour.
+static void ClockPanel(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> &results) {
+    if (!(f.clockMax > 0)) return;
+    for (double v : {0.0, f.clockMax / 2, f.clockMax}) {
+        double y = PlotClockY(f, v);
+        cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
+        PlotLine(cr, f.left, y, f.right, y);
+        char label[32];
+        snprintf(label, sizeof label, "%g", v);
+        cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
+        PlotText(cr, f.left - 6, y + 4, 11, false, label, 1);
+    }
+    PlotText(cr, f.right + 7, (f.clockTop + f.clockBottom) / 2 + 4, 11, false, "GPU MHz");
+    for (size_t r = 0; r < results.size(); r++)
+        for (size_t i = 0; i < results[r].runs.size(); i++) {
+            PlotSetColour(cr, RunColour(results, r, i), RunAlpha(results[r]));
+            cairo_set_line_width(cr, 1.5);
+            ClockLine(cr, f, results[r].runs[i]);
+        }
+    cairo_set_line_width(cr, 1);
+    cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
+    cairo_rectangle(cr, f.left, f.clockTop, f.right - f.left, f.clockBottom - f.clockTop);
+    cairo_stroke(cr);
 }
 
 // The score's mark: a diamond where the run ended, on the stop line.
@@ -447,6 +502,7 @@ static void Draw(cairo_t *cr, const std::vector<ResultFile> &results) {
     StopLine(cr, f);
     Runs(cr, f, results);
     cairo_restore(cr);
+    ClockPanel(cr, f, results);
     Legend(cr, f, results);
     cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
     cairo_rectangle(cr, f.left, f.top, f.right - f.left, f.bottom - f.top);

@@ -21,12 +21,16 @@ struct PlotFrame {
     double gridMin, gridMax;         // the grid sizes at the left and the right edge
     double fpsMin, fpsMax;           // at the bottom and the top edge
     double rateMax;                  // million triangles a second at the top edge
+    // The GPU's clock, in a panel under the frame rate: its top and bottom edge, and the
+    // MHz at its top; clockMax 0: no run has a clock, and no panel.
+    double clockTop, clockBottom, clockMax;
 };
 
 PlotFrame PlotAxes(const std::vector<ResultFile> &results);
 double PlotX(const PlotFrame &f, double triangles);
 double PlotY(const PlotFrame &f, double fps);
 double PlotRateY(const PlotFrame &f, double rate);
+double PlotClockY(const PlotFrame &f, double mhz);
 
 // The colour of run i of result r among the results: each run its own for one result of up
 // to ten runs, otherwise each result its own. Red, green, blue from 0 to 1.

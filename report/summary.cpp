@@ -39,6 +39,7 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
         if (run.end == kRunGoing) continue;
         s.runs++;
         s.disturbed += Disturbed(run);
+        s.heldBack += run.held.known && run.held.heldBack;
         s.drifted += !Disturbed(run) && Drifted(run);
         // Steps of an aborted run were measured like any other: they count for the peak.
         for (const ResultStep &step : run.steps)
@@ -66,6 +67,10 @@ ResultSummary Summarize(const std::vector<ResultRun> &runs) {
     return s;
 }
 
+const char *DisturbedWord(const ResultSummary &s) {
+    return s.heldBack ? "disturbed or held back" : "disturbed";
+}
+
 const char *FiguredRuns(const ResultSummary &s) {
     return !s.measured ? "scored run" : !s.scored ? "quick run" : "scored or quick run";
 }
@@ -74,7 +79,7 @@ const char *FiguredRuns(const ResultSummary &s) {
 static void PrintUntrusted(FILE *out, const ResultSummary &s) {
     const char *runs = FiguredRuns(s);
     if (s.disturbed && !s.drifted)
-        fprintf(out, "disturbed: %d; the figures below are of %s%s%s\n", s.disturbed,
+        fprintf(out, "%s: %d; the figures below are of %s%s%s\n", DisturbedWord(s), s.disturbed,
                 s.ofDisturbed ? "the disturbed runs, as no " : "the undisturbed runs",
                 s.ofDisturbed ? runs : "", s.ofDisturbed ? " was undisturbed" : "");
     else if (s.drifted && !s.disturbed)
@@ -82,8 +87,9 @@ static void PrintUntrusted(FILE *out, const ResultSummary &s) {
                 s.ofDisturbed ? "the drifted runs, as no " : "the runs that held still",
                 s.ofDisturbed ? runs : "", s.ofDisturbed ? " held still" : "");
     else if (s.drifted)
-        fprintf(out, "disturbed: %d, drifted: %d; the figures below are of %s%s%s\n", s.disturbed,
-                s.drifted, s.ofDisturbed ? "them, as every " : "the runs that were neither",
+        fprintf(out, "%s: %d, drifted: %d; the figures below are of %s%s%s\n", DisturbedWord(s),
+                s.disturbed, s.drifted,
+                s.ofDisturbed ? "them, as every " : "the runs that were neither",
                 s.ofDisturbed ? runs : "", s.ofDisturbed ? " was one or the other" : "");
 }
 

@@ -13,7 +13,8 @@ struct ResultSummary {
     int runs;           // all of them, aborted ones too
     int scored;         // runs that ended with a score
     int measured;       // quick runs that measured their grids: steady figures, no score
-    int disturbed;      // runs judged disturbed, aborted ones too
+    int disturbed;      // runs judged disturbed, or whose GPU was held back, aborted ones too
+    int heldBack;       // of them, those whose GPU was held back
     int drifted;        // runs whose reference grid drifted (and were not disturbed)
     int counted;        // scored runs the figures below are of
     bool ofDisturbed;   // every run with a score or a quick figure was disturbed or drifted:
@@ -27,7 +28,11 @@ struct ResultSummary {
     double steadyUncertainty; // the median of their uncertainties
 };
 
-// A run judged disturbed or drifted: its figures are not the machine's.
+// "disturbed", or "disturbed or held back" when a GPU held back is among them.
+const char *DisturbedWord(const ResultSummary &s);
+
+// A run judged disturbed or drifted, or whose GPU was held back: its figures are not the
+// machine's.
 bool Untrusted(const ResultRun &run);
 
 ResultSummary Summarize(const std::vector<ResultRun> &runs);

@@ -70,6 +70,16 @@ TEST(PlotTest, AxesSpanTheDataInDecadesAndGridSteps) {
     EXPECT_LT(f.top, f.bottom);
     // A frame rate of 0 has no place on a log scale: the bottom edge.
     EXPECT_DOUBLE_EQ(f.bottom, PlotY(f, 0));
+    EXPECT_EQ(0, f.clockMax); // no GPU watched: no panel
+    // A GPU's clock: a panel under the frame rate, up to the next 500 MHz past its highest.
+    ResultRun run = Measured(kRates, true);
+    run.steps[3].gpu = {true, 10, 2450, 1820, 2610, -1, -1, NAN, -1, 0};
+    PlotFrame c = PlotAxes({Result({run})});
+    EXPECT_EQ(3000, c.clockMax);
+    EXPECT_EQ(f.bottom, c.clockBottom);
+    EXPECT_LT(c.bottom, c.clockTop);
+    EXPECT_DOUBLE_EQ(c.clockBottom, PlotClockY(c, 0));
+    EXPECT_DOUBLE_EQ(c.clockTop, PlotClockY(c, 3000));
 }
 
 TEST(PlotTest, PointsStopLineAndScoreLieWhereTheAxesPutThem) {
