@@ -3,8 +3,10 @@
 #include "report/plot.h"
 #include "record/reader.h"
 #include "watch/steady.h"
+#include "watch/trust.h"
 #include "report/summary.h"
 
+#include <algorithm>
 #include <map>
 #include <math.h>
 #include <string.h>
@@ -81,7 +83,9 @@ static void PrintDifference(FILE *out, const ResultSummary &a, const ResultSumma
                 a.ofDisturbed && b.ofDisturbed ? "both"
                 : a.ofDisturbed                ? "A"
                                                : "B",
-                a.drifted || b.drifted ? "disturbed or drifted" : "disturbed");
+                a.drifted || b.drifted     ? "disturbed or drifted"
+                : a.heldBack || b.heldBack ? "disturbed or held back"
+                                           : "disturbed");
         return;
     }
     const char *kind = a.drifted || b.drifted       ? "trusted "
@@ -117,6 +121,50 @@ static void PrintSteady(FILE *out, const ResultSummary &a, const ResultSummary &
     double bound = 2 * hypot(a.steadyUncertainty, b.steadyUncertainty);
     fprintf(out, "steady difference: %+.1f %% (B against A), %s twice the uncertainties\n",
             diff / a.medianSteady * 100, fabs(diff) > bound ? "beyond" : "within");
+}
+
+// The GPU each side ran on, where it was watched: how many runs it held back, its clock at
+// its highest while busy and its lowest over the steps that decided, its hottest, and the
+// reasons its driver gave. A difference between sides whose GPU was held back is partly
+// the GPU's state, not the renderer's.
+static void PrintGpu(FILE *out, const ResultFile &a, const ResultFile &b) {
+    const ResultFile *both[] = {&a, &b};
+    bool any = false;
+    for (const ResultFile *f : both)
+        for (const ResultRun &run : f->runs)
+            any = any || run.held.known;
+    if (!any) return;
+    for (int i = 0; i < 2; i++) {
+        int watched = 0, held = 0;
+        double top = 0, low = -1, hottest = -1;
+        unsigned reasons = 0;
+        for (const ResultRun &run : both[i]->runs) {
+            const ResultHeld &h = run.held;
+            if (!h.known) continue;
+            watched++;
+            held += h.heldBack;
+            top = std::max(top, h.topMhz);
+            if (h.lowMhz >= 0 && (low < 0 || h.lowMhz < low)) low = h.lowMhz;
+            hottest = std::max(hottest, h.hottestC);
+            reasons |= h.throttle;
+        }
+        fprintf(out, "gpu %c: ", 'A' + i);
+        if (!watched) {
+            fputs("not watched\n", out);
+            continue;
+        }
+        fprintf(out, "%d of %d run%s held back", held, watched, watched == 1 ? "" : "s");
+        if (low >= 0)
+            fprintf(out, "; clock %s MHz at its highest busy, %s at its lowest deciding",
+                    Thousands(top).c_str(), Thousands(low).c_str());
+        if (hottest >= 0) fprintf(out, "; hottest %.0f °C", hottest);
+        for (int r = 0, first = 1; r < kGpuThrottleReasons; r++)
+            if (reasons >> r & 1) {
+                fprintf(out, "%s%s", first ? "; throttled: " : ", ", kGpuThrottleNames[r]);
+                first = 0;
+            }
+        fputc('\n', out);
+    }
 }
 
 // "climb", "quick" or "climb and quick": what a result's runs measured.
@@ -205,6 +253,7 @@ void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {
         PrintDifference(out, sa, sb);
     }
     PrintSteady(out, sa, sb);
+    PrintGpu(out, a, b);
     if (warned)
         fprintf(out, "warning: not comparable: the difference above is not the renderer's "
                      "alone (see the warnings at the top)\n");

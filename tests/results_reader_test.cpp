@@ -605,6 +605,20 @@ TEST(CompareTest, DisturbedRunsAreLeftOutAndNeverMakeADifference) {
         << s;
     s = Compare({Disturbed(quick), quick}, {g10});
     EXPECT_TRUE(Has(s, "disturbed A: 1 run, left out of the steady figure\n")) << s;
+    // A run whose GPU was held back is left out as a disturbed one is, and each side's GPU
+    // is said where it was watched.
+    ResultRun held = g13, watched = g12;
+    held.held = {true, true, 4, 2450, 1820, true, 1 << 3, 94, 6, false};
+    watched.held = {true, false, 4, 2450, 2400, false, 0, 70, 30, false};
+    s = Compare({g10, g11}, {held, watched, g12});
+    EXPECT_TRUE(Has(s, "disturbed or held back B: 1 run, left out of the score")) << s;
+    EXPECT_TRUE(Has(s, "score B: 165 (median of 2 runs")) << s;
+    EXPECT_TRUE(Has(s, "\ngpu A: not watched\ngpu B: 1 of 2 runs held back; clock 2,450 MHz at "
+                       "its highest busy, 1,820 at its lowest deciding; hottest 94 °C; "
+                       "throttled: thermal\n"))
+        << s;
+    EXPECT_TRUE(Has(Compare({held}, {held}), "every run of both was disturbed or held back")) << s;
+    EXPECT_FALSE(Has(Compare({g10}, {g12}), "gpu A")) << s;
 }
 
 TEST(CompareTest, BadFilesFailNamingTheFileAndPlotsGoWhereAsked) {
