@@ -27,11 +27,14 @@ inline int ResultTriangles(int grid) {
     return grid * grid * kResultTrianglesPerSphere;
 }
 
-// Why a GPU's driver holds its clock down, one bit a reason, as i915 and xe name their files
-// (throttle_reason_X, throttle/reason_X).
-enum { kGpuThrottleReasons = 8 };
+// Why a GPU's driver holds its clock down, one bit a reason: as i915 and xe name their files
+// (throttle_reason_X, throttle/reason_X), then as NVIDIA's management library names its
+// reasons (nvmlClocksThrottleReasonSwPowerCap and the rest).
+enum { kGpuThrottleReasons = 13 };
 inline constexpr const char *kGpuThrottleNames[kGpuThrottleReasons] = {
-    "pl1", "pl2", "pl4", "thermal", "prochot", "ratl", "vr_thermalert", "vr_tdc"};
+    "pl1",        "pl2",           "pl4",           "thermal",      "prochot",
+    "ratl",       "vr_thermalert", "vr_tdc",        "sw_power_cap", "hw_slowdown",
+    "sw_thermal", "hw_thermal",    "hw_power_brake"};
 
 // The GPU's state over a step's measured window, sampled between frames (watch/gpusteps.h):
 // each figure -1 where its driver does not publish it.

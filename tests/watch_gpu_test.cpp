@@ -1,10 +1,13 @@
 // The GPU's files read from trees laid out as each driver's documentation gives them.
 #include "watch/gpu.h"
 #include "watch/gpusteps.h"
+#include "watch/nvml.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <string.h>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,4 +113,43 @@ TEST(GpuFiles, TheCardOfANode) {
         EXPECT_EQ(*want != 0, GpuCardOfNode(drm.c_str(), node, &card)) << node;
         if (*want) EXPECT_EQ(drm + "/" + want, card) << node;
     }
+}
+
+// NVIDIA's driver through its management library (a stand-in here), found by the card's
+// PCI bus; without the library, or for a bus it does not know, the watch says so.
+TEST(GpuFiles, NvidiaThroughItsManagementLibrary) {
+    TempDir dir;
+    std::string card = dir.path("card1"), bus = dir.path("0000:01:00.0");
+    mkdir(card.c_str(), 0755);
+    mkdir(bus.c_str(), 0755);
+    ASSERT_EQ(0, symlink("../nvidia", (bus + "/driver").c_str()));
+    const char *was = gpuNvmlLibrary;
+    for (auto [library, busName, want] :
+         {std::tuple(KV_NVML_STANDIN, "0000:01:00.0",
+                     std::vector<double>{1500, 1980, 99, 83, 7, -1, 1 << 8}),
+          {"libkelvane-no-such-library.so", "0000:01:00.0", {}},
+          {KV_NVML_STANDIN, "0000:02:00.0", {}}}) {
+        gpuNvmlLibrary = library;
+        std::string other = dir.path(busName);
+        if (other != bus) ASSERT_EQ(0, rename(bus.c_str(), other.c_str()));
+        bus = other;
+        unlink((card + "/device").c_str());
+        ASSERT_EQ(0, symlink(bus.c_str(), (card + "/device").c_str()));
+        GpuFiles f;
+        GpuSample s;
+        EXPECT_EQ(!want.empty(), FindGpuFiles(card.c_str(), &f)) << library << " " << busName;
+        EXPECT_EQ(kGpuNvidia, f.driver);
+        if (!want.empty()) {
+            EXPECT_EQ(1, ReadGpuSample(f, &s));
+            EXPECT_EQ(want, Figures(s)); // its power refused: unknown
+        }
+        char said[512] = "";
+        FILE *out = fmemopen(said, sizeof said, "w");
+        EXPECT_EQ(!want.empty(), StartGpuWatch("", card.c_str(), out));
+        fclose(out);
+        EXPECT_NE(nullptr, strstr(said, want.empty() ? "runs NVIDIA's driver" : "(nvidia)"))
+            << said;
+    }
+    gpuNvmlLibrary = was;
+    CloseNvml();
 }

@@ -1,5 +1,7 @@
 #include "watch/gpu.h"
 
+#include "watch/nvml.h"
+
 #include <dirent.h>
 #include <limits.h>
 #include <stdio.h>
@@ -93,6 +95,12 @@ int FindGpuFiles(const char *card, GpuFiles *f) {
         f->driver = kGpuXe;
         f->freq = f->card + "/device/tile0/gt0/freq0";
         if (IsFolder(f->freq + "/throttle")) f->throttle = f->freq + "/throttle/reason_";
+    } else if (driver == "nvidia") {
+        // The device folder is named by its PCI bus, as the library finds a device.
+        char bus[PATH_MAX];
+        f->driver = kGpuNvidia;
+        if (!realpath((f->card + "/device").c_str(), bus)) return 0;
+        return OpenNvml(strrchr(bus, '/') + 1);
     } else if (!f->hwmon.empty()) {
         f->driver = kGpuHwmonOnly;
     }
@@ -145,6 +153,9 @@ int ReadGpuSample(const GpuFiles &f, GpuSample *s) {
         s->clockMhz = Number(f.freq + "/act_freq");
         s->maxClockMhz = Number(f.freq + "/rp0_freq");
         break;
+    case kGpuNvidia:
+        ReadNvml(s);
+        break;
     default:
         break;
     }
@@ -158,7 +169,7 @@ int ReadGpuSample(const GpuFiles &f, GpuSample *s) {
 
 GpuFiles gpuWatched;
 
-static const char *const kDriverNames[] = {"", "amdgpu", "i915", "xe", "hwmon"};
+static const char *const kDriverNames[] = {"", "amdgpu", "i915", "xe", "hwmon", "nvidia"};
 
 int StartGpuWatch(const char *node, const char *card, FILE *out) {
     gpuWatched = GpuFiles();
@@ -173,8 +184,15 @@ int StartGpuWatch(const char *node, const char *card, FILE *out) {
         fprintf(out, "gpu: watching %s (%s)\n", found.c_str(), kDriverNames[gpuWatched.driver]);
         return 1;
     }
+    bool nvidia = gpuWatched.driver == kGpuNvidia;
     gpuWatched = GpuFiles();
-    if (!strcmp(node, "software"))
+    CloseNvml();
+    if (nvidia)
+        fprintf(out,
+                "gpu: no GPU to watch: %s runs NVIDIA's driver, whose state is read through its "
+                "management library, and %s could not be loaded or does not know the card\n",
+                found.c_str(), gpuNvmlLibrary);
+    else if (!strcmp(node, "software"))
         fprintf(out, "gpu: no GPU to watch: the renderer is software\n");
     else if (found.empty())
         fprintf(out, "gpu: no GPU to watch: the renderer's device is not known%s%s\n",

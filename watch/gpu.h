@@ -14,7 +14,7 @@
 #include <stdio.h>
 #include <string>
 
-enum GpuDriver { kGpuNone, kGpuAmd, kGpuI915, kGpuXe, kGpuHwmonOnly };
+enum GpuDriver { kGpuNone, kGpuAmd, kGpuI915, kGpuXe, kGpuHwmonOnly, kGpuNvidia };
 
 // Where a GPU's files are; FindGpuFiles fills it.
 struct GpuFiles {
@@ -41,7 +41,9 @@ struct GpuSample {
 // card its device also holds. 0 for anything else ("software", empty, a node sysfs lacks).
 int GpuCardOfNode(const char *sysDrm, const char *node, std::string *card);
 // The files of the GPU whose DRM card folder is card. 0 when its driver publishes nothing
-// read here (no driver, or one without hwmon): there is no GPU to watch.
+// read here (no driver, or one without hwmon): there is no GPU to watch. NVIDIA's driver is
+// read through its management library (watch/nvml.h), opened here for the card's PCI bus:
+// 0, with driver kGpuNvidia, when that cannot be had.
 int FindGpuFiles(const char *card, GpuFiles *f);
 // Reads them into s. 0 when not one figure could be read (s is then all unknown).
 int ReadGpuSample(const GpuFiles &f, GpuSample *s);
