@@ -232,7 +232,7 @@ static int RunTest(void) {
     // The GPU the test renders on, found once; KELVANE_GPU_CARD names a card folder outright
     // (a test's tree of files laid out as a driver's).
     char node[64] = "";
-    EGLDeviceInUse(node, sizeof node);
+    RenderNodeOfContext("/sys/class/drm", node, sizeof node);
     StartGpuWatch(node, getenv("KELVANE_GPU_CARD"), stdout);
     resultSeries = true;
     resultSeriesAsked = commandLine.repeat;

@@ -9,6 +9,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <dirent.h>
+#include <string>
+
 static char windowSystemError[512];
 static unsigned videoStarts; // how often video has started in this process
 
@@ -159,6 +162,79 @@ int EGLDeviceInUse(char *name, int nameSize) {
         return i;
     }
     return -1;
+}
+
+// The node of the current EGL display's device; "" when EGL cannot tell.
+static int EGLNodeOfContext(char *name, int nameSize) {
+    auto currentDisplay = (CurrentDisplayProc)SDL_GL_GetProcAddress("eglGetCurrentDisplay");
+    auto queryDisplay =
+        (PFNEGLQUERYDISPLAYATTRIBEXTPROC)SDL_GL_GetProcAddress("eglQueryDisplayAttribEXT");
+    auto deviceString =
+        (PFNEGLQUERYDEVICESTRINGEXTPROC)SDL_GL_GetProcAddress("eglQueryDeviceStringEXT");
+    if (!currentDisplay || !queryDisplay || !deviceString) return 0;
+    EGLDisplay display = currentDisplay();
+    EGLAttrib attrib = 0;
+    if (display == EGL_NO_DISPLAY || !queryDisplay(display, EGL_DEVICE_EXT, &attrib)) return 0;
+    EGLDeviceEXT device = (EGLDeviceEXT)attrib;
+    const char *node = deviceString(device, EGL_DRM_DEVICE_FILE_EXT);
+    const char *extensions = deviceString(device, EGL_EXTENSIONS);
+    if (!node && extensions && strstr(extensions, "EGL_MESA_device_software")) node = "software";
+    if (!node) return 0;
+    snprintf(name, (size_t)nameSize, "%s", node);
+    return 1;
+}
+
+// A sysfs file holding one hexadecimal number ("0x1002"); -1 without one.
+static long HexFile(const std::string &path) {
+    char text[32] = "";
+    FILE *f = fopen(path.c_str(), "r");
+    if (!f) return -1;
+    size_t n = fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    text[n] = 0;
+    char *end = nullptr;
+    long v = strtol(text, &end, 16);
+    return end != text && (*end == 0 || *end == '\n') ? v : -1;
+}
+
+// GLX_MESA_query_renderer's vendor and device, and whether the renderer is accelerated.
+typedef int (*QueryRendererProc)(int attribute, unsigned *value); // X11 Bool: an int
+enum { kGlxVendorId = 0x8183, kGlxDeviceId = 0x8184, kGlxAccelerated = 0x8186 };
+
+static int GLXNodeOfContext(const char *sysDrm, char *name, int nameSize) {
+    auto query = (QueryRendererProc)SDL_GL_GetProcAddress("glXQueryCurrentRendererIntegerMESA");
+    unsigned vendor = 0, device = 0, accelerated = 0;
+    if (!query || !query(kGlxVendorId, &vendor) || !query(kGlxDeviceId, &device) ||
+        !query(kGlxAccelerated, &accelerated))
+        return 0;
+    if (!accelerated) {
+        snprintf(name, (size_t)nameSize, "software");
+        return 1;
+    }
+    DIR *d = opendir(sysDrm);
+    if (!d) return 0;
+    int found = 0;
+    while (struct dirent *e = readdir(d)) {
+        // card1, never a connector such as card1-DP-1.
+        if (strncmp(e->d_name, "card", 4) || strchr(e->d_name, '-')) continue;
+        std::string dev = std::string(sysDrm) + "/" + e->d_name + "/device/";
+        if (HexFile(dev + "vendor") != (long)vendor || HexFile(dev + "device") != (long)device)
+            continue;
+        if (found++) break; // two such cards: which one is not known
+        snprintf(name, (size_t)nameSize, "/dev/dri/%s", e->d_name);
+    }
+    closedir(d);
+    if (found != 1 && nameSize > 0) name[0] = 0;
+    return found == 1;
+}
+
+int RenderNodeOfContext(const char *sysDrm, char *name, int nameSize) {
+    if (nameSize > 0) name[0] = 0;
+    // Each context is asked in its own interface only: GL's loader hands out a stub for any
+    // name, and calling EGL's through a GLX context (or GLX's through EGL) crashes.
+    bool glx = !strcmp(VideoDriverName(), "x11") &&
+               !SDL_GetHintBoolean(SDL_HINT_VIDEO_X11_FORCE_EGL, SDL_FALSE);
+    return glx ? GLXNodeOfContext(sysDrm, name, nameSize) : EGLNodeOfContext(name, nameSize);
 }
 
 // How many devices EGL lists: GL must be loaded to ask, so video starts offscreen for it.

@@ -27,6 +27,13 @@ const char *VideoDriverName(void);
 // DRM node (or "software") in name; -1 when not offscreen or EGL cannot tell.
 int EGLDeviceInUse(char *name, int nameSize);
 
+// The DRM node of the device the current GL context renders on, in name: EGL's device of
+// the context's display (offscreen, or a Wayland window) where EGL_EXT_device_query says,
+// else for a GLX context the card whose PCI vendor and device GLX_MESA_query_renderer gives
+// (found under sysDrm, /sys/class/drm, and only where one card alone has them). "software"
+// for a renderer without a device of its own. Non-zero when found; name is "" otherwise.
+int RenderNodeOfContext(const char *sysDrm, char *name, int nameSize);
+
 struct EGLDeviceInfo {
     char node[64];      // its DRM node, "software", or empty when EGL does not say
     char renderer[256]; // GL_RENDERER of a context on it, or "unusable: " and why

@@ -382,7 +382,9 @@ x11_test)
   expect_status 0
   check_full_log
   check_screenshot 800 600
-  check_json score x11
+  check_json score x11  # GLX names llvmpipe's renderer unaccelerated: no GPU of its own, said once.
+  [[ $(grep -c "^gpu: no GPU to watch: the renderer is software$" "$work/stdout") -eq 1 ]] ||
+    fail "no word of the GPU watch: $(cat "$work/stdout")"
   ;;
 x11_test_aborted)
   GALLIUM_DRIVER=softpipe "$exe" --test 2>"$work/stderr" &
@@ -409,6 +411,9 @@ wayland_test)
   SDL_VIDEODRIVER=wayland run_app --test
   expect_status 0
   check_full_log
+  # The window's EGL display names its device: llvmpipe's, software.
+  grep -qx "gpu: no GPU to watch: the renderer is software" "$work/stdout" ||
+    fail "no word of the GPU watch: $(cat "$work/stdout")"
   [[ -f "$shot" ]] || fail "no screenshot"
   read -r w h < <(head -c 16 "$shot" | od -An -tu2 -j12 -v)
   check_screenshot "$w" "$h"
