@@ -201,16 +201,9 @@ static long HexFile(const std::string &path) {
 typedef int (*QueryRendererProc)(int attribute, unsigned *value); // X11 Bool: an int
 enum { kGlxVendorId = 0x8183, kGlxDeviceId = 0x8184, kGlxAccelerated = 0x8186 };
 
-static int GLXNodeOfContext(const char *sysDrm, char *name, int nameSize) {
-    auto query = (QueryRendererProc)SDL_GL_GetProcAddress("glXQueryCurrentRendererIntegerMESA");
-    unsigned vendor = 0, device = 0, accelerated = 0;
-    if (!query || !query(kGlxVendorId, &vendor) || !query(kGlxDeviceId, &device) ||
-        !query(kGlxAccelerated, &accelerated))
-        return 0;
-    if (!accelerated) {
-        snprintf(name, (size_t)nameSize, "software");
-        return 1;
-    }
+int DrmCardOfPciIds(const char *sysDrm, unsigned vendor, unsigned device, char *name,
+                    int nameSize) {
+    if (nameSize > 0) name[0] = 0;
     DIR *d = opendir(sysDrm);
     if (!d) return 0;
     int found = 0;
@@ -226,6 +219,19 @@ static int GLXNodeOfContext(const char *sysDrm, char *name, int nameSize) {
     closedir(d);
     if (found != 1 && nameSize > 0) name[0] = 0;
     return found == 1;
+}
+
+static int GLXNodeOfContext(const char *sysDrm, char *name, int nameSize) {
+    auto query = (QueryRendererProc)SDL_GL_GetProcAddress("glXQueryCurrentRendererIntegerMESA");
+    unsigned vendor = 0, device = 0, accelerated = 0;
+    if (!query || !query(kGlxVendorId, &vendor) || !query(kGlxDeviceId, &device) ||
+        !query(kGlxAccelerated, &accelerated))
+        return 0;
+    if (!accelerated) {
+        snprintf(name, (size_t)nameSize, "software");
+        return 1;
+    }
+    return DrmCardOfPciIds(sysDrm, vendor, device, name, nameSize);
 }
 
 int RenderNodeOfContext(const char *sysDrm, char *name, int nameSize) {

@@ -34,6 +34,10 @@ int EGLDeviceInUse(char *name, int nameSize);
 // for a renderer without a device of its own. Non-zero when found; name is "" otherwise.
 int RenderNodeOfContext(const char *sysDrm, char *name, int nameSize);
 
+// The node (/dev/dri/cardN) of the one card under sysDrm whose device has these PCI ids;
+// 0, name "", for none or for more than one.
+int DrmCardOfPciIds(const char *sysDrm, unsigned vendor, unsigned device, char *name, int nameSize);
+
 struct EGLDeviceInfo {
     char node[64];      // its DRM node, "software", or empty when EGL does not say
     char renderer[256]; // GL_RENDERER of a context on it, or "unusable: " and why

@@ -2,10 +2,13 @@
 #include "platform/video.h"
 #include "platform/video_internal.h"
 #include "tests/platform_fixture.h"
+#include "support/temp_dir.h"
 
 #include <SDL.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -99,6 +102,33 @@ TEST_F(OffscreenVideoTest, WithoutOffscreenThereIsNoEglDevice) {
     ASSERT_NE(nullptr, GetMainDevice()); // SDL's offscreen driver, but not this run's
     EXPECT_EQ(-1, EGLDeviceInUse(nullptr, 0));
     EXPECT_EQ(1024, CGDisplayPixelsWide(CGMainDisplayID()));
+}
+
+// A GLX renderer's PCI ids lead to the one card that has them, never a connector's folder,
+// and to none where two cards have them.
+TEST(RenderNode, TheCardOfAGlxRenderersPciIds) {
+    TempDir dir;
+    auto card = [&](const char *name, const char *vendor, const char *device) {
+        std::string at = dir.path(name) + "/device/";
+        mkdir(dir.path(name).c_str(), 0755);
+        mkdir(at.c_str(), 0755);
+        WriteBytes(at + "vendor", std::vector<unsigned char>(vendor, vendor + strlen(vendor)));
+        WriteBytes(at + "device", std::vector<unsigned char>(device, device + strlen(device)));
+    };
+    card("card0", "0x8086\n", "0x9a49\n");
+    card("card1", "0x1002\n", "0x73bf\n");
+    card("card1-DP-1", "0x10de\n", "0x2684\n");
+    char node[64];
+    for (auto [vendor, device, want] : {std::tuple(0x1002u, 0x73bfu, "/dev/dri/card1"),
+                                        {0x8086u, 0x9a49u, "/dev/dri/card0"},
+                                        {0x8086u, 0x73bfu, ""},
+                                        {0x10deu, 0x2684u, ""}}) {
+        EXPECT_EQ(*want != 0, DrmCardOfPciIds(dir.prefix().c_str(), vendor, device, node, 64));
+        EXPECT_STREQ(want, node);
+    }
+    card("card2", "0x1002", "0x73bf"); // a second of the same: which one is not known
+    EXPECT_EQ(0, DrmCardOfPciIds(dir.prefix().c_str(), 0x1002, 0x73bf, node, sizeof node));
+    EXPECT_STREQ("", node);
 }
 
 } // namespace
