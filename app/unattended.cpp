@@ -1,5 +1,7 @@
 #include "app/unattended.h"
 
+#include "report/summary.h"
+
 #include "app/cmdline.h"
 #include "app/handlers.h"
 #include "app/startup.h"
@@ -45,13 +47,12 @@ static int Again(void) {
 
 // The verdicts were gathered once the test ended, before its screenshot (record/record.h).
 static bool LastRunUntrusted(void) {
-    if (resultRuns.empty()) return false;
-    const ResultRun &run = resultRuns.back();
-    return (run.verdict.known && run.verdict.disturbed) || (run.drift.known && run.drift.drifted);
+    return !resultRuns.empty() && Untrusted(resultRuns.back());
 }
 
-// After a scored test: the series' next one, or the end with every test scored. A disturbed
-// or drifted run is made up for while the series may still grow; the summary says what it got.
+// After a scored test: the series' next one, or the end with every test scored. A disturbed,
+// drifted or held-back run is made up for while the series may still grow; the summary says
+// what it got.
 static int Next(void) {
     if (LastRunUntrusted()) testsToRepeat++;
     return testsToRepeat > 0 && testsAllowed > 0 ? Again() : End(kExitScore);

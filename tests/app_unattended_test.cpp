@@ -141,6 +141,7 @@ struct SeriesCase {
     bool judged = true;          // false: no figures, no verdict
     int repeat = 3;              // K
     std::vector<bool> drifted = {};
+    std::vector<bool> held = {}; // the GPU held back
 };
 
 TEST_F(EndWhenOverTest, DisturbedRunsDoNotCountUpToTwiceTheTestsAsked) {
@@ -153,6 +154,7 @@ TEST_F(EndWhenOverTest, DisturbedRunsDoNotCountUpToTwiceTheTestsAsked) {
         {"runs without figures count", {false, false, false}, false},
         {"a single test stays one run, disturbed or not", {true}, true, 1},
         {"the second drifted", {false, false, false, false}, true, 3, {false, true}},
+        {"the third's GPU held back", {false, false, false, false}, true, 3, {}, {0, 0, 1, 0}},
     };
     for (SeriesCase c : cases) {
         StartSeries(c.repeat);
@@ -169,6 +171,7 @@ TEST_F(EndWhenOverTest, DisturbedRunsDoNotCountUpToTwiceTheTestsAsked) {
             if (c.judged) run.verdict = {true, disturbed, 4, {}, {}};
             if (tests < c.drifted.size())
                 run.drift = {true, 3, 30, 40, 0.33, 0.05, c.drifted[tests]};
+            if (tests < c.held.size()) run.held.known = true, run.held.heldBack = c.held[tests];
             resultRuns.push_back(run);
             tests++;
             fullscreen = false;
