@@ -416,7 +416,9 @@ std::vector<PlotLegendEntry> PlotLegend(const std::vector<ResultFile> &results) 
         for (size_t i = 0; i < r.runs.size(); i++) {
             const ResultRun &run = r.runs[i];
             char text[64];
-            const char *disturbed = run.verdict.known && run.verdict.disturbed ? ", disturbed" : "";
+            const char *disturbed = run.verdict.known && run.verdict.disturbed ? ", disturbed"
+                                    : run.held.known && run.held.heldBack      ? ", held back"
+                                                                               : "";
             if (run.end == kRunScore)
                 snprintf(text, sizeof text, "run %zu: score %d%s", i + 1, run.score, disturbed);
             else if (run.end == kRunMeasured && run.steady.known)
