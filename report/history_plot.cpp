@@ -1,6 +1,7 @@
 #include "report/history_plot.h"
 
 #include "report/canvas.h"
+#include "report/summary.h"
 
 #include <algorithm>
 #include <map>
@@ -148,7 +149,7 @@ static void Legend(cairo_t *cr, const TimeFrame &f, const std::vector<HistoryPoi
     cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
     PlotText(cr, x, y + 4, 10, false,
              "circles: the score; squares, dashed: the steady figure ± its uncertainty; "
-             "hollow: disturbed or drifted");
+             "hollow: disturbed, drifted or held back");
 }
 
 static void Draw(cairo_t *cr, const void *what) {
@@ -182,8 +183,8 @@ HistoryPoint HistoryPointOf(const ResultFile &file) {
     const ResultRun &r = file.runs[0];
     char size[32];
     snprintf(size, sizeof size, ", %dx%d", file.width, file.height);
-    // A drifted run is no more to be trusted than a disturbed one.
-    bool untrusted = (r.verdict.known && r.verdict.disturbed) || (r.drift.known && r.drift.drifted);
+    // A drifted or held-back run is no more to be trusted than a disturbed one.
+    bool untrusted = Untrusted(r);
     return {r.started,      file.renderer + size, r.end == kRunScore,   r.score,
             r.steady.known, r.steady.score,       r.steady.uncertainty, untrusted};
 }
