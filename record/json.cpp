@@ -67,7 +67,10 @@ static json Gpu(const ResultGpu &g) {
             {"hottest_c", Figure(g.hottestC)},
             {"headroom_c", std::isnan(g.headroomC) ? json(nullptr) : json(g.headroomC)},
             {"power_w", Figure(g.powerW)},
-            {"throttle", Throttle(g.throttle)}};
+            {"throttle", Throttle(g.throttle)},
+            {"memory_mhz", Figure(g.memoryMhz)},
+            {"power_cap_w", Figure(g.powerCapW)},
+            {"hottest_sensor", *g.hottestSensor ? json(g.hottestSensor) : json(nullptr)}};
 }
 
 static json Held(const ResultHeld &h) {

@@ -45,9 +45,12 @@ struct ResultGpu {
     double maxMhz;               // the highest its driver lets it run at
     double busy;                 // the mean share of time it was busy, 0 to 1
     double hottestC;             // its hottest sensor's highest temperature
-    double headroomC;  // the least any sensor had left below its critical level; NAN: none says
-    double powerW;     // the mean power drawn
-    unsigned throttle; // the driver's reasons for holding the clock down, seen
+    double headroomC;      // the least any sensor had left below its critical level; NAN: none
+    double powerW;         // the mean power drawn
+    unsigned throttle;     // the driver's reasons for holding the clock down, seen
+    double memoryMhz = -1; // its memory's clock, the median
+    double powerCapW = -1; // the power it was allowed, the lowest seen
+    char hottestSensor[16] = ""; // the hottest sensor's label, printable ASCII; "": none
 };
 
 struct ResultStep {

@@ -277,6 +277,18 @@ static bool Throttle(Reader &r, const json &o, const std::string &at, unsigned *
     return true;
 }
 
+// A sensor's label: null, or up to 15 printable ASCII characters, as the schema's pattern.
+static bool Sensor(Reader &r, const json &o, const std::string &at, char out[16]) {
+    std::string s;
+    if (!String(r, o, "hottest_sensor", at, true, &s)) return false;
+    bool printable = s.size() <= 15;
+    for (char c : s)
+        printable = printable && c >= ' ' && c <= '~';
+    if (!printable) return r.Fail(at + "hottest_sensor", "not a sensor's label");
+    snprintf(out, 16, "%s", s.c_str());
+    return true;
+}
+
 // A step's GPU figures: null, missing (older files, no GPU watched), or its looks' figures,
 // the lowest clock at most the median.
 static bool StepGpu(Reader &r, const json &step, const std::string &at, ResultGpu *out) {
@@ -290,7 +302,8 @@ static bool StepGpu(Reader &r, const json &step, const std::string &at, ResultGp
     g.known = true;
     if (!OnlyKnown(r, *v, in,
                    {"samples", "median_mhz", "lowest_mhz", "max_mhz", "busy", "hottest_c",
-                    "headroom_c", "power_w", "throttle"}) ||
+                    "headroom_c", "power_w", "throttle", "memory_mhz", "power_cap_w",
+                    "hottest_sensor"}) ||
         !Integer(r, *v, "samples", in, 1, INT_MAX, &g.samples) ||
         !Figure(r, *v, "median_mhz", in, 0, HUGE_VAL, -1, &g.medianMhz) ||
         !Figure(r, *v, "lowest_mhz", in, 0, HUGE_VAL, -1, &g.lowestMhz) ||
@@ -299,7 +312,10 @@ static bool StepGpu(Reader &r, const json &step, const std::string &at, ResultGp
         !Figure(r, *v, "hottest_c", in, 0, HUGE_VAL, -1, &g.hottestC) ||
         !Figure(r, *v, "headroom_c", in, -HUGE_VAL, HUGE_VAL, NAN, &g.headroomC) ||
         !Figure(r, *v, "power_w", in, 0, HUGE_VAL, -1, &g.powerW) ||
-        !Throttle(r, *v, in, &g.throttle))
+        !Throttle(r, *v, in, &g.throttle) ||
+        !Figure(r, *v, "memory_mhz", in, 0, HUGE_VAL, -1, &g.memoryMhz) ||
+        !Figure(r, *v, "power_cap_w", in, 0, HUGE_VAL, -1, &g.powerCapW) ||
+        !Sensor(r, *v, in, g.hottestSensor))
         return false;
     if ((g.medianMhz < 0) != (g.lowestMhz < 0) || g.lowestMhz > g.medianMhz)
         return r.Fail(in + "lowest_mhz", "not a clock at most the median");

@@ -11,6 +11,7 @@ kept pairs whose ratio lies in its interval, and same_renderer as the sides' str
 import datetime
 import json
 import math
+import re
 import os
 import sys
 
@@ -134,6 +135,10 @@ def relation_faults(step, at):
         if (median is None) != (lowest is None) or \
                 (number(median) and number(lowest) and lowest > median):
             yield f"{at}/gpu/lowest_mhz: not a clock at most the median"
+        sensor = gpu.get("hottest_sensor")
+        # The schema's pattern would take a newline at the end: Python's $ matches before one.
+        if isinstance(sensor, str) and not re.fullmatch(r"[ -~]{0,15}", sensor):
+            yield f"{at}/gpu/hottest_sensor: not a sensor's label"
 
 
 def turn_faults(turns):

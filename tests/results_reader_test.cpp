@@ -71,7 +71,7 @@ ResultRun Trusted(ResultRun run) {
         s.medianMs = 100;
         s.p90Ms = 125.5;
         s.load = {true, 0.25, 0.05, 0.5, 0.2, true, 1.5};
-        s.gpu = {true, 10, 1820, 1700, 2450, 0.97, 94, 1, 180, 1 << 3};
+        s.gpu = {true, 10, 1820, 1700, 2450, 0.97, 94, 1, 180, 1 << 3, 1000, 200, "junction"};
     }
     run.held = {true, true, 3, 2450, 1820, true, 1 << 3 | 1, 94, -0.5, true};
     run.verdict = {
@@ -121,6 +121,8 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
               std::vector<double>({(double)s.gpu.samples, s.gpu.medianMhz, s.gpu.lowestMhz,
                                    s.gpu.maxMhz, s.gpu.busy, s.gpu.hottestC, s.gpu.headroomC,
                                    s.gpu.powerW, (double)s.gpu.throttle}));
+    EXPECT_STREQ("junction", s.gpu.hottestSensor);
+    EXPECT_EQ(200, s.gpu.powerCapW);
     const ResultHeld &h = r.runs[0].held;
     EXPECT_TRUE(h.known && h.heldBack && h.clockFell && h.hot);
     EXPECT_EQ(9u, h.throttle);

@@ -37,7 +37,9 @@ static std::vector<double> Figures(const GpuSample &s) {
             s.tempC,
             std::isnan(s.headroomC) ? -1 : s.headroomC,
             s.powerW,
-            (double)s.throttle};
+            (double)s.throttle,
+            s.memClockMhz,
+            s.powerCapW};
 }
 
 TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
@@ -46,21 +48,22 @@ TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
         {"driver=../../bus/pci/drivers/amdgpu|device/pp_dpm_sclk=0: 500Mhz\n1: 1200Mhz *\n2: "
          "2450Mhz\n"
          "|device/gpu_busy_percent=97|H/temp1_input=94000|H/temp1_crit=95000|H/temp2_input=65000"
-         "|H/temp2_crit=100000|H/power1_average=180000000",
-         {1200, 2450, 97, 94, 1, 180, 0}},
+         "|H/temp2_crit=100000|H/power1_average=180000000|H/temp1_label=junction\n"
+         "|H/power1_cap=200000000|device/pp_dpm_mclk=0: 96Mhz\n1: 1000Mhz *\n",
+         {1200, 2450, 97, 94, 1, 180, 0, 1000, 200}},
         // No level marked, a garbage load: the hwmon's clock, in hertz; instantaneous power.
         {"driver=amdgpu|device/pp_dpm_sclk=0: 500Mhz|device/gpu_busy_percent=9x"
          "|H/freq1_input=1820000000|H/power1_input=5500000",
-         {1820, 500, -1, -1, -1, 5.5, 0}},
+         {1820, 500, -1, -1, -1, 5.5, 0, -1, -1}},
         {"driver=amdgpu|device/pp_dpm_sclk=S: 19Mhz *\n0: 615Mhz\n1: 1000Mhz", // asleep
-         {19, 1000, -1, -1, -1, -1, 0}},
+         {19, 1000, -1, -1, -1, -1, 0, -1, -1}},
         {"driver=i915|gt_act_freq_mhz=1300|gt_RP0_freq_mhz=2250|gt/gt0/throttle_reason_pl1=0"
          "|gt/gt0/throttle_reason_thermal=1",
-         {1300, 2250, -1, -1, -1, -1, 1 << 3}},
+         {1300, 2250, -1, -1, -1, -1, 1 << 3, -1, -1}},
         {"driver=xe|" + xe + "act_freq=900|" + xe + "rp0_freq=2050|" + xe +
              "throttle/reason_pl1=1|H/temp1_input=48000",
-         {900, 2050, -1, 48, -1, -1, 1 << 0}},
-        {"driver=nouveau|H/temp1_input=51000", {-1, -1, -1, 51, -1, -1, 0}},
+         {900, 2050, -1, 48, -1, -1, 1 << 0, -1, -1}},
+        {"driver=nouveau|H/temp1_input=51000", {-1, -1, -1, 51, -1, -1, 0, -1, -1}},
         {"driver=nouveau", {}}, // no hwmon
         {"device/uevent=", {}}, // no driver: a software renderer's card
     };
@@ -73,6 +76,7 @@ TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
         ASSERT_EQ(!want.empty(), FindGpuFiles(card.c_str(), &f)) << files;
         EXPECT_EQ(!want.empty(), ReadGpuSample(f, &s)) << files;
         EXPECT_EQ(want.empty() ? Figures(GpuSample()) : want, Figures(s)) << files;
+        EXPECT_STREQ(want.size() > 7 && want[7] > 0 ? "junction" : "", s.hottest) << files;
         FILE *said = fopen("/dev/null", "w"); // a test's start: watched, or said why not
         EXPECT_EQ(!want.empty(), StartGpuWatch("", card.c_str(), said)) << files;
         EXPECT_EQ(f.driver, gpuWatched.driver);
@@ -83,7 +87,7 @@ TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
         Lay(card, xe + "act_freq=700|" + xe + "throttle/reason_pl1=0|H/temp1_input=hot");
         unlink((card + "/" + xe + "rp0_freq").c_str());
         EXPECT_EQ(1, ReadGpuSample(f, &s));
-        EXPECT_EQ(std::vector<double>({700, -1, -1, -1, -1, -1, 0}), Figures(s));
+        EXPECT_EQ(std::vector<double>({700, -1, -1, -1, -1, -1, 0, -1, -1}), Figures(s));
         // The window's figures: what any look knew, the reasons seen in any.
         looks[1] = looks[2] = s;
         looks[2].clockMhz = 650;
@@ -126,7 +130,7 @@ TEST(GpuFiles, NvidiaThroughItsManagementLibrary) {
     const char *was = gpuNvmlLibrary;
     for (auto [library, busName, want] :
          {std::tuple(KV_NVML_STANDIN, "0000:01:00.0",
-                     std::vector<double>{1500, 1980, 99, 83, 7, -1, 1 << 8}),
+                     std::vector<double>{1500, 1980, 99, 83, 7, -1, 1 << 8, -1, -1}),
           {"libkelvane-no-such-library.so", "0000:01:00.0", {}},
           {KV_NVML_STANDIN, "0000:02:00.0", {}}}) {
         gpuNvmlLibrary = library;

@@ -107,9 +107,10 @@ int FindGpuFiles(const char *card, GpuFiles *f) {
     return f->driver != kGpuNone;
 }
 
-// amdgpu's pp_dpm_sclk: a line a level, "N: 1200Mhz", the current one marked with '*'; a
-// clock asleep is the level "S:", below the others.
-static void ReadDpmLevels(const std::string &path, GpuSample *s) {
+// amdgpu's pp_dpm_sclk and pp_dpm_mclk: a line a level, "N: 1200Mhz", the current one
+// marked with '*'; a clock asleep is the level "S:", below the others. The current level's
+// clock into *current, the top level's into *top.
+static void ReadDpmLevels(const std::string &path, double *current, double *top) {
     std::istringstream levels(ReadText(path));
     for (std::string line; std::getline(levels, line);) {
         double mhz = 0;
@@ -117,9 +118,19 @@ static void ReadDpmLevels(const std::string &path, GpuSample *s) {
         if (sscanf(line.c_str(), "%7[0-9S]: %lf%7[A-Za-z]", level, &mhz, unit) != 3 ||
             strcasecmp(unit, "mhz") != 0)
             continue;
-        if (mhz > s->maxClockMhz) s->maxClockMhz = mhz;
-        if (line.find('*') != std::string::npos) s->clockMhz = mhz;
+        if (mhz > *top) *top = mhz;
+        if (line.find('*') != std::string::npos) *current = mhz;
     }
+}
+
+// A sensor's label ("edge", "junction"), kept where it is short printable text.
+static void Label(const std::string &path, char *out, size_t size) {
+    std::string s = ReadText(path);
+    if (!s.empty() && s.back() == '\n') s.pop_back();
+    bool printable = s.size() < size;
+    for (char c : s)
+        printable = printable && c >= ' ' && c <= '~';
+    snprintf(out, size, "%s", printable ? s.c_str() : "");
 }
 
 // The hottest of temp1..temp9 (millidegrees), and the least headroom below its critical
@@ -130,21 +141,28 @@ static void ReadHwmon(const std::string &hwmon, GpuSample *s) {
         std::string t = hwmon + "/temp" + std::to_string(i);
         double c = Number(t + "_input", 1e-3), crit = Number(t + "_crit", 1e-3);
         if (c < 0) continue;
-        if (c > s->tempC) s->tempC = c;
+        if (c > s->tempC) {
+            s->tempC = c;
+            Label(t + "_label", s->hottest, sizeof s->hottest);
+        }
         if (crit > 0 && !(crit - c >= s->headroomC)) s->headroomC = crit - c;
     }
     s->powerW = Number(hwmon + "/power1_average", 1e-6);
     if (s->powerW < 0) s->powerW = Number(hwmon + "/power1_input", 1e-6);
+    s->powerCapW = Number(hwmon + "/power1_cap", 1e-6);
 }
 
 int ReadGpuSample(const GpuFiles &f, GpuSample *s) {
     *s = GpuSample();
     switch (f.driver) {
-    case kGpuAmd:
-        ReadDpmLevels(f.card + "/device/pp_dpm_sclk", s);
+    case kGpuAmd: {
+        double top = -1; // the memory's top level is not needed
+        ReadDpmLevels(f.card + "/device/pp_dpm_sclk", &s->clockMhz, &s->maxClockMhz);
+        ReadDpmLevels(f.card + "/device/pp_dpm_mclk", &s->memClockMhz, &top);
         if (s->clockMhz < 0) s->clockMhz = Number(f.hwmon + "/freq1_input", 1e-6);
         s->busyPercent = Number(f.card + "/device/gpu_busy_percent");
         break;
+    }
     case kGpuI915:
         s->clockMhz = Number(f.freq + "/gt_act_freq_mhz");
         s->maxClockMhz = Number(f.freq + "/gt_RP0_freq_mhz");

@@ -34,6 +34,9 @@ struct GpuSample {
     double headroomC = NAN;  // the least a sensor has left below its critical level; NAN: none
     double powerW = -1;      // average power where the driver gives it, else instantaneous
     unsigned throttle = 0;   // bits of kGpuThrottleNames set now
+    double memClockMhz = -1; // its memory's clock (amdgpu)
+    double powerCapW = -1;   // the power it is allowed (hwmon's power1_cap)
+    char hottest[16] = "";   // the hottest sensor's label (temp*_label), printable, or ""
 };
 
 // The DRM card folder, under sysDrm (/sys/class/drm), of the device a DRM node names: a

@@ -75,12 +75,18 @@ ResultGpu GpuFigures(const GpuSample *s, int n) {
     double busy = MeanOf(s, n, [](const GpuSample &x) { return x.busyPercent; });
     g.busy = busy < 0 ? -1 : busy / 100;
     g.powerW = MeanOf(s, n, [](const GpuSample &x) { return x.powerW; });
+    g.memoryMhz = MedianOf(s, n, [](const GpuSample &x) { return x.memClockMhz; });
     for (int i = 0; i < n; i++) {
         const GpuSample &x = s[i];
         if (x.clockMhz >= 0 && (g.lowestMhz < 0 || x.clockMhz < g.lowestMhz))
             g.lowestMhz = x.clockMhz;
         g.maxMhz = std::max(g.maxMhz, x.maxClockMhz);
-        g.hottestC = std::max(g.hottestC, x.tempC);
+        if (x.tempC > g.hottestC) {
+            g.hottestC = x.tempC;
+            snprintf(g.hottestSensor, sizeof g.hottestSensor, "%s", x.hottest);
+        }
+        if (x.powerCapW >= 0 && (g.powerCapW < 0 || x.powerCapW < g.powerCapW))
+            g.powerCapW = x.powerCapW;
         if (!std::isnan(x.headroomC) && !(x.headroomC >= g.headroomC)) g.headroomC = x.headroomC;
         g.throttle |= x.throttle;
     }
