@@ -6,6 +6,7 @@
 
 static int device;
 
+/* clang-format off: a line a call reads best here */
 int nvmlInit_v2(void) {
     return 0;
 }
@@ -14,7 +15,7 @@ int nvmlShutdown(void) {
 }
 int nvmlDeviceGetHandleByPciBusId_v2(const char *bus, void **d) {
     *d = &device;
-    return strcmp(bus, "0000:01:00.0") ? 6 : 0; /* NVML_ERROR_NOT_FOUND */
+    return strcmp(bus, "0000:01:00.0") ? 6 : 0;
 }
 int nvmlDeviceGetClockInfo(void *d, int type, unsigned *mhz) {
     *mhz = 1500;
@@ -43,3 +44,4 @@ int nvmlDeviceGetCurrentClocksThrottleReasons(void *d, unsigned long long *r) {
     *r = 0x5;
     return 0;
 }
+/* clang-format on */
