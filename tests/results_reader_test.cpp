@@ -357,6 +357,13 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
         all.push_back({json::json_pointer(at), value, all[0].doc, "", takes});
         all.back().doc[all.back().at] = value;
     }
+    // A window of one look: its lowest clock is its median. A reason named twice.
+    for (auto [at, value, takes] : std::vector<std::tuple<const char *, json, int>>{
+             {"/runs/0/steps/1/gpu/lowest_mhz", 1820, 1},
+             {"/runs/0/gpu/throttle", {"pl1", "thermal", "pl1"}, 0}}) {
+        all.push_back({json::json_pointer(at), "= " + value.dump(), all[0].doc, "", takes});
+        all.back().doc[all.back().at] = value;
+    }
     // What only the text can say: nesting too deep (first: the files after it are still
     // checked), a byte order mark, half a surrogate pair, no finite number.
     std::string text = all[0].doc.dump();

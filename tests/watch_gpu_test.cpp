@@ -1,4 +1,6 @@
 // The GPU's files read from trees laid out as each driver's documentation gives them.
+#include "bench/frametimes.h"
+#include "bench/state.h"
 #include "watch/gpu.h"
 #include "watch/gpusteps.h"
 #include "watch/nvml.h"
@@ -130,7 +132,7 @@ TEST(GpuFiles, NvidiaThroughItsManagementLibrary) {
     const char *was = gpuNvmlLibrary;
     for (auto [library, busName, want] :
          {std::tuple(KV_NVML_STANDIN, "0000:01:00.0",
-                     std::vector<double>{1500, 1980, 99, 83, 7, -1, 1 << 8, -1, -1}),
+                     std::vector<double>{1500, -1, 99, 83, 7, 250, 1 << 8, -1, -1}),
           {"libkelvane-no-such-library.so", "0000:01:00.0", {}},
           {KV_NVML_STANDIN, "0000:02:00.0", {}}}) {
         gpuNvmlLibrary = library;
@@ -145,7 +147,7 @@ TEST(GpuFiles, NvidiaThroughItsManagementLibrary) {
         EXPECT_EQ(kGpuNvidia, f.driver);
         if (!want.empty()) {
             EXPECT_EQ(1, ReadGpuSample(f, &s));
-            EXPECT_EQ(want, Figures(s)); // its power refused: unknown
+            EXPECT_EQ(want, Figures(s)); // its highest clock refused: unknown
         }
         char said[512] = "";
         FILE *out = fmemopen(said, sizeof said, "w");
@@ -156,4 +158,35 @@ TEST(GpuFiles, NvidiaThroughItsManagementLibrary) {
     }
     gpuNvmlLibrary = was;
     CloseNvml();
+}
+
+// A measured window's looks become its step's figures, its own only; a new test forgets the
+// last one's steps.
+TEST(GpuFiles, EachMeasuredWindowGetsItsOwnLooks) {
+    TempDir dir;
+    std::string card = dir.path("card1"), xe = "device/tile0/gt0/freq0/";
+    Lay(card, "driver=xe|" + xe + "act_freq=900");
+    FILE *said = fopen("/dev/null", "w");
+    ASSERT_EQ(1, StartGpuWatch("", card.c_str(), said));
+    fclose(said);
+    auto window = [&](const char *mhz, bool measured) {
+        WriteBytes(card + "/" + xe + "act_freq", std::vector<unsigned char>(mhz, mhz + 3));
+        fullscreen = true;
+        FrameWindowClosed(measured, 10);
+        fullscreen = false;
+        WatchGpuAfterFrame(); // the frame that closed it looks as it closes
+    };
+    for (int test = 0; test < 2; test++) {
+        ASSERT_TRUE(ReserveFrameTimes());
+        window("900", true);
+        window("700", false);
+        window("500", true);
+        if (test == 0) window("300", true);
+    }
+    EXPECT_EQ(900, GpuOfStep(0).medianMhz);
+    EXPECT_EQ(std::vector<double>({500, 500}),
+              std::vector<double>({GpuOfStep(1).medianMhz, GpuOfStep(1).lowestMhz}));
+    EXPECT_FALSE(GpuOfStep(2).known); // the last test's third step
+    ReleaseFrameTimes();
+    gpuWatched = GpuFiles();
 }
