@@ -21,6 +21,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -737,99 +738,64 @@ TEST(Trust, VerdictAndSharesIntoTheRun) {
 }
 
 // The GPU's verdict over the deciding steps (the last 4 of 8; all of a quick run's), and
-// how it is said.
+// how it is said. A run's steps are written "B" for busy at 2,450 MHz, or MHZ/BUSY with a
+// throttle mask and the headroom after them where they are not 0 and 20; "-" for none.
 TEST(Trust, AGpuHeldBackAndOneThatWasNot) {
-    auto g = [](double mhz, double busy, unsigned throttle = 0, double headroom = 20) {
-        return ResultGpu{true, 10, mhz, mhz, 2450, busy, 95 - headroom, headroom, 150, throttle};
+    auto steps = [](const std::string &text) {
+        std::vector<ResultGpu> out;
+        std::istringstream in(text);
+        for (std::string s; in >> s;) {
+            double mhz = 2450, busy = 0.97, headroom = 20;
+            unsigned throttle = 0;
+            if (s != "B") sscanf(s.c_str(), "%lf/%lf/%u/%lf", &mhz, &busy, &throttle, &headroom);
+            out.push_back(s == "-" ? ResultGpu{}
+                                   : ResultGpu{true, 10, mhz, mhz, 2450, busy, 95 - headroom,
+                                               headroom, 150, throttle});
+        }
+        return out;
     };
-    const ResultGpu busy = g(2450, 0.97), unknown = {};
-    struct Row {
-        const char *name;
-        std::vector<ResultGpu> steps;
-        bool quick, known, held;
+    const struct {
+        const char *name, *steps;
+        bool quick, held;
         const char *said;
     } rows[] = {
-        {"at its clock throughout", std::vector<ResultGpu>(8, busy), false, true, false,
+        {"at its clock throughout", "B B B B B B B B", false, false,
          "gpu: not held back over the last 4 steps at 75 °C: its clock stayed at 2,450 MHz or "
          "more of the 2,450 it reached busy, no throttle reason was set, 20 °C below its "
          "critical temperature\n"},
-        {"its clock falls while busy",
-         {busy, busy, busy, busy, busy, g(2000, 0.99), g(1820, 0.99, 0, 1), busy},
-         false,
-         true,
-         true,
+        {"its clock falls while busy", "B B B B B 2000/.99 1820/.99/0/1 B", false, true,
          "held back: the GPU's clock fell from 2,450 to 1,820 MHz while it was busy at 94 °C "
          "over the last 4 steps; the score is not this GPU's best\n"},
-        {"it falls while the GPU waits for the processor",
-         {busy, busy, busy, busy, busy, g(1200, 0.5), g(1100, 0.79), busy},
-         false,
-         true,
-         false,
-         "its clock stayed at 2,450 MHz"},
-        {"a fall of a tenth at most",
-         {g(2000, 1), g(2000, 1), g(2000, 1), g(2000, 1), g(1800, 0.9), g(2000, 1), g(2000, 1),
-          g(2000, 1)},
-         false,
-         true,
-         false,
-         "stayed at 1,800 MHz or more of the 2,000"},
-        {"a fall just past a tenth, busy just enough",
-         {busy, busy, busy, busy, g(2204, 0.8), busy, busy, busy},
-         false,
-         true,
-         true,
+        {"it falls while the GPU waits for the processor", "B B B B B 1200/.5 1100/.79 B", false,
+         false, "its clock stayed at 2,450 MHz"},
+        {"a fall of a tenth at most", "2000/1 2000/1 2000/1 2000/1 1800/.9 2000/1 2000/1 2000/1",
+         false, false, "stayed at 1,800 MHz or more of the 2,000"},
+        {"a fall just past a tenth, busy just enough", "B B B B 2204/.8 B B B", false, true,
          "fell from 2,450 to 2,204 MHz"},
         {"an idle step's higher clock is no top to fall from",
-         {g(2450, 0.5), g(2000, 1), g(2000, 1), g(2000, 1), g(2000, 1), g(2000, 1), g(2000, 1),
-          g(2000, 1)},
-         false,
-         true,
-         false,
+         "2450/.5 2000/1 2000/1 2000/1 2000/1 2000/1 2000/1 2000/1", false, false,
          "stayed at 2,000 MHz or more of the 2,000"},
-        {"a fall before the deciding steps",
-         {g(1000, 1), busy, busy, busy, busy, busy, busy, busy},
-         false,
-         true,
-         false,
+        {"a fall before the deciding steps", "1000/1 B B B B B B B", false, false,
          "not held back"},
-        {"the same fall decides a quick run",
-         {g(1000, 1), busy, busy, busy, busy, busy, busy, busy},
-         true,
-         true,
-         true,
-         "fell from 2,450 to 1,000 MHz while it was busy at 75 °C over its 8 "
-         "grids; the steady figure"},
-        {"a throttle reason, no load published",
-         {busy, busy, busy, busy, busy, busy, g(1300, -1, 1 << 3 | 1), g(1300, -1)},
-         false,
-         true,
-         true,
+        {"the same fall decides a quick run", "1000/1 B B B B B B B", true, true,
+         "fell from 2,450 to 1,000 MHz while it was busy at 75 °C over its 8 grids; the steady "
+         "figure"},
+        {"a throttle reason, no load published", "B B B B B B 1300/-1/9 1300/-1", false, true,
          "held back: its driver held the clock down (pl1, thermal) at 75 °C"},
-        {"a reason set before the deciding steps",
-         {g(2450, 1, 1 << 3), busy, busy, busy, busy, busy, busy, busy},
-         false,
-         true,
-         false,
+        {"a reason set before the deciding steps", "2450/1/8 B B B B B B B", false, false,
          "not held back"},
-        {"a sensor at its critical level",
-         {busy, busy, busy, busy, busy, busy, busy, g(2450, 1, 0, 0)},
-         false,
-         true,
-         true,
+        {"a sensor at its critical level", "B B B B B B B 2450/1/0/0", false, true,
          "held back: it reached its critical temperature at 95 °C"},
         {"a clock with no load published",
-         {g(2450, -1), g(2450, -1), g(2450, -1), g(2450, -1), g(900, -1), g(900, -1), g(900, -1),
-          g(900, -1)},
-         false,
-         true,
-         false,
-         "its driver publishes no load, so its clock is not "
-         "judged, no throttle reason was set, 20 °C below"},
-        {"no GPU watched", std::vector<ResultGpu>(8, unknown), false, false, false, ""},
+         "2450/-1 2450/-1 2450/-1 2450/-1 900/-1 900/-1 900/-1 900/-1", false, false,
+         "its driver publishes no load, so its clock is not judged, no throttle reason was set, "
+         "20 °C below"},
+        {"no GPU watched", "- - - - - - - -", false, false, ""},
     };
-    for (const Row &r : rows) {
-        ResultHeld h = JudgeGpu(r.steps.data(), (int)r.steps.size(), r.quick);
-        EXPECT_EQ(r.known, h.known) << r.name;
+    for (const auto &r : rows) {
+        std::vector<ResultGpu> gpu = steps(r.steps);
+        ResultHeld h = JudgeGpu(gpu.data(), (int)gpu.size(), r.quick);
+        EXPECT_EQ(*r.said != 0, h.known) << r.name;
         EXPECT_EQ(r.held, h.heldBack) << r.name;
         RunTrust run = {};
         run.held = h;
@@ -842,22 +808,20 @@ TEST(Trust, AGpuHeldBackAndOneThatWasNot) {
         std::string said = text;
         said = said.substr(0, said.find("steady figure: none"));
         EXPECT_NE(std::string::npos, said.find(r.said)) << r.name << ": " << said;
-        if (!r.known) EXPECT_EQ("", said) << r.name;
+        if (!*r.said) EXPECT_EQ("", said) << r.name;
         // Into the run, and a series counts it as it counts a disturbed one.
         ResultRun result = {};
-        result.steps.resize(r.steps.size());
-        std::vector<StepTrust> t(r.steps.size());
+        result.steps.resize(gpu.size());
+        std::vector<StepTrust> t(gpu.size());
         for (size_t i = 0; i < t.size(); i++)
-            t[i].gpu = r.steps[i];
+            t[i].gpu = gpu[i];
         TrustIntoRun(t, run, &result);
-        EXPECT_EQ(r.steps.back().medianMhz, result.steps.back().gpu.medianMhz) << r.name;
+        EXPECT_EQ(gpu.back().medianMhz, result.steps.back().gpu.medianMhz) << r.name;
         result.end = kRunScore;
         result.score = 50;
         EXPECT_EQ((int)r.held, Summarize({result}).disturbed) << r.name;
     }
-    EXPECT_EQ("2,450", Thousands(2450));
-    EXPECT_EQ("1,000,000", Thousands(1e6));
-    EXPECT_EQ("900", Thousands(900));
+    EXPECT_EQ("2,450 1,000,000 900", Thousands(2450) + " " + Thousands(1e6) + " " + Thousands(900));
 }
 
 } // namespace
