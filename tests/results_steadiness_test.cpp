@@ -775,8 +775,7 @@ TEST(Trust, AGpuHeldBackAndOneThatWasNot) {
         {"an idle step's higher clock is no top to fall from",
          "2450/.5 2000/1 2000/1 2000/1 2000/1 2000/1 2000/1 2000/1", false, false,
          "stayed at 2,000 MHz or more of the 2,000"},
-        {"a fall before the deciding steps", "1000/1 B B B B B B B", false, false,
-         "not held back"},
+        {"a fall before the deciding steps", "1000/1 B B B B B B B", false, false, "not held back"},
         {"the same fall decides a quick run", "1000/1 B B B B B B B", true, true,
          "fell from 2,450 to 1,000 MHz while it was busy at 75 °C over its 8 grids; the steady "
          "figure"},
