@@ -108,15 +108,14 @@ TEST_F(OffscreenVideoTest, WithoutOffscreenThereIsNoEglDevice) {
 // and to none where two cards have them.
 TEST(RenderNode, TheCardOfAGlxRenderersPciIds) {
     TempDir dir;
-    auto card = [&](const char *name, const char *vendor, const char *device) {
+    auto card = [&](const char *name, std::string vendor, std::string device) {
         std::string at = dir.path(name) + "/device/";
         mkdir(dir.path(name).c_str(), 0755);
         mkdir(at.c_str(), 0755);
-        WriteBytes(at + "vendor", std::vector<unsigned char>(vendor, vendor + strlen(vendor)));
-        WriteBytes(at + "device", std::vector<unsigned char>(device, device + strlen(device)));
+        WriteBytes(at + "vendor", std::vector<unsigned char>(vendor.begin(), vendor.end()));
+        WriteBytes(at + "device", std::vector<unsigned char>(device.begin(), device.end()));
     };
-    card("card0", "0x8086\n", "0x9a49\n");
-    card("card1", "0x1002\n", "0x73bf\n");
+    card("card0", "0x8086\n", "0x9a49\n"), card("card1", "0x1002\n", "0x73bf\n");
     card("card1-DP-1", "0x10de\n", "0x2684\n");
     char node[64];
     for (auto [vendor, device, want] : {std::tuple(0x1002u, 0x73bfu, "/dev/dri/card1"),

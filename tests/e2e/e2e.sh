@@ -1057,13 +1057,10 @@ offscreen_gpu_held)
   # A GPU's files as xe lays them out (its clock, its highest, a throttle reason set, a sensor
   # 6 degrees below its critical level), named by the test-only setting: the run watches it,
   # records its figures each step, and finds it held back by its driver.
-  card="$work/card1" gt="$work/card1/device/tile0/gt0/freq0"
-  mkdir -p "$gt/throttle" "$card/device/hwmon/hwmon2" "$work/drivers/xe"
-  ln -s "$work/drivers/xe" "$card/device/driver"
-  echo 1820 >"$gt/act_freq" && echo 2450 >"$gt/rp0_freq"
-  echo 1 >"$gt/throttle/reason_thermal" && echo 0 >"$gt/throttle/reason_pl1"
-  echo 94000 >"$card/device/hwmon/hwmon2/temp1_input"
-  echo 100000 >"$card/device/hwmon/hwmon2/temp1_crit"
+  card="$work/card1" gt="$work/card1/device/tile0/gt0/freq0" hw="$work/card1/device/hwmon/hwmon2"
+  mkdir -p "$gt/throttle" "$hw" "$work/drivers/xe" && ln -s "$work/drivers/xe" "$card/device/driver"
+  echo 1820 >"$gt/act_freq" && echo 2450 >"$gt/rp0_freq" && echo 1 >"$gt/throttle/reason_thermal"
+  echo 0 >"$gt/throttle/reason_pl1" && echo 94000 >"$hw/temp1_input" && echo 100000 >"$hw/temp1_crit"
   out="$work/out"
   mkdir -p "$out"
   KELVANE_GPU_CARD="$card" short_test --results "$out"
