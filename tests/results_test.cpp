@@ -115,11 +115,13 @@ TEST_F(RecordTest, TheFileIsWrittenAfterTheTestOnceAndHoldsIt) {
     json run = doc["runs"][0];
     EXPECT_EQ("score", run["end"]);
     EXPECT_EQ(18, run["score"]);
-    // No frame was timed and nobody read the machine: figures unknown, said as null.
+    // No frame was timed, nobody read the machine, no GPU was watched: figures unknown, said
+    // as null.
     EXPECT_EQ(json::parse(R"([{"grid":3,"triangles":10368,"fps":7.0,"frame_times":null,
-        "load":null}])"),
+        "load":null,"gpu":null}])"),
               run["steps"]);
     EXPECT_TRUE(run["interference"].is_null());
+    EXPECT_TRUE(run["gpu"].is_null());
     EXPECT_TRUE(run["steady_score"].is_null());
     EXPECT_EQ(20u, run["started"].get<std::string>().size());
     EXPECT_GE(run["duration_seconds"].get<double>(), 0.0);
