@@ -126,8 +126,7 @@ TEST(GpuFiles, TheCardOfANode) {
 TEST(GpuFiles, NvidiaThroughItsManagementLibrary) {
     TempDir dir;
     std::string card = dir.path("card1"), bus = dir.path("0000:01:00.0");
-    mkdir(card.c_str(), 0755);
-    mkdir(bus.c_str(), 0755);
+    mkdir(card.c_str(), 0755), mkdir(bus.c_str(), 0755);
     ASSERT_EQ(0, symlink("../nvidia", (bus + "/driver").c_str()));
     const char *was = gpuNvmlLibrary;
     for (auto [library, busName, want] :
@@ -145,10 +144,8 @@ TEST(GpuFiles, NvidiaThroughItsManagementLibrary) {
         GpuSample s;
         EXPECT_EQ(!want.empty(), FindGpuFiles(card.c_str(), &f)) << library << " " << busName;
         EXPECT_EQ(kGpuNvidia, f.driver);
-        if (!want.empty()) {
-            EXPECT_EQ(1, ReadGpuSample(f, &s));
-            EXPECT_EQ(want, Figures(s)); // its highest clock refused: unknown
-        }
+        EXPECT_EQ(!want.empty(), ReadGpuSample(f, &s));
+        EXPECT_EQ(want.empty() ? Figures(GpuSample()) : want, Figures(s)); // max refused: -1
         char said[512] = "";
         FILE *out = fmemopen(said, sizeof said, "w");
         EXPECT_EQ(!want.empty(), StartGpuWatch("", card.c_str(), out));
