@@ -16,6 +16,10 @@ void PlotSetColour(cairo_t *cr, PlotColour c, double alpha);
 void PlotText(cairo_t *cr, double x, double y, double size, bool bold, const char *s,
               double alignX = 0);
 void PlotLine(cairo_t *cr, double x0, double y0, double x1, double y1);
+// A light grid line across from left to right at y, labelled on the left with v as format
+// prints it.
+void PlotValueLine(cairo_t *cr, double left, double right, double y, double v,
+                   const char *format = "%g");
 // 1, 2 or 5 times a power of ten, at least v.
 double NiceCeiling(double v);
 

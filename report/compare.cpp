@@ -158,11 +158,7 @@ static void PrintGpu(FILE *out, const ResultFile &a, const ResultFile &b) {
             fprintf(out, "; clock %s MHz at its highest busy, %s at its lowest deciding",
                     Thousands(top).c_str(), Thousands(low).c_str());
         if (hottest >= 0) fprintf(out, "; hottest %.0f °C", hottest);
-        for (int r = 0, first = 1; r < kGpuThrottleReasons; r++)
-            if (reasons >> r & 1) {
-                fprintf(out, "%s%s", first ? "; throttled: " : ", ", kGpuThrottleNames[r]);
-                first = 0;
-            }
+        if (reasons) fprintf(out, "; throttled: %s", ThrottleNames(reasons).c_str());
         fputc('\n', out);
     }
 }

@@ -62,15 +62,8 @@ static void TimeAxis(cairo_t *cr, const TimeFrame &f) {
 }
 
 static void ValueAxis(cairo_t *cr, const TimeFrame &f) {
-    for (int i = 0; i <= 5; i++) {
-        double v = f.yMax * i / 5, y = Y(f, v);
-        cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
-        PlotLine(cr, f.left, y, f.right, y);
-        char label[32];
-        snprintf(label, sizeof label, "%g", v);
-        cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-        PlotText(cr, f.left - 6, y + 4, 11, false, label, 1);
-    }
+    for (int i = 0; i <= 5; i++)
+        PlotValueLine(cr, f.left, f.right, Y(f, f.yMax * i / 5), f.yMax * i / 5);
     cairo_save(cr);
     cairo_translate(cr, f.left - 55, (f.top + f.bottom) / 2);
     cairo_rotate(cr, -M_PI / 2);

@@ -95,15 +95,9 @@ double PairPlotRatioY(const PairPlotFrame &f, double ratio) {
 // Five values from the bottom of a panel to its top, each with its grid line.
 static void YAxis(cairo_t *cr, const PairPlotFrame &f, double top, double bottom, double lo,
                   double hi, const char *title) {
-    for (int i = 0; i <= 4; i++) {
-        double v = lo + (hi - lo) * i / 4, y = bottom - (bottom - top) * i / 4;
-        cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
-        PlotLine(cr, f.left, y, f.right, y);
-        char label[32];
-        snprintf(label, sizeof label, "%.4g", v);
-        cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-        PlotText(cr, f.left - 6, y + 4, 11, false, label, 1);
-    }
+    for (int i = 0; i <= 4; i++)
+        PlotValueLine(cr, f.left, f.right, bottom - (bottom - top) * i / 4, lo + (hi - lo) * i / 4,
+                      "%.4g");
     cairo_save(cr);
     cairo_translate(cr, f.left - 58, (top + bottom) / 2);
     cairo_rotate(cr, -M_PI / 2);

@@ -55,7 +55,7 @@ double NiceCeiling(double v) {
 }
 
 PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
-    PlotFrame f = {80, 70, kPlotWidth - 90.0, kPlotHeight - 70.0, 0, 1, 1, 10, 0};
+    PlotFrame f = {80, 70, kPlotWidth - 90.0, kPlotHeight - 70.0, 0, 1, 1, 10, 0, 0, 0, 0};
     int grid = 1;
     double low = 10, high = 10, rate = 0, clock = 0;
     for (const ResultFile &r : results)
@@ -134,6 +134,15 @@ void PlotText(cairo_t *cr, double x, double y, double size, bool bold, const cha
     cairo_text_extents(cr, text.c_str(), &e);
     cairo_move_to(cr, x - alignX * e.x_advance, y);
     cairo_show_text(cr, text.c_str());
+}
+
+void PlotValueLine(cairo_t *cr, double left, double right, double y, double v, const char *format) {
+    cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
+    PlotLine(cr, left, y, right, y);
+    char label[32];
+    snprintf(label, sizeof label, format, v);
+    cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
+    PlotText(cr, left - 6, y + 4, 11, false, label, 1);
 }
 
 void PlotLine(cairo_t *cr, double x0, double y0, double x1, double y1) {
@@ -297,15 +306,8 @@ static void ClockLine(cairo_t *cr, const PlotFrame &f, const ResultRun &run) {
 // The panel of the GPU's clock: 0 to clockMax MHz, each run's line in its colour.
 static void ClockPanel(cairo_t *cr, const PlotFrame &f, const std::vector<ResultFile> &results) {
     if (!(f.clockMax > 0)) return;
-    for (double v : {0.0, f.clockMax / 2, f.clockMax}) {
-        double y = PlotClockY(f, v);
-        cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
-        PlotLine(cr, f.left, y, f.right, y);
-        char label[32];
-        snprintf(label, sizeof label, "%g", v);
-        cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-        PlotText(cr, f.left - 6, y + 4, 11, false, label, 1);
-    }
+    for (double v : {0.0, f.clockMax / 2, f.clockMax})
+        PlotValueLine(cr, f.left, f.right, PlotClockY(f, v), v);
     PlotText(cr, f.right + 7, (f.clockTop + f.clockBottom) / 2 + 4, 11, false, "GPU MHz");
     for (size_t r = 0; r < results.size(); r++)
         for (size_t i = 0; i < results[r].runs.size(); i++) {

@@ -145,7 +145,7 @@ static void ReadHwmon(const std::string &hwmon, GpuSample *s) {
             s->tempC = c;
             Label(t + "_label", s->hottest, sizeof s->hottest);
         }
-        if (crit > 0 && !(crit - c >= s->headroomC)) s->headroomC = crit - c;
+        if (crit > 0) s->headroomC = fmin(s->headroomC, crit - c); // fmin passes NAN over
     }
     s->powerW = Number(hwmon + "/power1_average", 1e-6);
     if (s->powerW < 0) s->powerW = Number(hwmon + "/power1_input", 1e-6);

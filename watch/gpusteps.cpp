@@ -87,7 +87,7 @@ ResultGpu GpuFigures(const GpuSample *s, int n) {
         }
         if (x.powerCapW >= 0 && (g.powerCapW < 0 || x.powerCapW < g.powerCapW))
             g.powerCapW = x.powerCapW;
-        if (!std::isnan(x.headroomC) && !(x.headroomC >= g.headroomC)) g.headroomC = x.headroomC;
+        g.headroomC = fmin(g.headroomC, x.headroomC); // fmin passes NAN over
         g.throttle |= x.throttle;
     }
     return g;

@@ -61,13 +61,20 @@ ResultHeld JudgeGpu(const ResultGpu *steps, int n, bool quick) {
         if (Busy(g) && (h.lowMhz < 0 || g.medianMhz < h.lowMhz)) h.lowMhz = g.medianMhz;
         h.throttle |= g.throttle;
         if (g.hottestC > h.hottestC) h.hottestC = g.hottestC;
-        if (!std::isnan(g.headroomC) && !(g.headroomC >= h.headroomC)) h.headroomC = g.headroomC;
+        h.headroomC = fmin(h.headroomC, g.headroomC); // fmin passes NAN over
     }
     h.known = h.steps > 0;
     h.clockFell = h.lowMhz >= 0 && h.lowMhz < kGpuHeldShare * h.topMhz;
     h.hot = h.headroomC <= 0;
     h.heldBack = h.clockFell || h.throttle || h.hot;
     return h;
+}
+
+std::string ThrottleNames(unsigned bits) {
+    std::string names;
+    for (int i = 0; i < kGpuThrottleReasons; i++)
+        if (bits >> i & 1) names += (names.empty() ? "" : ", ") + std::string(kGpuThrottleNames[i]);
+    return names;
 }
 
 std::string Thousands(double v) {
@@ -179,14 +186,8 @@ static void PrintHeld(FILE *out, const ResultHeld &h, bool quick) {
         sep = "; ";
     }
     if (h.throttle) {
-        fprintf(out, "%sits driver held the clock down (", sep);
-        const char *comma = "";
-        for (int i = 0; i < kGpuThrottleReasons; i++)
-            if (h.throttle >> i & 1) {
-                fprintf(out, "%s%s", comma, kGpuThrottleNames[i]);
-                comma = ", ";
-            }
-        fputc(')', out);
+        fprintf(out, "%sits driver held the clock down (%s)", sep,
+                ThrottleNames(h.throttle).c_str());
         sep = "; ";
     }
     if (h.hot) fprintf(out, "%sit reached its critical temperature", sep);

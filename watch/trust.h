@@ -47,6 +47,9 @@ constexpr double kGpuBusyShare = 0.80;
 // idle GPU's, and only the driver's throttle reasons and the temperature count.
 ResultHeld JudgeGpu(const ResultGpu *steps, int n, bool quick);
 
+// The reasons set in bits, by their names: "pl1, thermal".
+std::string ThrottleNames(unsigned bits);
+
 // 2450 as "2,450", as a clock is read.
 std::string Thousands(double v);
 
