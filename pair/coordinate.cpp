@@ -30,12 +30,35 @@ enum {
     kReadySeconds = 300, // a side builds its scene and validates its renderer first
     kTurnSecondsSlack = 30,
     kProgressSeconds = 5, // between two lines of progress
+    kOverSeconds = 10,    // past the time limit, the most a wait goes on: the sides' end
 };
 
 static SideProcess sides[2];
 static PairResult result;
 static std::string tempFolder;
-static double startedAt;
+static double startedAt, timeLimitS;
+static FILE *progressOut;
+static double progressShown; // when progress was last said
+static std::string doing;    // what the pair is doing, for its progress
+static int droppedPairs;
+
+static double Now(void);
+
+// What the pair is doing, every kProgressSeconds whatever it waits for, with its dropped
+// pairs: a pair on a busy machine may take minutes for what takes seconds on a quiet one.
+static void SayProgress(bool now) {
+    if (!progressOut || (!now && Now() - progressShown < kProgressSeconds)) return;
+    progressShown = Now();
+    const PairJudgement &j = result.judgement;
+    fprintf(progressOut, "pair: %s, %.0f s", doing.c_str(), Now() - startedAt);
+    if (j.pairs) fprintf(progressOut, ", %d pairs", j.pairs);
+    if (j.known)
+        fprintf(progressOut, ": B/A %.4f (%.4f to %.4f), ±%.2f %%", j.ratio, j.low, j.high,
+                50 * (j.high - j.low) / j.ratio);
+    if (droppedPairs) fprintf(progressOut, ", %d dropped", droppedPairs);
+    fprintf(progressOut, "\n");
+    fflush(progressOut);
+}
 
 static double Now(void) {
     struct timespec t;
@@ -138,9 +161,26 @@ static int StartBoth(const PairAsk &ask, FILE *err) {
     return 1;
 }
 
+// The side's next report, within seconds and within the pair's time limit (and a little
+// more, for the sides' end): saying progress meanwhile.
+static int Await(int s, double seconds, std::string *line, std::string *why) {
+    double start = Now(), until = std::min(start + seconds, startedAt + timeLimitS + kOverSeconds);
+    for (;;) {
+        double left = std::max(std::min(until - Now(), 1.0), 0.0);
+        if (ReadReport(&sides[s], left, line, why)) return 1;
+        if (pairInterrupted || why->rfind("no word from it", 0) != 0) return 0;
+        SayProgress(false);
+        if (Now() >= until) {
+            *why = "no word from it in " + std::to_string((int)(Now() - start + 0.5)) + " s";
+            if (until < start + seconds) *why += ", and the pair's time is up";
+            return 0;
+        }
+    }
+}
+
 static int WaitReady(int s, FILE *err) {
     std::string line, why;
-    if (!ReadReport(&sides[s], kReadySeconds, &line, &why)) {
+    if (!Await(s, kReadySeconds, &line, &why)) {
         if (!pairInterrupted) SideFailed(s, "could not start: " + why, err);
         return 0;
     }
@@ -159,13 +199,16 @@ static int WaitReady(int s, FILE *err) {
     return 1;
 }
 
-// Reads "turn frames others steal self taken wait ms...". Non-zero when it is one.
+// Reads "turn frames others steal self taken wait ran-on ms...". Non-zero when it is one.
 static int ParseTurnReport(const std::string &line, PairTurn *t) {
     std::istringstream in(line);
     std::string word, wait;
     double others, steal, self, taken;
-    if (!(in >> word >> t->frames >> others >> steal >> self >> taken >> wait) || word != "turn")
+    int ranOn;
+    if (!(in >> word >> t->frames >> others >> steal >> self >> taken >> wait >> ranOn) ||
+        word != "turn" || (ranOn != 0 && ranOn != 1))
         return 0;
+    t->ranOn = ranOn;
     // Over a turn of a frame the kernel's tick counters are coarse, and the machine's and
     // this process's are read a moment apart: shares can pass the whole or round apart.
     // They are kept within what the shares can be (a result holds nothing else).
@@ -196,25 +239,26 @@ static int ParseTurnReport(const std::string &line, PairTurn *t) {
     return t->meanMs > 0;
 }
 
-// One turn of side s at grid: settle frames unmeasured, then measure frames measured.
-static int Turn(int s, int grid, int settle, int measure, PairTurn *t, FILE *err, int cpu = -1) {
+// One turn of side s at grid: fill frames unmeasured, then measure frames measured.
+static int Turn(int s, int grid, int fill, int measure, PairTurn *t, FILE *err, int cpu = -1) {
     *t = PairTurn{};
     t->side = s;
     t->grid = grid;
+    t->fill = fill;
     std::string line, why;
     char word[64];
     if (cpu >= 0)
-        snprintf(word, sizeof word, "turn %d %d %d %d", grid, settle, measure, cpu);
+        snprintf(word, sizeof word, "turn %d %d %d %d", grid, fill, measure, cpu);
     else
-        snprintf(word, sizeof word, "turn %d %d %d", grid, settle, measure);
-    // A frame takes at most a few seconds at any grid the probe chooses.
-    double seconds = kTurnSecondsSlack + 5.0 * (settle + measure);
+        snprintf(word, sizeof word, "turn %d %d %d", grid, fill, measure);
+    // A frame takes at most a few seconds at any grid the probe chooses; the drain, one more.
+    double seconds = kTurnSecondsSlack + 5.0 * (fill + measure) + kPairQuietMs / 1000.0;
     if (!SendWord(&sides[s], word)) {
         // Gone: how it ended is in its status.
         EndSide(&sides[s]);
         why = "it ended (" + SideEnding(sides[s]) + ")";
     }
-    if (!why.empty() || !ReadReport(&sides[s], seconds, &line, &why)) {
+    if (!why.empty() || !Await(s, seconds, &line, &why)) {
         if (!pairInterrupted)
             SideFailed(s, "stopped part-way: " + (why.empty() ? "it took no word" : why), err);
         return 0;
@@ -234,15 +278,36 @@ int TurnFrames(double frameMs, double turnMs) {
     return (int)std::min(std::max(n, 1.0), 1000.0);
 }
 
-// About a second of side s at grid, after a frame that says how many frames that is (itself
-// after one unmeasured: the first at a new grid may carry the old one's work or none).
+int FramesInFlight(const double *frameMs, int n) {
+    if (n < 2) return 1;
+    std::vector<double> sorted(frameMs, frameMs + n);
+    std::sort(sorted.begin(), sorted.end());
+    double median = n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    int lead = 0;
+    while (lead < n - 1 && frameMs[lead] < 0.8 * median)
+        lead++;
+    return std::min(std::max(lead, 1), (int)kPairFillMax);
+}
+
+static int fillFrames[2]; // each side's frames in flight, the most its probe saw
+
+// About a second of side s at grid, a stream from an idle pipeline, after a frame that says
+// how many frames that is (itself after one unmeasured: the first at a new grid may carry
+// the old one's work or none). The stream's leading frames say how many the renderer keeps
+// in flight; the rest, its period.
 static int Measure(int s, int grid, double *ms, FILE *out, FILE *err) {
     PairTurn t;
     if (!Turn(s, grid, 1, 1, &t, err) ||
-        !Turn(s, grid, 0, TurnFrames(t.meanMs, kPairProbeMs), &t, err))
+        !Turn(s, grid, 0, std::max(TurnFrames(t.meanMs, kPairProbeMs), 4), &t, err))
         return 0;
-    *ms = t.meanMs;
-    fprintf(out, "pair: probe: %s at grid %d: %.1f ms a frame\n", kSideName[s], grid, *ms);
+    int inFlight = FramesInFlight(t.frameMs.data(), (int)t.frameMs.size());
+    fillFrames[s] = std::max(fillFrames[s], inFlight);
+    double sum = 0;
+    for (size_t i = inFlight; i < t.frameMs.size(); i++)
+        sum += t.frameMs[i];
+    *ms = sum / (t.frameMs.size() - inFlight);
+    fprintf(out, "pair: probe: %s at grid %d: %.1f ms a frame, %d in flight\n", kSideName[s], grid,
+            *ms, inFlight);
     fflush(out);
     return 1;
 }
@@ -258,6 +323,9 @@ static int Probe(int *grid, double frameMs[2], FILE *out, FILE *err) {
     double ms = 0, prevMs = 0;
     for (int i = 0; i < kProbeTurnsMax; i++) {
         if (!Measure(0, g, &ms, out, err)) return 0;
+        // A bigger grid faster, or a smaller one slower, is a moment of the machine's, not
+        // the renderer: read it again rather than aim from it.
+        if (prevGrid && (g > prevGrid) != (ms > prevMs) && !Measure(0, g, &ms, out, err)) return 0;
         gridA = g;
         if (Near(ms) || (g == kMaxPairGrid && ms < kPairGridFrameMs)) break;
         // Far below, the frame's fixed costs bend the line: no more than 4 times the
@@ -303,33 +371,20 @@ static void Judge(void) {
     result.judgement = JudgePairs(pairs.data(), (int)pairs.size());
 }
 
-static void ShowProgress(int round, int dropped, FILE *out) {
-    const PairJudgement &j = result.judgement;
-    double elapsed = Now() - startedAt;
-    std::string extra = dropped ? ", " + std::to_string(dropped) + " dropped as disturbed" : "";
-    if (!j.known)
-        fprintf(out, "pair: round %d, %d pairs, %.0f s%s\n", round + 1, j.pairs, elapsed,
-                extra.c_str());
-    else
-        fprintf(out, "pair: round %d, %d pairs, %.0f s: B/A %.4f (%.4f to %.4f), ±%.2f %%%s\n",
-                round + 1, j.pairs, elapsed, j.ratio, j.low, j.high,
-                50 * (j.high - j.low) / j.ratio, extra.c_str());
-    fflush(out);
-}
-
-// Each side's turn: the program's, or for the benchmark's study of turns,
-// KELVANE_PAIR_TURN="SETTLE-FRAMES,TURN-MS".
+// Each side's turn: its frames in flight filled, then the frames of kPairTurnMs; or, for
+// the benchmark's study of turns, KELVANE_PAIR_TURN="FILL-FRAMES,TURN-MS".
 static void TurnShapes(const double frameMs[2], PairTurnWord shape[2]) {
-    int settle = kPairSettleFrames, turnMs = kPairTurnMs, a, b;
+    int fill = -1, turnMs = kPairTurnMs, a, b;
     char tail;
     const char *e = getenv("KELVANE_PAIR_TURN");
     if (e && sscanf(e, "%d,%d%c", &a, &b, &tail) == 2 && a >= 0 && a <= 1000 && b >= 1 &&
         b <= 100000) {
-        settle = a;
+        fill = a;
         turnMs = b;
     }
     for (int s = 0; s < 2; s++)
-        shape[s] = {result.grid, settle, TurnFrames(frameMs[s], turnMs), -1};
+        shape[s] = {result.grid, fill >= 0 ? fill : std::max(fillFrames[s], 1),
+                    TurnFrames(frameMs[s], turnMs), -1};
 }
 
 // The processors both turns of a pair render on, one pair after another on each in turn:
@@ -363,28 +418,33 @@ double PairRoundSeconds(double timeLimitS) {
 
 // Rounds of pairs of turns, each round's in the order AB BA AB BA ..., the sides started
 // afresh for each, until the interval over the rounds is as narrow as asked or the time is
-// up. A pair with a disturbed turn is kept in the record, left out of the judgement, and
-// run again in the same order. Each round begins with a turn of each side unmeasured: a
-// fresh side's first frame at the grid carries the building of what it draws.
+// up. Others' load falls on both turns of a pair alike and is kept: it widens the interval
+// and biases nothing. A pair whose side ran on past its turn, into its partner's, is kept in
+// the record, left out of the judgement, and run again in the same order. Each round begins
+// with a turn of each side unmeasured: a fresh side's first frame at the grid carries the
+// building of what it draws.
 static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE *err) {
     PairTurnWord shape[2];
     TurnShapes(frameMs, shape);
     std::vector<int> cpus = PairCpus();
     double roundS = PairRoundSeconds(ask.timeLimitS);
     fprintf(out,
-            "pair: turns of %d frame%s (A) and %d (B) at grid %d, in rounds of %.0f s with "
-            "both sides started afresh, until ±%.1f %% or %.0f s in all\n",
+            "pair: turns of %d frame%s (A) and %d (B) at grid %d after %d and %d filling the "
+            "pipeline, in rounds of %.0f s with both sides started afresh, until ±%.1f %% or "
+            "%.0f s in all\n",
             shape[0].measure, shape[0].measure == 1 ? "" : "s", shape[1].measure, result.grid,
-            roundS, ask.precision * 100, ask.timeLimitS);
+            shape[0].fill, shape[1].fill, roundS, ask.precision * 100, ask.timeLimitS);
     fflush(out);
-    int run = 0, dropped = 0;
-    double lastPairS = 0, shown = Now();
+    int run = 0;
+    double lastPairS = 0;
     for (int round = 0;; round++) {
         // The probe's sides too are ended unjudged: the side that tried several grids ran
         // slower than the other for seconds after.
         double roundStart = Now();
+        doing = "round " + std::to_string(round + 1) + ", starting the sides";
         if (!Restart(ask, err)) return 0;
         double startS = Now() - roundStart;
+        doing = "round " + std::to_string(round + 1);
         PairTurn warm;
         for (int s = 0; s < 2; s++)
             if (!Turn(s, result.grid, 1, 1, &warm, err, cpus.empty() ? -1 : cpus[0])) return 0;
@@ -398,32 +458,25 @@ static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE
             PairTurn t[2];
             for (int k = 0; k < 2; k++) {
                 int s = k == 0 ? first : 1 - first;
-                if (!Turn(s, result.grid, shape[s].settle, shape[s].measure, &t[k], err, cpu))
+                if (!Turn(s, result.grid, shape[s].fill, shape[s].measure, &t[k], err, cpu))
                     return 0;
                 t[k].pair = run;
                 t[k].round = round;
             }
             run++;
             lastPairS = Now() - pairStart;
-            bool disturbed = t[0].disturbed || t[1].disturbed;
-            t[0].dropped = t[1].dropped = disturbed;
+            bool ranOn = t[0].ranOn || t[1].ranOn;
+            t[0].dropped = t[1].dropped = ranOn;
             result.turns.push_back(t[0]);
             result.turns.push_back(t[1]);
-            if (disturbed) {
-                dropped++;
-                continue;
-            }
-            kept++;
-            if (kept % 2 == 0 && Now() - shown >= kProgressSeconds) {
-                Judge();
-                ShowProgress(round, dropped, out);
-                shown = Now();
-            }
+            droppedPairs += ranOn;
+            if (!ranOn && ++kept % 2 == 0) Judge();
+            SayProgress(false);
         }
         Judge();
         if (PreciseEnough(result.judgement, ask.precision)) {
             result.precise = true;
-            ShowProgress(round, dropped, out);
+            SayProgress(true);
             return 1;
         }
         // Another round only where its turns would have half their time.
@@ -433,20 +486,25 @@ static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE
 
 // --- the end ----------------------------------------------------------------------------
 
-// Where one side's turns were disturbed far more often than the other's, the others were
-// likely the other side itself: a driver whose glFinish returns before its work is done
-// (zink over lavapipe here) goes on rendering into the next turn.
-static void SayWhoseTurns(FILE *out) {
-    int disturbed[2] = {0, 0};
-    for (const PairTurn &t : result.turns)
-        disturbed[t.side] += t.disturbed;
+// Which side ran on past its turns, and how others' load fell: it is kept, since it falls
+// on both sides of a pair alike.
+static void SayDropped(FILE *out) {
+    int ranOn[2] = {0, 0}, disturbed = 0;
+    for (const PairTurn &t : result.turns) {
+        ranOn[t.side] += t.ranOn;
+        disturbed += t.disturbed;
+    }
     for (int s = 0; s < 2; s++)
-        if (disturbed[s] >= 10 && disturbed[s] >= 3 * disturbed[1 - s])
+        if (ranOn[s])
             fprintf(out,
-                    "pair: mostly in side %s's turns (%d, against %d in side %s's): side %s's "
-                    "work may go on after its turn has ended\n",
-                    kSideName[s], disturbed[s], disturbed[1 - s], kSideName[1 - s],
-                    kSideName[1 - s]);
+                    "pair: side %s's threads were still at work %d ms after %d of its turns had "
+                    "ended; those pairs were dropped and run again\n",
+                    kSideName[s], (int)kPairQuietMs, ranOn[s]);
+    if (disturbed)
+        fprintf(out,
+                "pair: others took more than %.0f %% of the machine in %d of %d turns; kept, "
+                "since it falls on both turns of a pair alike and widens the interval\n",
+                kDisturbedShare * 100, disturbed, (int)result.turns.size());
 }
 
 static void SayResult(const PairAsk &ask, FILE *out) {
@@ -454,25 +512,15 @@ static void SayResult(const PairAsk &ask, FILE *out) {
         fprintf(out, "pair: %s: %s | %s | %s\n", SideLabel(s).c_str(),
                 result.sides[s].renderer.c_str(), result.sides[s].vendor.c_str(),
                 result.sides[s].glVersion.c_str());
-    const PairSide &a = result.sides[0], &b = result.sides[1];
-    if (result.sameRenderer && (a.env != b.env || a.device != b.device))
+    if (result.sameRenderer && SettingsNameRenderers(result.sides[0], result.sides[1]))
         fprintf(out, "pair: both sides report the same renderer, vendor and version although their "
                      "settings differ: did the setting take effect?\n");
-    int dropped = 0;
-    for (const PairTurn &t : result.turns)
-        dropped += t.dropped;
     fprintf(out, "pair: grid %d (%d triangles a frame), %d pairs in %d rounds judged in %.0f s",
             result.grid, result.grid * result.grid * kResultTrianglesPerSphere,
             result.judgement.pairs, result.judgement.rounds, result.durationMs / 1000.0);
-    if (dropped) fprintf(out, ", %d pairs dropped as disturbed and run again", dropped / 2);
+    if (droppedPairs) fprintf(out, ", %d pairs dropped and run again", droppedPairs);
     fprintf(out, "\n");
-    if (!result.judgement.known && dropped) {
-        fprintf(out,
-                "pair: others took the machine in %d of %d pairs: run it again when it is "
-                "quieter\n",
-                dropped / 2, (int)result.turns.size() / 2);
-        SayWhoseTurns(out);
-    }
+    SayDropped(out);
     if (!result.precise && result.judgement.known)
         fprintf(out, "pair: the time limit (%.0f s) came before ±%.1f %%\n", ask.timeLimitS,
                 ask.precision * 100);
@@ -506,6 +554,7 @@ static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
     for (int s = 0; s < 2; s++)
         fprintf(out, "pair: %s: %s\n", SideLabel(s).c_str(), result.sides[s].renderer.c_str());
     double frameMs[2];
+    doing = "finding the grid";
     if (!Probe(&result.grid, frameMs, out, err))
         return pairInterrupted ? kPairInterrupted : kPairSideFailed;
     if (!RunTurns(ask, frameMs, out, err))
@@ -529,7 +578,12 @@ PairOutcome RunPair(const PairAsk &ask, FILE *out, FILE *err) {
     result.height = ask.height;
     result.precision = ask.precision;
     result.timeLimitS = ask.timeLimitS;
-    startedAt = Now();
+    startedAt = progressShown = Now();
+    timeLimitS = ask.timeLimitS;
+    progressOut = out;
+    doing = "starting the sides";
+    droppedPairs = 0;
+    fillFrames[0] = fillFrames[1] = 0;
     CatchPairSignals();
     PairOutcome outcome = Coordinate(ask, out, err);
     // Both end before anything is written: a result is of a whole pair or none.

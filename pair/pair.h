@@ -20,12 +20,20 @@ struct PairAsk {
     double failIfSlower;  // --fail-if-slower: the gate's allowed share (0.05), or -1 for none
 };
 
-// A turn: kPairSettleFrames drawn unmeasured, then the frames of about kPairTurnMs measured
-// (one at least; as many as the probe's last look at the grid says, so that every turn of a
-// side holds as many). Here the machine's speed moves by a tenth from one second to the
-// next, alike for both sides only when their turns are close: a frame at the grid's 100 ms.
-// The probe measures about a second at each grid it tries.
-enum { kPairSettleFrames = 0, kPairTurnMs = 100, kPairProbeMs = 1000 };
+// A turn: the frames the side's renderer keeps in flight drawn unmeasured, so that its
+// pipeline is full, then the frames of about kPairTurnMs measured, timed swap to swap, the
+// period of a steady stream (one at least; as many as the probe's last look at the grid
+// says, so that every turn of a side holds as many), then drained, unmeasured. Here the
+// machine's speed moves by a tenth from one second to the next, alike for both sides only
+// when their turns are close: a frame or two at the grid's 100 ms. The probe measures about
+// a second at each grid it tries.
+enum { kPairTurnMs = 100, kPairProbeMs = 1000, kPairFillMax = 4 };
+
+// The frames a renderer keeps in flight, from a stream's frames timed from an idle pipeline
+// (the first from the word that started them): the leading frames that took less than
+// 0.8 of the stream's median, whose swaps returned without waiting for a frame before. At
+// least 1 (the first frame after a wait is never measured), at most kPairFillMax.
+int FramesInFlight(const double *frameMs, int n);
 
 // The seconds of a round's turns: a 24th of the time allowed, 3 to 30. The more rounds the
 // better, since each adds a process of each side; but each starts both sides again (half a
@@ -57,6 +65,12 @@ enum PairOutcome {
 // "--device=N"), separated by blanks; "" or "-" for the program as it is. Non-zero on
 // success; otherwise *why.
 int ParseSideSetting(const char *text, PairSide *side, std::string *why);
+
+// Whether the two sides' settings differ where they could change the GL strings a side
+// reports: the device, or a variable that chooses the driver, its library or the vendor's
+// dispatch. A setting of threads, of a preload or of a driver's tuning leaves them alone, and
+// the same strings then say nothing against it.
+bool SettingsNameRenderers(const PairSide &a, const PairSide &b);
 
 // Runs the pair, says its progress and verdict on out and what went wrong on err, writes
 // the result into ask.folder and records it in the history. Whatever happens, both sides

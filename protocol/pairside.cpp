@@ -6,6 +6,7 @@
 #include "watch/interference.h"
 #include "platform/uptime.h"
 #include "watch/loadwatch.h"
+#include "watch/quiet.h"
 
 #include <errno.h>
 #include <dirent.h>
@@ -22,7 +23,7 @@ bool pairSide;
 
 static bool ready;                 // the coordinator has been told
 static PairTurnWord turn;          // the turn going on
-static int settleLeft;             // frames still to draw before measuring
+static int fillLeft;               // frames still to draw before measuring
 static UInt64 startUs;             // when its measuring began
 static std::vector<UInt64> endsUs; // each measured frame's end
 static CpuSnapshot loadFrom;
@@ -37,12 +38,12 @@ int ParseTurnWord(const char *line, PairTurnWord *word) {
     char tail;
     int used = 0;
     word->cpu = -1;
-    if (sscanf(line, "turn %d %d %d%n", &word->grid, &word->settle, &word->measure, &used) != 3)
+    if (sscanf(line, "turn %d %d %d%n", &word->grid, &word->fill, &word->measure, &used) != 3)
         return 0;
     const char *rest = line + used;
     if (sscanf(rest, " %c", &tail) == 1 && sscanf(rest, "%d %c", &word->cpu, &tail) != 1) return 0;
-    return word->grid >= 1 && word->cpu >= -1 && word->cpu < CPU_SETSIZE && word->settle >= 0 &&
-           word->measure >= 1 && word->grid <= kPairWordMax && word->settle <= kPairWordMax &&
+    return word->grid >= 1 && word->cpu >= -1 && word->cpu < CPU_SETSIZE && word->fill >= 0 &&
+           word->measure >= 1 && word->grid <= kPairWordMax && word->fill <= kPairWordMax &&
            word->measure <= kPairWordMax;
 }
 
@@ -81,17 +82,15 @@ static void SayReady(void) {
         "\n");
 }
 
-// The measured frames of the turn, as one report.
-static void Report(void) {
-    CpuShare load = {};
-    CpuSnapshot to;
-    if (loadRead && ReadCpuSnapshot(&to)) load = ShareBetween(loadFrom, to);
+// The measured frames of the turn, as one report: what others took while they were drawn,
+// whether this side's own threads worked on past them, and each one's time.
+static void Report(const CpuShare &load, bool ranOn) {
     char wait[32] = "-";
     if (load.waitKnown) snprintf(wait, sizeof wait, "%.9g", WaitShare(load));
     char head[200];
-    snprintf(head, sizeof head, "turn %d %.9g %.9g %.9g %.9g %s", (int)endsUs.size(),
+    snprintf(head, sizeof head, "turn %d %.9g %.9g %.9g %.9g %s %d", (int)endsUs.size(),
              OthersShare(load), StealShare(load), load.total ? (double)load.self / load.total : 0.0,
-             TakenShare(load), wait);
+             TakenShare(load), wait, ranOn ? 1 : 0);
     std::string line = head;
     char num[32];
     UInt64 from = startUs;
@@ -155,10 +154,28 @@ static void NextTurn(void) {
     if (word.cpu >= 0) RenderOn(word.cpu);
     // Held for good: the test's windows go on closing, and none of them counts.
     if (holdGrid != word.grid) HoldGrid(word.grid, kPairWordMax * 100, false);
-    settleLeft = word.settle;
-    if (!settleLeft) StartMeasuring(NowUs());
+    fillLeft = word.fill;
+    if (!fillLeft) StartMeasuring(NowUs());
 }
 
+// The end of a turn's measured frames: what others took meanwhile, then the drain, unmeasured:
+// the GL finished and the renderer's own threads quiet, so that none of this turn's work falls
+// into the other side's.
+static void EndTurn(void) {
+    CpuShare load = {};
+    CpuSnapshot to;
+    if (loadRead && ReadCpuSnapshot(&to)) load = ShareBetween(loadFrom, to);
+    FinishGL();
+    double waitedMs;
+    bool quiet = WaitOthersQuiet(kPairQuietMs, &waitedMs);
+    Report(load, !quiet);
+    NextTurn();
+}
+
+// A frame's end is its swap's return: in a stream of frames, the swap waits while the
+// renderer has as many frames in flight as it keeps, so the time between two returns is the
+// stream's period, the processor's work for one frame overlapping the GPU's for the one
+// before. The fill's last return starts the first measured frame.
 void DrivePairSide(void) {
     if (!pairSide || !fullscreen) return;
     if (!ready) {
@@ -168,14 +185,10 @@ void DrivePairSide(void) {
         return;
     }
     UInt64 now = NowUs();
-    if (settleLeft > 0) {
-        if (--settleLeft == 0) StartMeasuring(now);
+    if (fillLeft > 0) {
+        if (--fillLeft == 0) StartMeasuring(now);
         return;
     }
     endsUs.push_back(now);
-    if ((int)endsUs.size() < turn.measure) return;
-    FinishGL();
-    endsUs.back() = NowUs();
-    Report();
-    NextTurn();
+    if ((int)endsUs.size() >= turn.measure) EndTurn();
 }

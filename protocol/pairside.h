@@ -6,20 +6,25 @@
 // frame or two fall on the same moment of it. The coordinator writes words on the side's
 // standard input and reads its reports on kPairReportFd; every word and report is a line:
 //   side -> "ready\t<vendor>\t<renderer>\t<version>"   once its test has started
-//   coordinator -> "turn <grid> <settle> <measure> [<cpu>]"   a turn: the grid, settle frames
-//        drawn unmeasured, then measure frames measured on the processor numbered cpu
-//        (the rendering thread kept to it from then on), the last finished (glFinish) so that none
-//        of its work spills into the other's turn
-//   side -> "turn <frames> <others> <steal> <self> <taken> <wait|-> <ms> <ms> ..."
+//   coordinator -> "turn <grid> <fill> <measure> [<cpu>]"   a turn: the grid, fill frames drawn
+//        unmeasured (as many as the renderer keeps in flight, so that the pipeline is full),
+//        then measure frames measured, on the processor numbered cpu (the rendering thread
+//        kept to it from then on); then the drain, unmeasured: the GL finished and the
+//        side's own threads quiet, so that none of its work spills into the other's turn
+//   side -> "turn <frames> <others> <steal> <self> <taken> <wait|-> <ran-on> <ms> <ms> ..."
 //        the measured frames: how many, the shares of the machine taken meanwhile
-//        (watch/interference.h) and each one's time in milliseconds, from the turn's start
-//        (the first) or the frame before, to its end (the last: to the finish)
+//        (watch/interference.h), 1 when the side's threads were still at work kPairQuietMs
+//        after its finish (0 otherwise), and each frame's time in milliseconds, from the
+//        return of the swap before (the fill's last; the word's arrival without a fill) to
+//        the return of its own
 //   coordinator -> "end", or its end of the pipe closed: the side ends at once, writing
 //        nothing (its test never reaches a score)
 // A word the side cannot read ends it with a line on standard error.
 #pragma once
 
 enum { kPairReportFd = 3 };
+// The longest a turn's drain waits for the side's own threads to go quiet, milliseconds.
+enum { kPairQuietMs = 1000 };
 // How a side ends other than by "end": a word it could not read; the coordinator gone.
 enum { kPairSideBadWord = 2, kPairSideOrphaned = 3 };
 
@@ -31,10 +36,10 @@ void DrivePairSide(void);
 
 // A turn's word.
 struct PairTurnWord {
-    int grid, settle, measure; // frames
-    int cpu;                   // the processor to render on, or -1 where it is
+    int grid, fill, measure; // frames
+    int cpu;                 // the processor to render on, or -1 where it is
 };
-// Reads "turn G S M [C]"; non-zero when it is one (grid 1 to kPairWordMax, settle 0 or more
+// Reads "turn G F M [C]"; non-zero when it is one (grid 1 to kPairWordMax, fill 0 or more
 // and measure 1 or more frames, each at most kPairWordMax; C a processor's number, -1 when
 // not given).
 int ParseTurnWord(const char *line, PairTurnWord *word);

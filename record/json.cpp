@@ -225,11 +225,18 @@ static json Side(const PairSide &s) {
 }
 
 static json Turn(const PairTurn &t) {
-    return {{"side", t.side ? "B" : "A"}, {"pair", t.pair},
-            {"round", t.round},           {"grid", t.grid},
-            {"frames", t.frames},         {"mean_ms", t.meanMs},
-            {"frame_ms", t.frameMs},      {"load", Load(t.load)},
-            {"disturbed", t.disturbed},   {"dropped", t.dropped}};
+    return {{"side", t.side ? "B" : "A"},
+            {"pair", t.pair},
+            {"round", t.round},
+            {"grid", t.grid},
+            {"fill", t.fill},
+            {"frames", t.frames},
+            {"mean_ms", t.meanMs},
+            {"frame_ms", t.frameMs},
+            {"load", Load(t.load)},
+            {"disturbed", t.disturbed},
+            {"ran_on", t.ranOn},
+            {"dropped", t.dropped}};
 }
 
 static json PairVerdictJson(const PairResult &p) {

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-enum { kPairRoundsMin = 6 }; // fewer rounds have no 95 % rank interval
+enum { kPairRoundsMin = 6 };     // fewer rounds have no 95 % rank interval
+enum { kPairFillMost = 100000 }; // a turn's fill, at most: what a side's word can ask
 
 // What the paired turns say (watch/pairs.h judges them).
 struct PairJudgement {
@@ -34,12 +35,17 @@ struct PairTurn {
     int pair;                    // the pair it belongs to, counted from 0 in the order run
     int round;                   // of the sides' processes, started afresh each round, from 0
     int grid;                    // N of N x N
-    int frames;                  // frames its measured windows counted
+    int fill;                    // frames drawn unmeasured before them, the pipeline filling
+    int frames;                  // frames measured
     double meanMs;               // their mean frame time: the throughput is triangles / meanMs
     std::vector<double> frameMs; // the frame times kept, in order, milliseconds
     ResultLoad load;             // what others and the hypervisor took meanwhile
     bool disturbed;              // taken past kDisturbedShare (watch/interference.h)
-    bool dropped; // left out: it or its partner was disturbed; the pair was run again
+    bool ranOn; // its side's own threads were still at work after the turn: its work went
+                // on into the next turn
+    // Left out with its partner, and the pair run again: one of them ran on (before turns
+    // were drained, one of them was disturbed). Others' load falls on both turns alike.
+    bool dropped;
 };
 
 struct PairResult {

@@ -684,17 +684,19 @@ static bool Turn(Reader &r, const json &v, const std::string &at, PairTurn *t) {
     if (!Object(r, &v, at)) return false;
     std::string in = at + ".";
     if (!OnlyKnown(r, v, in,
-                   {"side", "pair", "round", "grid", "frames", "mean_ms", "frame_ms", "load",
-                    "disturbed", "dropped"}))
+                   {"side", "pair", "round", "grid", "fill", "frames", "mean_ms", "frame_ms",
+                    "load", "disturbed", "ran_on", "dropped"}))
         return false;
     const json *side = Member(v, "side");
     if (!side) return r.Fail(in + "side", "missing");
     if (*side != "A" && *side != "B") return r.Fail(in + "side", "not \"A\" or \"B\"");
     t->side = *side == "B";
-    // Results written before rounds were one round.
-    t->round = 0;
+    // Results written before rounds were one round; before turns were filled, a turn's
+    // first frame was timed from an idle pipeline.
+    t->round = t->fill = 0;
     if (!Integer(r, v, "pair", in, 0, INT_MAX, &t->pair) ||
         (Member(v, "round") && !Integer(r, v, "round", in, 0, INT_MAX, &t->round)) ||
+        (Member(v, "fill") && !Integer(r, v, "fill", in, 0, kPairFillMost, &t->fill)) ||
         !Integer(r, v, "grid", in, 0, kMaxResultGrid, &t->grid) ||
         !Integer(r, v, "frames", in, 1, INT_MAX, &t->frames) ||
         !Number(r, v, "mean_ms", in, DBL_MIN, HUGE_VAL, &t->meanMs))
@@ -716,11 +718,14 @@ static bool Turn(Reader &r, const json &v, const std::string &at, PairTurn *t) {
         fabs(sum / t->frames - t->meanMs) > 1e-3 * t->meanMs)
         return r.Fail(in + "mean_ms", "not the mean of its frame times");
     if (!Load(r, v, "load", in, true, &t->load) || !TrueOrFalse(r, v, "disturbed", in) ||
-        !TrueOrFalse(r, v, "dropped", in))
+        !TrueOrFalse(r, v, "dropped", in) ||
+        (Member(v, "ran_on") && !TrueOrFalse(r, v, "ran_on", in)))
         return false;
     t->disturbed = v["disturbed"].get<bool>();
     t->dropped = v["dropped"].get<bool>();
-    return !t->disturbed || t->dropped || r.Fail(in + "dropped", "false for a disturbed turn");
+    t->ranOn = Member(v, "ran_on") && v["ran_on"].get<bool>();
+    // A turn that ran on into its partner's measured the two of them together.
+    return !t->ranOn || t->dropped || r.Fail(in + "dropped", "false for a turn that ran on");
 }
 
 // The turns as a whole: pairs counted up in the order run, each kept pair one turn of

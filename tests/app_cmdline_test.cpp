@@ -325,9 +325,9 @@ TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
     // The coordinator's word to a side.
     PairTurnWord w;
     ASSERT_TRUE(ParseTurnWord("turn 31 0 1", &w));
-    EXPECT_TRUE(w.grid == 31 && w.settle == 0 && w.measure == 1 && w.cpu == -1);
+    EXPECT_TRUE(w.grid == 31 && w.fill == 0 && w.measure == 1 && w.cpu == -1);
     ASSERT_TRUE(ParseTurnWord("turn 31 2 1 1", &w));
-    EXPECT_TRUE(w.settle == 2 && w.cpu == 1);
+    EXPECT_TRUE(w.fill == 2 && w.cpu == 1);
     for (const char *bad :
          {"turn 0 0 1", "turn 3 -1 1", "turn 3 0 0", "turn 3 0 1 x", "turn 3 0", "turns 3 0 1",
           "turn 100001 0 1", "turn 3 0 1 1 x", "turn 3 0 1 -2", "turn 3 0 1 1024"})

@@ -798,7 +798,7 @@ TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
         {"/turns/0/mean_ms", 101, 0},                  // not its frame times' mean
         {"/turns/7/mean_ms", 101, 1},                  // not every frame kept
         {"/turns/0/frames", 3, 0},                     // more frame times than frames
-        {"/turns/5/dropped", false, 0},                // disturbed, yet kept
+        {"/turns/5/dropped", false, 0},                // ran on, yet kept
         {"/turns/0/dropped", true, 0},                 // 13 pairs kept, 14 judged
         {"/verdict/pairs", 7, 0},                      // not two a block
         {"/verdict/ratio", 1.05, 0},                   // outside its interval

@@ -73,7 +73,9 @@ inline PairResult GeneratedPair() {
             t.frameMs.push_back(t.meanMs * f);
         if (i == 7) t.frameMs.resize(2); // not every frame kept: no mean to check
         t.load = {true, 0.05, 0.01, 0.5, 0.04, true, 0.1};
-        t.disturbed = i == 5;
+        t.fill = 1;
+        t.disturbed = i == 5 || i == 3; // kept: others' load falls on both turns alike
+        t.ranOn = i == 5;
         t.dropped = i == 4 || i == 5;
         if (t.disturbed) t.load.others = t.load.taken = 0.3;
         p.turns.push_back(t);
