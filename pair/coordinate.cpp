@@ -149,11 +149,15 @@ static int StartBoth(const PairAsk &ask, FILE *err) {
         return 0;
     }
     program[n] = 0;
+    // Started from the program that is running, not from the file of its name: a rebuild or
+    // an upgrade during a pair replaces that file, and a round's sides would be another
+    // program's. A child's /proc/self/exe is its parent's until it starts another.
     for (int s = 0; s < 2; s++) {
         std::string dir = tempFolder + "/" + kSideName[s];
         std::string why;
         if (mkdir(dir.c_str(), 0700) != 0 ||
-            !StartSide(&sides[s], program, SideArgs(ask, s), result.sides[s].env, &why)) {
+            !StartSide(&sides[s], "/proc/self/exe", program, SideArgs(ask, s), result.sides[s].env,
+                       &why)) {
             SideFailed(s, "could not start: " + (why.empty() ? strerror(errno) : why), err);
             return 0;
         }

@@ -85,8 +85,9 @@ static std::vector<char *> Pointers(const std::vector<std::string> &v, const cha
     return p;
 }
 
-int StartSide(SideProcess *p, const char *program, const std::vector<std::string> &args,
-              const std::vector<std::string> &env, std::string *why) {
+int StartSide(SideProcess *p, const char *path, const char *name,
+              const std::vector<std::string> &args, const std::vector<std::string> &env,
+              std::string *why) {
     *p = SideProcess{};
     int in[2] = {-1, -1}, rep[2] = {-1, -1}, out[2] = {-1, -1};
     if (pipe2(in, O_CLOEXEC) || pipe2(rep, O_CLOEXEC) || pipe2(out, O_CLOEXEC)) {
@@ -97,10 +98,10 @@ int StartSide(SideProcess *p, const char *program, const std::vector<std::string
     }
     // Built before the fork: the child may not allocate.
     std::vector<std::string> envs = SideEnvironment(env);
-    std::vector<char *> argv = Pointers(args, program), envp = Pointers(envs, nullptr);
+    std::vector<char *> argv = Pointers(args, name), envp = Pointers(envs, nullptr);
     pid_t self = getpid();
     pid_t pid = fork();
-    if (pid == 0) BecomeSide(in[0], rep[1], out[1], self, program, argv.data(), envp.data());
+    if (pid == 0) BecomeSide(in[0], rep[1], out[1], self, path, argv.data(), envp.data());
     int forkErrno = errno;
     close(in[0]);
     close(rep[1]);

@@ -19,11 +19,12 @@ struct SideProcess {
     int status = 0;      // then: its wait status
 };
 
-// Starts program with args, with env's NAME=VALUE assignments added to this process's
-// environment, in a process group of its own (a Ctrl+C is the coordinator's to pass on).
-// Non-zero on success; otherwise *why.
-int StartSide(SideProcess *p, const char *program, const std::vector<std::string> &args,
-              const std::vector<std::string> &env, std::string *why);
+// Starts the program at path, named name, with args, with env's NAME=VALUE assignments added
+// to this process's environment, in a process group of its own (a Ctrl+C is the
+// coordinator's to pass on). Non-zero on success; otherwise *why.
+int StartSide(SideProcess *p, const char *path, const char *name,
+              const std::vector<std::string> &args, const std::vector<std::string> &env,
+              std::string *why);
 
 // Sends one line. Non-zero when written whole.
 int SendWord(SideProcess *p, const std::string &line);

@@ -317,6 +317,27 @@ TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
     ASSERT_TRUE(ParseSideSetting("GALLIUM_DRIVER=zink  --device 3 X_1=a=b", &side, &why)) << why;
     EXPECT_EQ((std::vector<std::string>{"GALLIUM_DRIVER=zink", "X_1=a=b"}), side.env);
     EXPECT_EQ(3, side.device);
+    // A name given twice takes its last value, as a shell does.
+    ASSERT_TRUE(
+        ParseSideSetting("GALLIUM_DRIVER=llvmpipe X=1 GALLIUM_DRIVER=softpipe", &side, &why));
+    EXPECT_EQ((std::vector<std::string>{"X=1", "GALLIUM_DRIVER=softpipe"}), side.env);
+    // Only settings that choose the renderer make the same GL strings worth a word.
+    struct {
+        const char *a, *b;
+        bool names;
+    } kinds[] = {{"mesa_glthread=false", "mesa_glthread=true", false},
+                 {"LD_PRELOAD=/x.so", "-", false},
+                 {"X=1 GALLIUM_DRIVER=zink", "GALLIUM_DRIVER=zink", false},
+                 {"GALLIUM_DRIVER=zink", "-", true},
+                 {"-", "LD_LIBRARY_PATH=/opt/mesa", true},
+                 {"LIBGL_ALWAYS_SOFTWARE=1", "LIBGL_ALWAYS_SOFTWARE=0", true},
+                 {"--device 0", "--device 1", true}};
+    for (auto &k : kinds) {
+        PairSide a, b;
+        ASSERT_TRUE(ParseSideSetting(k.a, &a, &why) && ParseSideSetting(k.b, &b, &why));
+        EXPECT_EQ(k.names, SettingsNameRenderers(a, b)) << k.a << " | " << k.b;
+        EXPECT_EQ(k.names, SettingsNameRenderers(b, a)) << k.b << " | " << k.a;
+    }
     ASSERT_TRUE(ParseSideSetting("-", &side, &why));
     EXPECT_TRUE(side.env.empty() && side.device == -1);
     for (const char *bad : {"zink", "=x", "1A=b", "--device", "--device x", "--device=1 --device 2",
@@ -332,6 +353,19 @@ TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
          {"turn 0 0 1", "turn 3 -1 1", "turn 3 0 0", "turn 3 0 1 x", "turn 3 0", "turns 3 0 1",
           "turn 100001 0 1", "turn 3 0 1 1 x", "turn 3 0 1 -2", "turn 3 0 1 1024"})
         EXPECT_FALSE(ParseTurnWord(bad, &w)) << bad;
+    // The frames a renderer keeps in flight, from a stream timed from an idle pipeline.
+    const struct {
+        std::vector<double> ms;
+        int inFlight;
+    } streams[] = {{{20, 100, 101, 99, 100}, 1},     // one in flight: only the first is quick
+                   {{20, 20, 60, 100, 100, 100}, 3}, // two: the third waits part of a frame
+                   {{20, 80, 100, 100, 100}, 1},     // 0.8 of the median is no longer quick
+                   {{100, 100, 100}, 1}, // bound by the processor: one filled all the same
+                   {{5, 5, 5, 5, 5, 5, 100, 100, 100, 100, 100, 100, 100}, kPairFillMax},
+                   {{20, 20, 100, 100}, 2}, // an even count's median between its middle two
+                   {{20}, 1}};
+    for (auto &s : streams)
+        EXPECT_EQ(s.inFlight, FramesInFlight(s.ms.data(), (int)s.ms.size())) << s.ms[0];
 }
 
 // Where results go without --results. Root may write anywhere, so an unwritable folder is

@@ -3,6 +3,7 @@
 #include "bench/state.h"
 #include "watch/frametimes.h"
 #include "watch/interference.h"
+#include "watch/quiet.h"
 #include "watch/loadwatch.h"
 #include "protocol/progress.h"
 #include "protocol/quick.h"
@@ -170,6 +171,27 @@ TEST(Interference, ReadsWhatKernelsWriteAndRefusesTheRest) {
     for (const char *bad : {"", "12\n", "x 1 2\n"})
         EXPECT_FALSE(ParseSchedstatWait(bad, &wait)) << bad;
     EXPECT_FALSE(ParseSchedstatWait(nullptr, &wait));
+    // A thread's state follows its name, which may hold blanks and parentheses; its time on a
+    // processor leads its schedstat. Two looks are quiet with nothing ready to run and their
+    // time grown by less than a tenth of the gap between them.
+    char state = 0;
+    ASSERT_TRUE(ParseThreadState("4242 (llvmpipe-0 (x) ) R 1 2\n", &state));
+    EXPECT_EQ('R', state);
+    for (const char *bad : {"", "4242 (x) ", "4242 (x)R 1", "4242 x R"})
+        EXPECT_FALSE(ParseThreadState(bad, &state)) << bad;
+    uint64_t ran = 0;
+    ASSERT_TRUE(ParseSchedstatRan("2419756108 5 6\n", &ran));
+    EXPECT_EQ(2419756108u, ran);
+    EXPECT_FALSE(ParseSchedstatRan("x 1 2", &ran));
+    const ThreadsLook idle = {false, 5000000}, ready = {true, 5000000};
+    EXPECT_TRUE(QuietBetween(idle, {false, 5099999}, 1000));
+    EXPECT_FALSE(QuietBetween(idle, {false, 5100000}, 1000));
+    EXPECT_FALSE(QuietBetween(idle, ready, 1000));
+    EXPECT_FALSE(QuietBetween(ready, idle, 1000));
+    EXPECT_TRUE(QuietBetween(idle, {false, 0}, 1000)); // a thread gone with its time
+    double waited = -1;
+    EXPECT_TRUE(WaitOthersQuiet(1000, &waited)); // this test's process has no working threads
+    EXPECT_GE(waited, 0.9);
 }
 
 std::vector<CpuShare> Steps(int n, double others) {
