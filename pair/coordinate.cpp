@@ -8,16 +8,11 @@
 #include "watch/interference.h"
 #include "watch/pairs.h"
 
-#include <errno.h>
-#include <ftw.h>
-#include <limits.h>
 #include <sched.h>
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <sstream>
@@ -33,9 +28,7 @@ enum {
     kOverSeconds = 10,    // past the time limit, the most a wait goes on: the sides' end
 };
 
-static SideProcess sides[2];
 static PairResult result;
-static std::string tempFolder;
 static double startedAt, timeLimitS;
 static FILE *progressOut;
 static double progressShown; // when progress was last said
@@ -61,9 +54,7 @@ static void SayProgress(bool now) {
 }
 
 static double Now(void) {
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
+    return pairSides->now();
 }
 
 int GridForFrameTime(int gridA, double msA, int gridB, double msB, double targetMs, int maxGrid) {
@@ -92,27 +83,16 @@ static std::string SideLabel(int s) {
 
 // A side went wrong: says which, what, and what it said itself.
 static void SideFailed(int s, const std::string &what, FILE *err) {
-    std::string said = SideSaid(sides[s]);
+    std::string said = pairSides->said(s);
     fprintf(err, "kelvane: %s %s%s%s\n", SideLabel(s).c_str(), what.c_str(),
             said.empty() ? "" : "; it said: ", said.c_str());
 }
 
 // --- the sides --------------------------------------------------------------------------
 
-static int RemoveEntry(const char *path, const struct stat *, int, struct FTW *) {
-    remove(path);
-    return 0;
-}
-
-static void RemoveTempFolder(void) {
-    if (!tempFolder.empty()) nftw(tempFolder.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-    tempFolder.clear();
-}
-
 static void EndBoth(void) {
-    for (SideProcess &p : sides)
-        EndSide(&p);
-    RemoveTempFolder();
+    for (int s = 0; s < 2; s++)
+        pairSides->end(s);
 }
 
 static std::vector<std::string> SideArgs(const PairAsk &ask, int s) {
@@ -124,41 +104,15 @@ static std::vector<std::string> SideArgs(const PairAsk &ask, int s) {
         args.push_back("--device");
         args.push_back(std::to_string(result.sides[s].device));
     }
-    // Whatever a side's test leaves behind goes with the folder.
-    args.push_back("--results");
-    args.push_back(tempFolder + "/" + kSideName[s]);
     args.push_back("--pair-side");
     return args;
 }
 
 static int StartBoth(const PairAsk &ask, FILE *err) {
-    const char *tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kelvane-pair-XXXXXX";
-    std::vector<char> folder(pattern.begin(), pattern.end());
-    folder.push_back(0);
-    if (!mkdtemp(folder.data())) {
-        fprintf(err, "kelvane: no temporary folder for the sides in %s: %s\n",
-                tmp && *tmp ? tmp : "/tmp", strerror(errno));
-        return 0;
-    }
-    tempFolder = folder.data();
-    char program[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", program, sizeof program - 1);
-    if (n <= 0) {
-        fprintf(err, "kelvane: cannot find this program to start the sides: %s\n", strerror(errno));
-        return 0;
-    }
-    program[n] = 0;
-    // Started from the program that is running, not from the file of its name: a rebuild or
-    // an upgrade during a pair replaces that file, and a round's sides would be another
-    // program's. A child's /proc/self/exe is its parent's until it starts another.
     for (int s = 0; s < 2; s++) {
-        std::string dir = tempFolder + "/" + kSideName[s];
         std::string why;
-        if (mkdir(dir.c_str(), 0700) != 0 ||
-            !StartSide(&sides[s], "/proc/self/exe", program, SideArgs(ask, s), result.sides[s].env,
-                       &why)) {
-            SideFailed(s, "could not start: " + (why.empty() ? strerror(errno) : why), err);
+        if (!pairSides->start(s, SideArgs(ask, s), result.sides[s].env, &why)) {
+            SideFailed(s, "could not start: " + why, err);
             return 0;
         }
     }
@@ -171,7 +125,7 @@ static int Await(int s, double seconds, std::string *line, std::string *why) {
     double start = Now(), until = std::min(start + seconds, startedAt + timeLimitS + kOverSeconds);
     for (;;) {
         double left = std::max(std::min(until - Now(), 1.0), 0.0);
-        if (ReadReport(&sides[s], left, line, why)) return 1;
+        if (pairSides->read(s, left, line, why)) return 1;
         if (pairInterrupted || why->rfind("no word from it", 0) != 0) return 0;
         SayProgress(false);
         if (Now() >= until) {
@@ -257,10 +211,10 @@ static int Turn(int s, int grid, int fill, int measure, PairTurn *t, FILE *err, 
         snprintf(word, sizeof word, "turn %d %d %d", grid, fill, measure);
     // A frame takes at most a few seconds at any grid the probe chooses; the drain, one more.
     double seconds = kTurnSecondsSlack + 5.0 * (fill + measure) + kPairQuietMs / 1000.0;
-    if (!SendWord(&sides[s], word)) {
+    if (!pairSides->send(s, word)) {
         // Gone: how it ended is in its status.
-        EndSide(&sides[s]);
-        why = "it ended (" + SideEnding(sides[s]) + ")";
+        pairSides->end(s);
+        why = "it ended (" + pairSides->ending(s) + ")";
     }
     if (!why.empty() || !Await(s, seconds, &line, &why)) {
         if (!pairInterrupted)
@@ -412,7 +366,7 @@ static int Restart(const PairAsk &ask, FILE *err) {
     if (!StartBoth(ask, err)) return 0;
     for (int s = 0; s < 2; s++)
         if (!WaitReady(s, err)) return 0;
-    RemoveTempFolder();
+    pairSides->started();
     return 1;
 }
 
@@ -479,6 +433,8 @@ static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE
         }
         Judge();
         if (PreciseEnough(result.judgement, ask.precision)) {
+            std::vector<TurnPair> pairs = KeptPairs();
+            result.judgement = JudgePairs(pairs.data(), (int)pairs.size(), kPairStoppedConfidence);
             result.precise = true;
             SayProgress(true);
             return 1;
@@ -528,6 +484,11 @@ static void SayResult(const PairAsk &ask, FILE *out) {
     if (!result.precise && result.judgement.known)
         fprintf(out, "pair: the time limit (%.0f s) came before ±%.1f %%\n", ask.timeLimitS,
                 ask.precision * 100);
+    if (result.precise)
+        fprintf(out,
+                "pair: ended on ±%.1f %%; the interval below is the %.0f %% one, since an end "
+                "chosen where the spread looked small would make the %.0f %% one too narrow\n",
+                ask.precision * 100, kPairStoppedConfidence * 100, kPairConfidence * 100);
     fprintf(out, "%s\n", result.verdict.c_str());
 }
 
@@ -552,8 +513,8 @@ static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
     if (!StartBoth(ask, err)) return kPairSideFailed;
     for (int s = 0; s < 2; s++)
         if (!WaitReady(s, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
-    // Both have made their files there: none is left behind, whatever ends the pair.
-    RemoveTempFolder();
+    // Both have made their files: none is left behind, whatever ends the pair.
+    pairSides->started();
     result.sameRenderer = SameRenderer();
     for (int s = 0; s < 2; s++)
         fprintf(out, "pair: %s: %s\n", SideLabel(s).c_str(), result.sides[s].renderer.c_str());
@@ -563,7 +524,7 @@ static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
         return pairInterrupted ? kPairInterrupted : kPairSideFailed;
     if (!RunTurns(ask, frameMs, out, err))
         return pairInterrupted ? kPairInterrupted : kPairSideFailed;
-    Judge();
+    if (!result.precise) Judge(); // the pairs since the last round's end count too
     return kPairJudged;
 }
 

@@ -46,3 +46,22 @@ std::string SideEnding(const SideProcess &p);
 // Set by SIGINT, SIGTERM and SIGHUP once CatchPairSignals has run: the pair is to end.
 extern volatile int pairInterrupted;
 void CatchPairSignals(void);
+
+// The coordinator's two sides, whatever they are: processes of this program (kProcessSides),
+// or a test's stand-ins driven in-process. What the coordinator does with them, one table;
+// every call names the side, 0 (A) or 1 (B).
+struct PairSides {
+    // Starts side s afresh with a side's arguments (--test ... --pair-side) and its NAME=VALUE
+    // assignments. Non-zero on success; otherwise *why.
+    int (*start)(int s, const std::vector<std::string> &args, const std::vector<std::string> &env,
+                 std::string *why);
+    void (*started)(void); // both have started: what they needed only to start can go
+    int (*send)(int s, const std::string &word);                             // as SendWord
+    int (*read)(int s, double seconds, std::string *line, std::string *why); // as ReadReport
+    void (*end)(int s);                                                      // as EndSide
+    std::string (*said)(int s);                                              // as SideSaid
+    std::string (*ending)(int s);                                            // as SideEnding
+    double (*now)(void); // seconds, on a clock that never goes back
+};
+extern const PairSides kProcessSides;
+extern const PairSides *pairSides; // what a pair runs with: kProcessSides unless a test says

@@ -242,9 +242,10 @@ static json Turn(const PairTurn &t) {
 static json PairVerdictJson(const PairResult &p) {
     const PairJudgement &j = p.judgement;
     auto known = [&](double v) { return j.known ? json(v) : json(nullptr); };
-    return {{"known", j.known},      {"pairs", j.pairs},        {"blocks", j.blocks},
-            {"rounds", j.rounds},    {"ratio", known(j.ratio)}, {"low", known(j.low)},
-            {"high", known(j.high)}, {"precise", p.precise},    {"text", p.verdict}};
+    return {{"known", j.known},      {"pairs", j.pairs},           {"blocks", j.blocks},
+            {"rounds", j.rounds},    {"ratio", known(j.ratio)},    {"low", known(j.low)},
+            {"high", known(j.high)}, {"confidence", j.confidence}, {"precise", p.precise},
+            {"text", p.verdict}};
 }
 
 std::string PairDocument(const PairResult &p, const ResultSetting &machine) {

@@ -765,16 +765,20 @@ static bool PairVerdictOf(Reader &r, const json &doc, int keptPairs, PairResult 
     const json *v = Member(doc, "verdict");
     const std::string in = "verdict.";
     if (!Object(r, v, "verdict") ||
-        !OnlyKnown(
-            r, *v, in,
-            {"known", "pairs", "blocks", "rounds", "ratio", "low", "high", "precise", "text"}) ||
+        !OnlyKnown(r, *v, in,
+                   {"known", "pairs", "blocks", "rounds", "ratio", "low", "high", "confidence",
+                    "precise", "text"}) ||
         !TrueOrFalse(r, *v, "known", in) || !TrueOrFalse(r, *v, "precise", in))
         return false;
     PairJudgement &j = p->judgement;
     j = PairJudgement{};
     j.known = (*v)["known"].get<bool>();
     p->precise = (*v)["precise"].get<bool>();
-    if (!Integer(r, *v, "pairs", in, 0, INT_MAX, &j.pairs) ||
+    // Before a pair that ended on its precision said its interval's, every one was 95 %.
+    j.confidence = kPairConfidence;
+    if ((Member(*v, "confidence") &&
+         !Number(r, *v, "confidence", in, 0.5, 1 - DBL_EPSILON, &j.confidence)) ||
+        !Integer(r, *v, "pairs", in, 0, INT_MAX, &j.pairs) ||
         !Integer(r, *v, "blocks", in, 0, INT_MAX, &j.blocks) ||
         (Member(*v, "rounds") && !Integer(r, *v, "rounds", in, 0, j.blocks, &j.rounds)) ||
         !String(r, *v, "text", in, false, &p->verdict))

@@ -777,7 +777,7 @@ TEST(PairFileTest, APairReadsBackAsItWasAndIsNoRunResult) {
 // cannot state, each broken once.
 TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
     PairResult unknown = GeneratedPair();
-    unknown.judgement = {false, 4, 2, 2, 0, 0, 0};
+    unknown.judgement = {false, 4, 2, 2, 0, 0, 0, kPairConfidence};
     unknown.precise = false;
     std::vector<Variant> all;
     json::json_pointer top;

@@ -4,20 +4,32 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <algorithm>
+#include <map>
 #include <vector>
 
 static bool Usable(const TurnPair &p) {
     return isfinite(p.aMs) && isfinite(p.bMs) && p.aMs > 0 && p.bMs > 0;
 }
 
-// The rank, counted from 1, of the Walsh averages of n values that bounds their 95 %
-// interval: the largest c with P(T < c) <= 2.5 % for Wilcoxon's signed-rank statistic T,
-// from its exact distribution up to 200 values (each rank's sign halves the chances), from
-// the normal one beyond; 0 where no such interval exists (fewer than 6 values).
-static int SignedRankBound(int n) {
+// The point of the standard normal distribution with the share tail above it.
+static double NormalAbove(double tail) {
+    double low = 0, high = 10;
+    for (int i = 0; i < 100; i++) {
+        double mid = (low + high) / 2;
+        (erfc(mid / sqrt(2.0)) / 2 > tail ? low : high) = mid;
+    }
+    return (low + high) / 2;
+}
+
+// The rank, counted from 1, of the Walsh averages of n values that bounds their interval
+// with tail outside it on either side: the largest c with P(T < c) <= tail for Wilcoxon's
+// signed-rank statistic T, from its exact distribution up to 200 values (each rank's sign
+// halves the chances), from the normal one beyond; 0 where no such interval exists (fewer
+// than 6 values at 95 %).
+static int WorkOutBound(int n, double tail) {
     if (n > 200) {
         double mean = n * (n + 1) / 4.0, sd = sqrt(n * (n + 1) * (2.0 * n + 1) / 24);
-        return (int)floor(mean - 1.959963984540054 * sd + 0.5);
+        return (int)floor(mean - NormalAbove(tail) * sd + 0.5);
     }
     int most = n * (n + 1) / 2;
     std::vector<double> p(most + 1, 0.0);
@@ -27,9 +39,17 @@ static int SignedRankBound(int n) {
             p[t] = (p[t] + (t >= r ? p[t - r] : 0)) / 2;
     double below = 0;
     int c = 0;
-    while (c <= most && below + p[c] <= 0.025)
+    while (c <= most && below + p[c] <= tail)
         below += p[c++];
     return c;
+}
+
+static int SignedRankBound(int n, double tail) {
+    // Each is worked out once: a pair judges its rounds again after every round.
+    static std::map<std::pair<int, double>, int> known;
+    auto at = known.find({n, tail});
+    if (at != known.end()) return at->second;
+    return known[{n, tail}] = WorkOutBound(n, tail);
 }
 
 static double Mean(const std::vector<double> &v) {
@@ -41,8 +61,9 @@ static double Mean(const std::vector<double> &v) {
 
 // A block with a frame time that is no time at all (a turn that failed to measure) is left
 // out whole: its other pair alone would bring back the drift the block cancels.
-PairJudgement JudgePairs(const TurnPair *pairs, int n) {
+PairJudgement JudgePairs(const TurnPair *pairs, int n, double confidence) {
     PairJudgement j = {};
+    j.confidence = confidence;
     std::vector<double> rounds, blocks;
     for (int k = 0; k < n;) {
         int end = k;
@@ -61,7 +82,7 @@ PairJudgement JudgePairs(const TurnPair *pairs, int n) {
     }
     j.pairs = 2 * j.blocks;
     j.rounds = (int)rounds.size();
-    int c = SignedRankBound(j.rounds);
+    int c = SignedRankBound(j.rounds, (1 - confidence) / 2);
     if (j.rounds < kPairRoundsMin || c < 1) return j;
     // The Walsh averages: the median is the estimate, their c-th from either end the bounds.
     std::vector<double> w;

@@ -29,11 +29,12 @@ struct TurnPair {
 enum { kPairRoundsPrecise = 8 };
 
 // The judgement of the first n pairs, in the order they were run, each round's in the order
-// AB, BA, AB, ...
-PairJudgement JudgePairs(const TurnPair *pairs, int n);
+// AB, BA, AB, ..., with an interval of the confidence given.
+PairJudgement JudgePairs(const TurnPair *pairs, int n, double confidence = kPairConfidence);
 
 // Whether the interval is narrower than ±precision (a share: 0.01 for ±1 %) of the ratio,
-// over kPairRoundsPrecise rounds or more.
+// over kPairRoundsPrecise rounds or more: where a pair may end, judged again at
+// kPairStoppedConfidence.
 bool PreciseEnough(const PairJudgement &j, double precision);
 
 // The verdict in one line: "B is 3.1 % faster than A (2.4 to 3.8 %)", "B is 2.0 % slower
