@@ -225,6 +225,7 @@ static int Turn(int s, int grid, int fill, int measure, PairTurn *t, FILE *err, 
         SideFailed(s, "reported a turn that cannot be read: \"" + line.substr(0, 80) + "\"", err);
         return 0;
     }
+    SayProgress(false);
     return 1;
 }
 
@@ -267,6 +268,7 @@ static int Measure(int s, int grid, double *ms, FILE *out, FILE *err) {
     fprintf(out, "pair: probe: %s at grid %d: %.1f ms a frame, %d in flight\n", kSideName[s], grid,
             *ms, inFlight);
     fflush(out);
+    progressShown = Now(); // a word of progress too
     return 1;
 }
 

@@ -1,0 +1,251 @@
+#include "pair/pair.h"
+#include "pair/sides.h"
+#include "protocol/pairside.h"
+#include "record/pair_record.h"
+#include "record/reader.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <deque>
+#include <random>
+#include <string>
+
+namespace {
+
+// Two stand-in sides on a clock of their own, driven by the coordinator in-process: each a
+// renderer whose frame has a processor part and a GPU part per sphere, with one frame in
+// flight. A stream's frame then takes the longer of the two; the first frame from an idle
+// pipeline, the processor's part alone (its swap waits for nothing); and its finish, the GPU's.
+// The machine's speed wanders alike for both, and each turn has noise of its own.
+struct Model {
+    double cpuUs[2] = {20, 20}, gpuUs[2] = {100, 100}; // a sphere's, each side
+    double frameMs = 1;                                // the program's own, a frame
+    double others = 0.02;                              // of the machine, in every turn
+    bool ranOn[2] = {false, false};
+    int hangAfter[2] = {-1, -1}; // turns answered before the side hangs; -1: never
+    unsigned seed = 1;
+};
+
+Model model;
+double clockS;
+std::mt19937 rng;
+double level; // the machine's speed, a log factor
+std::deque<std::string> reports[2];
+bool alive[2];
+int turnsAnswered[2];
+
+int Start(int s, const std::vector<std::string> &, const std::vector<std::string> &,
+          std::string *) {
+    clockS += 0.5;
+    alive[s] = true;
+    reports[s] = {std::string("ready\tStand-in\tside ") + "AB"[s] + "\t4.5"};
+    return 1;
+}
+
+void Started(void) {}
+
+int Send(int s, const std::string &word) {
+    if (!alive[s]) return 0;
+    PairTurnWord w;
+    if (word == "end" || !ParseTurnWord(word.c_str(), &w)) {
+        alive[s] = false;
+        return 1;
+    }
+    if (model.hangAfter[s] >= 0 && turnsAnswered[s] >= model.hangAfter[s]) return 1;
+    turnsAnswered[s]++;
+    double spheres = (double)w.grid * w.grid;
+    double cpu = model.frameMs + spheres * model.cpuUs[s] / 1000,
+           gpu = spheres * model.gpuUs[s] / 1000;
+    std::normal_distribution<double> walk(0, 0.01), noise(0, 0.02);
+    level += walk(rng);
+    double speed = exp(level + noise(rng));
+    char head[128];
+    snprintf(head, sizeof head, "turn %d %g 0 0.3 %g 0.1 %d", w.measure, model.others,
+             model.others / 2, model.ranOn[s] ? 1 : 0);
+    std::string line = head;
+    clockS += w.fill * cpu * speed / 1000;
+    for (int k = 0; k < w.measure; k++) {
+        double ms = (w.fill == 0 && k == 0 ? cpu : std::max(cpu, gpu)) * speed;
+        line += " " + std::to_string(ms);
+        clockS += ms / 1000;
+    }
+    clockS += gpu * speed / 1000; // the drain
+    reports[s].push_back(line);
+    return 1;
+}
+
+int Read(int s, double seconds, std::string *line, std::string *why) {
+    if (!reports[s].empty()) {
+        *line = reports[s].front();
+        reports[s].pop_front();
+        return 1;
+    }
+    if (!alive[s]) {
+        *why = "it ended (exit status 0)";
+        return 0;
+    }
+    clockS += seconds;
+    *why = "no word from it in " + std::to_string((int)seconds) + " s";
+    return 0;
+}
+
+void End(int s) {
+    alive[s] = false;
+    reports[s].clear();
+}
+
+std::string Said(int) {
+    return "";
+}
+
+std::string Ending(int) {
+    return "exit status 0";
+}
+
+double Now(void) {
+    return clockS;
+}
+
+const PairSides kStandIns = {Start, Started, Send, Read, End, Said, Ending, Now};
+
+// A pair run against the model: its outcome, what it said, and its result as written.
+struct Ran {
+    PairOutcome outcome;
+    std::string out, err;
+    PairResult result;
+    double seconds; // on the stand-ins' clock
+    // B's throughput over A's in a stream at the pair's grid, as the model has it.
+    double truth;
+};
+
+Ran RunModel(const Model &m, double timeLimitS = 60, double precision = 0.01) {
+    model = m;
+    clockS = 1000;
+    level = 0;
+    rng.seed(m.seed);
+    turnsAnswered[0] = turnsAnswered[1] = 0;
+    TempDir dir;
+    PairAsk ask = {{"", ""}, 64, 48, false, precision, timeLimitS, dir.prefix().c_str(), -1};
+    char *out = nullptr, *err = nullptr;
+    size_t outSize = 0, errSize = 0;
+    FILE *o = open_memstream(&out, &outSize), *e = open_memstream(&err, &errSize);
+    pairSides = &kStandIns;
+    Ran r;
+    r.outcome = RunPair(ask, o, e);
+    pairSides = &kProcessSides;
+    fclose(o);
+    fclose(e);
+    r.out = out;
+    r.err = err;
+    free(out);
+    free(err);
+    r.seconds = clockS - 1000;
+    std::string text = ReadText(dir.path(kPairJsonName)), why;
+    r.result = PairResult{};
+    if (!text.empty())
+        EXPECT_TRUE(ParsePairResult(text.data(), text.size(), &r.result, &why)) << why;
+    double spheres = (double)r.result.grid * r.result.grid, period[2];
+    for (int s = 0; s < 2; s++)
+        period[s] = std::max(m.frameMs + spheres * m.cpuUs[s] / 1000, spheres * m.gpuUs[s] / 1000);
+    r.truth = period[0] / period[1];
+    return r;
+}
+
+std::string Said(const Ran &r) {
+    return "\n--- out:\n" + r.out + "--- err:\n" + r.err;
+}
+
+// The pair's quantity is a stream's frame rate, in which the processor's work for one frame
+// overlaps the GPU's for the frame before: differences hidden behind the other part are no
+// differences; on a busy machine the verdict still comes; a side that runs on is named and
+// left out.
+TEST(PairCoordinator, JudgesTheStreamOfFramesOnABusyMachineToo) {
+    struct Row {
+        const char *what;
+        Model m;
+        bool differs; // a difference found
+    } rows[] = {
+        {"GPU-bound both; B's processor part three times A's", {{20, 60}, {100, 100}}, false},
+        {"processor-bound both; B's GPU part three times A's", {{100, 100}, {20, 60}}, false},
+        {"B's GPU part 10 % more", {{20, 20}, {100, 110}}, true},
+        {"B's GPU part 10 % less", {{20, 20}, {110, 100}}, true},
+        {"others take 60 % of the machine in every turn", {{20, 20}, {100, 110}, 1, 0.6}, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        Ran r = RunModel(row.m);
+        ASSERT_EQ(kPairJudged, r.outcome) << Said(r);
+        const PairJudgement &j = r.result.judgement;
+        ASSERT_TRUE(j.known) << Said(r);
+        EXPECT_LE(j.low, r.truth) << Said(r);
+        EXPECT_GE(j.high, r.truth) << Said(r);
+        EXPECT_EQ(row.differs, j.low > 1 || j.high < 1) << Said(r);
+        for (const PairTurn &t : r.result.turns)
+            EXPECT_TRUE(t.fill == 1 && !t.dropped && t.disturbed == (row.m.others > 0.1));
+    }
+}
+
+// A side whose threads work on past its turns is named and its pairs are left out; a side
+// that hangs ends the pair within its time limit and a little more, saying so; progress comes
+// every five seconds whatever the pair waits for.
+TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
+    Model ranOn;
+    ranOn.ranOn[1] = true;
+    Ran r = RunModel(ranOn);
+    ASSERT_EQ(kPairJudged, r.outcome) << Said(r);
+    EXPECT_FALSE(r.result.judgement.known);
+    EXPECT_NE(std::string::npos, r.out.find("side B's threads were still at work")) << Said(r);
+    for (const PairTurn &t : r.result.turns)
+        EXPECT_TRUE(t.dropped);
+
+    // Hung in the probe, where a turn's wait would outlast the time allowed; and in a round.
+    const struct {
+        int turns;
+        double limitS;
+        const char *why;
+    } hangs[] = {{0, 30, "s, and the pair's time is up"}, {40, 60, "no word from it in 41 s"}};
+    for (auto &row : hangs) {
+        Model hangs;
+        hangs.hangAfter[1] = row.turns;
+        Ran h = RunModel(hangs, row.limitS);
+        EXPECT_EQ(kPairSideFailed, h.outcome) << Said(h);
+        EXPECT_LE(h.seconds, row.limitS + 10 + 1) << Said(h);
+        EXPECT_NE(std::string::npos, h.err.find(row.why)) << Said(h);
+        // Every line of progress within five seconds of the one before (a line that says no
+        // time, such as the probe's, says something all the same).
+        double last = -1;
+        for (size_t at = h.out.find("pair: "); at != std::string::npos;
+             at = h.out.find("pair: ", at + 1)) {
+            double t;
+            char after;
+            size_t comma = h.out.find(", ", at);
+            if (comma == std::string::npos ||
+                sscanf(h.out.c_str() + comma, ", %lf s%c", &t, &after) != 2) {
+                last = -1;
+                continue;
+            }
+            if (last >= 0) EXPECT_LE(t - last, 5 + 1.5) << Said(h);
+            last = t;
+        }
+        EXPECT_GT(last, h.seconds - 6) << Said(h);
+    }
+}
+
+// The same pair run five times gives intervals that all overlap.
+TEST(PairCoordinator, RunsOfOnePairAgree) {
+    double lowest = 2, highest = 0;
+    for (unsigned seed = 1; seed <= 5; seed++) {
+        Model m = {{20, 20}, {100, 103}};
+        m.seed = seed;
+        Ran r = RunModel(m);
+        ASSERT_TRUE(r.result.judgement.known) << Said(r);
+        lowest = std::min(lowest, r.result.judgement.high);
+        highest = std::max(highest, r.result.judgement.low);
+    }
+    EXPECT_LE(highest, lowest);
+}
+
+} // namespace
