@@ -6,7 +6,7 @@
 #include "protocol/pairside.h"
 #include "record/pair_record.h"
 #include "watch/interference.h"
-#include "watch/pairs.h"
+#include "pair/judge.h"
 
 #include <sched.h>
 #include <math.h>

@@ -2,7 +2,7 @@
 // speed moves between runs? Both sides run at once as processes of their own (pair/sides.h),
 // each with its context and scene built once, and take turns rendering one grid in the order
 // AB BA AB BA ..., so that whatever the machine does falls on both alike; the paired turns
-// are judged with an interval (watch/pairs.h) until it is as narrow as asked or the time is up.
+// are judged with an interval (pair/judge.h) until it is as narrow as asked or the time is up.
 #pragma once
 
 #include "record/pair.h"

@@ -16,11 +16,11 @@ enum { kPairFillMost = 100000 }; // a turn's fill, at most: what a side's word c
 // The interval's confidence; and that of the interval a pair reports when it ends on its
 // precision. A stop comes at a moment when the rounds' spread looks small, and the 95 %
 // interval built from that same spread then covers the truth far less often than 95 % (85 %
-// at ±1 % in the simulation of tests/watch_pairs_test.cpp); the 98 % one holds 93 % there.
+// at ±1 % in the simulation of tests/pair_judge_test.cpp); the 98 % one holds 93 % there.
 // A stricter bound to stop on does the opposite: it stops on luckier spreads.
 constexpr double kPairConfidence = 0.95, kPairStoppedConfidence = 0.98;
 
-// What the paired turns say (watch/pairs.h judges them).
+// What the paired turns say (pair/judge.h judges them).
 struct PairJudgement {
     bool known;        // at least kPairRoundsMin rounds judged; ratio, low, high are 0 otherwise
     int pairs;         // pairs judged: the whole blocks' (a round's odd last pair has no partner)

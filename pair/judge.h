@@ -25,7 +25,7 @@ struct TurnPair {
 
 // Fewer rounds cannot end a comparison on its precision: their spread is itself so uncertain
 // that stopping when it happens to be small makes a 95 % interval cover far less often
-// (tests/watch_pairs_test.cpp).
+// (tests/pair_judge_test.cpp).
 enum { kPairRoundsPrecise = 8 };
 
 // The judgement of the first n pairs, in the order they were run, each round's in the order

@@ -1,4 +1,4 @@
-#include "watch/pairs.h"
+#include "pair/judge.h"
 
 #include <gtest/gtest.h>
 #include <math.h>
