@@ -27,3 +27,8 @@ int SetResultsFolder(const char *dir, char *why, size_t whySize, bool *made);
 // GetWorkingFolder does. 0 when no folder can be written, with the reasons in why; results
 // are then never silently lost.
 int ChooseResultsFolder(char *why, size_t whySize);
+
+// For a side of a pair, which writes nothing: results go to a folder in which no file can be
+// made, so that the log its test opens is skipped as an unwritable one is. The pair's
+// coordinator needs no scratch folder for it then, which a SIGKILL would leave behind.
+void WriteNowhere(void);

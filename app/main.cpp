@@ -89,7 +89,9 @@ int main(int argc, char **argv) {
     if (commandLine.listDevices) return ListDevicesCommand();
     // A test whose results could not be written would be lost: say so before it runs.
     char why[2 * kFolderSize + 256];
-    if (!ChooseResultsFolder(why, sizeof why)) {
+    if (commandLine.pairSide)
+        WriteNowhere();
+    else if (!ChooseResultsFolder(why, sizeof why)) {
         fprintf(stderr, "kelvane: nowhere to write the results: %s\n", why);
         return kExitUsage;
     }

@@ -368,7 +368,6 @@ static int Restart(const PairAsk &ask, FILE *err) {
     if (!StartBoth(ask, err)) return 0;
     for (int s = 0; s < 2; s++)
         if (!WaitReady(s, err)) return 0;
-    pairSides->started();
     return 1;
 }
 
@@ -515,8 +514,6 @@ static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
     if (!StartBoth(ask, err)) return kPairSideFailed;
     for (int s = 0; s < 2; s++)
         if (!WaitReady(s, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
-    // Both have made their files: none is left behind, whatever ends the pair.
-    pairSides->started();
     result.sameRenderer = SameRenderer();
     for (int s = 0; s < 2; s++)
         fprintf(out, "pair: %s: %s\n", SideLabel(s).c_str(), result.sides[s].renderer.c_str());

@@ -55,7 +55,6 @@ struct PairSides {
     // assignments. Non-zero on success; otherwise *why.
     int (*start)(int s, const std::vector<std::string> &args, const std::vector<std::string> &env,
                  std::string *why);
-    void (*started)(void); // both have started: what they needed only to start can go
     int (*send)(int s, const std::string &word);                             // as SendWord
     int (*read)(int s, double seconds, std::string *line, std::string *why); // as ReadReport
     void (*end)(int s);                                                      // as EndSide

@@ -45,8 +45,6 @@ int Start(int s, const std::vector<std::string> &, const std::vector<std::string
     return 1;
 }
 
-void Started(void) {}
-
 int Send(int s, const std::string &word) {
     if (!alive[s]) return 0;
     PairTurnWord w;
@@ -109,7 +107,7 @@ double Now(void) {
     return clockS;
 }
 
-const PairSides kStandIns = {Start, Started, Send, Read, End, Said, Ending, Now};
+const PairSides kStandIns = {Start, Send, Read, End, Said, Ending, Now};
 
 // A pair run against the model: its outcome, what it said, and its result as written.
 struct Ran {
