@@ -10,6 +10,8 @@ Usage: known_cost.py OUT-DIR [RUNS] [CLIMBS] [SHAPE...]
          (default 5 quick runs, 3 climbs, both shapes: linear and power)
        known_cost.py --report OUT-DIR [SHAPE...]   (the runs already in OUT-DIR again)
        known_cost.py --truth FRAMES SHAPE  (the true figure of one run, from its preload's log)
+       known_cost.py --overlap FRAMES CPU GPU  (the same, of a renderer whose processor and GPU
+         parts, CPU and GPU µs a sphere, overlap: its frame takes the longer of the two)
 Environment: KELVANE_BUILD, the build folder (default build/ beside this folder)."""
 import json
 import os
@@ -37,20 +39,28 @@ def cost_us(shape, s):
     return a + b * s ** p
 
 
-def residual_us(frames, shape):
+def residual_us(frames, cost):
     # What the program adds, from the frames whose sleep was within 30 % of 100 ms: the
     # frame time there is what the crossing depends on.
-    near = [r for s, r in frames if 70000 <= cost_us(shape, s) <= 130000]
+    near = [r for s, r in frames if 70000 <= cost(s) <= 130000]
     return st.median(near) if near else st.median(r for _, r in frames)
 
 
 def truth(frames, shape):
-    r = residual_us(frames, shape)
+    r = residual_us(frames, lambda s: cost_us(shape, s))
     lo, hi = 0.0, 1e7
     for _ in range(200):
         mid = (lo + hi) / 2
         lo, hi = (mid, hi) if cost_us(shape, mid) + r < 100000 else (lo, mid)
     return lo * TRIANGLES_PER_SPHERE / 1000, r
+
+
+def overlap_truth(frames, cpu, gpu):
+    # What the program adds falls on the processor's part only.
+    r = residual_us(frames, lambda s: max(cpu, gpu) * s)
+    spheres = min(100000 / gpu if gpu > 0 else float("inf"),
+                  (100000 - r) / cpu if cpu > 0 else float("inf"))
+    return spheres * TRIANGLES_PER_SPHERE / 1000, r
 
 
 def run(out, shape, kind, i):
@@ -127,6 +137,10 @@ def main(argv):
     if argv[:1] == ["--truth"]:
         frames = [tuple(map(float, line.split())) for line in open(argv[1])]
         print(f"{truth(frames, argv[2])[0]:.2f}")
+        return
+    if argv[:1] == ["--overlap"]:
+        frames = [tuple(map(float, line.split())) for line in open(argv[1])]
+        print(f"{overlap_truth(frames, float(argv[2]), float(argv[3]))[0]:.2f}")
         return
     if argv[:1] == ["--report"]:
         for shape in argv[2:] or SHAPES:
