@@ -214,6 +214,14 @@ static int StartHostVideo(void) {
 // and ends by ending the process; it writes nothing.
 static int RunPairSide(void) {
     if (!NewScene() || !running) return kExitNoScene;
+    // Its GPU's clock as each turn begins and ends: a GPU left idle through the other side's
+    // turns may lower it. What the watch says of it is the coordinator's to say.
+    char node[64] = "";
+    RenderNodeOfContext("/sys/class/drm", node, sizeof node);
+    if (FILE *quiet = fopen("/dev/null", "w")) {
+        StartGpuWatch(node, getenv("KELVANE_GPU_CARD"), quiet);
+        fclose(quiet);
+    }
     pairSide = true;
     PostTestCommand();
     RunApplicationEventLoop();

@@ -160,13 +160,20 @@ static int WaitReady(int s, FILE *err) {
 // Reads "turn frames others steal self taken wait ran-on ms...". Non-zero when it is one.
 static int ParseTurnReport(const std::string &line, PairTurn *t) {
     std::istringstream in(line);
-    std::string word, wait;
+    std::string word, wait, clock[2];
     double others, steal, self, taken;
     int ranOn;
-    if (!(in >> word >> t->frames >> others >> steal >> self >> taken >> wait >> ranOn) ||
+    if (!(in >> word >> t->frames >> others >> steal >> self >> taken >> wait >> ranOn >>
+          clock[0] >> clock[1]) ||
         word != "turn" || (ranOn != 0 && ranOn != 1))
         return 0;
     t->ranOn = ranOn;
+    // A clock that is no clock is unknown, as the GPU watch has it.
+    double *mhz[2] = {&t->clockFromMhz, &t->clockToMhz};
+    for (int k = 0; k < 2; k++) {
+        double v = clock[k] == "-" ? -1 : atof(clock[k].c_str());
+        *mhz[k] = isfinite(v) && v > 0 && v < 1e6 ? v : -1;
+    }
     // Over a turn of a frame the kernel's tick counters are coarse, and the machine's and
     // this process's are read a moment apart: shares can pass the whole or round apart.
     // They are kept within what the shares can be (a result holds nothing else).
@@ -447,6 +454,20 @@ static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE
 
 // --- the end ----------------------------------------------------------------------------
 
+// A GPU that waits through the other side's turns may lower its clock and raise it again
+// only once its own turn has begun: its turns then measure a GPU still finding its speed.
+static void SayClocks(FILE *out) {
+    for (int s = 0; s < 2; s++) {
+        ClockRise rise = TurnsOnARisingClock(result.turns, s);
+        if (rise.rising)
+            fprintf(out,
+                    "pair: side %s's GPU clock was still rising in %d of its %d turns (from %.0f "
+                    "to %.0f MHz at the median): it lowers its clock while the other side renders, "
+                    "and its turns measured it finding its speed again\n",
+                    kSideName[s], rise.rising, rise.turns, rise.fromMhz, rise.toMhz);
+    }
+}
+
 // Which side ran on past its turns, and how others' load fell: it is kept, since it falls
 // on both sides of a pair alike.
 static void SayDropped(FILE *out) {
@@ -482,6 +503,7 @@ static void SayResult(const PairAsk &ask, FILE *out) {
     if (droppedPairs) fprintf(out, ", %d pairs dropped and run again", droppedPairs);
     fprintf(out, "\n");
     SayDropped(out);
+    SayClocks(out);
     if (!result.precise && result.judgement.known)
         fprintf(out, "pair: the time limit (%.0f s) came before ±%.1f %%\n", ask.timeLimitS,
                 ask.precision * 100);
@@ -559,6 +581,8 @@ PairOutcome RunPair(const PairAsk &ask, FILE *out, FILE *err) {
     if (outcome != kPairJudged) return outcome;
     result.durationMs = (int64_t)((Now() - startedAt) * 1000);
     result.verdict = PairVerdict(result.judgement);
+    result.clockRising = TurnsOnARisingClock(result.turns, 0).flagged ||
+                         TurnsOnARisingClock(result.turns, 1).flagged;
     SayResult(ask, out);
     if (!WriteAndRecord(ask, out, err)) return kPairNotWritten;
     if (ask.failIfSlower < 0) return kPairJudged;

@@ -138,3 +138,27 @@ std::string PairVerdict(const PairJudgement &j) {
              faster ? "faster" : "slower", d, nearB, d, farB);
     return s;
 }
+
+static double Median(std::vector<double> v) {
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    size_t m = v.size();
+    return m % 2 ? v[m / 2] : (v[m / 2 - 1] + v[m / 2]) / 2;
+}
+
+ClockRise TurnsOnARisingClock(const std::vector<PairTurn> &turns, int side) {
+    ClockRise r = {};
+    std::vector<double> from, to;
+    for (const PairTurn &t : turns) {
+        if (t.side != side || t.dropped || t.clockFromMhz <= 0 || t.clockToMhz <= 0) continue;
+        r.turns++;
+        if (t.clockToMhz <= t.clockFromMhz * (1 + kClockRise)) continue;
+        r.rising++;
+        from.push_back(t.clockFromMhz);
+        to.push_back(t.clockToMhz);
+    }
+    r.fromMhz = Median(from);
+    r.toMhz = Median(to);
+    r.flagged = r.rising >= 2 && r.rising * 10 >= r.turns;
+    return r;
+}

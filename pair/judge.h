@@ -16,6 +16,7 @@
 #include "record/pair.h"
 
 #include <string>
+#include <vector>
 
 // One pair's turns: A's and B's mean frame times at the same grid, milliseconds.
 struct TurnPair {
@@ -36,6 +37,19 @@ PairJudgement JudgePairs(const TurnPair *pairs, int n, double confidence = kPair
 // over kPairRoundsPrecise rounds or more: where a pair may end, judged again at
 // kPairStoppedConfidence.
 bool PreciseEnough(const PairJudgement &j, double precision);
+
+// How side's kept turns began, where its GPU's clock was read as each began and ended: those
+// whose clock rose by more than kClockRise within the turn, of those read, and the medians of
+// their clocks at the start and the end. Flagged where they are a tenth of the turns read or
+// more, two at least: a GPU that idles through the other side's turns and lowers its clock
+// there measures its own ramp up, not its speed.
+struct ClockRise {
+    int turns, rising;
+    double fromMhz, toMhz;
+    bool flagged;
+};
+constexpr double kClockRise = 0.05;
+ClockRise TurnsOnARisingClock(const std::vector<PairTurn> &turns, int side);
 
 // The verdict in one line: "B is 3.1 % faster than A (2.4 to 3.8 %)", "B is 2.0 % slower
 // than A (1.1 to 2.9 %)", or, where the interval holds no difference, "no difference of more

@@ -6,6 +6,7 @@
 #include "watch/interference.h"
 #include "platform/uptime.h"
 #include "watch/loadwatch.h"
+#include "watch/gpu.h"
 #include "watch/quiet.h"
 
 #include <errno.h>
@@ -27,6 +28,7 @@ static int fillLeft;               // frames still to draw before measuring
 static UInt64 startUs;             // when its measuring began
 static std::vector<UInt64> endsUs; // each measured frame's end
 static CpuSnapshot loadFrom;
+static double clockFrom, clockTo; // the GPU's clock at the turn's measured start and end
 static bool loadRead;
 static bool pinRefused; // said once
 
@@ -85,12 +87,14 @@ static void SayReady(void) {
 // The measured frames of the turn, as one report: what others took while they were drawn,
 // whether this side's own threads worked on past them, and each one's time.
 static void Report(const CpuShare &load, bool ranOn) {
-    char wait[32] = "-";
+    char wait[32] = "-", began[32] = "-", ended[32] = "-";
     if (load.waitKnown) snprintf(wait, sizeof wait, "%.9g", WaitShare(load));
-    char head[200];
-    snprintf(head, sizeof head, "turn %d %.9g %.9g %.9g %.9g %s %d", (int)endsUs.size(),
+    if (clockFrom >= 0) snprintf(began, sizeof began, "%.9g", clockFrom);
+    if (clockTo >= 0) snprintf(ended, sizeof ended, "%.9g", clockTo);
+    char head[256];
+    snprintf(head, sizeof head, "turn %d %.9g %.9g %.9g %.9g %s %d %s %s", (int)endsUs.size(),
              OthersShare(load), StealShare(load), load.total ? (double)load.self / load.total : 0.0,
-             TakenShare(load), wait, ranOn ? 1 : 0);
+             TakenShare(load), wait, ranOn ? 1 : 0, began, ended);
     std::string line = head;
     char num[32];
     UInt64 from = startUs;
@@ -102,8 +106,16 @@ static void Report(const CpuShare &load, bool ranOn) {
     Say(line + "\n");
 }
 
+// The clock the watched GPU runs at now; -1 where none is watched or it cannot be read.
+static double GpuClock(void) {
+    GpuSample s;
+    if (gpuWatched.driver == kGpuNone || !ReadGpuSample(gpuWatched, &s)) return -1;
+    return s.clockMhz;
+}
+
 static void StartMeasuring(UInt64 now) {
     endsUs.clear();
+    clockFrom = GpuClock();
     loadRead = ReadCpuSnapshot(&loadFrom);
     startUs = now;
 }
@@ -165,6 +177,7 @@ static void EndTurn(void) {
     CpuShare load = {};
     CpuSnapshot to;
     if (loadRead && ReadCpuSnapshot(&to)) load = ShareBetween(loadFrom, to);
+    clockTo = GpuClock();
     FinishGL();
     double waitedMs;
     bool quiet = WaitOthersQuiet(kPairQuietMs, &waitedMs);

@@ -11,10 +11,12 @@
 //        then measure frames measured, on the processor numbered cpu (the rendering thread
 //        kept to it from then on); then the drain, unmeasured: the GL finished and the
 //        side's own threads quiet, so that none of its work spills into the other's turn
-//   side -> "turn <frames> <others> <steal> <self> <taken> <wait|-> <ran-on> <ms> <ms> ..."
+//   side -> "turn <frames> <others> <steal> <self> <taken> <wait|-> <ran-on> <mhz|-> <mhz|->
+//        <ms> <ms> ..."
 //        the measured frames: how many, the shares of the machine taken meanwhile
 //        (watch/interference.h), 1 when the side's threads were still at work kPairQuietMs
-//        after its finish (0 otherwise), and each frame's time in milliseconds, from the
+//        after its finish (0 otherwise), the watched GPU's clock as they began and as they
+//        ended ("-": no GPU watched), and each frame's time in milliseconds, from the
 //        return of the swap before (the fill's last; the word's arrival without a fill) to
 //        the return of its own
 //   coordinator -> "end", or its end of the pipe closed: the side ends at once, writing

@@ -224,6 +224,13 @@ static json Side(const PairSide &s) {
             {"opengl", {{"vendor", s.vendor}, {"renderer", s.renderer}, {"version", s.glVersion}}}};
 }
 
+// The GPU's clock as a turn began and ended: null where no GPU was watched.
+static json Clocks(const PairTurn &t) {
+    auto mhz = [](double v) { return v > 0 ? json(v) : json(nullptr); };
+    if (t.clockFromMhz <= 0 && t.clockToMhz <= 0) return nullptr;
+    return json::array({mhz(t.clockFromMhz), mhz(t.clockToMhz)});
+}
+
 static json Turn(const PairTurn &t) {
     return {{"side", t.side ? "B" : "A"},
             {"pair", t.pair},
@@ -235,6 +242,7 @@ static json Turn(const PairTurn &t) {
             {"frame_ms", t.frameMs},
             {"load", Load(t.load)},
             {"disturbed", t.disturbed},
+            {"gpu_clock_mhz", Clocks(t)},
             {"ran_on", t.ranOn},
             {"dropped", t.dropped}};
 }
@@ -242,9 +250,11 @@ static json Turn(const PairTurn &t) {
 static json PairVerdictJson(const PairResult &p) {
     const PairJudgement &j = p.judgement;
     auto known = [&](double v) { return j.known ? json(v) : json(nullptr); };
-    return {{"known", j.known},      {"pairs", j.pairs},           {"blocks", j.blocks},
-            {"rounds", j.rounds},    {"ratio", known(j.ratio)},    {"low", known(j.low)},
-            {"high", known(j.high)}, {"confidence", j.confidence}, {"precise", p.precise},
+    return {{"known", j.known},        {"pairs", j.pairs},
+            {"blocks", j.blocks},      {"rounds", j.rounds},
+            {"ratio", known(j.ratio)}, {"low", known(j.low)},
+            {"high", known(j.high)},   {"confidence", j.confidence},
+            {"precise", p.precise},    {"clock_rising", p.clockRising},
             {"text", p.verdict}};
 }
 

@@ -49,6 +49,8 @@ struct PairTurn {
     std::vector<double> frameMs; // the frame times kept, in order, milliseconds
     ResultLoad load;             // what others and the hypervisor took meanwhile
     bool disturbed;              // taken past kDisturbedShare (watch/interference.h)
+    double clockFromMhz = -1, clockToMhz = -1; // the side's GPU's clock as they began and
+                                               // ended; -1: unknown, or no GPU watched
     bool ranOn; // its side's own threads were still at work after the turn: its work went
                 // on into the next turn
     // Left out with its partner, and the pair run again: one of them ran on (before turns
@@ -69,5 +71,6 @@ struct PairResult {
     std::vector<PairTurn> turns; // in the order run, dropped ones included
     PairJudgement judgement;     // over the pairs kept
     bool precise;                // ended on the precision; false: on the time limit
+    bool clockRising;            // turns began on a GPU clock still rising (pair/judge.h)
     std::string verdict;         // PairVerdict's line
 };

@@ -678,6 +678,22 @@ static bool Side(Reader &r, const json &sides, const char *key, PairSide *side) 
            String(r, *gl, "version", in + "opengl.", false, &side->glVersion);
 }
 
+// A turn's GPU clocks as it began and ended: null, or two clocks each null or above 0.
+static bool TurnClocks(Reader &r, const json &v, const std::string &in, PairTurn *t) {
+    const json *c = Member(v, "gpu_clock_mhz");
+    if (!c || c->is_null()) return true;
+    if (!c->is_array() || c->size() != 2) return r.Fail(in + "gpu_clock_mhz", "not two clocks");
+    double *mhz[2] = {&t->clockFromMhz, &t->clockToMhz};
+    for (int k = 0; k < 2; k++) {
+        const json &x = (*c)[k];
+        if (x.is_null()) continue;
+        if (!x.is_number() || !(x.get<double>() > 0) || !isfinite(x.get<double>()))
+            return r.Fail(in + "gpu_clock_mhz", "not a clock");
+        *mhz[k] = x.get<double>();
+    }
+    return true;
+}
+
 // A turn: its side, its pair, what it measured. Its frame times are those kept, at most as
 // many as it counted; all of them give its mean.
 static bool Turn(Reader &r, const json &v, const std::string &at, PairTurn *t) {
@@ -685,7 +701,7 @@ static bool Turn(Reader &r, const json &v, const std::string &at, PairTurn *t) {
     std::string in = at + ".";
     if (!OnlyKnown(r, v, in,
                    {"side", "pair", "round", "grid", "fill", "frames", "mean_ms", "frame_ms",
-                    "load", "disturbed", "ran_on", "dropped"}))
+                    "load", "disturbed", "gpu_clock_mhz", "ran_on", "dropped"}))
         return false;
     const json *side = Member(v, "side");
     if (!side) return r.Fail(in + "side", "missing");
@@ -724,6 +740,7 @@ static bool Turn(Reader &r, const json &v, const std::string &at, PairTurn *t) {
     t->disturbed = v["disturbed"].get<bool>();
     t->dropped = v["dropped"].get<bool>();
     t->ranOn = Member(v, "ran_on") && v["ran_on"].get<bool>();
+    if (!TurnClocks(r, v, in, t)) return false;
     // A turn that ran on into its partner's measured the two of them together.
     return !t->ranOn || t->dropped || r.Fail(in + "dropped", "false for a turn that ran on");
 }
@@ -767,13 +784,15 @@ static bool PairVerdictOf(Reader &r, const json &doc, int keptPairs, PairResult 
     if (!Object(r, v, "verdict") ||
         !OnlyKnown(r, *v, in,
                    {"known", "pairs", "blocks", "rounds", "ratio", "low", "high", "confidence",
-                    "precise", "text"}) ||
-        !TrueOrFalse(r, *v, "known", in) || !TrueOrFalse(r, *v, "precise", in))
+                    "precise", "clock_rising", "text"}) ||
+        !TrueOrFalse(r, *v, "known", in) || !TrueOrFalse(r, *v, "precise", in) ||
+        (Member(*v, "clock_rising") && !TrueOrFalse(r, *v, "clock_rising", in)))
         return false;
     PairJudgement &j = p->judgement;
     j = PairJudgement{};
     j.known = (*v)["known"].get<bool>();
     p->precise = (*v)["precise"].get<bool>();
+    p->clockRising = Member(*v, "clock_rising") && (*v)["clock_rising"].get<bool>();
     // Before a pair that ended on its precision said its interval's, every one was 95 %.
     j.confidence = kPairConfidence;
     if ((Member(*v, "confidence") &&

@@ -25,7 +25,8 @@ struct Model {
     double frameMs = 1;                                // the program's own, a frame
     double others = 0.02;                              // of the machine, in every turn
     bool ranOn[2] = {false, false};
-    int hangAfter[2] = {-1, -1}; // turns answered before the side hangs; -1: never
+    int hangAfter[2] = {-1, -1};                  // turns answered before the side hangs; -1: never
+    double clockMhz[2][2] = {{-1, -1}, {-1, -1}}; // each side's GPU clock as a turn begins, ends
     unsigned seed = 1;
 };
 
@@ -61,8 +62,10 @@ int Send(int s, const std::string &word) {
     level += walk(rng);
     double speed = exp(level + noise(rng));
     char head[128];
-    snprintf(head, sizeof head, "turn %d %g 0 0.3 %g 0.1 %d", w.measure, model.others,
-             model.others / 2, model.ranOn[s] ? 1 : 0);
+    auto mhz = [](double v) { return v < 0 ? std::string("-") : std::to_string(v); };
+    snprintf(head, sizeof head, "turn %d %g 0 0.3 %g 0.1 %d %s %s", w.measure, model.others,
+             model.others / 2, model.ranOn[s] ? 1 : 0, mhz(model.clockMhz[s][0]).c_str(),
+             mhz(model.clockMhz[s][1]).c_str());
     std::string line = head;
     clockS += w.fill * cpu * speed / 1000;
     for (int k = 0; k < w.measure; k++) {
@@ -198,6 +201,21 @@ TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
     EXPECT_NE(std::string::npos, r.out.find("side B's threads were still at work")) << Said(r);
     for (const PairTurn &t : r.result.turns)
         EXPECT_TRUE(t.dropped);
+
+    // A GPU that lowers its clock while the other side renders: its turns begin on a clock
+    // still rising, recorded and said; a steady clock is recorded and nothing is said.
+    Model clocks;
+    clocks.clockMhz[0][0] = clocks.clockMhz[0][1] = 2400;
+    clocks.clockMhz[1][0] = 1200, clocks.clockMhz[1][1] = 2100;
+    r = RunModel(clocks);
+    ASSERT_EQ(kPairJudged, r.outcome) << Said(r);
+    EXPECT_TRUE(r.result.clockRising);
+    EXPECT_NE(std::string::npos, r.out.find("side B's GPU clock was still rising")) << Said(r);
+    EXPECT_EQ(std::string::npos, r.out.find("side A's GPU clock")) << Said(r);
+    for (const PairTurn &t : r.result.turns) {
+        EXPECT_EQ(t.side ? 1200 : 2400, t.clockFromMhz);
+        EXPECT_EQ(t.side ? 2100 : 2400, t.clockToMhz);
+    }
 
     // Hung in the probe, where a turn's wait would outlast the time allowed; and in a round.
     const struct {

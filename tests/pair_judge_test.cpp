@@ -207,4 +207,45 @@ TEST(Pairs, JudgementAndVerdict) {
     }
 }
 
+// A side's turns on a rising clock: more than 5 % up within the turn, a tenth of those read or
+// more and two at least; turns dropped or without both clocks are not read.
+TEST(Pairs, TurnsOnARisingClock) {
+    auto turns = [](std::vector<std::pair<double, double>> clocks, int dropped = 0) {
+        std::vector<PairTurn> v;
+        for (auto &c : clocks) {
+            PairTurn t = {};
+            t.side = 1;
+            t.clockFromMhz = c.first, t.clockToMhz = c.second;
+            t.dropped = v.size() + dropped >= clocks.size(); // the last ones
+            v.push_back(t);
+        }
+        return v;
+    };
+    std::vector<std::pair<double, double>> steady(18, {2000, 2000});
+    auto with = [&](std::vector<std::pair<double, double>> more) {
+        std::vector<std::pair<double, double>> v = steady;
+        v.insert(v.end(), more.begin(), more.end());
+        return v;
+    };
+    const struct {
+        std::vector<PairTurn> turns;
+        int read, rising;
+        bool flagged;
+    } rows[] = {{turns(with({{1000, 1100}, {1000, 1200}})), 20, 2, true},
+                {turns(with({{1000, 1050}, {1000, 1200}})), 20, 1, false}, // 5 % is not rising
+                {turns(with({{1000, 1200}, {1000, 1200}, {2000, 2000}})), 21, 2, false},
+                {turns(with({{1000, 1200}, {1000, 1200}}), 2), 18, 0, false},
+                {turns({{1000, 1200}, {-1, 1200}, {1000, -1}}), 1, 1, false}};
+    for (auto &r : rows) {
+        ClockRise c = TurnsOnARisingClock(r.turns, 1);
+        EXPECT_EQ(r.read, c.turns);
+        EXPECT_EQ(r.rising, c.rising);
+        EXPECT_EQ(r.flagged, c.flagged) << r.read << " " << r.rising;
+        EXPECT_EQ(0, TurnsOnARisingClock(r.turns, 0).turns);
+    }
+    ClockRise c = TurnsOnARisingClock(turns(with({{1000, 1100}, {1200, 1500}})), 1);
+    EXPECT_EQ(1100, c.fromMhz);
+    EXPECT_EQ(1300, c.toMhz);
+}
+
 } // namespace

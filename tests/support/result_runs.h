@@ -76,12 +76,15 @@ inline PairResult GeneratedPair() {
         t.fill = 1;
         t.disturbed = i == 5 || i == 3; // kept: others' load falls on both turns alike
         t.ranOn = i == 5;
+        if (i == 2) t.clockFromMhz = 1200, t.clockToMhz = 1800;
+        if (i == 6) t.clockToMhz = 1500;
         t.dropped = i == 4 || i == 5;
         if (t.disturbed) t.load.others = t.load.taken = 0.3;
         p.turns.push_back(t);
     }
     p.judgement = {true, 14, 7, 6, 1.03, 1.02, 1.04, kPairStoppedConfidence};
     p.precise = true;
+    p.clockRising = true;
     p.verdict = "B is 3.0 % faster than A (2.0 to 4.0 %)";
     return p;
 }
