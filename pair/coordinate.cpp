@@ -2,11 +2,11 @@
 #include "report/gate.h"
 
 #include "history/history.h"
+#include "pair/judge.h"
 #include "pair/sides.h"
 #include "protocol/pairside.h"
 #include "record/pair_record.h"
 #include "watch/interference.h"
-#include "pair/judge.h"
 
 #include <sched.h>
 #include <math.h>
@@ -35,7 +35,9 @@ static double progressShown; // when progress was last said
 static std::string doing;    // what the pair is doing, for its progress
 static int droppedPairs;
 
-static double Now(void);
+static double Now(void) {
+    return pairSides->now();
+}
 
 // What the pair is doing, every kProgressSeconds whatever it waits for, with its dropped
 // pairs: a pair on a busy machine may take minutes for what takes seconds on a quiet one.
@@ -51,10 +53,6 @@ static void SayProgress(bool now) {
     if (droppedPairs) fprintf(progressOut, ", %d dropped", droppedPairs);
     fprintf(progressOut, "\n");
     fflush(progressOut);
-}
-
-static double Now(void) {
-    return pairSides->now();
 }
 
 int GridForFrameTime(int gridA, double msA, int gridB, double msB, double targetMs, int maxGrid) {
@@ -124,7 +122,7 @@ static int StartBoth(const PairAsk &ask, FILE *err) {
 static int Await(int s, double seconds, std::string *line, std::string *why) {
     double start = Now(), until = std::min(start + seconds, startedAt + timeLimitS + kOverSeconds);
     for (;;) {
-        double left = std::max(std::min(until - Now(), 1.0), 0.0);
+        double left = std::max(std::min(until - Now(), 1.0), 0.001); // a look at least
         if (pairSides->read(s, left, line, why)) return 1;
         if (pairInterrupted || why->rfind("no word from it", 0) != 0) return 0;
         SayProgress(false);
