@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The paired comparison's goals from perf/pair_goals.sh's folder: accuracy (B is A with 2 ms
-a frame more), A against A, the old way (two quick runs), the real drivers.
+a frame more), A against A, the old way (two quick runs), the real drivers, mesa_glthread as
+quick runs, and the pairs on a busy machine.
     perf/pair_goals.py OUT-DIR
 """
 import glob
@@ -64,8 +65,8 @@ def accuracy(out):
           f"median time {statistics.median(p['seconds'] for p in rows):.0f} s")
 
 
-def same(out):
-    rows = [p for p in map(pair, numbered(out, "same")) if p]
+def same(out, part="same"):
+    rows = [p for p in map(pair, numbered(out, part)) if p]
     known = [p for p in rows if p["verdict"]["known"]]
     if not rows:
         return
@@ -74,7 +75,7 @@ def same(out):
         v = p["verdict"]
         print(f"  A against A: {100 * (v['ratio'] - 1):+.2f} % ({100 * (v['low'] - 1):+.2f} to "
               f"{100 * (v['high'] - 1):+.2f}), {v.get('rounds', 1)} rounds, {p['seconds']:.0f} s")
-    print(f"A against A: no difference in {none} of {len(rows)} pairs; median half-width "
+    print(f"{part}: A against A: no difference in {none} of {len(rows)} pairs; median half-width "
           f"±{statistics.median(half_width(p['verdict']) for p in known):.2f} %, median time "
           f"{statistics.median(p['seconds'] for p in rows):.0f} s, ±1 % reached in "
           f"{sum(p['verdict']['precise'] for p in known)}")
@@ -87,24 +88,27 @@ def figure(d):
     return json.load(open(path))["runs"][0].get("steady_score")
 
 
-def oldway(out):
+def oldway(out, part="oldway"):
     ratios = []
     for i in range(1, 1000):
-        a, b = (figure(os.path.join(out, f"oldway-{i}-{s}")) for s in "AB")
-        if a is None and b is None and not os.path.isdir(os.path.join(out, f"oldway-{i}-A")):
+        a, b = (figure(os.path.join(out, f"{part}-{i}-{s}")) for s in "AB")
+        if a is None and b is None and not os.path.isdir(os.path.join(out, f"{part}-{i}-A")):
             break
         if a and b:
             ratios.append(b / a)
     if not ratios:
         return
     right = sum(r < 1 for r in ratios)
-    print(f"the old way (two --quick runs): B/A steady figures {', '.join(f'{100 * (r - 1):+.1f}' for r in ratios)} %; "
+    print(f"{part} (two --quick runs): B/A steady figures {', '.join(f'{100 * (r - 1):+.1f}' for r in ratios)} %; "
           f"the sign right in {right} of {len(ratios)}; spread {100 * (max(ratios) - min(ratios)):.1f} points, "
           f"standard deviation {100 * statistics.pstdev(ratios):.1f} %")
 
 
 def drivers(out):
-    for name in ("softpipe", "zink", "glthread"):
+    names = ["softpipe", "zink", "glthread"]
+    for part in ("busy-softpipe", "busy-glthread"):
+        names += [os.path.basename(d) for d in numbered(out, part)]
+    for name in names:
         p = pair(os.path.join(out, name))
         if p:
             v = p["verdict"]
@@ -116,5 +120,7 @@ def drivers(out):
 out = sys.argv[1]
 accuracy(out)
 same(out)
+same(out, "busy-same")
 oldway(out)
+oldway(out, "glquick")
 drivers(out)

@@ -7,6 +7,10 @@
 #   same       A against A: SAME pairs (2 x RUNS unless given)
 #   oldway     the same 2 ms as two --quick runs one after the other: RUNS times
 #   drivers    llvmpipe against softpipe, against zink, and mesa_glthread on against off
+#   glquick    mesa_glthread off and on as --quick runs, RUNS of each, taken in turn (A B A B)
+#   busy       with two busy loops and a build running (a compile of the JSON reader, again
+#              and again): A against A (SAME pairs), llvmpipe against softpipe and
+#              mesa_glthread off against on (RUNS pairs each)
 # then perf/pair_goals.py over every result.
 #   perf/pair_goals.sh OUT-DIR [RUNS] [PART...]   (default 10 runs, every part)
 set -uo pipefail
@@ -63,6 +67,23 @@ for part in "${parts[@]}"; do
       quick "oldway-$i-A" LD_PRELOAD="$cost"
       quick "oldway-$i-B" LD_PRELOAD="$cost" KELVANE_FRAME_COST_US=2000
     done ;;
+  glquick)
+    for i in $(seq "$runs"); do
+      quick "glquick-$i-A" mesa_glthread=false
+      quick "glquick-$i-B" mesa_glthread=true
+    done ;;
+  busy)
+    load=()
+    for _ in 1 2; do (while :; do :; done) & load+=($!); done
+    (while :; do clang++ -std=c++17 -O2 -I"$here" -c "$here/record/reader.cpp" -o /dev/null; done) &
+    load+=($!)
+    for i in $(seq "$same"); do pair "busy-same-$i" "$base" "$base"; done
+    for i in $(seq "$runs"); do
+      pair "busy-softpipe-$i" GALLIUM_DRIVER=llvmpipe GALLIUM_DRIVER=softpipe
+      pair "busy-glthread-$i" mesa_glthread=false mesa_glthread=true
+    done
+    kill "${load[@]}" 2>/dev/null
+    pkill -f -- "-c $here/record/reader.cpp" 2>/dev/null ;;
   drivers)
     pair softpipe GALLIUM_DRIVER=llvmpipe GALLIUM_DRIVER=softpipe
     pair zink GALLIUM_DRIVER=llvmpipe GALLIUM_DRIVER=zink
