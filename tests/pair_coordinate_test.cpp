@@ -84,33 +84,19 @@ int Read(int s, double seconds, std::string *line, std::string *why) {
         reports[s].pop_front();
         return 1;
     }
-    if (!alive[s]) {
-        *why = "it ended (exit status 0)";
-        return 0;
-    }
+    if (!alive[s]) return *why = "it ended (exit status 0)", 0;
     clockS += seconds;
     *why = "no word from it in " + std::to_string((int)seconds) + " s";
     return 0;
 }
 
-void End(int s) {
-    alive[s] = false;
-    reports[s].clear();
-}
-
-std::string Said(int) {
-    return "";
-}
-
-std::string Ending(int) {
-    return "exit status 0";
-}
-
-double Now(void) {
-    return clockS;
-}
-
-const PairSides kStandIns = {Start, Send, Read, End, Said, Ending, Now};
+const PairSides kStandIns = {Start,
+                             Send,
+                             Read,
+                             [](int s) { alive[s] = false, reports[s].clear(); },
+                             [](int) { return std::string(); },
+                             [](int) { return std::string("exit status 0"); },
+                             [] { return clockS; }};
 
 // A pair run against the model: its outcome, what it said, and its result as written.
 struct Ran {
