@@ -958,9 +958,14 @@ offscreen_pair)
     printf '#!/bin/sh\nexit 1\n' >"$work/rebuilt" && chmod +x "$work/rebuilt" && mv "$work/rebuilt" "$copy"
   ) &
   pids+=($!)
+  # B's GPU is a card's files as xe lays them out, at a clock of 1820 MHz: each of B's turns
+  # records it as it begins and ends; A watches none.
+  gt="$work/card1/device/tile0/gt0/freq0"
+  mkdir -p "$gt" "$work/drivers/xe" && ln -s "$work/drivers/xe" "$work/card1/device/driver"
+  echo 1820 >"$gt/act_freq" && echo 2450 >"$gt/rp0_freq"
   built=$exe exe=$copy
-  KELVANE_FRAME_US=0 run_app --pair "$a" "$a KELVANE_FRAME_US=10000" --offscreen=64x48 \
-    --results "$work/out" --time-limit 45 --fail-if-slower 1
+  KELVANE_FRAME_US=0 run_app --pair "$a" "$a KELVANE_FRAME_US=10000 KELVANE_GPU_CARD=$work/card1" \
+    --offscreen=64x48 --results "$work/out" --time-limit 45 --fail-if-slower 1
   exe=$built
   [[ $(head -c 9 "$copy") == '#!/bin/sh' ]] || fail "the program was not replaced during the pair"
   high=$(sed -n 's/^gate: B against A: .* to \([-+0-9.]*\) %), .*$/\1/p' "$work/stdout")
@@ -981,6 +986,11 @@ rounds = {}
 for (r, _), first in sorted(kept.items()): rounds.setdefault(r, []).append(first)
 sys.exit(any(f != "AB"[k % 2] for fs in rounds.values() for k, f in enumerate(fs)))' \
     "$work/out/Kelvane pair.json" || fail "not in the order AB, BA within each round"
+  python3 -c 'import json, sys
+doc = json.load(open(sys.argv[1]))
+clocks = {(t["side"], json.dumps(t["gpu_clock_mhz"])) for t in doc["turns"]}
+sys.exit(clocks != {("A", "null"), ("B", "[1820, 1820]")} or doc["verdict"]["clock_rising"])' \
+    "$work/out/Kelvane pair.json" || fail "not B's GPU clock at each turn"
   "$exe" --history >"$work/history" 2>&1
   grep -q "pair  A: LD_PRELOAD=.*B is $slower % slower" "$work/history" ||
     fail "not in the history: $(cat "$work/history")"
