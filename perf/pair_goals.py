@@ -44,8 +44,8 @@ def numbered(out, part):
     return sorted(dirs, key=lambda d: int(d.rsplit("-", 1)[1]))
 
 
-def accuracy(out):
-    rows = [p for p in map(pair, numbered(out, "accuracy")) if p and p["verdict"]["known"]]
+def accuracy(out, part="accuracy"):
+    rows = [p for p in map(pair, numbered(out, part)) if p and p["verdict"]["known"]]
     if not rows:
         return
     covered = excluded = 0
@@ -56,11 +56,11 @@ def accuracy(out):
         true = a / (a + cost)
         covered += v["low"] <= true <= v["high"]
         excluded += v["high"] < 1
-        print(f"  accuracy: true {100 * (true - 1):+.2f} %, found {100 * (v['ratio'] - 1):+.2f} % "
+        print(f"  {part}: true {100 * (true - 1):+.2f} %, found {100 * (v['ratio'] - 1):+.2f} % "
               f"({100 * (v['low'] - 1):+.2f} to {100 * (v['high'] - 1):+.2f}), {v.get('rounds', 1)} rounds, "
               f"{p['seconds']:.0f} s, cost {cost:.3f} ms")
     n = len(rows)
-    print(f"accuracy: the true difference inside the interval in {covered} of {n}, zero outside it "
+    print(f"{part}: the true difference inside the interval in {covered} of {n}, zero outside it "
           f"in {excluded} of {n}; median half-width ±{statistics.median(half_width(p['verdict']) for p in rows):.2f} %, "
           f"median time {statistics.median(p['seconds'] for p in rows):.0f} s")
 
@@ -75,6 +75,10 @@ def same(out, part="same"):
         v = p["verdict"]
         print(f"  A against A: {100 * (v['ratio'] - 1):+.2f} % ({100 * (v['low'] - 1):+.2f} to "
               f"{100 * (v['high'] - 1):+.2f}), {v.get('rounds', 1)} rounds, {p['seconds']:.0f} s")
+    load = os.path.join(out, part.split("-")[0] + "-load")
+    if os.path.exists(load):
+        loads = [float(line.split()[0]) for line in open(load)]
+        print(f"{part}: load (1 minute) {min(loads):.1f} to {max(loads):.1f}, median {statistics.median(loads):.1f}")
     print(f"{part}: A against A: no difference in {none} of {len(rows)} pairs; median half-width "
           f"±{statistics.median(half_width(p['verdict']) for p in known):.2f} %, median time "
           f"{statistics.median(p['seconds'] for p in rows):.0f} s, ±1 % reached in "
@@ -89,15 +93,20 @@ def figure(d):
 
 
 def oldway(out, part="oldway"):
-    ratios = []
+    ratios, figures = [], [[], []]
     for i in range(1, 1000):
         a, b = (figure(os.path.join(out, f"{part}-{i}-{s}")) for s in "AB")
         if a is None and b is None and not os.path.isdir(os.path.join(out, f"{part}-{i}-A")):
             break
         if a and b:
             ratios.append(b / a)
+            figures[0].append(a)
+            figures[1].append(b)
     if not ratios:
         return
+    print(f"{part}: A's figures {figures[0]}, B's {figures[1]}; median B/A "
+          f"{100 * (statistics.median(ratios) - 1):+.1f} %, B's median over A's "
+          f"{100 * (statistics.median(figures[1]) / statistics.median(figures[0]) - 1):+.1f} %")
     right = sum(r < 1 for r in ratios)
     print(f"{part} (two --quick runs): B/A steady figures {', '.join(f'{100 * (r - 1):+.1f}' for r in ratios)} %; "
           f"the sign right in {right} of {len(ratios)}; spread {100 * (max(ratios) - min(ratios)):.1f} points, "
@@ -119,6 +128,8 @@ def drivers(out):
 
 out = sys.argv[1]
 accuracy(out)
+for d in sorted(glob.glob(os.path.join(out, "turns*-1")), key=lambda d: int(d.split("turns")[-1].split("-")[0])):
+    accuracy(out, os.path.basename(d)[:-2])
 same(out)
 same(out, "busy-same")
 oldway(out)

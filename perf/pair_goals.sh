@@ -8,6 +8,8 @@
 #   oldway     the same 2 ms as two --quick runs one after the other: RUNS times
 #   drivers    llvmpipe against softpipe, against zink, and mesa_glthread on against off
 #   glquick    mesa_glthread off and on as --quick runs, RUNS of each, taken in turn (A B A B)
+#   turns      the accuracy pairs again with turns of TURNS ms (default "100 300 1000"), RUNS
+#              of each length, taken in turn
 #   busy       with two busy loops and a build running (a compile of the JSON reader, again
 #              and again): A against A (SAME pairs), llvmpipe against softpipe and
 #              mesa_glthread off against on (RUNS pairs each)
@@ -67,6 +69,13 @@ for part in "${parts[@]}"; do
       quick "oldway-$i-A" LD_PRELOAD="$cost"
       quick "oldway-$i-B" LD_PRELOAD="$cost" KELVANE_FRAME_COST_US=2000
     done ;;
+  turns)
+    for i in $(seq "$runs"); do
+      for ms in ${TURNS:-100 300 1000}; do
+        log="KELVANE_FRAME_COST_LOG=$out/turns$ms-$i/cost"
+        KELVANE_PAIR_TURN=1,$ms pair "turns$ms-$i" "$base $log.A" "$base $log.B KELVANE_FRAME_COST_US=2000"
+      done
+    done ;;
   glquick)
     for i in $(seq "$runs"); do
       quick "glquick-$i-A" mesa_glthread=false
@@ -76,6 +85,8 @@ for part in "${parts[@]}"; do
     load=()
     for _ in 1 2; do (while :; do :; done) & load+=($!); done
     (while :; do clang++ -std=c++17 -O2 -I"$here" -c "$here/record/reader.cpp" -o /dev/null; done) &
+    load+=($!)
+    (while :; do cat /proc/loadavg; sleep 10; done) >"$out/busy-load" &
     load+=($!)
     for i in $(seq "$same"); do pair "busy-same-$i" "$base" "$base"; done
     for i in $(seq "$runs"); do
