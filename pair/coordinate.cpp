@@ -18,9 +18,14 @@
 #include <sstream>
 
 static const char *const kSideName[2] = {"A", "B"};
+static const double kWarmNear =
+    1.5; // a round's turns begin once one reads within this of the probe
 
 enum {
     kProbeTurnsMax = 8,  // turns the probe may take to find the grid
+    kProbeSettleMax = 3, // and then to settle both sides on it
+    kPairSettleMs = 500, // a look at both sides, in turn
+    kWarmTurnsMax = 4,   // unmeasured turns that begin a round, at most
     kMaxPairGrid = 1365, // a result file's largest grid
     kReadySeconds = 300, // a side builds its scene and validates its renderer first
     kTurnSecondsSlack = 30,
@@ -255,14 +260,14 @@ int FramesInFlight(const double *frameMs, int n) {
 
 static int fillFrames[2]; // each side's frames in flight, the most its probe saw
 
-// About a second of side s at grid, a stream from an idle pipeline, after a frame that says
+// About lookMs of side s at grid, a stream from an idle pipeline, after a frame that says
 // how many frames that is (itself after one unmeasured: the first at a new grid may carry
 // the old one's work or none). The stream's leading frames say how many the renderer keeps
 // in flight; the rest, its period.
-static int Measure(int s, int grid, double *ms, FILE *out, FILE *err) {
+static int Measure(int s, int grid, double *ms, FILE *out, FILE *err, int lookMs = kPairProbeMs) {
     PairTurn t;
     if (!Turn(s, grid, 1, 1, &t, err) ||
-        !Turn(s, grid, 0, std::max(TurnFrames(t.meanMs, kPairProbeMs), 4), &t, err))
+        !Turn(s, grid, 0, std::max(TurnFrames(t.meanMs, lookMs), 4), &t, err))
         return 0;
     int inFlight = FramesInFlight(t.frameMs.data(), (int)t.frameMs.size());
     fillFrames[s] = std::max(fillFrames[s], inFlight);
@@ -303,19 +308,28 @@ static int Probe(int *grid, double frameMs[2], FILE *out, FILE *err) {
         if (next == g) break;
         g = next;
     }
+    // Both sides at the grid, looked at in turn (A B B A), and the slower decides. A side's
+    // look may read four times slow for a second or two (a process just started, a processor
+    // its host has slowed), and a lone look would aim from that and leave the two sides' turns
+    // unlike: of each side's two looks the quicker is kept, since such moments only slow it.
     g = gridA;
-    // The slower side decides.
-    double msB;
-    if (!Measure(1, g, &msB, out, err)) return 0;
-    for (int i = 0; i < 2 && msB > ms && !Near(msB); i++) {
-        g = GridForFrameTime(g, msB, 0, 0, kPairGridFrameMs, kMaxPairGrid);
-        if (!Measure(1, g, &msB, out, err)) return 0;
+    for (int i = 0; i < kProbeSettleMax; i++) {
+        double again[2];
+        if (!Measure(0, g, &frameMs[0], out, err, kPairSettleMs) ||
+            !Measure(1, g, &frameMs[1], out, err, kPairSettleMs) ||
+            !Measure(1, g, &again[1], out, err, kPairSettleMs) ||
+            !Measure(0, g, &again[0], out, err, kPairSettleMs))
+            return 0;
+        for (int s = 0; s < 2; s++)
+            frameMs[s] = std::min(frameMs[s], again[s]);
+        double slower = std::max(frameMs[0], frameMs[1]);
+        int next =
+            std::min(GridForFrameTime(g, slower, 0, 0, kPairGridFrameMs, kMaxPairGrid), 2 * g);
+        if (Near(slower) || next == g || i == kProbeSettleMax - 1) break;
+        g = next;
     }
     *grid = g;
-    frameMs[0] = ms;
-    frameMs[1] = msB;
-    // A's was at another grid when B moved it.
-    return g == gridA || Measure(0, g, &frameMs[0], out, err);
+    return 1;
 }
 
 // --- the turns --------------------------------------------------------------------------
@@ -410,9 +424,18 @@ static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE
         if (!Restart(ask, err)) return 0;
         double startS = Now() - roundStart;
         doing = "round " + std::to_string(round + 1);
-        PairTurn warm;
-        for (int s = 0; s < 2; s++)
-            if (!Turn(s, result.grid, 1, 1, &warm, err, cpus.empty() ? -1 : cpus[0])) return 0;
+        // Until a side's turn reads near what the probe found: a fresh side's first turns at
+        // the grid carry the building of what it draws, and here now and then run three times
+        // slow for a turn or two more.
+        for (int s = 0; s < 2; s++) {
+            PairTurn warm;
+            for (int k = 0; k < kWarmTurnsMax; k++) {
+                if (!Turn(s, result.grid, shape[s].fill, shape[s].measure, &warm, err,
+                          cpus.empty() ? -1 : cpus[0]))
+                    return 0;
+                if (warm.meanMs < kWarmNear * frameMs[s]) break;
+            }
+        }
         int kept = 0; // this round's
         double turnsStart = Now();
         while (Now() - turnsStart < roundS) {

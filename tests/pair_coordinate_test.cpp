@@ -27,6 +27,8 @@ struct Model {
     bool ranOn[2] = {false, false};
     int hangAfter[2] = {-1, -1};                  // turns answered before the side hangs; -1: never
     double clockMhz[2][2] = {{-1, -1}, {-1, -1}}; // each side's GPU clock as a turn begins, ends
+    int slowFirst[2] = {0, 0}; // a side's first turns, four times slow (a process just started)
+    int slowAfterStart[2] = {0, 0}; // and its first turns after every start, three times slow
     unsigned seed = 1;
 };
 
@@ -36,12 +38,13 @@ std::mt19937 rng;
 double level; // the machine's speed, a log factor
 std::deque<std::string> reports[2];
 bool alive[2];
-int turnsAnswered[2];
+int turnsAnswered[2], sinceStart[2];
 
 int Start(int s, const std::vector<std::string> &, const std::vector<std::string> &,
           std::string *) {
     clockS += 0.5;
     alive[s] = true;
+    sinceStart[s] = 0;
     reports[s] = {std::string("ready\tStand-in\tside ") + "AB"[s] + "\t4.5"};
     return 1;
 }
@@ -55,12 +58,14 @@ int Send(int s, const std::string &word) {
     }
     if (model.hangAfter[s] >= 0 && turnsAnswered[s] >= model.hangAfter[s]) return 1;
     turnsAnswered[s]++;
+    sinceStart[s]++;
     double spheres = (double)w.grid * w.grid;
     double cpu = model.frameMs + spheres * model.cpuUs[s] / 1000,
            gpu = spheres * model.gpuUs[s] / 1000;
     std::normal_distribution<double> walk(0, 0.01), noise(0, 0.02);
     level += walk(rng);
-    double speed = exp(level + noise(rng));
+    double speed = exp(level + noise(rng)) * (turnsAnswered[s] <= model.slowFirst[s] ? 4 : 1) *
+                   (sinceStart[s] <= model.slowAfterStart[s] ? 3 : 1);
     char head[128];
     auto mhz = [](double v) { return v < 0 ? std::string("-") : std::to_string(v); };
     snprintf(head, sizeof head, "turn %d %g 0 0.3 %g 0.1 %d %s %s", w.measure, model.others,
@@ -233,6 +238,26 @@ TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
             last = t;
         }
         EXPECT_GT(last, h.seconds - 6) << Said(h);
+    }
+}
+
+// A side whose first looks read four times slow moves neither the grid from where the slower
+// side's frame takes about 100 ms nor the two sides' turns apart; one whose first turns after
+// every start run slow does not tilt the verdict.
+TEST(PairCoordinator, SlowMomentsMoveNeitherTheGridNorTheVerdict) {
+    for (int s = 0; s < 2; s++) {
+        Model m = {{20, 20}, {100, 103}};
+        m.slowFirst[s] = s ? 3 : 5;
+        m.slowAfterStart[s] = 3;
+        Ran r = RunModel(m);
+        ASSERT_EQ(kPairJudged, r.outcome) << Said(r);
+        double spheres = (double)r.result.grid * r.result.grid;
+        EXPECT_NEAR(1, spheres * std::max(m.gpuUs[0], m.gpuUs[1]) / 1000 / kPairGridFrameMs, 0.2)
+            << Said(r);
+        const PairTurn &last = r.result.turns.back();
+        EXPECT_EQ(r.result.turns[r.result.turns.size() - 2].frames, last.frames) << Said(r);
+        EXPECT_LE(r.result.judgement.low, r.truth) << Said(r);
+        EXPECT_GE(r.result.judgement.high, r.truth) << Said(r);
     }
 }
 
