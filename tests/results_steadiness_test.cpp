@@ -32,6 +32,12 @@
 
 namespace {
 
+double Seconds(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
 TEST(FrameTimeFigures, PercentilesInterpolateBetweenRanks) {
     const double four[] = {1, 2, 3, 4};
     EXPECT_DOUBLE_EQ(2.5, SortedQuantile(four, 4, 0.5));
@@ -192,6 +198,22 @@ TEST(Interference, ReadsWhatKernelsWriteAndRefusesTheRest) {
     double waited = -1;
     EXPECT_TRUE(WaitOthersQuiet(1000, &waited)); // this test's process has no working threads
     EXPECT_GE(waited, 0.9);
+    // A thread that works for a while and then stops is quiet once it has stopped, however
+    // long it worked before: each look is weighed against the one before it.
+    int release[2];
+    ASSERT_EQ(0, pipe(release));
+    std::thread worker([&] {
+        for (double until = Seconds() + 0.3; Seconds() < until;) {
+        }
+        char c;
+        (void)!read(release[0], &c, 1);
+    });
+    EXPECT_TRUE(WaitOthersQuiet(5000, &waited));
+    EXPECT_LT(waited, 4000);
+    (void)!write(release[1], "x", 1);
+    worker.join();
+    close(release[0]);
+    close(release[1]);
 }
 
 std::vector<CpuShare> Steps(int n, double others) {
@@ -425,12 +447,6 @@ TEST(Interference, AGlanceBeforeATestSaysWhenOthersAreBusy) {
     fclose(out);
     EXPECT_GT(UsedShare(c), 0.5);
     EXPECT_NE(nullptr, strstr(text, "other processes use")) << text;
-}
-
-double Seconds(void) {
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
 }
 
 TEST(Interference, AGlanceBegunEarlyWaitsOnlyForWhatIsLeft) {
