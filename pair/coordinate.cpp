@@ -361,9 +361,13 @@ static void TurnShapes(const double frameMs[2], PairTurnWord shape[2]) {
         fill = a;
         turnMs = b;
     }
+    // Both sides fill alike, as many as the more of them keeps in flight: a filled pipeline
+    // takes no harm from a frame more, and on a busy machine a look reads one frame in flight
+    // or two by chance; a side that began its measured frames after the longer fill then read
+    // a few per cent slower than itself.
+    if (fill < 0) fill = std::max({fillFrames[0], fillFrames[1], 1});
     for (int s = 0; s < 2; s++)
-        shape[s] = {result.grid, fill >= 0 ? fill : std::max(fillFrames[s], 1),
-                    TurnFrames(frameMs[s], turnMs), -1};
+        shape[s] = {result.grid, fill, TurnFrames(frameMs[s], turnMs), -1};
 }
 
 // The processors both turns of a pair render on, one pair after another on each in turn,
@@ -408,11 +412,11 @@ static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE
     std::vector<int> cpus = PairCpus();
     double roundS = PairRoundSeconds(ask.timeLimitS);
     fprintf(out,
-            "pair: turns of %d frame%s (A) and %d (B) at grid %d after %d and %d filling the "
+            "pair: turns of %d frame%s (A) and %d (B) at grid %d after %d filling the "
             "pipeline, in rounds of %.0f s with both sides started afresh, until ±%.1f %% or "
             "%.0f s in all\n",
             shape[0].measure, shape[0].measure == 1 ? "" : "s", shape[1].measure, result.grid,
-            shape[0].fill, shape[1].fill, roundS, ask.precision * 100, ask.timeLimitS);
+            shape[0].fill, roundS, ask.precision * 100, ask.timeLimitS);
     fflush(out);
     int run = 0;
     double lastPairS = 0;

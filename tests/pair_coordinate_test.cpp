@@ -17,8 +17,9 @@ namespace {
 
 // Two stand-in sides on a clock of their own, driven by the coordinator in-process: each a
 // renderer whose frame has a processor part and a GPU part per sphere, with one frame in
-// flight. A stream's frame then takes the longer of the two; the first frame from an idle
-// pipeline, the processor's part alone (its swap waits for nothing); and its finish, the GPU's.
+// flight (or as many as the model says). A stream's frame then takes the longer of the two;
+// the first frames from an idle pipeline, the processor's part alone (their swaps wait for
+// nothing); and its finish, the GPU's.
 // The machine's speed wanders alike for both, and each turn has noise of its own.
 struct Model {
     double cpuUs[2] = {20, 20}, gpuUs[2] = {100, 100}; // a sphere's, each side
@@ -29,6 +30,7 @@ struct Model {
     double clockMhz[2][2] = {{-1, -1}, {-1, -1}}; // each side's GPU clock as a turn begins, ends
     int slowFirst[2] = {0, 0}; // a side's first turns, four times slow (a process just started)
     int slowAfterStart[2] = {0, 0}; // and its first turns after every start, three times slow
+    int inFlight[2] = {1, 1};       // frames each side keeps in flight
     unsigned seed = 1;
 };
 
@@ -74,7 +76,7 @@ int Send(int s, const std::string &word) {
     std::string line = head;
     clockS += w.fill * cpu * speed / 1000;
     for (int k = 0; k < w.measure; k++) {
-        double ms = (w.fill == 0 && k == 0 ? cpu : std::max(cpu, gpu)) * speed;
+        double ms = (w.fill == 0 && k < model.inFlight[s] ? cpu : std::max(cpu, gpu)) * speed;
         line += " " + std::to_string(ms);
         clockS += ms / 1000;
     }
@@ -243,13 +245,17 @@ TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
 
 // A side whose first looks read four times slow moves neither the grid from where the slower
 // side's frame takes about 100 ms nor the two sides' turns apart; one whose first turns after
-// every start run slow does not tilt the verdict.
+// every start run slow does not tilt the verdict; both sides' turns fill alike, the more
+// frames of the two.
 TEST(PairCoordinator, SlowMomentsMoveNeitherTheGridNorTheVerdict) {
     for (int s = 0; s < 2; s++) {
         Model m = {{20, 20}, {100, 103}};
         m.slowFirst[s] = s ? 3 : 5;
         m.slowAfterStart[s] = 3;
+        m.inFlight[1 - s] = 2;
         Ran r = RunModel(m);
+        for (const PairTurn &t : r.result.turns)
+            EXPECT_EQ(2, t.fill);
         ASSERT_EQ(kPairJudged, r.outcome) << Said(r);
         double spheres = (double)r.result.grid * r.result.grid;
         EXPECT_NEAR(1, spheres * std::max(m.gpuUs[0], m.gpuUs[1]) / 1000 / kPairGridFrameMs, 0.2)
