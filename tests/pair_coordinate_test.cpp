@@ -179,6 +179,16 @@ TEST(PairCoordinator, JudgesTheStreamOfFramesOnABusyMachineToo) {
         EXPECT_EQ(row.differs, j.low > 1 || j.high < 1) << Said(r);
         for (const PairTurn &t : r.result.turns)
             EXPECT_TRUE(t.fill == 1 && !t.dropped && t.disturbed == (row.m.others > 0.1));
+        // A's ramp reads each grid once where every look agrees with the line: only the
+        // settling's first look repeats its last grid.
+        int repeats = 0, lastGrid = -1, grid;
+        for (size_t at = r.out.find("pair: probe: A at grid "); at != std::string::npos;
+             at = r.out.find("pair: probe: ", at + 1)) {
+            if (sscanf(r.out.c_str() + at, "pair: probe: A at grid %d", &grid) != 1) break;
+            repeats += grid == lastGrid;
+            lastGrid = grid;
+        }
+        EXPECT_EQ(1, repeats) << Said(r);
     }
 }
 
@@ -282,6 +292,10 @@ TEST(PairCoordinator, RunsOfOnePairAgree) {
         highest = std::max(highest, r.result.judgement.low);
     }
     EXPECT_LE(highest, lowest);
+    // One that stops on its precision widens its interval to the stricter confidence.
+    Ran r = RunModel(Model{{20, 20}, {100, 103}}, 60, 0.05);
+    EXPECT_TRUE(r.result.precise) << Said(r);
+    EXPECT_EQ(kPairStoppedConfidence, r.result.judgement.confidence) << Said(r);
 }
 
 } // namespace
