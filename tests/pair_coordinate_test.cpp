@@ -9,8 +9,11 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <deque>
 #include <random>
+#include <sched.h>
+#include <set>
 #include <string>
 
 namespace {
@@ -41,6 +44,7 @@ double level; // the machine's speed, a log factor
 std::deque<std::string> reports[2];
 bool alive[2];
 int turnsAnswered[2], sinceStart[2];
+std::set<int> cpusAsked; // the processors the words named (-1: none)
 
 int Start(int s, const std::vector<std::string> &, const std::vector<std::string> &,
           std::string *) {
@@ -58,6 +62,7 @@ int Send(int s, const std::string &word) {
         alive[s] = false;
         return 1;
     }
+    cpusAsked.insert(w.cpu);
     if (model.hangAfter[s] >= 0 && turnsAnswered[s] >= model.hangAfter[s]) return 1;
     turnsAnswered[s]++;
     sinceStart[s]++;
@@ -121,6 +126,7 @@ Ran RunModel(const Model &m, double timeLimitS = 60, double precision = 0.01) {
     level = 0;
     rng.seed(m.seed);
     turnsAnswered[0] = turnsAnswered[1] = 0;
+    cpusAsked.clear();
     TempDir dir;
     PairAsk ask = {{"", ""}, 64, 48, false, precision, timeLimitS, dir.prefix().c_str(), -1};
     char *out = nullptr, *err = nullptr;
@@ -278,6 +284,25 @@ TEST(PairCoordinator, SlowMomentsMoveNeitherTheGridNorTheVerdict) {
         EXPECT_LE(r.result.judgement.low, r.truth) << Said(r);
         EXPECT_GE(r.result.judgement.high, r.truth) << Said(r);
     }
+}
+
+// A side's threads are kept to processors only where the study asks for it with
+// KELVANE_PAIR_PIN=1; otherwise the kernel places them, as it does for a user's run.
+TEST(PairCoordinator, ThreadsAreKeptToProcessorsOnlyWhenAsked) {
+    cpu_set_t set;
+    bool several = sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 1;
+    for (const char *pin : {(const char *)nullptr, "0", "yes", "1"}) {
+        SCOPED_TRACE(pin ? pin : "unset");
+        if (pin)
+            setenv("KELVANE_PAIR_PIN", pin, 1);
+        else
+            unsetenv("KELVANE_PAIR_PIN");
+        RunModel(Model{{20, 20}, {100, 103}}, 30);
+        bool kept = pin && !strcmp(pin, "1") && several;
+        EXPECT_EQ(kept, *cpusAsked.rbegin() >= 0); // the probe's looks keep to none
+        if (kept) EXPECT_GE(cpusAsked.size(), 3u); // -1 and both processors in turn
+    }
+    unsetenv("KELVANE_PAIR_PIN");
 }
 
 // The same pair run five times gives intervals that all overlap.
