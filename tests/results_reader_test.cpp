@@ -752,6 +752,17 @@ TEST(PairFileTest, APairReadsBackAsItWasAndIsNoRunResult) {
     std::string text = PairDocument(p, Machine()), why;
     ASSERT_EQ(1, ParsePairResult(text.data(), text.size(), &back, &why)) << why;
     EXPECT_EQ(text, PairDocument(back, Machine()));
+    // Each turn's own facts come back as the coordinator had them, a clock known alone too.
+    ASSERT_EQ(p.turns.size(), back.turns.size());
+    for (size_t i = 0; i < p.turns.size(); i++) {
+        const PairTurn &a = p.turns[i], &b = back.turns[i];
+        EXPECT_EQ(std::max(a.clockFromMhz, 0.0), std::max(b.clockFromMhz, 0.0)) << i;
+        EXPECT_EQ(std::max(a.clockToMhz, 0.0), std::max(b.clockToMhz, 0.0)) << i;
+        EXPECT_TRUE(a.fill == b.fill && a.ranOn == b.ranOn && a.dropped == b.dropped &&
+                    a.disturbed == b.disturbed)
+            << i;
+    }
+    EXPECT_EQ(p.clockRising, back.clockRising);
     ResultFile run;
     EXPECT_EQ(0, ParseResult(text.data(), text.size(), &run, &why));
     EXPECT_EQ(kPairNotARun, why);
