@@ -160,8 +160,7 @@ static int WaitReady(int s, FILE *err) {
     return 1;
 }
 
-// Reads "turn frames others steal self taken wait ran-on ms...". Non-zero when it is one.
-static int ParseTurnReport(const std::string &line, PairTurn *t) {
+int ParseTurnReport(const std::string &line, PairTurn *t) {
     std::istringstream in(line);
     std::string word, wait, clock[2];
     double others, steal, self, taken;

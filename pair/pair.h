@@ -29,6 +29,10 @@ struct PairAsk {
 // a second at each grid it tries.
 enum { kPairTurnMs = 100, kPairProbeMs = 1000, kPairFillMax = 4 };
 
+// Reads a side's report of a turn (protocol/pairside.h) into t: its frames, load, ran-on,
+// GPU clocks and frame times. Non-zero when it is one.
+int ParseTurnReport(const std::string &line, PairTurn *t);
+
 // The frames a renderer keeps in flight, from a stream's frames timed from an idle pipeline
 // (the first from the word that started them): the leading frames that took less than
 // 0.8 of the stream's median, whose swaps returned without waiting for a frame before. At

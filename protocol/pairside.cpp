@@ -85,26 +85,31 @@ static void SayReady(void) {
         "\n");
 }
 
-// The measured frames of the turn, as one report: what others took while they were drawn,
-// whether this side's own threads worked on past them, and each one's time.
-static void Report(const CpuShare &load, bool ranOn) {
+std::string TurnReport(const CpuShare &load, bool ranOn, double clockFromMhz, double clockToMhz,
+                       uint64_t startUs, const std::vector<uint64_t> &endsUs) {
     char wait[32] = "-", began[32] = "-", ended[32] = "-";
     if (load.waitKnown) snprintf(wait, sizeof wait, "%.9g", WaitShare(load));
-    if (clockFrom >= 0) snprintf(began, sizeof began, "%.9g", clockFrom);
-    if (clockTo >= 0) snprintf(ended, sizeof ended, "%.9g", clockTo);
+    if (clockFromMhz >= 0) snprintf(began, sizeof began, "%.9g", clockFromMhz);
+    if (clockToMhz >= 0) snprintf(ended, sizeof ended, "%.9g", clockToMhz);
     char head[256];
     snprintf(head, sizeof head, "turn %d %.9g %.9g %.9g %.9g %s %d %s %s", (int)endsUs.size(),
              OthersShare(load), StealShare(load), load.total ? (double)load.self / load.total : 0.0,
              TakenShare(load), wait, ranOn ? 1 : 0, began, ended);
     std::string line = head;
     char num[32];
-    UInt64 from = startUs;
-    for (UInt64 end : endsUs) {
+    uint64_t from = startUs;
+    for (uint64_t end : endsUs) {
         snprintf(num, sizeof num, " %.3f", (end - from) / 1000.0);
         line += num;
         from = end;
     }
-    Say(line + "\n");
+    return line;
+}
+
+// The measured frames of the turn, as one report: what others took while they were drawn,
+// whether this side's own threads worked on past them, and each one's time.
+static void Report(const CpuShare &load, bool ranOn) {
+    Say(TurnReport(load, ranOn, clockFrom, clockTo, startUs, endsUs) + "\n");
 }
 
 // The clock the watched GPU runs at now; -1 where none is watched or it cannot be read.

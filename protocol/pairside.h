@@ -24,6 +24,12 @@
 // A word the side cannot read ends it with a line on standard error.
 #pragma once
 
+#include "watch/interference.h"
+
+#include <stdint.h>
+#include <string>
+#include <vector>
+
 enum { kPairReportFd = 3 };
 // The longest a turn's drain waits for the side's own threads to go quiet, milliseconds.
 enum { kPairQuietMs = 1000 };
@@ -42,6 +48,12 @@ void DrivePairSide(void);
 // page, hundreds of faults a frame: a cost no stream of frames pays, and one that varied from
 // process to process by up to four times here. Non-zero where the allocator took it.
 int KeepMemoryBetweenTurns(void);
+
+// The report of a turn's measured frames (the "turn ..." line above): the shares of load,
+// whether the side's threads ran on, the GPU's clock as they began and ended (-1: unknown)
+// and each frame's end, in microseconds, the first timed from startUs.
+std::string TurnReport(const CpuShare &load, bool ranOn, double clockFromMhz, double clockToMhz,
+                       uint64_t startUs, const std::vector<uint64_t> &endsUs);
 
 // A turn's word.
 struct PairTurnWord {

@@ -286,6 +286,24 @@ TEST(PairCoordinator, SlowMomentsMoveNeitherTheGridNorTheVerdict) {
     }
 }
 
+// What a side says of its turn is what the coordinator reads: the clocks in their order,
+// whether its threads ran on, each frame's time.
+TEST(PairCoordinator, ATurnIsReadAsItsSideReportsIt) {
+    const struct {
+        bool ranOn;
+        double from, to;
+    } rows[] = {{false, 1200, 2100}, {true, 2100, 1200}, {false, -1, 1500}, {true, -1, -1}};
+    for (auto &row : rows) {
+        std::string line = TurnReport(CpuShare{}, row.ranOn, row.from, row.to, 1000,
+                                      std::vector<uint64_t>{101000, 201500});
+        PairTurn t = {};
+        ASSERT_TRUE(ParseTurnReport(line, &t)) << line;
+        EXPECT_TRUE(t.clockFromMhz == row.from && t.clockToMhz == row.to && t.ranOn == row.ranOn)
+            << line;
+        EXPECT_EQ((std::vector<double>{100, 100.5}), t.frameMs) << line;
+    }
+}
+
 // A side's threads are kept to processors only where the study asks for it with
 // KELVANE_PAIR_PIN=1; otherwise the kernel places them, as it does for a user's run.
 TEST(PairCoordinator, ThreadsAreKeptToProcessorsOnlyWhenAsked) {
