@@ -763,6 +763,11 @@ TEST(PairFileTest, APairReadsBackAsItWasAndIsNoRunResult) {
             << i;
     }
     EXPECT_EQ(p.clockRising, back.clockRising);
+    json older = json::parse(text); // written before the interval said its confidence
+    older["verdict"].erase("confidence");
+    std::string olderText = older.dump();
+    ASSERT_EQ(1, ParsePairResult(olderText.data(), olderText.size(), &back, &why)) << why;
+    EXPECT_EQ(kPairConfidence, back.judgement.confidence);
     ResultFile run;
     EXPECT_EQ(0, ParseResult(text.data(), text.size(), &run, &why));
     EXPECT_EQ(kPairNotARun, why);
