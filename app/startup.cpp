@@ -213,7 +213,6 @@ static int StartHostVideo(void) {
 // A side of a pair: a test that the coordinator drives turn by turn (protocol/pairside.h)
 // and ends by ending the process; it writes nothing.
 static int RunPairSide(void) {
-    KeepMemoryBetweenTurns();
     if (!NewScene() || !running) return kExitNoScene;
     // Its GPU's clock as each turn begins and ends: a GPU left idle through the other side's
     // turns may lower it. What the watch says of it is the coordinator's to say.

@@ -2,11 +2,12 @@
 """A pair's side as the coordinator drives it, by hand: fresh processes, each given turns of
 a fill frame and FRAMES measured at GRID, with a pause between turns as the other side's turn
 would leave; per process, the page faults a frame and the median frame time. Each process
-alternates between the allocator's defaults (KELVANE_PAIR_MALLOC_DEFAULTS=1, the baseline)
-and the side's own thresholds, so that both meet the same moments of the machine.
+alternates between the allocator's defaults (as the program runs, the baseline) and its
+thresholds fixed (GLIBC_TUNABLES, trim 256 MB, map 32 MB), so that both meet the same
+moments of the machine.
   perf/pair_side_faults.py BUILD [PROCESSES] [GRID] [FRAMES]
-The renderer's finish after every turn is what the pair adds to a stream; with the defaults,
-what the renderer frees there goes back to the kernel and the next frames fault it in again."""
+With the defaults, what the renderer frees goes back to the kernel and the next frames fault
+it in again: after a turn's finish, and at big grids in a stream too."""
 import os, statistics, subprocess, sys, time
 
 build = sys.argv[1]
@@ -24,9 +25,9 @@ def minor_faults(pid):
 def side(defaults, turns=20):
     r, w = os.pipe()
     env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1")
-    env.pop("KELVANE_PAIR_MALLOC_DEFAULTS", None)
-    if defaults:
-        env["KELVANE_PAIR_MALLOC_DEFAULTS"] = "1"
+    env.pop("GLIBC_TUNABLES", None)
+    if not defaults:
+        env["GLIBC_TUNABLES"] = "glibc.malloc.trim_threshold=268435456:glibc.malloc.mmap_threshold=33554432"
     p = subprocess.Popen(["bash", "-c", f'exec "{exe}" --test --offscreen=640x480 --pair-side 3>&{w}'],
                          stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                          pass_fds=(w,), env=env)

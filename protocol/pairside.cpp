@@ -10,7 +10,6 @@
 #include "watch/quiet.h"
 
 #include <errno.h>
-#include <malloc.h>
 #include <dirent.h>
 #include <sched.h>
 #include <sys/syscall.h>
@@ -210,12 +209,4 @@ void DrivePairSide(void) {
     }
     endsUs.push_back(now);
     if ((int)endsUs.size() >= turn.measure) EndTurn();
-}
-
-int KeepMemoryBetweenTurns(void) {
-    // Fixed thresholds also end the allocator's own moving of them, which depends on the
-    // order of a process's first frees and so differs between two processes of one setting.
-    enum { kKeepBytes = 256 << 20, kMapFromBytes = 32 << 20 };
-    if (getenv("KELVANE_PAIR_MALLOC_DEFAULTS")) return 0; // the benchmark's baseline
-    return mallopt(M_TRIM_THRESHOLD, kKeepBytes) && mallopt(M_MMAP_THRESHOLD, kMapFromBytes);
 }

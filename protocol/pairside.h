@@ -42,13 +42,6 @@ extern bool pairSide; // this process is a side of a pair (--pair-side)
 // given, reports it, and waits for the next.
 void DrivePairSide(void);
 
-// Before the side's renderer starts: memory the renderer frees at a turn's finish stays with
-// the process for the next turn. Left to the allocator's defaults, the finish after every turn
-// hands a few megabytes back to the kernel and the next frames fault them in again, page by
-// page, hundreds of faults a frame: a cost no stream of frames pays, and one that varied from
-// process to process by up to four times here. Non-zero where the allocator took it.
-int KeepMemoryBetweenTurns(void);
-
 // The report of a turn's measured frames (the "turn ..." line above): the shares of load,
 // whether the side's threads ran on, the GPU's clock as they began and ended (-1: unknown)
 // and each frame's end, in microseconds, the first timed from startUs.
