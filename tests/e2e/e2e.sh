@@ -672,9 +672,10 @@ runs, s = doc["runs"], doc["summary"]
 verdicts = [r["interference"]["disturbed"] for r in runs]
 assert verdicts == [False, True, False, False], [r["interference"] for r in runs]
 hog = runs[1]["interference"]
-# Two busy loops against one renderer thread: it waited about half the time, a quarter of
-# the machine's; the busy loop on the other processor took nothing from it.
-assert hog["deciding"]["taken"] > 0.15 and hog["deciding"]["wait"] > 0.15, hog
+# Two busy loops and the renderer's thread on two processors: each gets two thirds of one, so
+# others took about a sixth of the machine (0.14 seen on a machine busy with other tests);
+# the verdict's own threshold, 0.10, is the least that may be asked.
+assert hog["deciding"]["taken"] > 0.10 and hog["deciding"]["wait"] > 0.10, hog
 assert (s["runs"], s["scored_runs"], s["disturbed_runs"], s["counted_runs"]) == (4, 4, 1, 3), s
 quiet = [r["score"] for r in runs if not r["interference"]["disturbed"]]
 assert s["median_score"] == statistics.median(quiet), (s, quiet)
@@ -1108,29 +1109,35 @@ offscreen_pair_overlap)
   # the exact rows). A machine so busy that no verdict came is said, as a skip.
   rows=("20 100 60 100 same" "20 100 20 110 -9.09")
   side() { echo "LD_PRELOAD=$sphere_cost KELVANE_CPU_SPHERE_US=$1 KELVANE_GPU_SPHERE_US=$2"; }
-  mkdir -p "$work/out"
-  wrong=() busy=()
-  for row in "${rows[@]}"; do
-    read -r acpu agpu bcpu bgpu truth <<<"$row"
-    what="A CPU $acpu GPU $agpu, B CPU $bcpu GPU $bgpu µs a sphere"
-    run_app --pair "$(side "$acpu" "$agpu")" "$(side "$bcpu" "$bgpu")" --offscreen=64x48 \
-      --results "$work/out" --time-limit 60
-    expect_status 0
-    verdict=$(grep -E '^(B is|no difference|no verdict)' "$work/stdout")
-    echo "$what: $verdict" >&2
-    if [[ $verdict == "no verdict"* ]]; then
-      busy+=("$what")
-      continue
-    fi
+  # Status 0 when a verdict says what its row says.
+  right() {
+    local verdict=$1 truth=$2
     if [[ $truth == same ]]; then
       [[ $verdict =~ ^no\ difference\ of\ more\ than\ [0-9.]+\ %\ found$ ]]
     else
       [[ $verdict =~ ^B\ is\ ([0-9.]+)\ %\ slower\ than\ A ]] &&
         awk -v t="${truth#-}" -v e="${BASH_REMATCH[1]}" 'BEGIN { exit !(e - 1 <= t && t <= e + 1) }'
-    fi || {
-      wrong+=("$what")
+    fi
+  }
+  mkdir -p "$work/out"
+  wrong=() busy=()
+  for row in "${rows[@]}"; do
+    read -r acpu agpu bcpu bgpu truth <<<"$row"
+    what="A CPU $acpu GPU $agpu, B CPU $bcpu GPU $bgpu µs a sphere"
+    # A 98 % interval misses now and then by its nature (a busy CI machine's once in some
+    # dozens of runs): a row is wrong only when a second pair misses too, which a bias of the
+    # size the old turns had does every time.
+    for try in 1 2; do
+      run_app --pair "$(side "$acpu" "$agpu")" "$(side "$bcpu" "$bgpu")" --offscreen=64x48 \
+        --results "$work/out" --time-limit 60
+      expect_status 0
+      verdict=$(grep -E '^(B is|no difference|no verdict)' "$work/stdout")
+      echo "$what: $verdict" >&2
+      [[ $verdict != "no verdict"* ]] || { busy+=("$what") && break; }
+      right "$verdict" "$truth" && break
       sed "s/^/  | /" "$work/stdout" "$work/stderr" >&2
-    }
+      ((try == 1)) || wrong+=("$what")
+    done
   done
   ((${#wrong[@]} == 0)) || fail "not the stream's difference: ${wrong[*]}"
   ((${#busy[@]} == 0)) || { echo "SKIP: the machine was too busy for a verdict: ${busy[*]}"; exit 77; }
