@@ -946,8 +946,9 @@ offscreen_pair)
   mkdir -p "$work/out"
   # A side's assignment replaces the variable of that name that the pair itself was given.
   # The gate: 8 exactly when even the interval's faster end is more than 1 % slower.
-  # 45 s: on a machine kept busy the sides start slower, and 30 s held only four of the six
-  # rounds a verdict needs.
+  # 60 s: on a machine kept busy the sides start slower, and 30 s held only four of the six
+  # rounds a verdict needs (45 s, at load 9, four too). A machine so busy that no verdict came
+  # all the same is said, as a skip, once what holds without one is checked.
   # The program is rebuilt while the pair runs (its file replaced by another program once the
   # turns begin): every round starts its sides from the program that is running, and the
   # pair goes on to its verdict.
@@ -966,9 +967,16 @@ offscreen_pair)
   echo 1820 >"$gt/act_freq" && echo 2450 >"$gt/rp0_freq"
   built=$exe exe=$copy
   KELVANE_FRAME_US=0 run_app --pair "$a" "$a KELVANE_FRAME_US=10000 KELVANE_GPU_CARD=$work/card1" \
-    --offscreen=64x48 --results "$work/out" --time-limit 45 --fail-if-slower 1
+    --offscreen=64x48 --results "$work/out" --time-limit 60 --fail-if-slower 1
   exe=$built
   [[ $(head -c 9 "$copy") == '#!/bin/sh' ]] || fail "the program was not replaced during the pair"
+  if grep -q '^no verdict: too few turns$' "$work/stdout"; then
+    expect_status 9
+    grep -qx 'gate: cannot judge: the pair has no verdict: failed' "$work/stdout" ||
+      fail "no word from the gate: $(cat "$work/stdout")"
+    echo "SKIP: the machine was too busy for a verdict in 60 s: $(grep '^pair: grid' "$work/stdout")"
+    exit 77
+  fi
   high=$(sed -n 's/^gate: B against A: .* to \([-+0-9.]*\) %), .*$/\1/p' "$work/stdout")
   [[ -n $high ]] || fail "no gate: $(cat "$work/stdout")"
   expect_status "$(awk -v h="$high" 'BEGIN { print (h < -1 ? 8 : 0) }')"
@@ -1048,13 +1056,20 @@ offscreen_quick_known_cost)
   expect_status 0
   truth=$(python3 "$(dirname "$0")/../../perf/known_cost.py" --truth "$work/frames" power) ||
     fail "no true figure from the preload's log"
-  python3 - "$out/Kelvane result.json" "$truth" <<'PY' || fail "the quick figure is not the true one"
+  python3 - "$out/Kelvane result.json" "$truth" <<'PY'
 import json, sys
 run = json.load(open(sys.argv[1]))["runs"][0]
 figure, truth = run["steady_score"], float(sys.argv[2])
 print(f"quick {figure:.1f}, true {truth:.1f}: {100 * (figure / truth - 1):+.1f} %", file=sys.stderr)
-assert figure is not None and abs(figure / truth - 1) <= 0.02, (figure, truth)
+if figure is None or abs(figure / truth - 1) > 0.02:
+    # Others' load comes into the program's own time a frame unevenly, which the truth
+    # reckons from its mean: a run that says so was too disturbed to judge (-2.1 % at load 9).
+    flags = [k for k, f in (("interference", "disturbed"), ("drift", "drifted")) if (run[k] or {}).get(f)]
+    sys.exit(77 if flags and figure is not None else 1)
 PY
+  status=$?
+  ((status != 77)) || { echo "SKIP: the quick run was disturbed or drifted, and off the truth"; exit 77; }
+  ((status == 0)) || fail "the quick figure is not the true one"
   ;;
 offscreen_overlap_quick | offscreen_overlap_climb)
   # A renderer whose processor and GPU parts overlap, as a real GPU's do (tests/e2e/sphere_cost.c:
