@@ -18,20 +18,54 @@ static int WriteResultPlot(void) {
     return WritePlot({CurrentResult()}, svg, png, stderr);
 }
 
-// The run's first line: which of a series it is, and how it ended.
-static void SayRun(FILE *out, const ResultRun &run, int n) {
-    if (resultSeriesAsked > 1) fprintf(out, "%s: ", SeriesRunLabel(n, true).c_str());
-    if (run.end == kRunScore)
-        fprintf(out, resultSeriesAsked > 1 ? "score %d\n" : "score: %d, the figure to quote\n",
-                run.score);
-    else if (run.end == kRunMeasured && resultSeriesAsked > 1)
+// What a run's verdicts found against its figure, "disturbed, drifted and held back" or "".
+static std::string Flags(const ResultRun &run) {
+    const char *found[3];
+    int n = 0;
+    if (run.verdict.known && run.verdict.disturbed) found[n++] = "disturbed";
+    if (run.drift.known && run.drift.drifted) found[n++] = "drifted";
+    if (run.held.known && run.held.heldBack) found[n++] = "held back";
+    std::string text;
+    for (int i = 0; i < n; i++)
+        text += std::string(i == 0 ? "" : i == n - 1 ? " and " : ", ") + found[i];
+    return text;
+}
+
+// Whether a single run's figure is one to quote, and if not, what to do instead: a flag
+// below the figure is read too late, if at all.
+static void SayQuotable(FILE *out, const ResultRun &run) {
+    std::string flags = Flags(run);
+    if (flags.empty()) {
+        fputs(", the figure to quote\n", out);
+        return;
+    }
+    bool gpuOnly = flags == "held back";
+    fprintf(out,
+            ", %s: not a figure to quote or compare; run it again %s, or compare two "
+            "settings with --pair\n",
+            flags.c_str(), gpuOnly ? "once the GPU is cool" : "on a quieter machine");
+}
+
+// In a series the figure to quote is the series' own, said after its last run.
+void SayRun(FILE *out, const ResultRun &run, int n) {
+    bool series = resultSeriesAsked > 1;
+    if (series) fprintf(out, "%s: ", SeriesRunLabel(n, true).c_str());
+    if (run.end == kRunScore && series) {
+        fprintf(out, "score %d\n", run.score);
+    } else if (run.end == kRunScore) {
+        fprintf(out, "score: %d", run.score);
+        SayQuotable(out, run);
+    } else if (run.end == kRunMeasured && series) {
         fputs("quick, no score\n", out);
-    else if (run.end == kRunMeasured)
-        fputs(run.steady.known ? "quick run, no score: its steady figure is the figure to quote\n"
-                               : "quick run, no score and no steady figure\n",
-              out);
-    else
-        fputs(resultSeriesAsked > 1 ? "aborted\n" : "aborted: no score\n", out);
+    } else if (run.end == kRunMeasured && run.steady.known) {
+        fprintf(out, "quick run, no score: steady figure %.0f ± %.0f", run.steady.score,
+                run.steady.uncertainty);
+        SayQuotable(out, run);
+    } else if (run.end == kRunMeasured) {
+        fputs("quick run, no score and no steady figure\n", out);
+    } else {
+        fputs(series ? "aborted\n" : "aborted: no score\n", out);
+    }
 }
 
 // The frame times and the machine's counters were recorded for the test that just ended,

@@ -10,6 +10,10 @@
 // What GatherRunTrust said of the last run: how it ended, its verdicts, its steady figure.
 extern std::string lastRunText;
 
+// The first line said of a run: which of a series it is, how it ended, and for a single
+// run whether its figure is one to quote or, flagged, what to do instead.
+void SayRun(FILE *out, const ResultRun &run, int n);
+
 // Fills the run that just ended with its steps' frame times and interference, its verdict
 // and its steady figure, from the recordings its test left; with out, says the run's score,
 // verdict and steady figure there.

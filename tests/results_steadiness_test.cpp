@@ -666,20 +666,21 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     PrintTrust(out, run);
     fclose(out);
     EXPECT_STREQ("drifted: grid 5 took 33.8 ms a frame at its step and 37.2 ms after the stop "
-                 "(+10%, more than the 5% a steady machine shows); the machine's speed moved "
-                 "during the run\n"
+                 "(+10%, more than the 5% this run's own noise allows); the machine's speed "
+                 "moved during the run\n"
                  "steady figure: 95 ± 10 thousand triangles a frame at 10 frames a second "
                  "(fitted over 6 steps; not the score)\n"
                  "disturbed: other processes took 15% of the CPU from the test and the "
                  "hypervisor 5% over the last 5 steps, 15% and 0% in the last; the score is "
                  "not this machine's best\n"
                  "drifted: grid 5 took 33.8 ms a frame at its step and 37.2 ms after the stop "
-                 "(+10%, more than the 5% a steady machine shows); the machine's speed moved "
-                 "during the run\n"
+                 "(+10%, more than the 5% this run's own noise allows); the machine's speed "
+                 "moved during the run\n"
                  "steady figure: none (the fitted line reaches 100 ms at zero triangles or "
                  "below)\n"
                  "disturbed: other processes took 15% of the CPU from the test and the "
-                 "hypervisor 5% over its 5 grids; the steady figure is not this machine's best\n"
+                 "hypervisor 5% over its 5 grids; its grids' frame rates are not this "
+                 "machine's best\n"
                  "steady figure: none (the fitted line reaches 100 ms at zero triangles or "
                  "below)\n",
                  text);
@@ -700,6 +701,40 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
 
 // A reference grid's two measurements: drifted only past what a steady machine shows and
 // past the two windows' own spread, either way.
+// A single run's first line recommends its figure only when no verdict flagged it, names
+// every flag that did, and a quick figure carries its uncertainty. Flags of verdicts that
+// had no figures (bit 8) flag nothing.
+TEST(Trust, TheFirstLineRecommendsOnlyAnUnflaggedFigure) {
+    resultSeriesAsked = 1;
+    for (int quick = 0; quick < 2; quick++)
+        for (int bits = 0; bits < 16; bits++) {
+            ResultRun r = {};
+            r.end = quick ? kRunMeasured : kRunScore;
+            r.score = quick ? 0 : 115;
+            r.steady = {true, 95.4, 9.6};
+            r.verdict.known = r.drift.known = r.held.known = !(bits & 8);
+            r.verdict.disturbed = bits & 1, r.drift.drifted = bits & 2, r.held.heldBack = bits & 4;
+            int flags = bits & 8 ? 0 : bits;
+            char said[512] = "";
+            FILE *o = fmemopen(said, sizeof said, "w");
+            SayRun(o, r, 1);
+            fclose(o);
+            std::string line = said;
+            EXPECT_EQ(0u, line.find(quick ? "quick run, no score: steady figure 95 ± 10, "
+                                          : "score: 115, "))
+                << line;
+            EXPECT_EQ(flags == 0, line.find(", the figure to quote\n") != std::string::npos)
+                << line;
+            EXPECT_EQ(flags != 0, line.find("not a figure to quote or compare; run it again ") !=
+                                      std::string::npos)
+                << line;
+            const char *names[] = {"disturbed", "drifted", "held back"};
+            for (int i = 0; i < 3; i++)
+                EXPECT_EQ((flags >> i & 1) != 0, line.find(names[i]) != std::string::npos) << line;
+            EXPECT_EQ(flags == 4, line.find("once the GPU is cool") != std::string::npos) << line;
+        }
+}
+
 TEST(Trust, DriftOfTheReferenceGrid) {
     auto times = [](double median, double spread, int timed) {
         return StepFrameTimes{timed, timed, median - spread, median, median + spread};
@@ -815,8 +850,8 @@ TEST(Trust, AGpuHeldBackAndOneThatWasNot) {
          "stayed at 2,000 MHz or more of the 2,000"},
         {"a fall before the deciding steps", "1000/1 B B B B B B B", false, false, "not held back"},
         {"the same fall decides a quick run", "1000/1 B B B B B B B", true, true,
-         "fell from 2,450 to 1,000 MHz while it was busy at 75 °C over its 8 grids; the steady "
-         "figure"},
+         "fell from 2,450 to 1,000 MHz while it was busy at 75 °C over its 8 grids; its grids' "
+         "frame rates are"}, // no steady figure to speak of
         {"a throttle reason, no load published", "B B B B B B 1300/-1/9 1300/-1", false, true,
          "held back: its driver held the clock down (pl1, thermal) at 75 °C"},
         {"a reason set before the deciding steps", "2450/1/8 B B B B B B B", false, false,

@@ -160,7 +160,7 @@ static int DecimalsApart(double a, double b) {
 }
 
 // The GPU's verdict: what held it back and by how much, or that nothing did.
-static void PrintHeld(FILE *out, const ResultHeld &h, bool quick) {
+static void PrintHeld(FILE *out, const ResultHeld &h, bool quick, const char *figure) {
     if (!h.known) return;
     char over[64], hot[48] = "";
     snprintf(over, sizeof over, quick ? "over its %d grids" : "over the last %d steps", h.steps);
@@ -191,18 +191,21 @@ static void PrintHeld(FILE *out, const ResultHeld &h, bool quick) {
         sep = "; ";
     }
     if (h.hot) fprintf(out, "%sit reached its critical temperature", sep);
-    fprintf(out, "%s %s; the %s is not this GPU's best\n", hot, over,
-            quick ? "steady figure" : "score");
+    fprintf(out, "%s %s; %s not this GPU's best\n", hot, over, figure);
 }
 
 void PrintTrust(FILE *out, const RunTrust &run) {
     const RunLoad &l = run.load;
+    // What a flag speaks of: a quick run's figure only if it has one.
+    const char *figure = !run.quick         ? "the score is"
+                         : run.steady.valid ? "the steady figure is"
+                                            : "its grids' frame rates are";
     if (l.disturbed && run.quick)
         fprintf(out,
                 "disturbed: other processes took %.0f%% of the CPU from the test and the "
-                "hypervisor %.0f%% over its %d grids; the steady figure is not this machine's "
-                "best\n",
-                100 * ContestedShare(l.deciding), 100 * StealShare(l.deciding), l.decidingSteps);
+                "hypervisor %.0f%% over its %d grids; %s not this machine's best\n",
+                100 * ContestedShare(l.deciding), 100 * StealShare(l.deciding), l.decidingSteps,
+                figure);
     else if (l.disturbed)
         fprintf(out,
                 "disturbed: other processes took %.0f%% of the CPU from the test and the "
@@ -210,20 +213,22 @@ void PrintTrust(FILE *out, const RunTrust &run) {
                 "score is not this machine's best\n",
                 100 * ContestedShare(l.deciding), 100 * StealShare(l.deciding), l.decidingSteps,
                 100 * ContestedShare(l.last), 100 * StealShare(l.last));
-    PrintHeld(out, run.held, run.quick);
+    PrintHeld(out, run.held, run.quick, figure);
     const ResultDrift &d = run.drift;
     int digits = DecimalsApart(100 * d.change, 100 * d.allowed);
     if (d.known && d.drifted)
         fprintf(out,
                 "drifted: grid %d took %.1f ms a frame at its step and %.1f ms after the stop "
-                "(%+.*f%%, more than the %.*f%% a steady machine shows); the machine's speed "
-                "moved during the run\n",
+                "(%+.*f%%, more than the %.*f%% this run's own noise allows); the machine's "
+                "speed moved during the run\n",
                 d.grid, d.firstMs, d.againMs, digits, 100 * d.change, digits, 100 * d.allowed);
+    // A quick run has no score to mistake it for.
     if (run.steady.valid)
         fprintf(out,
                 "steady figure: %.0f ± %.0f thousand triangles a frame at 10 frames a second "
-                "(fitted over %d steps; not the score)\n",
-                run.steady.score, run.steady.uncertainty, run.steady.points);
+                "(fitted over %d steps%s)\n",
+                run.steady.score, run.steady.uncertainty, run.steady.points,
+                run.quick ? "" : "; not the score");
     else
         fprintf(out, "steady figure: none (%s)\n", SteadyRefusalText(run.steady.why));
 }

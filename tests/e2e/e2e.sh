@@ -907,8 +907,9 @@ offscreen_quick)
   KELVANE_SPHERE_SKIP=1 KELVANE_SPHERE_NS=500 LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" \
     run_app --test --quick --offscreen=64x48 --results "$out"
   expect_status 0
-  # One headline at the end, with the figure to quote; no series summary for one run.
-  grep -qx "  quick run, no score: its steady figure is the figure to quote" "$work/stdout" &&
+  # One headline at the end, with the figure and whether to quote it; no series summary for
+  # one run.
+  grep -Eqx "  quick run, no score: steady figure [0-9]+ ± [0-9]+, (the figure to quote|.*: not a figure to quote or compare; .*)" "$work/stdout" &&
     grep -q "^  steady figure: [0-9]* ± [0-9]* thousand" "$work/stdout" &&
     ! grep -q "^runs: " "$work/stdout" || fail "not one headline: $(cat "$work/stdout")"
   grep -q "^quick: grid [0-9]*: [0-9]* fps$" "$work/stdout" || fail "no progress"
@@ -916,7 +917,7 @@ offscreen_quick)
   [[ $(grep -c "^gpu: no GPU to watch: the renderer is software$" "$work/stdout") -eq 1 ]] ||
     fail "no word of the GPU watch: $(cat "$work/stdout")"
   [[ ! -e "$out/Kelvane result.tga" ]] || fail "a screenshot of a run without a score"
-  python3 - "$out/Kelvane result.json" <<'PY' || fail "not a quick result"
+  python3 - "$out/Kelvane result.json" "$work/stdout" <<'PY' || fail "not a quick result"
 import json, sys
 doc = json.load(open(sys.argv[1]))
 run = doc["runs"][0]
@@ -924,6 +925,8 @@ assert run["protocol"] == "quick" and run["end"] == "measured" and run["score"] 
 assert doc["files"]["screenshot"] is None, doc["files"]  # a quick run takes none
 assert 8 <= len(run["steps"]) <= 12 and run["steady_score"] > 0, run
 assert run["drift"] is not None
+flagged = any((run[k] or {}).get(f) for k, f in (("interference", "disturbed"), ("drift", "drifted")))
+assert ("not a figure to quote" in open(sys.argv[2]).read()) == flagged, run  # the headline's word
 PY
   python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
   # A renderer too slow for the probe's first grid (every frame 200 ms): measured, nothing to
