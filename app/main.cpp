@@ -80,6 +80,9 @@ static int ListDevicesCommand(void) {
 }
 
 int main(int argc, char **argv) {
+    // Through a pipe (tee, a CI job's log) each line is seen as it is said, not in blocks
+    // seconds later.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
     // Before anything opens: a bad command line ends here.
     int status = 0;
     if (!ParseCommandLine(argc, argv, stdout, stderr, &status)) return status;

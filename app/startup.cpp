@@ -192,6 +192,25 @@ static void AlertToStderr(AlertType, const char *title, const char *text) {
     fprintf(stderr, "%s: %s\n", title, text);
 }
 
+// A device number past the last is a slip that EGL's own words do not explain.
+static void SayDevicesIfPastTheLast(int device) {
+    if (device < 0) return;
+    int count = CountEGLDevices();
+    if (count < 0 || device < count) return;
+    if (count == 0)
+        fprintf(stderr, "kelvane: there is no device %d: EGL lists none\n", device);
+    else if (count == 1)
+        fprintf(stderr,
+                "kelvane: there is no device %d: EGL lists one (--device 0); "
+                "--list-devices names it\n",
+                device);
+    else
+        fprintf(stderr,
+                "kelvane: there is no device %d: EGL lists %d (--device 0 to %d); "
+                "--list-devices names them\n",
+                device, count, count - 1);
+}
+
 // Video for the run: SDL's offscreen driver for --offscreen, a window system otherwise.
 static int StartHostVideo(void) {
     if (commandLine.offscreen) {
@@ -199,6 +218,7 @@ static int StartHostVideo(void) {
                                 commandLine.device))
             return 1;
         fprintf(stderr, "kelvane: cannot render offscreen (%s)\n", WindowSystemError());
+        SayDevicesIfPastTheLast(commandLine.device);
         return 0;
     }
     // Without a display the window would be drawn into nothing, and the program would seem
@@ -234,6 +254,8 @@ static int RunPairSide(void) {
 static int RunTest(void) {
     if (commandLine.pairSide) return RunPairSide();
     BeginGlance();
+    // The scene and the picture's check take seconds: said before, not after.
+    printf("kelvane: building the scene and checking its picture against the references\n");
     if (!NewScene() || !running) return kExitNoScene;
     ValidateRendererOnce(app_folder);
     PrintValidation(stdout, &rendererValidation);
@@ -252,6 +274,8 @@ static int RunTest(void) {
         printf("kelvane: a climb: the grid grows every 4 s until the frame rate falls below "
                "10 (minutes on a software renderer, up to an hour on a fast GPU); --quick "
                "gives the steady figure in about a minute, without a score\n");
+    else
+        printf("quick: finding the grids near 10 frames a second, then measuring them\n");
     EndGlance(0.5, stdout);
     PostTestCommand();
     RunApplicationEventLoop();

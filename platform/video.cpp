@@ -244,7 +244,7 @@ int RenderNodeOfContext(const char *sysDrm, char *name, int nameSize) {
 }
 
 // How many devices EGL lists: GL must be loaded to ask, so video starts offscreen for it.
-static int CountEGLDevices(void) {
+int CountEGLDevices(void) {
     if (!StartOffscreenVideo(16, 16, -1)) return -1;
     auto queryDevices = (PFNEGLQUERYDEVICESEXTPROC)SDL_GL_GetProcAddress("eglQueryDevicesEXT");
     EGLint count = 0;

@@ -47,3 +47,5 @@ struct EGLDeviceInfo {
 // (video must not be running). Fills up to max; returns how many EGL lists, -1 when EGL
 // cannot list devices.
 int ListEGLDevices(EGLDeviceInfo *infos, int max);
+// How many devices EGL lists, -1 when it cannot say.
+int CountEGLDevices(void);

@@ -102,9 +102,9 @@ void PrintSummary(FILE *out, const ResultSummary &s) {
     if (s.counted)
         fprintf(out, "median score: %g\nlowest: %d, highest: %d\nspread: %d grid steps\n",
                 s.medianScore, s.lowestScore, s.highestScore, s.spreadGridSteps);
+    // Quick runs alone have no score to mistake it for.
     if (s.steadyRuns)
-        fprintf(out,
-                "median steady figure: %.0f ± %.0f thousand triangles a frame (not the score)\n",
-                s.medianSteady, s.steadyUncertainty);
+        fprintf(out, "median steady figure: %.0f ± %.0f thousand triangles a frame%s\n",
+                s.medianSteady, s.steadyUncertainty, s.scored ? " (not the score)" : "");
     fprintf(out, "peak triangle rate: %.2f million triangles/s\n", s.peakRate);
 }

@@ -137,7 +137,7 @@ TEST(SummaryTest, FiguresOfTheUndisturbedRunsOrOfAllWhenEveryOneWasDisturbed) {
                  "runs: 2, with a score: 0, quick: 2\n"
                  "disturbed: 2; the figures below are of the disturbed runs, as no quick run "
                  "was undisturbed\n"
-                 "median steady figure: 100 ± 2 thousand triangles a frame (not the score)\n"
+                 "median steady figure: 100 ± 2 thousand triangles a frame\n" // no score beside
                  "peak triangle rate: 1.13 million triangles/s\n",
                  text);
 }
