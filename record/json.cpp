@@ -206,6 +206,8 @@ std::string ResultJson(const ResultSetting &s, const std::vector<ResultRun> &run
         {"settings",
          {{"textures", s.textures}, {"lighting", s.lighting}, {"keep_in_sync", s.keepInSync}}},
     };
+    // Its bytes are anyone's: the dump below replaces what is not UTF-8, names and values.
+    if (s.environment) doc["environment"] = *s.environment;
     json list = json::array();
     for (const ResultRun &run : runs)
         list.push_back(Run(run));

@@ -4,6 +4,8 @@
 
 #include <stdint.h>
 #include <time.h>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -130,6 +132,11 @@ struct ResultRun {
     std::string series; // a --repeat series' first run's start, as written; "" for a single test
 };
 
+// The variables of the environment that change what GL does (record/environment.h), by name:
+// NAME -> value. No more than a result holds; an empty one is a run with none set.
+typedef std::map<std::string, std::string> ResultEnvironment;
+enum { kResultEnvironmentMost = 64 };
+
 // What a run was measured on; read when the results are written, after the run.
 struct ResultSetting {
     const char *version;
@@ -144,6 +151,7 @@ struct ResultSetting {
     int64_t memoryBytes;
     char kernel[65];                            // release
     const struct ValidationOutcome *validation; // null when the renderer was not validated
+    const ResultEnvironment *environment;       // null: not recorded
     // The files beside the JSON that are this result's; screenshot null when the last run
     // took none.
     const char *logName, *screenshotName, *plotNames[2];
@@ -175,5 +183,7 @@ struct ResultFile {
     int width, height; // the surface
     // The scene's settings (settings.*): true for files that do not say.
     bool textures = true, lighting = true, keepInSync = false;
+    // None for files written before it was recorded: unknown, which an empty one is not.
+    std::optional<ResultEnvironment> environment;
     std::vector<ResultRun> runs;
 };

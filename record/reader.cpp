@@ -478,6 +478,25 @@ static bool Setting(Reader &r, const json &doc, ResultFile *result) {
     return true;
 }
 
+// The GL environment: absent in files written before it was recorded, which is not the
+// empty one of a run with none set. Names as an environment has them, values as they were.
+static bool Environment(Reader &r, const json &doc, ResultFile *result) {
+    const json *e = Member(doc, "environment");
+    if (!e) return true;
+    if (!e->is_object()) return r.Fail("environment", "not an object");
+    if (e->size() > kResultEnvironmentMost)
+        return r.Fail("environment", "more variables than a result records");
+    ResultEnvironment found;
+    for (auto &[name, value] : e->items()) {
+        if (name.empty() || name.find('=') != std::string::npos)
+            return r.Fail("environment." + name, "not a variable's name");
+        if (!value.is_string()) return r.Fail("environment." + name, "not a string");
+        found[name] = value.get<std::string>();
+    }
+    result->environment = found;
+    return true;
+}
+
 // "1.0.0": three numbers at least, as the schema's pattern has it.
 static bool Version(Reader &r, const json &doc, std::string *out) {
     std::string &s = *out;
@@ -627,13 +646,13 @@ static bool Document(Reader &r, const json &doc, ResultFile *result) {
     if (!doc.is_object()) return r.Fail("the document", "not an object");
     if (!OnlyKnown(r, doc, "",
                    {"program", "version", "machine", "video", "opengl", "surface", "settings",
-                    "runs", "summary", "validation", "files"}) ||
+                    "environment", "runs", "summary", "validation", "files"}) ||
         !Files(r, doc))
         return false;
     const json *program = Member(doc, "program");
     if (!program || *program != "Kelvane") return r.Fail("program", "not \"Kelvane\"");
     if (!Version(r, doc, &result->version) || !Setting(r, doc, result) ||
-        !Validation(r, doc, &result->validation))
+        !Environment(r, doc, result) || !Validation(r, doc, &result->validation))
         return false;
     if (!Summary(r, doc)) return false;
     const json *runs = Member(doc, "runs");

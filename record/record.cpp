@@ -7,6 +7,7 @@
 #include "bench/state.h"
 #include "gfx/context.h"
 #include "platform/video.h"
+#include "record/environment.h"
 #include "record/json.h"
 #include "record/machine.h"
 #include "validation/validation.h"
@@ -16,6 +17,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 std::vector<ResultRun> resultRuns;
 std::string writtenDocument;
@@ -40,10 +42,15 @@ static ResultRun *Current(void) {
     return &resultRuns.back();
 }
 
+// What the driver was told by the environment as the test started: the runs of a series
+// share one process, and so one environment.
+static ResultEnvironment runEnvironment;
+
 // Each test rewrites the log, and the JSON beside it describes the same test, or the
 // series the test belongs to.
 static void TestStarted(void) {
     if (!resultSeries) resultRuns.clear();
+    runEnvironment = GlEnvironmentOf(environ);
     ResultRun run = {};
     run.started = time(nullptr);
     run.startedMs = NowMs();
@@ -115,6 +122,7 @@ static void GatherSetting(ResultSetting *s) {
     s->keepInSync = test_swap;
     ReadMachine(s, "/proc/cpuinfo");
     s->validation = rendererValidated ? &rendererValidation : nullptr;
+    s->environment = &runEnvironment;
     s->logName = kLogFileName;
     s->screenshotName =
         !resultRuns.empty() && resultRuns.back().end == kRunScore ? kScreenshotName : nullptr;

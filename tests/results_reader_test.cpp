@@ -161,6 +161,7 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     EXPECT_FALSE(r.runs[0].drift.known);
     EXPECT_EQ(0, r.runs[0].steps[1].timed);
     EXPECT_FALSE(r.runs[0].steps[1].load.known);
+    EXPECT_FALSE(r.environment); // not recorded, which is not none set
     TempDir dir;
     ASSERT_EQ(1, WriteWhole(dir.path("old.json").c_str(), old));
     ASSERT_EQ(1, WriteWhole(dir.path("new.json").c_str(), text));
@@ -334,6 +335,7 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
     json::json_pointer top, validation("/validation");
     for (const ValidationOutcome *v : {&failed, &passed, &notMade}) {
         json good = json::parse(Text({scored, Measured({600}, false)}, "llvmpipe", v));
+        good["environment"] = {{"GALLIUM_DRIVER", "llvmpipe"}, {"LD_PRELOAD", "/a.so /b.so"}};
         std::set<std::string> seen;
         all.push_back({top, "nothing", good});
         Vary(good, v == &failed ? top : validation, &seen, &all);
@@ -353,14 +355,19 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
              {"/files/plot/1", "", 0},
              {"/files/screenshot", "Kelvane result.tga", 1},
              {"/runs/0/series", "2026-12-09T17:00:00Z", 1},
-             {"/runs/0/series", "run 1 of 3", 0}}) {
+             {"/runs/0/series", "run 1 of 3", 0},
+             {"/environment/A=B", "1", 0}}) {
         all.push_back({json::json_pointer(at), value, all[0].doc, "", takes});
         all.back().doc[all.back().at] = value;
     }
     // A window of one look: its lowest clock is its median. A reason named twice.
+    json past = json::object();
+    for (int i = 0; i <= kResultEnvironmentMost; i++)
+        past["MESA_" + std::to_string(i)] = "1";
     for (auto [at, value, takes] : std::vector<std::tuple<const char *, json, int>>{
              {"/runs/0/steps/1/gpu/lowest_mhz", 1820, 1},
-             {"/runs/0/gpu/throttle", {"pl1", "thermal", "pl1"}, 0}}) {
+             {"/runs/0/gpu/throttle", {"pl1", "thermal", "pl1"}, 0},
+             {"/environment", past, 0}}) {
         all.push_back({json::json_pointer(at), "= " + value.dump(), all[0].doc, "", takes});
         all.back().doc[all.back().at] = value;
     }

@@ -2,6 +2,7 @@
 #include "bench/log.h"
 #include "bench/state.h"
 #include "gfx/context.h"
+#include "record/environment.h"
 #include "record/json.h"
 #include "validation/validation.h"
 #include "record/machine.h"
@@ -18,10 +19,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <stdio.h>
 #include <stdlib.h>
 #include <signal.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -92,7 +95,9 @@ TEST_F(RecordTest, OnlyTheLinesThemselvesCountAndEachTestStartsAfresh) {
 }
 
 TEST_F(RecordTest, TheFileIsWrittenAfterTheTestOnceAndHoldsIt) {
+    setenv("mesa_glthread", "true", 1); // as the test starts, not as the file is written
     Write(kLogStarted, true);
+    unsetenv("mesa_glthread");
     EXPECT_FALSE(resultsPending);
     EXPECT_EQ(1, WritePendingResults()); // nothing due during a test
     EXPECT_FALSE(FileExists(dir.path(kResultJsonName)));
@@ -112,6 +117,7 @@ TEST_F(RecordTest, TheFileIsWrittenAfterTheTestOnceAndHoldsIt) {
     EXPECT_EQ(24, doc["surface"]["bits"]);
     EXPECT_EQ(true, doc["settings"]["textures"]);
     EXPECT_EQ(false, doc["settings"]["keep_in_sync"]);
+    EXPECT_EQ("true", doc["environment"]["mesa_glthread"]);
     json run = doc["runs"][0];
     EXPECT_EQ("score", run["end"]);
     EXPECT_EQ(18, run["score"]);
@@ -301,10 +307,13 @@ TEST(ResultJsonTest, AnythingADriverSaysStillGivesValidJson) {
     ResultSetting s = Setting();
     s.glRenderer = "bad \xff\xfe utf-8 \"quoted\"\n";
     s.glVendor = nullptr; // no context ever made
+    ResultEnvironment environment = {{"MESA_\xfe", "\xff"}};
+    s.environment = &environment;
     std::string text = ResultJson(s, {});
     json doc = json::parse(text, nullptr, false);
     ASSERT_FALSE(doc.is_discarded()) << text;
     EXPECT_EQ("bad \xef\xbf\xbd\xef\xbf\xbd utf-8 \"quoted\"\n", doc["opengl"]["renderer"]);
+    EXPECT_EQ(json::parse("{\"MESA_\xef\xbf\xbd\": \"\xef\xbf\xbd\"}"), doc["environment"]);
     EXPECT_TRUE(doc["opengl"]["vendor"].is_null());
     EXPECT_TRUE(doc["video"]["egl_device"].is_null());
     s.eglDevice = 0; // the first device is a device too
@@ -427,6 +436,32 @@ TEST(ResultSchemaTest, WrittenResultsValidateAndFaultsDoNot) {
         ASSERT_EQ(1, WriteWhole(path.c_str(), bad[i].dump()));
         EXPECT_NE(0, system((validate + path + " 2>/dev/null").c_str())) << bad[i].dump();
     }
+}
+
+// What a driver reads, as getenv finds it (the first of a name), none of the program's own
+// hooks (the words after the 12th); however many, the first 64 by name, values cut.
+TEST(EnvironmentTest, TheDriversVariablesAsGetenvFindsThemAndNoMore) {
+    std::istringstream words(
+        "GALLIUM_DRIVER=softpipe LIBGL_A=1 __GL_S=0 VK_I=/i ZINK_D= mesa_glthread=true "
+        "vblank_mode=0 __GLX_VENDOR_LIBRARY_NAME=m __EGL_VENDOR_LIBRARY_FILENAMES=/e DRI_PRIME=1 "
+        "LD_PRELOAD=/a.so LD_LIBRARY_PATH=/o=x KELVANE_S=3 MESA=1 mesa_glthreads=1 XMESA_X=1 "
+        "LD_PRELOAD_X=1 GALLIUM_DRIVER=zink MESA_NONE");
+    std::vector<std::string> held{std::istream_iterator<std::string>(words), {}}, big;
+    ResultEnvironment want;
+    for (int i = 0; i < 12; i++)
+        want[held[i].substr(0, held[i].find('='))] = held[i].substr(held[i].find('=') + 1);
+    for (int i = 199; i >= 100; i--)
+        big.push_back("MESA_V" + std::to_string(i) + "=" + std::string(i > 100 ? 1 : 1 << 20, 'x'));
+    auto of = [](const std::vector<std::string> &v) {
+        std::vector<const char *> env(v.size() + 1);
+        for (size_t i = 0; i < v.size(); i++)
+            env[i] = v[i].c_str();
+        return GlEnvironmentOf(env.data());
+    };
+    EXPECT_EQ(want, of(held));
+    EXPECT_EQ(64u, of(big).size());
+    EXPECT_EQ("MESA_V163", of(big).rbegin()->first);
+    EXPECT_EQ(4096u, of(big)["MESA_V100"].size());
 }
 
 TEST(MachineTest, CpuModelIsReadFromWhicheverLineTheSystemGives) {
