@@ -4,9 +4,11 @@
 #include "history/history.h"
 #include "pair/pair.h"
 #include "platform/video.h"
+#include "record/environment.h"
 #include "report/compare.h"
 
 #include <stdio.h>
+#include <unistd.h>
 
 // --history and its options.
 static int HistoryCommand(void) {
@@ -64,6 +66,12 @@ static int PairCommand(void) {
     return kExitPairSide;
 }
 
+// Said before the test, so that its output names the driver's setting as its result does.
+static void SayGlEnvironment(void) {
+    std::string said = GlEnvironmentText(GlEnvironmentOf(environ));
+    printf("environment: %s\n", said.empty() ? "none of the GL variables set" : said.c_str());
+}
+
 // --list-devices: what --device N would render on, for each N.
 static int ListDevicesCommand(void) {
     EGLDeviceInfo infos[16];
@@ -99,8 +107,10 @@ int main(int argc, char **argv) {
         return kExitUsage;
     }
     if (commandLine.pair[0]) return PairCommand();
-    if (commandLine.test && !commandLine.pairSide)
+    if (commandLine.test && !commandLine.pairSide) {
         printf("kelvane: results in %s\n", app_folder[0] ? app_folder : "./");
+        SayGlEnvironment();
+    }
     fflush(stdout);
     return KelvaneMain();
 }
