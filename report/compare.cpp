@@ -1,6 +1,7 @@
 #include "report/compare.h"
 
 #include "report/plot.h"
+#include "record/environment.h"
 #include "record/reader.h"
 #include "watch/steady.h"
 #include "watch/trust.h"
@@ -184,6 +185,32 @@ static std::string Settings(const ResultFile &r) {
            (r.lighting ? "on" : "off") + ", keep in sync " + (r.keepInSync ? "on" : "off");
 }
 
+// The GL environments, variable by variable, "unset" where a side had none of it: each a
+// plain difference, for a setting of the driver is what is being compared. A file written
+// before they were recorded is said once, and differs in nothing. How many differ.
+static int PrintEnvironments(FILE *out, const ResultFile &a, const ResultFile &b) {
+    if (!a.environment || !b.environment) {
+        fprintf(out, "environment: not recorded in %s\n",
+                a.environment   ? "B"
+                : b.environment ? "A"
+                                : "A or B");
+        return 0;
+    }
+    ResultEnvironment names = *a.environment;
+    names.insert(b.environment->begin(), b.environment->end());
+    int differ = 0;
+    for (const auto &[name, _] : names) {
+        auto x = a.environment->find(name), y = b.environment->find(name);
+        std::string va = x == a.environment->end() ? "unset" : GlEnvironmentValue(x->second),
+                    vb = y == b.environment->end() ? "unset" : GlEnvironmentValue(y->second);
+        if (va == vb) continue;
+        differ++;
+        fprintf(out, "differs: environment: %s: %s (A), %s (B)\n", name.c_str(), va.c_str(),
+                vb.c_str());
+    }
+    return differ;
+}
+
 // What the two were measured with, where it differs; a difference that makes the figures
 // measure different things is warned about: the verdicts below cannot see it.
 static int PrintDifferences(FILE *out, const ResultFile &a, const ResultFile &b) {
@@ -215,12 +242,17 @@ static int PrintDifferences(FILE *out, const ResultFile &a, const ResultFile &b)
                 x.b.empty() ? "unknown" : x.b.c_str());
         if (x.warning) fprintf(out, "warning: %s\n", x.warning);
     }
+    differ += PrintEnvironments(out, a, b);
     if (!differ) {
         // The list of what is the same is the table's own names, so it cannot fall behind it.
-        const size_t n = sizeof aspects / sizeof aspects[0];
+        std::vector<const char *> same;
+        for (const Aspect &x : aspects)
+            same.push_back(x.name);
+        if (a.environment && b.environment) same.push_back("environment");
+        const size_t n = same.size();
         fputs("same: ", out);
         for (size_t i = 0; i < n; i++)
-            fprintf(out, "%s%s", aspects[i].name, i + 2 < n ? ", " : i + 1 < n ? " and " : "\n");
+            fprintf(out, "%s%s", same[i], i + 2 < n ? ", " : i + 1 < n ? " and " : "\n");
     }
     return warned;
 }

@@ -506,6 +506,7 @@ TEST(CompareTest, WhatDiffersIsSaidAndWhatSpoilsTheComparisonWarned) {
     a.name = "a.json", a.renderer = "llvmpipe", a.glVersion = "4.5 Mesa 22.3.6";
     a.driver = "offscreen", a.kernel = "6.1", a.cpu = "x", a.version = "1.0.0";
     a.width = 1920, a.height = 1080;
+    a.environment = {{{"GALLIUM_DRIVER", "zink"}}};
     a.runs = {Measured(std::vector<float>(10, 50), true)};
     std::vector<std::tuple<std::string, bool, std::function<void(ResultFile &)>>> rows = {
         {"surface: 1920x1080 (A), 1280x720 (B)", true,
@@ -519,10 +520,19 @@ TEST(CompareTest, WhatDiffersIsSaidAndWhatSpoilsTheComparisonWarned) {
          [](ResultFile &f) { f.glVersion = ""; }},
         {"kernel: 6.1 (A), 6.12 (B)", false, [](ResultFile &f) { f.kernel = "6.12"; }},
         {"protocol: climb (A), quick (B)", false, [](ResultFile &f) { f.runs[0].quick = true; }},
+        {"environment: GALLIUM_DRIVER: zink (A), unset (B)", false,
+         [](ResultFile &f) { f.environment->clear(); }},
+        {"environment: LD_PRELOAD: unset (A), '/a b' (B)", false,
+         [](ResultFile &f) { (*f.environment)["LD_PRELOAD"] = "/a b"; }},
     };
     EXPECT_TRUE(Has(Compare(a, a), "\nsame: surface, settings, video, renderer, OpenGL, kernel, "
-                                   "CPU, protocol and Kelvane\n"))
+                                   "CPU, protocol, Kelvane and environment\n"))
         << Compare(a, a);
+    ResultFile older = a; // written before the environment was recorded
+    older.environment.reset();
+    EXPECT_TRUE(Has(Compare(older, a), "\nenvironment: not recorded in A\nsame: surface, "
+                                       "settings, video, renderer, OpenGL, kernel, CPU, "
+                                       "protocol and Kelvane\n"));
     for (auto &[said, warns, change] : rows) {
         ResultFile b = a;
         change(b);
