@@ -2,6 +2,7 @@
 #include "self/exits.h"
 #include "history/history.h"
 #include "history/store.h"
+#include "record/environment.h"
 #include "record/json.h"
 #include "record/reader.h"
 #include "report/history_plot.h"
@@ -72,6 +73,14 @@ static void PrintPair(FILE *out, const Listed &l) {
             p.driver.c_str(), p.verdict.c_str(), p.sameRenderer ? "  same renderer" : "");
 }
 
+// The GL variables a run had set, where it had any; cut short, so that a long search path
+// leaves the listing a line a run.
+static std::string Environment(const ResultFile &f) {
+    if (!f.environment || f.environment->empty()) return "";
+    std::string text = GlEnvironmentText(*f.environment), cut = ValidUtf8(text.c_str(), 100);
+    return "  env: " + (cut.size() < text.size() ? cut + "…" : cut);
+}
+
 static void PrintRun(FILE *out, const Listed &l) {
     if (!l.why.empty()) {
         fprintf(out, "%lld  cannot be read: %s\n", (long long)l.id, l.why.c_str());
@@ -90,13 +99,13 @@ static void PrintRun(FILE *out, const Listed &l) {
     std::string when = ResultTime(r.started);
     when = when.substr(0, 10) + " " + when.substr(11, 5);
     // A drifted run is as little to be trusted as a disturbed one.
-    fprintf(out, "%lld  %s  %s  %s  %dx%d %s  %s  %s%s%s%s%s%s\n", (long long)l.id, when.c_str(),
+    fprintf(out, "%lld  %s  %s  %s  %dx%d %s  %s  %s%s%s%s%s%s%s\n", (long long)l.id, when.c_str(),
             f.renderer.c_str(), DriverVersion(f.glVersion).c_str(), f.width, f.height,
             f.driver.c_str(), figure, steady, r.quick ? "  quick" : "",
             r.verdict.known && r.verdict.disturbed ? "  disturbed" : "",
             r.drift.known && r.drift.drifted ? "  drifted" : "",
             r.held.known && r.held.heldBack ? "  held back" : "",
-            f.validation == "failed" ? "  validation failed" : "");
+            f.validation == "failed" ? "  validation failed" : "", Environment(f).c_str());
 }
 
 // Each run's document through the reader: the listing and the plot show what it holds.

@@ -2,6 +2,8 @@
 
 #include "report/canvas.h"
 #include "report/summary.h"
+#include "report/utf8.h"
+#include "record/environment.h"
 
 #include <algorithm>
 #include <map>
@@ -133,8 +135,11 @@ static void Legend(cairo_t *cr, const TimeFrame &f, const std::vector<HistoryPoi
         PlotSetColour(cr, kPalette[i], 1);
         cairo_rectangle(cr, x, y - 9, 14, 10);
         cairo_fill(cr);
+        // A series named by a long search path is cut short, its count of runs still said.
+        std::string name = ValidUtf8(f.series[i].c_str(), 120);
+        if (name.size() < f.series[i].size()) name += "…";
         char text[400];
-        snprintf(text, sizeof text, "%s (%d run%s)", f.series[i].c_str(), runs[f.series[i]],
+        snprintf(text, sizeof text, "%s (%d run%s)", name.c_str(), runs[f.series[i]],
                  runs[f.series[i]] == 1 ? "" : "s");
         cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
         PlotText(cr, x + 20, y, 11, false, text);
@@ -176,10 +181,14 @@ HistoryPoint HistoryPointOf(const ResultFile &file) {
     const ResultRun &r = file.runs[0];
     char size[32];
     snprintf(size, sizeof size, ", %dx%d", file.width, file.height);
+    // A run with none of the GL variables set continues the line of the runs recorded before
+    // they were: what most of those had.
+    std::string set = file.environment ? GlEnvironmentText(*file.environment) : "";
+    std::string series = file.renderer + size + (set.empty() ? "" : ", " + set);
     // A drifted or held-back run is no more to be trusted than a disturbed one.
     bool untrusted = Untrusted(r);
-    return {r.started,      file.renderer + size, r.end == kRunScore,   r.score,
-            r.steady.known, r.steady.score,       r.steady.uncertainty, untrusted};
+    return {r.started,      series,         r.end == kRunScore,   r.score,
+            r.steady.known, r.steady.score, r.steady.uncertainty, untrusted};
 }
 
 HistoryFrame HistoryAxes(const std::vector<HistoryPoint> &points) {

@@ -1,5 +1,6 @@
 // The history over time (kelvane --history --plot FILE): each run's score and steady figure
-// by when it ran, one series per renderer and size, in the style of the result's plot.
+// by when it ran, one series per renderer, size and GL environment, in the style of the
+// result's plot.
 #pragma once
 
 #include "record/model.h"
@@ -11,7 +12,7 @@
 
 struct HistoryPoint {
     time_t when;
-    std::string series; // the renderer and the size: runs that can be compared
+    std::string series; // the renderer, the size and the GL variables: runs that compare
     bool scored;
     int score;
     bool steadyKnown;

@@ -191,6 +191,10 @@ TEST(PlotTest, HistoryRunsLieWhenTheyRanAndDriftedOnesAreHollow) {
                y = f.bottom - (f.bottom - f.top) * points[i].score / f.yMax;
         EXPECT_TRUE(Near(i ? 0xffffff : Rgb(kPalette[0]), png.At(x, y))) << i;
     }
+    drifted.environment.emplace();
+    plain.environment = {{{"mesa_glthread", "true"}}};
+    EXPECT_EQ("llvmpipe (test), 640x480", HistoryPointOf(drifted).series);
+    EXPECT_EQ("llvmpipe (test), 640x480, mesa_glthread=true", HistoryPointOf(plain).series);
 }
 
 TEST(PlotTest, TheSvgRendersElsewhereAsThePng) {
