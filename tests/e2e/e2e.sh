@@ -870,10 +870,15 @@ history_life)
   mkdir -p "$out"
   short_test --repeat 2 --results "$out"
   expect_status 0
+  python3 - "$out/Kelvane result.json" "$work/stdout" "$sphere_cost" <<'PY' || fail "not the GL environment the test had: $(cat "$work/stdout")"
+import json, sys
+env, said = json.load(open(sys.argv[1]))["environment"], open(sys.argv[2]).read().splitlines()
+assert env["GALLIUM_DRIVER"] == "softpipe" and env["LD_PRELOAD"] == sys.argv[3] and not any(k.startswith("KELVANE_") for k in env) and [l for l in said if l.startswith("environment: ")] == ["environment: " + " ".join(f"{k}={v}" for k, v in sorted(env.items()))], (env, said)
+PY
   runs=$(python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["runs"]))' "$out/Kelvane result.json")
   "$exe" --history >"$work/list" 2>"$work/stderr" || fail "--history: $(cat "$work/stderr")"
   [[ $(wc -l <"$work/list") -eq $runs ]] || fail "the history lists other than the $runs runs: $(cat "$work/list")"
-  line='^[0-9]+  [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}  softpipe  Mesa [^ ]+  64x48 offscreen  score [0-9]+  steady (none|[0-9]+ ± [0-9]+)(  disturbed)?(  drifted)?$'
+  line='^[0-9]+  [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}  softpipe  Mesa [^ ]+  64x48 offscreen  score [0-9]+  steady (none|[0-9]+ ± [0-9]+)(  disturbed)?(  drifted)?  env: .*GALLIUM_DRIVER=softpipe.*$'
   grep -Evq "$line" "$work/list" && fail "a line that lists no run: $(cat "$work/list")"
   # Two runs of one series are not two tests: counted back, refused; named, compared.
   "$exe" --compare @last~1 @last >/dev/null 2>"$work/stderr" && fail "two runs of a series compared"
