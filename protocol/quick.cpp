@@ -192,29 +192,43 @@ static void Look(void) {
     if (!again.empty()) plan = again;
 }
 
-SInt32 GridPastTheFigure(const SteadyPoint *points, const SInt32 *grids, int n, SInt32 maxGrid) {
+SInt32 NextQuickGrid(const SteadyPoint *points, const SInt32 *grids, int n, SInt32 maxGrid) {
+    int side = UnbracketedSide(points, n);
+    if (side == kSteadyFitted) return 0;
+    bool faster = side == kSteadyNoneFaster;
+    // The band without a step lies between the largest grid faster than it and the smallest
+    // slower: the grid sought is between them too.
+    double lo = faster ? kSteadyFrameMs / kBracketFactor : kSteadyFrameMs;
+    SInt32 fast = 0, slow = maxGrid + 1;
+    double fastMs = 0, slowMs = 0;
     std::vector<double> x, y;
-    SInt32 largest = 0;
     for (int i = 0; i < n; i++) {
-        if (points[i].frameMs >= kSteadyFrameMs) return 0;
-        largest = std::max(largest, grids[i]);
-        if (points[i].triangles > 0 && points[i].frameMs >= kNearStopMs) {
+        if (!(points[i].triangles > 0) || !(points[i].frameMs > 0)) continue;
+        if (points[i].frameMs < lo && grids[i] > fast) fast = grids[i], fastMs = points[i].frameMs;
+        if (points[i].frameMs >= lo && grids[i] < slow) slow = grids[i], slowMs = points[i].frameMs;
+        if (points[i].frameMs >= kNearStopMs &&
+            points[i].frameMs <= kSteadyFrameMs * kBracketFactor) { // as the fit reads them
             x.push_back(points[i].triangles);
             y.push_back(points[i].frameMs);
         }
     }
-    double slope = 0, level = 0;
-    if (largest >= maxGrid || !TheilSen(x.data(), y.data(), (int)x.size(), &slope, &level) ||
-        !(slope > 0))
-        return 0;
-    // Rounded first: a crossing less than half a grid past the largest would repeat it.
-    double grid = floor(sqrt((1000 / kQuickLowFps - level) / slope / kTrianglesPerSphere) + 0.5);
-    if (!(grid > largest)) grid = largest + 1;
-    return (SInt32)std::min(grid, (double)maxGrid);
+    if (fast + 1 >= slow) return 0;
+    double target = 1000 / (faster ? kQuickNearFps : kQuickLowFps), slope = 0, level = 0;
+    double grid = NAN;
+    if (TheilSen(x.data(), y.data(), (int)x.size(), &slope, &level) && slope > 0 && target > level)
+        grid = sqrt((target - level) / slope / kTrianglesPerSphere);
+    // Without a line that reaches it (steps all far slower than the target, whose fixed
+    // cost it cannot see below): the frame time taken as the triangles from the nearest step.
+    else if (faster ? slow <= maxGrid : fast > 0)
+        grid = faster ? slow * sqrt(target / slowMs) : fast * sqrt(target / fastMs);
+    if (!(grid > 0)) return 0;
+    // Rounded first: a crossing less than half a grid past a measured grid would repeat it.
+    grid = std::min(std::max(floor(grid + 0.5), fast + 1.0), slow - 1.0);
+    return (SInt32)std::min(std::max(grid, 1.0), (double)maxGrid);
 }
 
-// The run's steps so far as the fit sees them, and the grid past the figure from them.
-static SInt32 NextGridPastTheFigure(void) {
+// The run's steps so far as the fit sees them, and the grid near the figure from them.
+static SInt32 NextGridNearTheFigure(void) {
     if (resultRuns.empty()) return 0;
     const std::vector<ResultStep> &steps = resultRuns.back().steps;
     std::vector<SteadyPoint> points;
@@ -223,12 +237,12 @@ static SInt32 NextGridPastTheFigure(void) {
         points.push_back(SteadyPointOfStep(steps, (int)i));
         grids.push_back(steps[i].grid);
     }
-    return GridPastTheFigure(points.data(), grids.data(), (int)points.size(), kMaxQuickGrid);
+    return NextQuickGrid(points.data(), grids.data(), (int)points.size(), kMaxQuickGrid);
 }
 
 static void MeasureNext(void) {
     if (measured == plan.size() && measured < kQuickGrids + kQuickExtraGrids)
-        if (SInt32 next = NextGridPastTheFigure()) plan.push_back(next);
+        if (SInt32 next = NextGridNearTheFigure()) plan.push_back(next);
     if (measured == plan.size()) {
         phase = kQuickDone;
         QuickRunMeasured();

@@ -2,9 +2,9 @@
 // window each, until the frame rate falls under kQuickLowFps; a warm-up holds a grid under
 // load, and a look the largest grid planned from it; then kQuickGrids grids spread between
 // kQuickHighFps and kQuickLowFps by the line through those two are measured as steps are, in an
-// order that mixes small and large, then up to kQuickExtraGrids beyond them while none has reached
-// 10 fps, and fitted as the steady figure is, with the drift check after them. It gives no score:
-// the score is the climb's alone.
+// order that mixes small and large, then up to kQuickExtraGrids more while none has measured near
+// 10 fps on one side of it, and fitted as the steady figure is, with the drift check after them.
+// It gives no score: the score is the climb's alone.
 #pragma once
 
 #include "platform/types.h"
@@ -13,9 +13,11 @@
 #include <vector>
 
 constexpr double kQuickHighFps = 40, kQuickLowFps = 8;
+// Where a grid is sought to measure faster than 10 fps by as much as kQuickLowFps is slower.
+constexpr double kQuickNearFps = 12.5;
 enum {
     kQuickGrids = 8,          // grids measured
-    kQuickExtraGrids = 4,     // more, one at a time, while none has reached 10 fps
+    kQuickExtraGrids = 4,     // more, one at a time, while 10 fps is not bracketed
     kQuickWindowsPerGrid = 2, // the first settles, the second is measured
     kQuickWarmWindows = 3,    // the warm-up's, unmeasured
     kQuickLookWindows = 1,    // the look's at the largest grid after it, unmeasured
@@ -50,12 +52,14 @@ std::vector<SInt32> ReplanQuickGrids(const std::vector<ProbePoint> &probe, SInt3
 std::vector<SInt32> LookQuickGrids(SInt32 warmGrid, double warmMs, SInt32 lookGrid, double lookMs,
                                    SInt32 maxGrid);
 
-// A grid to measure when none of the steps so far (grids[i] at points[i]) has reached
-// 100 ms, as when the machine was slow during the warm-up: where their Theil–Sen line
-// reaches kQuickLowFps, at least one past the largest. Without it the fit would read the
-// figure far beyond its steps and give none. 0 when a step has reached 100 ms, the largest
-// is maxGrid, or there is no rising line.
-SInt32 GridPastTheFigure(const SteadyPoint *points, const SInt32 *grids, int n, SInt32 maxGrid);
+// A grid to measure when the steps so far (grids[i] at points[i]) do not bracket 100 ms
+// (watch/steady.h), as when the machine was slow during the warm-up or the renderer slowed
+// after the plan: where their Theil–Sen line reaches kQuickLowFps's frame time when no step
+// took from 100 to 200 ms, else kQuickNearFps's when none took from 50 to 100, always
+// between the largest grid faster than that band and the smallest slower. Without it the fit
+// would read the figure far from its steps, and the run would have none. 0 when the steps
+// bracket 100 ms or no grid lies between.
+SInt32 NextQuickGrid(const SteadyPoint *points, const SInt32 *grids, int n, SInt32 maxGrid);
 
 // After every frame, outside it, in a quick test: probes, warms up, measures, and hands the
 // test to the drift check once every grid is measured.

@@ -80,9 +80,10 @@ PlotFrame PlotAxes(const std::vector<ResultFile> &results) {
     // Room for the points on the left edge, and for the last score's mark on the right.
     f.gridMin = -0.5;
     f.gridMax = grid + 1;
-    f.fpsMin = pow(10.0, floor(log10(low)));
-    f.fpsMax = pow(10.0, ceil(log10(high)));
-    if (f.fpsMax <= f.fpsMin) f.fpsMax = f.fpsMin * 10;
+    // The stop line at 10 fps lies inside the frame, a decade at least from either edge,
+    // whatever the steps' rates: a quick run's may all lie on one side of it.
+    f.fpsMin = std::min(pow(10.0, floor(log10(low))), 1.0);
+    f.fpsMax = std::max(pow(10.0, ceil(log10(high))), 100.0);
     f.rateMax = rate > 0 ? NiceCeiling(rate) : 1;
     return f;
 }

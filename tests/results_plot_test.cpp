@@ -68,6 +68,12 @@ TEST(PlotTest, AxesSpanTheDataInDecadesAndGridSteps) {
     EXPECT_DOUBLE_EQ(1, f.rateMax);    // the peak, 11 × 8² × 1152 = 0.81 M/s, rounded up
     EXPECT_LT(f.left, f.right);
     EXPECT_LT(f.top, f.bottom);
+    // Rates all under 10 fps, or all over it: the stop line still a decade from either edge.
+    for (std::vector<float> rates : {std::vector<float>{7, 5, 3, 2}, {40, 30, 12}}) {
+        PlotFrame q = PlotAxes({Result({Measured(rates, false)})});
+        EXPECT_EQ(1, q.fpsMin) << rates[0];
+        EXPECT_EQ(100, q.fpsMax) << rates[0];
+    }
     // A frame rate of 0 has no place on a log scale: the bottom edge.
     EXPECT_DOUBLE_EQ(f.bottom, PlotY(f, 0));
     EXPECT_EQ(0, f.clockMax); // no GPU watched: no panel

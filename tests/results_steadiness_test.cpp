@@ -530,27 +530,53 @@ TEST(Steady, NoFigureRatherThanAWrongOne) {
     std::vector<SteadyPoint> fixedCost;
     for (int k = 1; k <= 8; k++)
         fixedCost.push_back({10000.0 * k, 100.5 + 1e-4 * 10000 * k});
+    // A quick run's figure also needs a step from 50 up to 100 ms and one from 100 to 200.
     struct {
         const char *name;
         std::vector<SteadyPoint> steps;
-        int why;
+        int why, quick; // the fit's, and a quick run's
     } rows[] = {
-        {"three steps near the stop", few, kSteadyTooFewSteps},
-        {"no steps", {}, kSteadyTooFewSteps},
-        {"aborted far from the stop", aborted, kSteadyFarAway},
-        {"falling frame times", falling, kSteadyNoGrowth},
-        {"crossing below zero", fixedCost, kSteadyBelowZero},
-        {"a fifth of the range above", Crossing(220000, 100000, 200000, 5), kSteadyFitted},
-        {"two fifths of the range above", Crossing(240000, 100000, 200000, 5), kSteadyFarAway},
-        {"a fifth of the range below", Crossing(80000, 100000, 200000, 5), kSteadyFitted},
-        {"two fifths of the range below", Crossing(60000, 100000, 200000, 5), kSteadyFarAway},
+        {"three steps near the stop", few, kSteadyTooFewSteps, kSteadyTooFewSteps},
+        {"no steps", {}, kSteadyTooFewSteps, kSteadyTooFewSteps},
+        {"aborted far from the stop", aborted, kSteadyFarAway, kSteadyFarAway},
+        {"falling frame times", falling, kSteadyNoGrowth, kSteadyNoGrowth},
+        {"crossing below zero", fixedCost, kSteadyBelowZero, kSteadyBelowZero},
+        {"a fifth of the range above", Crossing(220000, 100000, 200000, 5), kSteadyFitted,
+         kSteadyNoneSlower},
+        {"two fifths of the range above", Crossing(240000, 100000, 200000, 5), kSteadyFarAway,
+         kSteadyFarAway},
+        {"a fifth of the range below", Crossing(80000, 100000, 200000, 5), kSteadyFitted,
+         kSteadyNoneFaster},
+        {"two fifths of the range below", Crossing(60000, 100000, 200000, 5), kSteadyFarAway,
+         kSteadyFarAway},
+        {"within the range, 75 to 125 ms", Crossing(150000, 100000, 200000, 5), kSteadyFitted,
+         kSteadyFitted},
     };
     for (const auto &r : rows) {
         SteadyFigure f = FitSteady(r.steps.data(), (int)r.steps.size());
         EXPECT_EQ(r.why, f.why) << r.name;
         EXPECT_EQ(r.why == kSteadyFitted, f.valid != 0) << r.name;
         if (f.valid) EXPECT_GT(f.score, 0) << r.name;
+        f = Bracketed(f, r.steps.data(), (int)r.steps.size());
+        EXPECT_EQ(r.quick, f.why) << r.name;
+        EXPECT_EQ(r.quick == kSteadyFitted, f.valid != 0) << r.name;
     }
+    // The bands' ends, each step's frame times in turn.
+    for (auto [times, side] :
+         std::vector<std::pair<std::vector<double>, int>>{{{50, 100}, kSteadyFitted},
+                                                          {{200, 99.9}, kSteadyFitted},
+                                                          {{49.9, 100}, kSteadyNoneFaster},
+                                                          {{30, 99.9, 200.1}, kSteadyNoneSlower},
+                                                          {{}, kSteadyNoneFaster}}) {
+        std::vector<SteadyPoint> p;
+        for (double ms : times)
+            p.push_back({1000.0 * (p.size() + 1), ms});
+        EXPECT_EQ(side, UnbracketedSide(p.data(), (int)p.size())) << times.size();
+    }
+    std::vector<SteadyPoint> slow = Crossing(80000, 100000, 200000, 5);
+    slow.push_back({1000, 30}); // far faster than the band: 110 ms is nearer
+    EXPECT_EQ("no grid took from 50 up to 100 ms a frame; the nearest took 110 ms",
+              SteadyRefusalWords(Bracketed(FitSteady(slow.data(), 6), slow.data(), 6)));
     EXPECT_EQ(3, FitSteady(few.data(), 7).points);
     EXPECT_EQ(kSteadyTooFewSteps, FitSteady(nullptr, 0).why);
 
@@ -766,7 +792,7 @@ TEST(Trust, DriftOfTheReferenceGrid) {
         EXPECT_GE(d.allowed, kDriftAllowed) << r.name;
     }
     // The drift joins the fit's own uncertainty; without a check it stays the fit's.
-    SteadyFigure f = {1, kSteadyFitted, 100, 3, 0, 0, 0};
+    SteadyFigure f = {1, kSteadyFitted, 100, 3, 0, 0, 0, 0};
     ResultDrift d = JudgeDrift(7, first, times(41.6, 1, 40));
     EXPECT_NEAR(5, WithDrift(f, d).uncertainty, 1e-9);
     EXPECT_EQ(3, WithDrift(f, ResultDrift{}).uncertainty);
@@ -977,9 +1003,9 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
         grids.push_back(n);
         pts.push_back({1152.0 * n * n, 2 + 50 * n * n * 1.152 / 1000});
     }
-    EXPECT_EQ(46, GridPastTheFigure(pts.data(), grids.data(), 5, 1365));
-    EXPECT_EQ(0, GridPastTheFigure(pts.data(), grids.data(), 6, 1365)); // grid 44: 113 ms
-    EXPECT_EQ(0, GridPastTheFigure(pts.data(), grids.data(), 5, 36));
+    EXPECT_EQ(46, NextQuickGrid(pts.data(), grids.data(), 5, 1365));
+    EXPECT_EQ(0, NextQuickGrid(pts.data(), grids.data(), 6, 1365)); // grid 44: 113 ms
+    EXPECT_EQ(0, NextQuickGrid(pts.data(), grids.data(), 5, 36));
     // Steps on a line through 125 ms at grid 33 or 36.3, and the largest, grid 36, on a
     // faster moment under it: the next grid is still past the largest, never it again.
     for (double cross : {33.0, 36.3}) {
@@ -987,49 +1013,83 @@ TEST(Quick, GridsBetween40And8FramesASecond) {
         grids = {20, 24, 28, 29, 36};
         for (SInt32 n : grids)
             pts.push_back({1152.0 * n * n, n == 36 ? 60 : 125 * n * n / (cross * cross)});
-        EXPECT_EQ(37, GridPastTheFigure(pts.data(), grids.data(), 5, 1365)) << cross;
+        EXPECT_EQ(37, NextQuickGrid(pts.data(), grids.data(), 5, 1365)) << cross;
     }
+    // Grids 11 to 22 all slower than 150 ms (a renderer far slower than the plan thought):
+    // the next is short of grid 11, where the line reaches 80 ms (60 ms + 0.818 ms × 24.4);
+    // with a fixed cost of 90 ms the line never gets there, and the frame time taken as the
+    // triangles from grid 11 (150.5 ms) puts it at grid 8; none below grid 1.
+    for (auto [fixed, want] : {std::pair{60.0, 5}, {90.0, 8}}) {
+        pts.clear();
+        grids.clear();
+        for (SInt32 n = 11; n <= 22; n++) {
+            grids.push_back(n);
+            pts.push_back({1152.0 * n * n, fixed + (fixed == 60 ? 0.818 : 0.5) * n * n});
+        }
+        EXPECT_EQ(want, NextQuickGrid(pts.data(), grids.data(), 12, 1365)) << fixed;
+    }
+    grids = {1};
+    pts = {{1152, 300}};
+    EXPECT_EQ(0, NextQuickGrid(pts.data(), grids.data(), 1, 1365));
 }
 
 // The quick run's planning, from the probe's whole frame counts to the fit, on renderers
 // whose frame time is a + b·triangles^p: its figure lies near where the frame time truly
 // reaches 100 ms, whether the frame time grows as the triangles or faster, at any scale.
+// And on one that slows to a half or a quarter of its speed once the grids are planned: a
+// figure only where the steps bracket 100 ms, near the slowed renderer's, or none.
 TEST(Quick, TheFigureOfAKnownCurve) {
     for (double p : {1.0, 1.3, 1.6})
         for (double fixedMs : {0.0, 5.0, 20.0})
-            for (double spheres : {150.0, 300.0, 1000.0, 10000.0, 50000.0}) {
-                // 100 ms at `spheres` spheres.
-                auto ms = [&](double g) {
-                    return fixedMs + (100 - fixedMs) * pow(g * g / spheres, p);
-                };
-                std::vector<ProbePoint> probe;
-                for (SInt32 g = 1;; g = std::min(2 * g, (SInt32)kMaxQuickGrid)) {
-                    probe.push_back({g, (float)floor(1000 / ms(g) + 1)}); // whole frames
-                    if (probe.back().fps < kQuickLowFps || g == kMaxQuickGrid) break;
-                }
-                std::vector<SInt32> plan = PlanQuickGrids(probe, kMaxQuickGrid);
-                ASSERT_FALSE(plan.empty());
-                SInt32 warm = plan[kQuickGrids / 2];
-                std::vector<SInt32> again = ReplanQuickGrids(probe, warm, ms(warm), kMaxQuickGrid);
-                if (!again.empty()) plan = again;
-                SInt32 look = *std::max_element(plan.begin(), plan.end());
-                again = LookQuickGrids(warm, ms(warm), look, ms(look), kMaxQuickGrid);
-                if (!again.empty()) plan = again;
-                std::vector<SteadyPoint> pts;
-                for (size_t i = 0; i < plan.size(); i++) {
-                    pts.push_back({(double)plan[i] * plan[i] * kTrianglesPerSphere, ms(plan[i])});
-                    if (i + 1 == plan.size() && plan.size() < kQuickGrids + kQuickExtraGrids)
-                        if (SInt32 next = GridPastTheFigure(pts.data(), plan.data(),
+            for (double spheres : {150.0, 300.0, 1000.0, 10000.0, 50000.0})
+                for (int slowed : {1, 2, 4}) {
+                    // 100 ms at `spheres` spheres.
+                    auto ms = [&](double g) {
+                        return fixedMs + (100 - fixedMs) * pow(g * g / spheres, p);
+                    };
+                    std::vector<ProbePoint> probe;
+                    for (SInt32 g = 1;; g = std::min(2 * g, (SInt32)kMaxQuickGrid)) {
+                        probe.push_back({g, (float)floor(1000 / ms(g) + 1)}); // whole frames
+                        if (probe.back().fps < kQuickLowFps || g == kMaxQuickGrid) break;
+                    }
+                    std::vector<SInt32> plan = PlanQuickGrids(probe, kMaxQuickGrid);
+                    ASSERT_FALSE(plan.empty());
+                    SInt32 warm = plan[kQuickGrids / 2];
+                    std::vector<SInt32> again =
+                        ReplanQuickGrids(probe, warm, ms(warm), kMaxQuickGrid);
+                    if (!again.empty()) plan = again;
+                    SInt32 look = *std::max_element(plan.begin(), plan.end());
+                    again = LookQuickGrids(warm, ms(warm), look, ms(look), kMaxQuickGrid);
+                    if (!again.empty()) plan = again;
+                    std::vector<SteadyPoint> pts;
+                    for (size_t i = 0; i < plan.size(); i++) {
+                        pts.push_back({(double)plan[i] * plan[i] * kTrianglesPerSphere,
+                                       slowed * ms(plan[i])});
+                        if (i + 1 == plan.size() && plan.size() < kQuickGrids + kQuickExtraGrids)
+                            if (SInt32 next = NextQuickGrid(pts.data(), plan.data(),
                                                             (int)pts.size(), kMaxQuickGrid))
-                            plan.push_back(next);
+                                plan.push_back(next);
+                    }
+                    SteadyFigure f = FitQuick(pts.data(), (int)pts.size());
+                    std::string name = "power " + std::to_string(p) + ", " +
+                                       std::to_string(fixedMs) + " ms, 100 ms at " +
+                                       std::to_string(spheres) + " spheres, slowed " +
+                                       std::to_string(slowed);
+                    // Slowed by half, the extra grids find the figure again; by three
+                    // quarters, most planned grids lie past 200 ms, and too few are left
+                    // near it to fit: none, rather than a line bent by the far ones.
+                    if (slowed < 4) ASSERT_TRUE(f.valid) << name;
+                    if (!f.valid) continue;
+                    // Where the slowed frame time reaches 100 ms.
+                    double share = (100.0 / slowed - fixedMs) / (100 - fixedMs);
+                    ASSERT_GT(share, 0) << name;
+                    double truth = spheres * pow(share, 1 / p) * kTrianglesPerSphere / 1000;
+                    EXPECT_NEAR(1, f.score / truth,
+                                slowed > 1 ? 0.05
+                                : p > 1.5  ? 0.02
+                                           : 0.01)
+                        << name;
                 }
-                SteadyFigure f = FitSteady(pts.data(), (int)pts.size());
-                double truth = spheres * kTrianglesPerSphere / 1000;
-                ASSERT_TRUE(f.valid) << p << " " << fixedMs << " " << spheres;
-                EXPECT_NEAR(1, f.score / truth, p > 1.5 ? 0.02 : 0.01)
-                    << "power " << p << ", " << fixedMs << " ms, 100 ms at " << spheres
-                    << " spheres";
-            }
 }
 
 // What a step says, and how long a climb has left from its steps near the stop.

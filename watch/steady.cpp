@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <math.h>
+#include <stdio.h>
 #include <vector>
 
 double Median(std::vector<double> v) {
@@ -82,14 +83,67 @@ const char *SteadyRefusalText(int why) {
         return "the fitted line reaches 100 ms at zero triangles or below";
     case kSteadyFarAway:
         return "the fitted line reaches 100 ms far from the steps near the stop";
+    case kSteadyNoneFaster:
+        return "no grid took from 50 up to 100 ms a frame";
+    case kSteadyNoneSlower:
+        return "no grid took from 100 up to 200 ms a frame";
     }
     return "";
 }
 
-SteadyFigure FitSteadyNear(const SteadyPoint *steps, int n, double nearStopMs) {
+std::string SteadyRefusalWords(const SteadyFigure &f) {
+    std::string text = SteadyRefusalText(f.why);
+    if ((f.why != kSteadyNoneFaster && f.why != kSteadyNoneSlower) || !(f.nearestMs > 0))
+        return text;
+    char nearest[48];
+    snprintf(nearest, sizeof nearest, "; the nearest took %.0f ms", f.nearestMs);
+    return text + nearest;
+}
+
+static_assert(kBracketFactor == 2, "the refusals' words name 50 and 200 ms");
+
+// A side's band: from half of 100 ms up to it, or from it up to twice it.
+static bool InBand(double ms, int side) {
+    if (side == kSteadyNoneFaster)
+        return ms >= kSteadyFrameMs / kBracketFactor && ms < kSteadyFrameMs;
+    return ms >= kSteadyFrameMs && ms <= kSteadyFrameMs * kBracketFactor;
+}
+
+// A frame time's distance from a side's band, as a ratio of it to the nearer end.
+static double FromBand(double ms, int side) {
+    double lo = side == kSteadyNoneFaster ? kSteadyFrameMs / kBracketFactor : kSteadyFrameMs;
+    return ms < lo ? lo / ms : ms / (lo * kBracketFactor);
+}
+
+int UnbracketedSide(const SteadyPoint *steps, int n) {
+    for (int side : {kSteadyNoneFaster, kSteadyNoneSlower}) {
+        bool found = false;
+        for (int i = 0; steps && i < n && !found; i++)
+            found = steps[i].triangles > 0 && InBand(steps[i].frameMs, side);
+        if (!found) return side;
+    }
+    return kSteadyFitted;
+}
+
+SteadyFigure Bracketed(SteadyFigure f, const SteadyPoint *steps, int n) {
+    int side = UnbracketedSide(steps, n);
+    if (!f.valid || side == kSteadyFitted) return f;
+    f.valid = 0;
+    f.why = side;
+    f.score = f.uncertainty = 0;
+    for (int i = 0; i < n; i++)
+        if (steps[i].triangles > 0 && steps[i].frameMs > 0 &&
+            (!(f.nearestMs > 0) || FromBand(steps[i].frameMs, side) < FromBand(f.nearestMs, side)))
+            f.nearestMs = steps[i].frameMs;
+    return f;
+}
+
+SteadyFigure FitSteadyNear(const SteadyPoint *steps, int n, double nearStopMs, double farMs) {
     std::vector<double> x, y;
     for (int i = 0; steps && i < n; i++) {
-        if (!(steps[i].frameMs >= nearStopMs) || !(steps[i].triangles > 0)) continue;
+        if (!(steps[i].frameMs >= nearStopMs) || !(steps[i].frameMs <= farMs) ||
+            !(steps[i].triangles > 0))
+            continue;
         x.push_back(steps[i].triangles);
         y.push_back(steps[i].frameMs);
     }

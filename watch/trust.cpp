@@ -110,7 +110,9 @@ void GatherTrust(const std::vector<ResultStep> &steps, bool quick, int reference
         FrameTimesOfStep(again, &later);
         run->drift = JudgeDrift(steps[reference].grid, (*out)[reference].times, later);
     }
-    run->steady = WithDrift(FitSteady(points.data(), (int)points.size()), run->drift);
+    int n = (int)points.size();
+    run->steady =
+        WithDrift(quick ? FitQuick(points.data(), n) : FitSteady(points.data(), n), run->drift);
 }
 
 ResultLoad LoadOf(const CpuShare &c) {
@@ -230,5 +232,5 @@ void PrintTrust(FILE *out, const RunTrust &run) {
                 run.steady.score, run.steady.uncertainty, run.steady.points,
                 run.quick ? "" : "; not the score");
     else
-        fprintf(out, "steady figure: none (%s)\n", SteadyRefusalText(run.steady.why));
+        fprintf(out, "steady figure: none (%s)\n", SteadyRefusalWords(run.steady).c_str());
 }

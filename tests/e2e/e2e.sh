@@ -951,6 +951,35 @@ PY
   grep -q "^  steady figure: none" "$work/stdout" || fail "a figure from nothing"
   python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
   ;;
+offscreen_quick_slowed)
+  # A renderer that slows once the grids are planned (sleeps of 5 ms + 250 µs a sphere, and
+  # 80 ms more a frame from the probe's grid 32 on): every planned grid takes over 100 ms,
+  # where their line would still read a figure. The run measures smaller grids until one
+  # takes under 100 ms, and gives a figure only between two steps near it, or none and why.
+  out="$work/out"
+  mkdir -p "$out"
+  KELVANE_SPHERE_SKIP=1 KELVANE_FRAME_US=5000 KELVANE_FRAME_SPHERE_US=250 \
+    KELVANE_SLOW_SPHERES=1024 KELVANE_SLOW_AFTER=1 KELVANE_CLEAR_US=80000 \
+    LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" \
+    run_app --test --quick --offscreen=64x48 --results "$out"
+  expect_status 0
+  python3 - "$out/Kelvane result.json" "$work/stdout" <<'PY' || fail "a figure where none was measured: $(cat "$work/stdout")"
+import json, re, sys
+run = json.load(open(sys.argv[1]))["runs"][0]
+said = open(sys.argv[2]).read()
+ms = [s["frame_times"]["median_ms"] for s in run["steps"] if s["frame_times"]]
+print("steps:", " ".join(f"{s['grid']}:{m:.0f}" for s, m in zip(run["steps"], ms)), file=sys.stderr)
+assert len(run["steps"]) > 8, "no grid measured beyond the plan"
+if run["steady_score"] is not None:
+    assert any(50 <= m < 100 for m in ms) and any(100 <= m <= 200 for m in ms), ms
+else:
+    assert re.search(r"^  steady figure: none \(no grid took from (50 up to 100|100 up to 200) ms "
+                     r"a frame; the nearest took \d+ ms\)$", said, re.M), said
+    assert "quick run, no score and no steady figure" in said, said
+PY
+  python3 "$validate" "$out/Kelvane result.json" || fail "not valid"
+  [[ -s "$out/Kelvane result.svg" ]] || fail "no plot"
+  ;;
 offscreen_pair)
   # B is A with 10 ms more a frame, on a renderer whose frames are sleeps of a known length
   # (tests/e2e/sphere_cost.c: 100 µs a sphere, about 100 ms near grid 32): the pair finds B
