@@ -105,9 +105,44 @@ static void PrintDifference(FILE *out, const ResultSummary &a, const ResultSumma
             b.lowestScore, b.highestScore);
 }
 
+// What the runs of a side whose every run was left out were: "disturbed", "held back",
+// "drifted", or two or three of them.
+static std::string LeftOutFlags(const ResultSummary &s) {
+    std::vector<const char *> flags;
+    if (s.disturbed > s.heldBack) flags.push_back("disturbed");
+    if (s.heldBack) flags.push_back("held back");
+    if (s.drifted) flags.push_back("drifted");
+    std::string text;
+    for (size_t i = 0; i < flags.size(); i++)
+        text += std::string(i == 0 ? "" : i + 1 == flags.size() ? " or " : ", ") + flags[i];
+    return text.empty() ? "disturbed or drifted" : text;
+}
+
+// The steady figures' ratio with twice their uncertainties together, only of trusted runs:
+// what the comparison judges and the gate judges alike.
+static GateFigures SteadyRatio(const ResultSummary &sa, const ResultSummary &sb) {
+    GateFigures f = {};
+    const ResultSummary *both[] = {&sa, &sb};
+    for (int i = 0; i < 2 && f.why.empty(); i++)
+        if (!both[i]->steadyRuns || !(both[i]->medianSteady > 0))
+            f.why = std::string(i ? "B" : "A") + " has no steady figure";
+    for (int i = 0; i < 2 && f.why.empty(); i++)
+        if (both[i]->ofDisturbed)
+            f.why =
+                std::string("every run of ") + (i ? "B" : "A") + " was " + LeftOutFlags(*both[i]);
+    if (!f.why.empty()) return f;
+    double bound = 2 * hypot(sa.steadyUncertainty, sb.steadyUncertainty);
+    f.known = true;
+    f.ratio = sb.medianSteady / sa.medianSteady;
+    f.low = (sb.medianSteady - bound) / sa.medianSteady;
+    f.high = (sb.medianSteady + bound) / sa.medianSteady;
+    return f;
+}
+
 // The steady figures, each with its uncertainty (a series': its runs' median ones); a
 // difference counts when it passes twice the two uncertainties together.
-static void PrintSteady(FILE *out, const ResultSummary &a, const ResultSummary &b) {
+static void PrintSteady(FILE *out, const ResultSummary &a, const ResultSummary &b,
+                        const GateFigures &f) {
     const ResultSummary *both[] = {&a, &b};
     for (int i = 0; i < 2; i++)
         if (both[i]->steadyRuns)
@@ -118,10 +153,12 @@ static void PrintSteady(FILE *out, const ResultSummary &a, const ResultSummary &
         else
             fprintf(out, "steady %c: none\n", 'A' + i);
     if (!a.steadyRuns || !b.steadyRuns || !(a.medianSteady > 0)) return;
-    double diff = b.medianSteady - a.medianSteady;
-    double bound = 2 * hypot(a.steadyUncertainty, b.steadyUncertainty);
-    fprintf(out, "steady difference: %+.1f %% (B against A), %s twice the uncertainties\n",
-            diff / a.medianSteady * 100, fabs(diff) > bound ? "beyond" : "within");
+    fprintf(out, "steady difference: %+.1f %% (B against A), ",
+            (b.medianSteady - a.medianSteady) / a.medianSteady * 100);
+    if (!f.known)
+        fprintf(out, "not judged: %s\n", f.why.c_str());
+    else
+        fprintf(out, "%s twice the uncertainties\n", f.low > 1 || f.high < 1 ? "beyond" : "within");
 }
 
 // The GPU each side ran on, where it was watched: how many runs it held back, its clock at
@@ -211,14 +248,14 @@ static int PrintEnvironments(FILE *out, const ResultFile &a, const ResultFile &b
     return differ;
 }
 
-// What the two were measured with, where it differs; a difference that makes the figures
-// measure different things is warned about: the verdicts below cannot see it.
-static int PrintDifferences(FILE *out, const ResultFile &a, const ResultFile &b) {
-    struct Aspect {
-        const char *name;
-        std::string a, b;
-        const char *warning; // null: a difference to compare, not one that spoils it
-    } aspects[] = {
+struct Aspect {
+    const char *name;
+    std::string a, b;
+    const char *warning; // null: a difference to compare, not one that spoils it
+};
+
+static std::vector<Aspect> Aspects(const ResultFile &a, const ResultFile &b) {
+    return {
         {"surface", Surface(a), Surface(b),
          "the grids' triangles cover different pixels: the figures are not comparable"},
         {"settings", Settings(a), Settings(b),
@@ -233,6 +270,12 @@ static int PrintDifferences(FILE *out, const ResultFile &a, const ResultFile &b)
         {"protocol", Protocol(a), Protocol(b), nullptr},
         {"Kelvane", a.version, b.version, nullptr},
     };
+}
+
+// What the two were measured with, where it differs; a difference that makes the figures
+// measure different things is warned about: the verdicts below cannot see it.
+static int PrintDifferences(FILE *out, const ResultFile &a, const ResultFile &b) {
+    std::vector<Aspect> aspects = Aspects(a, b);
     int differ = 0, warned = 0;
     for (const Aspect &x : aspects) {
         if (x.a == x.b) continue;
@@ -280,30 +323,22 @@ void PrintComparison(FILE *out, const ResultFile &a, const ResultFile &b) {
         PrintScore(out, "B", sb);
         PrintDifference(out, sa, sb);
     }
-    PrintSteady(out, sa, sb);
+    PrintSteady(out, sa, sb, CompareGateFigures(a, b));
     PrintGpu(out, a, b);
     if (warned)
         fprintf(out, "warning: not comparable: the difference above is not the renderer's "
                      "alone (see the warnings at the top)\n");
 }
 
-// The steady figures' ratio with twice their uncertainties together, the bound the
-// comparison's own verdict uses; only figures of trusted runs.
 GateFigures CompareGateFigures(const ResultFile &a, const ResultFile &b) {
-    ResultSummary sa = Summarize(a.runs), sb = Summarize(b.runs);
-    GateFigures f = {};
-    if (!sa.steadyRuns || !sb.steadyRuns || !(sa.medianSteady > 0))
-        f.why = !sa.steadyRuns ? "A has no steady figure" : "B has no steady figure";
-    else if (sa.ofDisturbed || sb.ofDisturbed)
-        f.why = sa.ofDisturbed ? "every run of A was disturbed or drifted"
-                               : "every run of B was disturbed or drifted";
-    if (f.why) return f;
-    double bound = 2 * hypot(sa.steadyUncertainty, sb.steadyUncertainty);
-    f.known = true;
-    f.ratio = sb.medianSteady / sa.medianSteady;
-    f.low = (sb.medianSteady - bound) / sa.medianSteady;
-    f.high = (sb.medianSteady + bound) / sa.medianSteady;
-    return f;
+    // Figures that measure different things have no ratio to judge, however it falls.
+    for (const Aspect &x : Aspects(a, b))
+        if (x.warning && x.a != x.b) {
+            GateFigures f = {};
+            f.why = std::string("not comparable: ") + x.name + " " + x.a + " (A), " + x.b + " (B)";
+            return f;
+        }
+    return SteadyRatio(Summarize(a.runs), Summarize(b.runs));
 }
 
 static bool EndsWith(const char *s, const char *end) {

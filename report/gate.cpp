@@ -2,7 +2,8 @@
 
 GateOutcome JudgeGate(const GateFigures &f, double allowed, FILE *out) {
     if (!f.known) {
-        fprintf(out, "gate: cannot judge: %s: failed\n", f.why ? f.why : "no figures");
+        fprintf(out, "gate: cannot judge: %s: failed\n",
+                f.why.empty() ? "no figures" : f.why.c_str());
         return kGateUnjudged;
     }
     // Only when even B's best is slower than allowed: noise alone must not fail a build.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <stdio.h>
+#include <string>
 
 enum GateOutcome {
     kGatePassed,   // B is not shown to be slower than allowed
@@ -13,7 +14,7 @@ enum GateOutcome {
 
 struct GateFigures {
     bool known;       // a ratio and its interval; otherwise why says what was missing
-    const char *why;  // for an unknown ratio: what was missing, e.g. "no steady figure for B"
+    std::string why;  // for an unknown ratio: what was missing, e.g. "B has no steady figure"
     double ratio;     // B's throughput over A's
     double low, high; // its interval
 };
