@@ -127,8 +127,10 @@ void RecordTestInHistory(const std::string &result, FILE *err) {
             path.empty() ? "" : " ", path.c_str(), why.c_str());
 }
 
-// "@ID", "@last", "@last~N" into the run's id.
-static int HistoryId(const char *ref, int64_t *id, std::string *why) {
+// "@ID", "@last", "@last~N" into the run's id; with runsOnly, counting back passes over the
+// paired comparisons, and *passed says how many.
+static int HistoryId(const char *ref, bool runsOnly, int64_t *id, int *passed, std::string *why) {
+    *passed = 0;
     const char *s = ref[0] == '@' ? ref + 1 : ref;
     char *end = nullptr;
     if (strncmp(s, "last", 4) == 0) {
@@ -140,7 +142,7 @@ static int HistoryId(const char *ref, int64_t *id, std::string *why) {
         } else if (s[4]) {
             back = -1;
         }
-        if (back >= 0) return HistoryIdFromLast((int)back, id, why);
+        if (back >= 0) return HistoryIdFromLast((int)back, runsOnly, id, passed, why);
     } else if (s[0] >= '1' && s[0] <= '9') {
         errno = 0;
         long long n = strtoll(s, &end, 10);
@@ -153,20 +155,39 @@ static int HistoryId(const char *ref, int64_t *id, std::string *why) {
     return 0;
 }
 
-int HistoryRunText(const char *ref, std::string *text, int64_t *id, std::string *why) {
+// The document of the entry ref names, and its id; see HistoryId.
+static int EntryText(const char *ref, bool runsOnly, std::string *text, int64_t *id, int *passed,
+                     std::string *why) {
     std::string path;
     if (!HistoryPath(&path, false, why) || !OpenHistory(path.c_str(), kHistoryRead, why)) return 0;
-    int ok = HistoryId(ref, id, why) && HistoryDocument(*id, text, why);
+    int ok = HistoryId(ref, runsOnly, id, passed, why) && HistoryDocument(*id, text, why);
     CloseHistory();
     return ok;
+}
+
+int HistoryRunText(const char *ref, std::string *text, int64_t *id, std::string *why) {
+    int passed = 0;
+    return EntryText(ref, false, text, id, &passed, why);
+}
+
+// --compare takes run results: counting back from the last passes over paired comparisons.
+static std::string PairsPassed(int passed) {
+    return (passed == 1 ? std::string("a paired comparison")
+                        : std::to_string(passed) + " paired comparisons") +
+           " passed over";
 }
 
 int ReadHistoryRun(const char *ref, ResultFile *result, std::string *why) {
     std::string text;
     int64_t id = 0;
-    if (!HistoryRunText(ref, &text, &id, why)) return 0;
+    int passed = 0;
+    if (!EntryText(ref, true, &text, &id, &passed, why)) {
+        if (passed) *why += " (" + PairsPassed(passed) + ": --compare takes run results)";
+        return 0;
+    }
     if (!ParseResult(text.data(), text.size(), result, why)) return 0;
     result->name = "run " + std::to_string(id) + " of the history";
+    if (passed) result->name += std::string(" (") + ref + ", " + PairsPassed(passed) + ")";
     return 1;
 }
 
@@ -179,7 +200,8 @@ int CheckCountedBack(const char *a, const char *b, std::string *why) {
         std::string text, ignored;
         ResultFile r;
         // A reference that names nothing is said by the comparison itself.
-        if (!HistoryRunText(refs[i], &text, &ids[i], &ignored) ||
+        int passed = 0;
+        if (!EntryText(refs[i], true, &text, &ids[i], &passed, &ignored) ||
             !ParseResult(text.data(), text.size(), &r, &ignored) || r.runs.empty())
             return 1;
         series[i] = r.runs[0].series;

@@ -25,12 +25,13 @@ int RecordInHistory(const std::string &result, int *added, std::string *why);
 void RecordTestInHistory(const std::string &result, FILE *err);
 
 // A run of the history as a result, for --compare: "@ID", "@last" or "@last~N" (N runs before
-// the last). Non-zero when ref names one; otherwise *why (kPairNotARun for a paired
-// comparison's entry).
+// the last, paired comparisons not counted: its name then says how many were passed over).
+// Non-zero when ref names one; otherwise *why (kPairNotARun for a paired comparison's @ID).
 int ReadHistoryRun(const char *ref, ResultFile *result, std::string *why);
 // The document of the run ref names, as recorded, and its id.
 int HistoryRunText(const char *ref, std::string *text, int64_t *id, std::string *why);
-// Two references counted back from the last run (@last, @last~N) that name two runs of one
+// Two references counted back from the last run (@last, @last~N, as --compare counts) that name two
+// runs of one
 // --repeat series are not two tests: 0 with *why. Non-zero otherwise, and for anything it
 // cannot read (the comparison says that).
 int CheckCountedBack(const char *a, const char *b, std::string *why);

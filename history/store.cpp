@@ -354,16 +354,23 @@ int HistoryDocument(int64_t id, std::string *document, std::string *why) {
     return rc == SQLITE_DONE ? 0 : Fail(why, "cannot be read");
 }
 
-int HistoryIdFromLast(int back, int64_t *id, std::string *why) {
+int HistoryIdFromLast(int back, bool runsOnly, int64_t *id, int *passed, std::string *why) {
     if (!historyDb) return Fail(why, "not open");
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(historyDb,
-                           "SELECT id FROM runs ORDER BY started DESC, id DESC LIMIT 1 OFFSET ?",
+                           "SELECT id, protocol = 'pair' FROM runs ORDER BY started DESC, id DESC",
                            -1, &st, nullptr) != SQLITE_OK)
         return Fail(why, "cannot be read");
-    sqlite3_bind_int(st, 1, back);
-    int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW) *id = sqlite3_column_int64(st, 0);
+    int rc, left = back;
+    *passed = 0;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (runsOnly && sqlite3_column_int(st, 1)) {
+            ++*passed;
+        } else if (left-- == 0) {
+            *id = sqlite3_column_int64(st, 0);
+            break;
+        }
+    }
     sqlite3_finalize(st);
     if (rc == SQLITE_ROW) return 1;
     if (rc == SQLITE_DONE)

@@ -60,9 +60,10 @@ int ListHistory(std::vector<HistoryRun> *runs, std::string *why);
 // The document recorded for run id. Non-zero when there is one.
 int HistoryDocument(int64_t id, std::string *document, std::string *why);
 
-// The id of the last run but `back` (0: the last), by the listing's order. Non-zero when
-// there is one.
-int HistoryIdFromLast(int back, int64_t *id, std::string *why);
+// The id of the last entry but `back` (0: the last), by the listing's order; with runsOnly
+// paired comparisons are not counted, and *passed says how many were passed over. Non-zero
+// when there is one.
+int HistoryIdFromLast(int back, bool runsOnly, int64_t *id, int *passed, std::string *why);
 
 // Why SQLite's result code rc (with the system's errno, or 0) stood in the way, in words that
 // name the real cause: a full disk or a read-only file is no lock.

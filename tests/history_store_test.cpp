@@ -29,7 +29,9 @@ TEST(HistoryStoreTest, KeepsEveryDocumentOnceAndCountsBackFromTheLatest) {
     int64_t fromLast[] = {2, 1, 3}; // run 3 started first
     for (int back = 0; back < 3; back++) {
         int64_t id = 0;
-        EXPECT_EQ(1, HistoryIdFromLast(back, &id, &why));
+        int passed = -1;
+        EXPECT_EQ(1, HistoryIdFromLast(back, true, &id, &passed, &why));
+        EXPECT_EQ(0, passed);
         EXPECT_EQ(fromLast[back], id) << back;
     }
     CloseHistory();
