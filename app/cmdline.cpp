@@ -39,7 +39,8 @@ static const char kUsage[] =
     "  --history --export ID FILE  write run ID of the history as a result file\n"
     "  --history --import FILE...  add the runs of result files to the history\n"
     "                       --compare takes @ID, @last and @last~N (N runs before the\n"
-    "                       last) for runs of the history wherever it takes a file\n"
+    "                       last, pairs not counted) for runs of the history wherever\n"
+    "                       it takes a file\n"
     "  --pair A B           is B faster than A? Two settings (A, B) of this program take\n"
     "                       turns rendering one grid, offscreen, until the paired turns\n"
     "                       give B's throughput over A's to --precision; a side is\n"
@@ -447,7 +448,7 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     if (optind < argc) return Refuse(err, status, "unexpected argument", argv[optind]);
     if (commandLine.failIfSlower >= 0 && !commandLine.compare[0] && !commandLine.pair[0])
         return Refuse(err, status, "--fail-if-slower needs --compare or --pair", nullptr);
-    if (commandLine.listDevices && argc > 2)
+    if (commandLine.listDevices && (argc > 2 || commandLine.pair[0]))
         return Refuse(err, status, "--list-devices takes no other option", nullptr);
     if (commandLine.device >= 0 && !commandLine.offscreen)
         return Refuse(err, status, "--device needs --offscreen", nullptr);
@@ -458,6 +459,13 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
     if (commandLine.test && commandLine.validate)
         return Refuse(err, status, "--test validates by itself; give one of the two", nullptr);
 
+    // Made and announced only for what writes there.
+    if (commandLine.results &&
+        (commandLine.compare[0] || commandLine.history || commandLine.listDevices))
+        return Refuse(err, status,
+                      "--results is where tests and pairs write: --compare, --history and "
+                      "--list-devices write nothing there",
+                      nullptr);
     char why[160];
     bool made = false;
     if (commandLine.results && !SetResultsFolder(commandLine.results, why, sizeof why, &made)) {

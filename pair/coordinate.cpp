@@ -150,13 +150,22 @@ static int WaitReady(int s, FILE *err) {
     std::string field;
     while (std::getline(in, field, '\t'))
         f.push_back(field);
-    if (f.size() != 4 || f[0] != "ready") {
+    if ((f.size() != 4 && f.size() != 6) || f[0] != "ready") {
         SideFailed(s, "could not start: it said \"" + line.substr(0, 80) + "\"", err);
         return 0;
     }
     result.sides[s].vendor = f[1];
     result.sides[s].renderer = f[2];
     result.sides[s].glVersion = f[3];
+    // In windows, the surface and the window system are the display's, as side A found them.
+    int width = 0, height = 0;
+    if (s == 0 && result.driver == "window" && f.size() == 6 &&
+        sscanf(f[4].c_str(), "%dx%d", &width, &height) == 2 && width > 0 && height > 0 &&
+        !f[5].empty()) {
+        result.width = width;
+        result.height = height;
+        result.driver = f[5];
+    }
     return 1;
 }
 
@@ -543,13 +552,16 @@ static void SayResult(const PairAsk &ask, FILE *out) {
 // The result beside the other results, and in the history; after both sides have ended.
 static int WriteAndRecord(const PairAsk &ask, FILE *out, FILE *err) {
     std::string why;
-    if (!WritePairResult(result, ask.folder, &why)) {
+    bool json = false;
+    writtenPairDocument.clear();
+    int written = WritePairResult(result, ask.folder, &why, &json);
+    if (json)
+        fprintf(out, "pair: result in %s%s\n", *ask.folder ? ask.folder : "./", kPairJsonName);
+    if (!written)
         fprintf(err, "kelvane: the pair's result could not be written: %s\n", why.c_str());
-        return 0;
-    }
-    fprintf(out, "pair: result in %s%s\n", *ask.folder ? ask.folder : "./", kPairJsonName);
-    RecordTestInHistory(writtenPairDocument, err);
-    return 1;
+    // The history keeps every verdict reached, whatever became of the files beside it.
+    if (!writtenPairDocument.empty()) RecordTestInHistory(writtenPairDocument, err);
+    return written;
 }
 
 static bool SameRenderer(void) {
@@ -578,7 +590,11 @@ PairOutcome RunPair(const PairAsk &ask, FILE *out, FILE *err) {
     result = PairResult{};
     for (int s = 0; s < 2; s++) {
         std::string why;
-        if (!ParseSideSetting(ask.sides[s], &result.sides[s], &why)) {
+        // What the side's own command line would refuse is refused here, as the user's.
+        if (ParseSideSetting(ask.sides[s], &result.sides[s], &why) && ask.window &&
+            result.sides[s].device >= 0)
+            why = "--device picks an offscreen renderer; a window's is the display's";
+        if (!why.empty()) {
             fprintf(err, "kelvane: side %s of --pair: %s\n", kSideName[s], why.c_str());
             return kPairBadSetting;
         }

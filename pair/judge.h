@@ -24,11 +24,6 @@ struct TurnPair {
     int round; // of the sides' processes, counted from 0; a round's pairs are run together
 };
 
-// Fewer rounds cannot end a comparison on its precision: their spread is itself so uncertain
-// that stopping when it happens to be small makes a 95 % interval cover far less often
-// (tests/pair_judge_test.cpp).
-enum { kPairRoundsPrecise = 8 };
-
 // The judgement of the first n pairs, in the order they were run, each round's in the order
 // AB, BA, AB, ..., with an interval of the confidence given.
 PairJudgement JudgePairs(const TurnPair *pairs, int n, double confidence = kPairConfidence);

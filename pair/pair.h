@@ -51,8 +51,10 @@ constexpr double kPairGridFrameMs =
 
 // Writes the pair's result into folder (ending in "/", or "" for the current one): "Kelvane
 // pair.json" (record/pair_record.h), then its plot, "Kelvane pair.svg" and ".png". Non-zero
-// when all three were written; otherwise *why names the first not written.
-int WritePairResult(const PairResult &p, const char *folder, std::string *why);
+// when all three were written; otherwise *why names the first not written. *json says
+// whether the JSON was, whatever became of the plot.
+int WritePairResult(const PairResult &p, const char *folder, std::string *why,
+                    bool *json = nullptr);
 
 // How a pair ended; the program's exit status follows from it.
 enum PairOutcome {

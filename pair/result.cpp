@@ -5,8 +5,11 @@
 
 #include <stdlib.h>
 
-int WritePairResult(const PairResult &p, const char *folder, std::string *why) {
-    if (!WritePairJson(p, folder, why)) return 0;
+int WritePairResult(const PairResult &p, const char *folder, std::string *why, bool *json) {
+    bool ignored;
+    if (!json) json = &ignored;
+    *json = WritePairJson(p, folder, why);
+    if (!*json) return 0;
     std::string svg = std::string(folder) + kPairSvgName, png = std::string(folder) + kPairPngName;
     // The plot says on a stream what it could not write; the first line of it is why.
     char *said = nullptr;

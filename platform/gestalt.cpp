@@ -1,15 +1,18 @@
 #include "platform/gestalt.h"
 
-#if defined(__i386__) || defined(__x86_64__)
-#include <cpuid.h>
-
-// Family and model as the processor's signature spells them, extended fields included.
-static bool CpuSignature(UInt32 *family, UInt32 *model) {
-    unsigned a, b, c, d;
-    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+void DecodeCpuSignature(UInt32 a, UInt32 *family, UInt32 *model) {
     UInt32 baseFamily = a >> 8 & 0xf, baseModel = a >> 4 & 0xf;
     *family = baseFamily == 0xf ? baseFamily + (a >> 20 & 0xff) : baseFamily;
     *model = baseFamily == 0x6 || baseFamily == 0xf ? (a >> 16 & 0xf) << 4 | baseModel : baseModel;
+}
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+
+static bool CpuSignature(UInt32 *family, UInt32 *model) {
+    unsigned a, b, c, d;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    DecodeCpuSignature(a, family, model);
     return true;
 }
 #else

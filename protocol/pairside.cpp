@@ -5,6 +5,7 @@
 #include "gfx/context.h"
 #include "watch/interference.h"
 #include "platform/uptime.h"
+#include "platform/video.h"
 #include "watch/loadwatch.h"
 #include "watch/gpu.h"
 #include "watch/quiet.h"
@@ -79,9 +80,12 @@ static const char *Or(const char *s) {
     return s ? s : "";
 }
 
+// The renderer's strings and the surface drawn on, as the test records them: a window's is
+// the display's, which only the side can see.
 static void SayReady(void) {
     Say(std::string("ready\t") + Or(gl_vendor) + "\t" + Or(gl_renderer) + "\t" + Or(gl_version) +
-        "\n");
+        "\t" + std::to_string(finalResX) + "x" + std::to_string(finalResY) + "\t" +
+        Or(VideoDriverName()) + "\n");
 }
 
 std::string TurnReport(const CpuShare &load, bool ranOn, double clockFromMhz, double clockToMhz,

@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
-enum { kPairRoundsMin = 6 };     // fewer rounds have no 95 % rank interval
+enum { kPairRoundsMin = 6 }; // fewer rounds have no 95 % rank interval
+// Fewer rounds cannot end a comparison on its precision: their spread is itself so uncertain
+// that stopping when it happens to be small makes a 95 % interval cover far less often
+// (tests/pair_judge_test.cpp). Files that say their confidence were written under this rule.
+enum { kPairRoundsPrecise = 8 };
 enum { kPairFillMost = 100000 }; // a turn's fill, at most: what a side's word can ask
 
 // The interval's confidence; and that of the interval a pair reports when it ends on its

@@ -7,6 +7,7 @@
 #include <errno.h>
 #include <float.h>
 #include <limits.h>
+#include <limits>
 #include <math.h>
 #include <nlohmann/json.hpp>
 #include <stdio.h>
@@ -108,6 +109,9 @@ static bool TrueOrFalse(Reader &r, const json &o, const char *key, const std::st
     return v->is_boolean() || r.Fail(at + key, "not true or false");
 }
 
+// The least positive double: the schema takes any number above 0.
+constexpr double kPositive = std::numeric_limits<double>::denorm_min();
+
 // Whether the fields name a second the calendar has (year 1 on, no leap second: the program
 // writes none), as validate.py checks it.
 static bool OnTheCalendar(const struct tm &t) {
@@ -127,26 +131,30 @@ static bool TimeShaped(const std::string &s) {
     return shaped;
 }
 
-// A run of a --repeat series names it by its first run's start (absent for a single test).
-static bool Series(Reader &r, const json &run, const std::string &at, std::string *out) {
-    if (!Member(run, "series")) return true;
-    if (!String(r, run, "series", at, false, out)) return false;
-    return TimeShaped(*out) || r.Fail(at + "series", "not a UTC time like 2024-05-01T09:30:12Z");
-}
-
-// "YYYY-MM-DDTHH:MM:SSZ", as the schema's pattern has it, of a time the calendar has.
-static bool Started(Reader &r, const json &run, const std::string &at, time_t *out) {
-    std::string s;
-    if (!String(r, run, "started", at, false, &s)) return false;
-    if (!TimeShaped(s)) return r.Fail(at + "started", "not a UTC time like 2024-05-01T09:30:12Z");
+// "YYYY-MM-DDTHH:MM:SSZ" at key, as the schema's pattern has it, of a time the calendar has.
+static bool CalendarTime(Reader &r, const json &o, const char *key, const std::string &at,
+                         std::string *s, time_t *out) {
+    if (!String(r, o, key, at, false, s)) return false;
+    if (!TimeShaped(*s)) return r.Fail(at + key, "not a UTC time like 2024-05-01T09:30:12Z");
     struct tm t = {};
-    sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+    sscanf(s->c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
            &t.tm_min, &t.tm_sec);
-    if (!OnTheCalendar(t)) return r.Fail(at + "started", "not a time the calendar has");
+    if (!OnTheCalendar(t)) return r.Fail(at + key, "not a time the calendar has");
     t.tm_year -= 1900;
     t.tm_mon -= 1;
     *out = timegm(&t);
     return true;
+}
+
+// A run of a --repeat series names it by its first run's start (absent for a single test).
+static bool Series(Reader &r, const json &run, const std::string &at, std::string *out) {
+    time_t ignored;
+    return !Member(run, "series") || CalendarTime(r, run, "series", at, out, &ignored);
+}
+
+static bool Started(Reader &r, const json &run, const std::string &at, time_t *out) {
+    std::string s;
+    return CalendarTime(r, run, "started", at, &s, out);
 }
 
 // Shares of the machine: null, or each from 0 to 1 and together at most the whole. A step's
@@ -734,7 +742,7 @@ static bool Turn(Reader &r, const json &v, const std::string &at, PairTurn *t) {
         (Member(v, "fill") && !Integer(r, v, "fill", in, 0, kPairFillMost, &t->fill)) ||
         !Integer(r, v, "grid", in, 0, kMaxResultGrid, &t->grid) ||
         !Integer(r, v, "frames", in, 1, INT_MAX, &t->frames) ||
-        !Number(r, v, "mean_ms", in, DBL_MIN, HUGE_VAL, &t->meanMs))
+        !Number(r, v, "mean_ms", in, kPositive, HUGE_VAL, &t->meanMs))
         return false;
     const json *times = Member(v, "frame_ms");
     if (!times) return r.Fail(in + "frame_ms", "missing");
@@ -834,7 +842,10 @@ static bool PairVerdictOf(Reader &r, const json &doc, int keptPairs, PairResult 
         return r.Fail(in + "blocks", "too few for a judgement");
     if (Member(*v, "rounds") && j.rounds < kPairRoundsMin)
         return r.Fail(in + "rounds", "too few for a judgement");
-    if (!Number(r, *v, "ratio", in, DBL_MIN, HUGE_VAL, &j.ratio) ||
+    if (p->precise && Member(*v, "confidence") && Member(*v, "rounds") &&
+        j.rounds < kPairRoundsPrecise)
+        return r.Fail(in + "precise", "true over fewer rounds than a pair ends on");
+    if (!Number(r, *v, "ratio", in, kPositive, HUGE_VAL, &j.ratio) ||
         !Number(r, *v, "low", in, 0, HUGE_VAL, &j.low) ||
         !Number(r, *v, "high", in, 0, HUGE_VAL, &j.high))
         return false;
@@ -859,8 +870,8 @@ static bool PairSetting(Reader &r, const json &doc, PairResult *p) {
         !Side(r, *sides, "A", &p->sides[0]) || !Side(r, *sides, "B", &p->sides[1]) ||
         !TrueOrFalse(r, doc, "same_renderer", "") ||
         !Integer(r, doc, "grid", "", 0, kMaxResultGrid, &p->grid) ||
-        !Number(r, doc, "precision", "", DBL_MIN, 1, &p->precision) ||
-        !Number(r, doc, "time_limit_seconds", "", DBL_MIN, HUGE_VAL, &p->timeLimitS) ||
+        !Number(r, doc, "precision", "", kPositive, 1, &p->precision) ||
+        !Number(r, doc, "time_limit_seconds", "", kPositive, HUGE_VAL, &p->timeLimitS) ||
         !Started(r, doc, "", &p->started))
         return false;
     p->sameRenderer = doc["same_renderer"].get<bool>();

@@ -35,17 +35,18 @@ def finite(text, convert):
     return convert(text)
 
 
-def started_fault(run, at):
+def started_fault(run, at, key="started"):
     """A start of the schema's shape on a day and at a second the calendar has (year 1 on,
-    no leap second: the program writes none), as the program's reader checks it."""
-    s = run.get("started")
+    no leap second: the program writes none), as the program's reader checks it; a series is
+    named by its first run's start."""
+    s = run.get(key)
     if not isinstance(s, str) or len(s) != 20 or not s[:4].isdigit():
         return None  # the schema's pattern says what is wrong
     try:
         datetime.datetime(int(s[:4]), int(s[5:7]), int(s[8:10]), int(s[11:13]), int(s[14:16]),
                           int(s[17:19]))
     except ValueError:
-        return f"{at}/started: {s} is not a time the calendar has"
+        return f"{at}/{key}: {s} is not a time the calendar has"
     return None
 
 
@@ -62,9 +63,10 @@ def step_faults(doc):
             if number(grid) and number(triangles) and triangles != grid * grid * 1152:
                 yield f"runs/{i}/steps/{j}/triangles: {triangles} is not grid x grid x 1152"
             yield from relation_faults(step, f"runs/{i}/steps/{j}")
-        fault = started_fault(run, f"runs/{i}") if isinstance(run, dict) else None
-        if fault:
-            yield fault
+        for key in ("started", "series"):
+            fault = started_fault(run, f"runs/{i}", key) if isinstance(run, dict) else None
+            if fault:
+                yield fault
         if isinstance(run, dict) and number(run.get("steady_score")) and \
                 not number(run.get("steady_uncertainty")):
             yield f"runs/{i}/steady_uncertainty: none for the steady_score"
@@ -207,6 +209,11 @@ def pair_faults(doc):
             yield "verdict/pairs: more than the turns kept"
         if number(v.get("rounds")) and v["rounds"] > blocks:
             yield "verdict/rounds: more than the blocks"
+    # A pair ends on its precision over 8 rounds at least (kPairRoundsPrecise); files that
+    # say their confidence were written under that rule.
+    if v.get("precise") is True and "confidence" in v and number(v.get("rounds")) and \
+            v["rounds"] < 8:
+        yield "verdict/precise: true over fewer rounds than a pair ends on"
     low, ratio, high = (v.get(k) for k in ("low", "ratio", "high"))
     if all(number(x) for x in (low, ratio, high)) and not low <= ratio <= high:
         yield "verdict/ratio: outside its interval"

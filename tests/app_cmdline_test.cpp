@@ -148,6 +148,15 @@ TEST_F(CommandLineTest, BadOptionsAndValuesAreRefusedWithTheirReason) {
     ExpectRefused({"--test", "--offscreen", "--device"});
     ExpectRefused({"--quick"}); // the quick figure is a test's, not the window's
     ExpectRefused({"--list-devices", "--test"});
+    ExpectRefused({"--list-devices", "--pair", "a", "b"}); // not a pair left unrun
+    for (auto words :
+         std::vector<std::vector<std::string>>{{"--compare", "a", "b"}, {"--history"}}) {
+        words.insert(words.end(), {"--results", "/nonexistent/made"}); // neither made nor said
+        std::string err = ParseWords(words).err;
+        EXPECT_EQ("kelvane: --results is where tests and pairs write: --compare, --history and "
+                  "--list-devices write nothing there\n",
+                  err.substr(0, err.find('\n') + 1));
+    }
     ExpectRefused({"--test", "--fail-if-slower", "5"}); // a gate needs a comparison
     ExpectRefused({"--compare", "a", "b", "--fail-if-slower", "-1"});
     ExpectRefused({"--compare", "a", "b", "--fail-if-slower", "101"});
@@ -297,6 +306,11 @@ TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
     EXPECT_STREQ("--device=2", commandLine.pair[1]);
     EXPECT_EQ(30, commandLine.timeLimit);
     EXPECT_TRUE(commandLine.window && !commandLine.offscreen);
+    // Each option's lowest value is taken.
+    p = ParseWords({"--pair", "a", "b", "--precision", "0.05", "--fail-if-slower", "0"});
+    ASSERT_EQ(1, p.run) << p.err;
+    EXPECT_DOUBLE_EQ(0.0005, commandLine.precision);
+    EXPECT_EQ(0, commandLine.failIfSlower);
     for (std::vector<std::string> bad :
          std::vector<std::vector<std::string>>{{"--pair", "a"},
                                                {"--pair", "a", "b", "--pair", "c", "d"},

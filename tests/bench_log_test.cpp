@@ -1,9 +1,12 @@
 #include "bench/log.h"
+#include "platform/gestalt.h"
 #include "tests/bench_fixture.h"
 
 #include <string.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -91,3 +94,20 @@ TEST_F(LogTest, LongestFolderStillGetsTheWholeFileName) {
 }
 
 } // namespace
+
+// The processor's family and model read whole from its signature: extended family and
+// model fields where its base family says so.
+TEST(CpuSignature, TheProcessorsFamilyIsReadWhole) {
+    for (auto [eax, family, model] : std::vector<std::tuple<UInt32, UInt32, UInt32>>{
+             {0x00B40F40, 0x1a, 0x44}, // base family 0xf, extended 0x0b
+             {0x00A20F12, 0x19, 0x21},
+             {0x000906EA, 0x6, 0x9e}, // extended model only
+             {0x00000F29, 0xf, 0x2},
+             {0x00030F41, 0xf, 0x34},
+             {0x00000533, 0x5, 0x3}}) { // neither
+        UInt32 f = 0, m = 0;
+        DecodeCpuSignature(eax, &f, &m);
+        EXPECT_EQ(family, f) << std::hex << eax;
+        EXPECT_EQ(model, m) << std::hex << eax;
+    }
+}

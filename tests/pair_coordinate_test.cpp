@@ -1,4 +1,6 @@
 #include "pair/pair.h"
+#include "history/history.h"
+#include "history/store.h"
 #include "pair/sides.h"
 #include "protocol/pairside.h"
 #include "record/pair_record.h"
@@ -15,6 +17,7 @@
 #include <sched.h>
 #include <set>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -35,6 +38,7 @@ struct Model {
     int slowAfterStart[2] = {0, 0}; // and its first turns after every start, three times slow
     int inFlight[2] = {1, 1};       // frames each side keeps in flight
     unsigned seed = 1;
+    bool window = false; // the sides in windows, which say the display's size
 };
 
 Model model;
@@ -51,7 +55,7 @@ int Start(int s, const std::vector<std::string> &, const std::vector<std::string
     clockS += 0.5;
     alive[s] = true;
     sinceStart[s] = 0;
-    reports[s] = {std::string("ready\tStand-in\tside ") + "AB"[s] + "\t4.5"};
+    reports[s] = {std::string("ready\tStand-in\tside ") + "AB"[s] + "\t4.5\t800x600\tx11"};
     return 1;
 }
 
@@ -120,7 +124,8 @@ struct Ran {
     double truth;
 };
 
-Ran RunModel(const Model &m, double timeLimitS = 60, double precision = 0.01) {
+Ran RunModel(const Model &m, double timeLimitS = 60, double precision = 0.01,
+             bool plotBlocked = false, double failIfSlower = -1) {
     model = m;
     clockS = 1000;
     level = 0;
@@ -128,7 +133,9 @@ Ran RunModel(const Model &m, double timeLimitS = 60, double precision = 0.01) {
     turnsAnswered[0] = turnsAnswered[1] = 0;
     cpusAsked.clear();
     TempDir dir;
-    PairAsk ask = {{"", ""}, 64, 48, false, precision, timeLimitS, dir.prefix().c_str(), -1};
+    PairAsk ask = {{"", ""},    64, 48, m.window, precision, timeLimitS, dir.prefix().c_str(),
+                   failIfSlower};
+    if (plotBlocked) mkdir(dir.path(kPairSvgName).c_str(), 0755); // a folder in its place
     char *out = nullptr, *err = nullptr;
     size_t outSize = 0, errSize = 0;
     FILE *o = open_memstream(&out, &outSize), *e = open_memstream(&err, &errSize);
@@ -204,12 +211,39 @@ TEST(PairCoordinator, JudgesTheStreamOfFramesOnABusyMachineToo) {
 TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
     Model ranOn;
     ranOn.ranOn[1] = true;
-    Ran r = RunModel(ranOn);
-    ASSERT_EQ(kPairJudged, r.outcome) << Said(r);
+    Ran r = RunModel(ranOn, 60, 0.01, false, 0.05); // under a gate: nothing it can judge
+    ASSERT_EQ(kPairUnjudged, r.outcome) << Said(r);
     EXPECT_FALSE(r.result.judgement.known);
     EXPECT_NE(std::string::npos, r.out.find("side B's threads were still at work")) << Said(r);
     for (const PairTurn &t : r.result.turns)
         EXPECT_TRUE(t.dropped);
+    // A plot that cannot be written loses neither the verdict's file nor its history entry.
+    TempDir data;
+    std::string before = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
+    setenv("XDG_DATA_HOME", data.prefix().c_str(), 1);
+    r = RunModel(Model(), 60, 0.01, true);
+    std::vector<HistoryRun> listed;
+    std::string why, path;
+    EXPECT_TRUE(HistoryPath(&path, false, &why) && OpenHistory(path.c_str(), kHistoryRead, &why) &&
+                ListHistory(&listed, &why))
+        << why;
+    CloseHistory();
+    before.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", before.c_str(), 1);
+    EXPECT_EQ(kPairNotWritten, r.outcome) << Said(r);
+    EXPECT_NE(std::string::npos, r.err.find(std::string(kPairSvgName) + ": ")) << Said(r);
+    EXPECT_TRUE(r.result.judgement.known) << Said(r); // its JSON, read back
+    EXPECT_EQ(1u, listed.size());
+    // In windows, the surface recorded is the one the sides drew on, the display's.
+    Model windows;
+    windows.window = true;
+    r = RunModel(windows);
+    EXPECT_EQ("x11 800x600", r.result.driver + " " + std::to_string(r.result.width) + "x" +
+                                 std::to_string(r.result.height));
+    // A side its own command line would refuse is refused before anything starts.
+    PairAsk windowed = {{"--device 0", ""}, 64, 48, true, 0.01, 60, "/nonexistent/", -1};
+    FILE *err = tmpfile();
+    EXPECT_EQ(kPairBadSetting, RunPair(windowed, err, err));
+    fclose(err);
 
     // A GPU that lowers its clock while the other side renders: its turns begin on a clock
     // still rising, recorded and said; a steady clock is recorded and nothing is said.

@@ -356,6 +356,7 @@ TEST(ReaderTest, TheReaderAndTheSchemaTakeTheSameFiles) {
              {"/files/screenshot", "Kelvane result.tga", 1},
              {"/runs/0/series", "2026-12-09T17:00:00Z", 1},
              {"/runs/0/series", "run 1 of 3", 0},
+             {"/runs/0/series", "2026-13-01T00:00:00Z", 0},
              {"/environment/A=B", "1", 0}}) {
         all.push_back({json::json_pointer(at), value, all[0].doc, "", takes});
         all.back().doc[all.back().at] = value;
@@ -519,6 +520,7 @@ TEST(CompareTest, WhatDiffersIsSaidAndWhatSpoilsTheComparisonWarned) {
         {"OpenGL: 4.5 Mesa 22.3.6 (A), unknown (B)", false,
          [](ResultFile &f) { f.glVersion = ""; }},
         {"kernel: 6.1 (A), 6.12 (B)", false, [](ResultFile &f) { f.kernel = "6.12"; }},
+        {"CPU: x (A), y (B)", false, [](ResultFile &f) { f.cpu = "y"; }},
         {"protocol: climb (A), quick (B)", false, [](ResultFile &f) { f.runs[0].quick = true; }},
         {"environment: GALLIUM_DRIVER: zink (A), unset (B)", false,
          [](ResultFile &f) { f.environment->clear(); }},
@@ -566,7 +568,7 @@ TEST(CompareTest, TheGateFailsOnlyPastTheAllowedAndTheUncertainty) {
              {1.02, 1.01, 1.03, 0, kGatePassed},
              {0.999, 0.998, 0.9999, 0, kGateSlower},
              {0.90, 0.88, 0.92, 0.05, kGateSlower}})
-        EXPECT_EQ(want, gate({true, nullptr, ratio, low, high}, allowed)) << ratio;
+        EXPECT_EQ(want, gate({true, "", ratio, low, high}, allowed)) << ratio;
     EXPECT_EQ("gate: B against A: -10.0 % (-12.0 to -8.0 %), slower by more than the 5 % "
               "allowed: failed\n",
               said);
@@ -583,10 +585,52 @@ TEST(CompareTest, TheGateFailsOnlyPastTheAllowedAndTheUncertainty) {
     EXPECT_DOUBLE_EQ(0.9, f.ratio);
     EXPECT_DOUBLE_EQ(0.8, f.low);
     EXPECT_DOUBLE_EQ(1.0, f.high);
-    b.runs[0] = Disturbed(b.runs[0]);
-    EXPECT_STREQ("every run of B was disturbed or drifted", CompareGateFigures(a, b).why);
-    a.runs[0].steady.known = false;
-    EXPECT_FALSE(CompareGateFigures(a, b).known);
+    // The comparison judges what the gate judges: nothing where every run of a side was
+    // disturbed, or the two are not comparable, and "beyond" exactly where the gate's
+    // interval leaves 1.
+    for (int disturbed = 0; disturbed < 8; disturbed++)
+        for (double figure : {90.0, 99.0}) {
+            ResultFile x = a, y = b;
+            y.runs[0].steady.score = figure;
+            if (disturbed & 1) x.runs[0] = Disturbed(x.runs[0]);
+            if (disturbed & 2) y.runs[0] = Disturbed(y.runs[0]);
+            if (disturbed & 4) y.width = 64;
+            GateFigures g = CompareGateFigures(x, y);
+            std::string s = Compare(x, y);
+            EXPECT_EQ(!g.known, Has(s, "), not judged: ")) << s;
+            EXPECT_EQ(g.known && (g.low > 1 || g.high < 1), Has(s, "), beyond twice")) << s;
+            EXPECT_EQ(g.known && g.low <= 1 && g.high >= 1, Has(s, "), within twice")) << s;
+        }
+    // The gate's reason names the side and what stood in the way.
+    std::vector<std::pair<std::string, std::function<void(ResultFile &, ResultFile &)>>> why = {
+        {"every run of B was disturbed",
+         [](ResultFile &, ResultFile &y) { y.runs[0] = Disturbed(y.runs[0]); }},
+        {"every run of A was held back",
+         [](ResultFile &x, ResultFile &) {
+             x.runs[0].held.known = x.runs[0].held.heldBack = true;
+         }},
+        {"every run of B was drifted",
+         [](ResultFile &, ResultFile &y) {
+             y.runs[0].drift.known = y.runs[0].drift.drifted = true;
+         }},
+        {"B has no steady figure", [](ResultFile &, ResultFile &y) { y.runs[0].steady.score = 0; }},
+        {"A has no steady figure",
+         [](ResultFile &x, ResultFile &) { x.runs[0].steady.known = false; }},
+        {"not comparable: surface 0x0 (A), 64x48 (B)",
+         [](ResultFile &, ResultFile &y) { y.width = 64, y.height = 48; }},
+    };
+    for (auto &[said, change] : why) {
+        ResultFile x = a, y = b;
+        change(x, y);
+        GateFigures g = CompareGateFigures(x, y);
+        EXPECT_FALSE(g.known) << said;
+        EXPECT_EQ(said, g.why);
+        // Without a figure there is no difference to judge, and its line says so.
+        std::string line = said == "A has no steady figure"
+                               ? "steady A: none\n"
+                               : "(B against A), not judged: " + said + "\n";
+        EXPECT_TRUE(Has(Compare(x, y), line)) << said;
+    }
 }
 
 ResultRun Disturbed(ResultRun run) {
@@ -841,6 +885,8 @@ TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
         {"/verdict/blocks", 2, 0},                     // fewer than the rounds
         {"/verdict/rounds", 5, 0},                     // too few for a judgement
         {"/verdict/rounds", 8, 0},                     // more than the blocks
+        {"/verdict/precise", true, 0},                 // ended on its precision in 6 rounds
+        {"/turns/7/mean_ms", 1e-320, 1},               // above 0, if far below a double's normal
         {"/same_renderer", true, 0},                   // the strings differ
         {"/sides/A/env", json::array({"1X=2"}), 0},    // no NAME=VALUE
         {"/sides/A/env", json::array({"_X1=a=b"}), 1}, // one
@@ -848,6 +894,15 @@ TEST(PairFileTest, TheReaderAndTheSchemaTakeTheSamePairs) {
     for (auto &[at, value, takes] : kRows) {
         all.push_back({json::json_pointer(at), "= " + value.dump(), all[0].doc, "", takes});
         all.back().doc[all.back().at] = value;
+    }
+    // Sides that differ in their GL version alone are not the same renderer.
+    for (const char *version : {"4.5 Mesa 22.3.6", "4.6 Mesa 24.2.8"}) {
+        all.push_back({json::json_pointer("/same_renderer"), version, all[0].doc, "", -1});
+        json &d = all.back().doc;
+        d["sides"]["B"]["opengl"] = d["sides"]["A"]["opengl"];
+        d["sides"]["B"]["opengl"]["version"] = version;
+        d["same_renderer"] = true;
+        all.back().takes = d["sides"]["A"]["opengl"]["version"] == version;
     }
     ExpectAgreement(all, ParsePairResult, "not a Kelvane paired comparison: ");
 }
@@ -881,6 +936,22 @@ TEST(ReaderTest, TheHistoryKnowsTheRunsOfOneSeries) {
     CheckCountedBack("@last~2", "@last~1", &why);
     EXPECT_TRUE(Has(why, "are runs 1 and 2 of one --repeat series (started 2026-12-09T17:00:00Z)"))
         << why;
+    // A pair between the runs (entry 4) is passed over by counting back, and said.
+    PairResult pair = GeneratedPair();
+    pair.started = first.started + 90;
+    ASSERT_TRUE(RecordInHistory(PairDocument(pair, Machine()), &added, &why)) << why;
+    for (auto [ref, name] : {std::pair{"@last", "run 3 of the history"},
+                             {"@last~1", "run 2 of the history (@last~1, a paired comparison "
+                                         "passed over)"},
+                             {"@last~3", ""}}) {
+        ResultFile r;
+        EXPECT_EQ(*name != 0, ReadHistoryRun(ref, &r, &why)) << ref;
+        if (*name) EXPECT_EQ(name, r.name) << ref;
+    }
+    EXPECT_EQ("the history holds no run 3 before the last (a paired comparison passed over: "
+              "--compare takes run results)",
+              why);
+    EXPECT_FALSE(CheckCountedBack("@last~1", "@last~2", &why)); // still one series
     before.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", before.c_str(), 1);
 }
 
@@ -899,8 +970,12 @@ TEST(PairFileTest, TheHistoryListsAPairAndExportsIt) {
     EXPECT_EQ(kExitScore, ExportHistoryRun("last", data.path("out.json").c_str(), out, stderr));
     fclose(out);
     ResultFile r;
-    EXPECT_EQ(0, ReadHistoryRun("@last", &r, &why));
+    EXPECT_EQ(0, ReadHistoryRun("@1", &r, &why));
     EXPECT_EQ(kPairNotARun, why);
+    EXPECT_EQ(0, ReadHistoryRun("@last", &r, &why));
+    EXPECT_EQ("the history holds no run (a paired comparison passed over: --compare takes run "
+              "results)",
+              why);
     before.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", before.c_str(), 1);
     EXPECT_EQ("1  2023-11-14 22:13  pair  A: " + std::string(40, 'x') +
                   "…  B: GALLIUM_DRIVER=softpipe  640x480 offscreen  B is 3.0 % faster than A "

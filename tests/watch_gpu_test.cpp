@@ -51,12 +51,16 @@ TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
          "2450Mhz\n"
          "|device/gpu_busy_percent=97|H/temp1_input=94000|H/temp1_crit=95000|H/temp2_input=65000"
          "|H/temp2_crit=100000|H/power1_average=180000000|H/temp1_label=junction\n"
-         "|H/power1_cap=200000000|device/pp_dpm_mclk=0: 96Mhz\n1: 1000Mhz *\n",
+         "|H/power1_cap=200000000|device/pp_dpm_mclk=0: 96Mhz\n1: 1000Mhz *\n2: 3000Mhz\n",
          {1200, 2450, 97, 94, 1, 180, 0, 1000, 200}},
         // No level marked, a garbage load: the hwmon's clock, in hertz; instantaneous power.
         {"driver=amdgpu|device/pp_dpm_sclk=0: 500Mhz|device/gpu_busy_percent=9x"
          "|H/freq1_input=1820000000|H/power1_input=5500000",
          {1820, 500, -1, -1, -1, 5.5, 0, -1, -1}},
+        // Figures no driver can mean: a busy share past the whole, numbers past 64 bits.
+        {"driver=amdgpu|device/pp_dpm_sclk=0: 500Mhz *\n1: 1e400Mhz|device/gpu_busy_percent=150"
+         "|H/temp1_input=1e400|H/temp2_input=2e19|H/power1_input=inf",
+         {500, 500, -1, -1, -1, -1, 0, -1, -1}},
         {"driver=amdgpu|device/pp_dpm_sclk=S: 19Mhz *\n0: 615Mhz\n1: 1000Mhz", // asleep
          {19, 1000, -1, -1, -1, -1, 0, -1, -1}},
         {"driver=i915|gt_act_freq_mhz=1300|gt_RP0_freq_mhz=2250|gt/gt0/throttle_reason_pl1=0"
@@ -79,6 +83,8 @@ TEST(GpuFiles, EachDriverReadAsDocumentedAndNothingGuessed) {
         EXPECT_EQ(!want.empty(), ReadGpuSample(f, &s)) << files;
         EXPECT_EQ(want.empty() ? Figures(GpuSample()) : want, Figures(s)) << files;
         EXPECT_STREQ(want.size() > 7 && want[7] > 0 ? "junction" : "", s.hottest) << files;
+        if (!want.empty()) // the busy share, of the whole
+            EXPECT_EQ(want[2] < 0 ? -1 : want[2] / 100, GpuFigures(&s, 1).busy) << files;
         FILE *said = fopen("/dev/null", "w"); // a test's start: watched, or said why not
         EXPECT_EQ(!want.empty(), StartGpuWatch("", card.c_str(), said)) << files;
         EXPECT_EQ(f.driver, gpuWatched.driver);

@@ -21,12 +21,15 @@ static std::string ReadText(const std::string &path) {
     return std::string(text, n);
 }
 
-// A file holding one number and nothing else (a newline at most), times scale; -1 otherwise.
+// A file holding one number and nothing else (a newline at most), times scale; -1 otherwise,
+// and for a number no sysfs counter holds (past 64 bits, or beyond a double): a figure
+// written as read there would make the result unreadable.
 static double Number(const std::string &path, double scale = 1) {
     std::string s = ReadText(path);
     char *end = nullptr;
     double v = strtod(s.c_str(), &end);
-    if (end == s.c_str() || (*end && strcmp(end, "\n") != 0) || v < 0) return -1;
+    if (end == s.c_str() || (*end && strcmp(end, "\n") != 0) || !(v >= 0) || !(v < 0x1p64))
+        return -1;
     return v * scale;
 }
 
@@ -116,7 +119,7 @@ static void ReadDpmLevels(const std::string &path, double *current, double *top)
         double mhz = 0;
         char level[8] = "", unit[8] = "";
         if (sscanf(line.c_str(), "%7[0-9S]: %lf%7[A-Za-z]", level, &mhz, unit) != 3 ||
-            strcasecmp(unit, "mhz") != 0)
+            strcasecmp(unit, "mhz") != 0 || !(mhz >= 0) || !(mhz < 0x1p64))
             continue;
         if (mhz > *top) *top = mhz;
         if (line.find('*') != std::string::npos) *current = mhz;
@@ -161,6 +164,7 @@ int ReadGpuSample(const GpuFiles &f, GpuSample *s) {
         ReadDpmLevels(f.card + "/device/pp_dpm_mclk", &s->memClockMhz, &top);
         if (s->clockMhz < 0) s->clockMhz = Number(f.hwmon + "/freq1_input", 1e-6);
         s->busyPercent = Number(f.card + "/device/gpu_busy_percent");
+        if (s->busyPercent > 100) s->busyPercent = -1; // a share cannot pass the whole
         break;
     }
     case kGpuI915:

@@ -82,8 +82,8 @@ inline PairResult GeneratedPair() {
         if (t.disturbed) t.load.others = t.load.taken = 0.3;
         p.turns.push_back(t);
     }
-    p.judgement = {true, 14, 7, 6, 1.03, 1.02, 1.04, kPairStoppedConfidence};
-    p.precise = true;
+    p.judgement = {true, 14, 7, 6, 1.03, 1.02, 1.04, kPairConfidence};
+    p.precise = false; // a pair ends on its precision over 8 rounds at least
     p.clockRising = true;
     p.verdict = "B is 3.0 % faster than A (2.0 to 4.0 %)";
     return p;
