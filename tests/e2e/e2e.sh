@@ -904,7 +904,8 @@ PY
   # An older file, of runs the history never saw: added once.
   sed -E 's/"started": "2/"started": "1/' "$out/Kelvane result.json" >"$work/old.json"
   "$exe" --history --import "$work/old.json" "$work/old.json" >"$work/stdout" || fail "--import"
-  [[ $(grep -c ": $runs runs added\|: 0 runs added, $runs already" "$work/stdout") -eq 2 ]] || fail "$(cat "$work/stdout")"
+  [[ $(grep -c ": $runs runs added, 0 already in the history$\|: 0 runs added, $runs already" "$work/stdout") -eq 2 ]] ||
+    fail "$(cat "$work/stdout")"
   "$exe" --history | head -n "$runs" | grep -q '  1[0-9]\{3\}-' || fail "the older runs are not listed first"
   "$exe" --history --plot "$work/history.svg" >/dev/null && rsvg-convert "$work/history.svg" >/dev/null ||
     fail "no plot of the history"
