@@ -560,6 +560,7 @@ TEST(Steady, NoFigureRatherThanAWrongOne) {
         f = Bracketed(f, r.steps.data(), (int)r.steps.size());
         EXPECT_EQ(r.quick, f.why) << r.name;
         EXPECT_EQ(r.quick == kSteadyFitted, f.valid != 0) << r.name;
+        if (!f.valid) EXPECT_EQ(0, f.score + f.uncertainty) << r.name; // nothing to mistake
     }
     // The bands' ends, each step's frame times in turn.
     for (auto [times, side] :
@@ -643,6 +644,14 @@ TEST(Trust, StepsAndRunFromTheRecordedTest) {
     EXPECT_NEAR(0.1, run.drift.change, 1e-3);
     EXPECT_TRUE(run.drift.drifted);
     EXPECT_NEAR(9.5, run.steady.uncertainty, 0.02); // the fit's is 0: all of it drift's
+    // Without grid 10 (120 ms) no step is slower than 100 ms: a climb's line still reads a
+    // figure, a quick run has none.
+    std::vector<ResultStep> nine(steps.begin(), steps.begin() + 9);
+    RunTrust quick;
+    GatherTrust(nine, true, -1, -1, &t, &quick);
+    EXPECT_EQ(kSteadyNoneSlower, quick.steady.why);
+    GatherTrust(nine, false, -1, -1, &t, &quick);
+    EXPECT_TRUE(quick.steady.valid);
 
     // The same figures into the run the results hold.
     ResultRun r = {};
