@@ -466,13 +466,13 @@ int ParseCommandLine(int argc, char **argv, FILE *out, FILE *err, int *status) {
                       "--results is where tests and pairs write: --compare, --history and "
                       "--list-devices write nothing there",
                       nullptr);
+    // A missing one is made once the run can start (MakePendingResultsFolder).
     char why[160];
-    bool made = false;
-    if (commandLine.results && !SetResultsFolder(commandLine.results, why, sizeof why, &made)) {
+    bool pending = false;
+    if (commandLine.results && !SetResultsFolder(commandLine.results, why, sizeof why, &pending)) {
         fprintf(err, "kelvane: results folder %s: %s\n", commandLine.results, why);
         *status = kExitUsage;
         return 0;
     }
-    if (made) fprintf(err, "kelvane: made the results folder %s\n", results_folder);
     return 1;
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 char results_folder[kFolderSize];
+char results_pending[kFolderSize];
 
 static CFBundleRef mainBundle;
 static const char kResourcesSuffix[] = "/Contents/Resources/";
@@ -54,17 +55,47 @@ int GetWorkingFolder(void) {
     return 0;
 }
 
-int SetResultsFolder(const char *dir, char *why, size_t whySize, bool *made) {
-    results_folder[0] = 0;
-    char full[PATH_MAX];
-    struct stat st;
-    // A folder asked for and missing is made with its parents, as mkdir -p makes them.
-    bool missing = made && stat(dir, &st) != 0 && errno == ENOENT;
-    if (missing && !MakeFolders(dir, 0777)) {
-        snprintf(why, whySize, "it cannot be made (%s)", strerror(errno));
+// Whether dir, missing, could be made: the nearest of its folders that exists must take a
+// new folder. Its absolute path, which must fit, goes into results_pending.
+static int KeepPending(const char *dir, char *why, size_t whySize) {
+    char full[PATH_MAX], cwd[PATH_MAX];
+    if (dir[0] != '/' && !getcwd(cwd, sizeof cwd)) {
+        snprintf(why, whySize, "%s", strerror(errno));
         return 0;
     }
-    if (made) *made = missing;
+    int n = dir[0] == '/' ? snprintf(full, sizeof full, "%s", dir)
+                          : snprintf(full, sizeof full, "%s/%s", cwd, dir);
+    if (n < 0 || n + 2 > (int)sizeof results_pending) {
+        snprintf(why, whySize, "its path is longer than %d bytes", (int)sizeof results_pending - 2);
+        return 0;
+    }
+    char up[PATH_MAX];
+    memcpy(up, full, n + 1);
+    struct stat st;
+    while (stat(up, &st) != 0) {
+        char *slash = strrchr(up, '/');
+        if (errno != ENOENT || !slash) break;
+        slash == up ? (void)strcpy(up, "/") : (void)(*slash = 0);
+    }
+    int error = stat(up, &st) != 0        ? errno
+                : !S_ISDIR(st.st_mode)    ? ENOTDIR
+                : access(up, W_OK | X_OK) ? errno
+                                          : 0;
+    if (error) {
+        snprintf(why, whySize, "it cannot be made (%s)", strerror(error));
+        return 0;
+    }
+    snprintf(results_pending, sizeof results_pending, "%s%s", full, full[n - 1] == '/' ? "" : "/");
+    return 1;
+}
+
+int SetResultsFolder(const char *dir, char *why, size_t whySize, bool *pending) {
+    results_folder[0] = results_pending[0] = 0;
+    char full[PATH_MAX];
+    struct stat st;
+    bool missing = pending && stat(dir, &st) != 0 && errno == ENOENT;
+    if (pending) *pending = missing;
+    if (missing) return KeepPending(dir, why, whySize);
     if (!realpath(dir, full) || stat(full, &st) != 0) {
         snprintf(why, whySize, "%s", strerror(errno));
         return 0;
@@ -103,6 +134,22 @@ static bool InBuildTree(void) {
     return access(path, F_OK) == 0;
 }
 
+int MakePendingResultsFolder(FILE *err) {
+    if (!results_pending[0]) return 1;
+    char dir[kFolderSize], why[160];
+    memcpy(dir, results_pending, sizeof dir);
+    results_pending[0] = 0;
+    if (!MakeFolders(dir, 0777))
+        snprintf(why, sizeof why, "it cannot be made (%s)", strerror(errno));
+    else if (SetResultsFolder(dir, why, sizeof why, nullptr)) {
+        GetWorkingFolder();
+        fprintf(err, "kelvane: made the results folder %s\n", results_folder);
+        return 1;
+    }
+    fprintf(err, "kelvane: results folder %s: %s\n", dir, why);
+    return 0;
+}
+
 void WriteNowhere(void) {
     snprintf(results_folder, sizeof results_folder, "/dev/null/");
     GetWorkingFolder();
@@ -110,7 +157,7 @@ void WriteNowhere(void) {
 
 int ChooseResultsFolder(char *why, size_t whySize) {
     GetWorkingFolder();
-    if (results_folder[0]) return 1;
+    if (results_folder[0] || results_pending[0]) return 1;
     bool built = InBuildTree();
     int bundleError = built ? WriteError(app_folder) : 0;
     if (built && !bundleError) return 1;

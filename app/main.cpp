@@ -46,6 +46,7 @@ static int PairCommand(void) {
     ask.timeLimitS = commandLine.timeLimit;
     ask.folder = app_folder;
     ask.failIfSlower = commandLine.failIfSlower;
+    ask.whenReady = MakePendingResultsFolder;
     fflush(stdout);
     switch (RunPair(ask, stdout, stderr)) {
     case kPairJudged:
@@ -108,7 +109,9 @@ int main(int argc, char **argv) {
     }
     if (commandLine.pair[0]) return PairCommand();
     if (commandLine.test && !commandLine.pairSide) {
-        printf("kelvane: results in %s\n", app_folder[0] ? app_folder : "./");
+        printf("kelvane: results in %s\n", results_pending[0] ? results_pending
+                                           : app_folder[0]    ? app_folder
+                                                              : "./");
         SayGlEnvironment();
     }
     fflush(stdout);

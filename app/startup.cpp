@@ -310,6 +310,7 @@ int KelvaneMain(void) {
     // Nothing can be drawn without video: a run that was asked for a result has none.
     if (!StartHostVideo())
         return commandLine.test || commandLine.validate ? kExitNoScene : kExitInteractive;
+    if (!MakePendingResultsFolder(stderr)) return kExitUsage;
     ListenForResults();
     int status = kExitInteractive;
     if (commandLine.test)

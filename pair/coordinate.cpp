@@ -573,6 +573,7 @@ static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
     if (!StartBoth(ask, err)) return kPairSideFailed;
     for (int s = 0; s < 2; s++)
         if (!WaitReady(s, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
+    if (ask.whenReady && !ask.whenReady(err)) return kPairBadSetting;
     result.sameRenderer = SameRenderer();
     for (int s = 0; s < 2; s++)
         fprintf(out, "pair: %s: %s\n", SideLabel(s).c_str(), result.sides[s].renderer.c_str());

@@ -18,6 +18,9 @@ struct PairAsk {
     double timeLimitS;    // and the time allowed for the turns
     const char *folder;   // where the result goes ("" for the working folder)
     double failIfSlower;  // --fail-if-slower: the gate's allowed share (0.05), or -1 for none
+    // Once both sides are ready, before anything is measured: 0 ends the pair as a bad
+    // setting (the results folder, made only for a pair that can run, could not be).
+    int (*whenReady)(FILE *err);
 };
 
 // A turn: the frames the side's renderer keeps in flight drawn unmeasured, so that its

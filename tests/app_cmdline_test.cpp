@@ -65,7 +65,7 @@ void ExpectRefused(const std::vector<std::string> &words) {
 
 class CommandLineTest : public ::testing::Test {
   protected:
-    void TearDown() override { results_folder[0] = 0; }
+    void TearDown() override { results_folder[0] = results_pending[0] = 0; }
 };
 
 TEST_F(CommandLineTest, NoOptionsIsTheProgramInItsWindow) {
@@ -207,16 +207,33 @@ TEST_F(CommandLineTest, UnusableResultsFoldersEndWithStatusTwo) {
     }
 }
 
-TEST_F(CommandLineTest, AMissingResultsFolderIsMadeWithItsParentsAndSaidOnce) {
+TEST_F(CommandLineTest, AMissingResultsFolderIsMadeWithItsParentsOnlyOnceTheRunCanStart) {
     TempDir dir;
+    char here[4096];
+    ASSERT_TRUE(getcwd(here, sizeof here));
+    ASSERT_EQ(0, chdir(dir.prefix().c_str()));
     std::string deep = dir.path("a/b/c");
-    Parse p = ParseWords({"--test", "--results", deep});
-    ASSERT_EQ(1, p.run) << p.err;
+    for (std::string asked : {deep, std::string("a/b/c/")}) { // absolute, and relative
+        Parse p = ParseWords({"--test", "--results", asked});
+        ASSERT_EQ(1, p.run) << p.err;
+        EXPECT_EQ("", p.err) << asked; // a run refused at its start leaves nothing behind
+        EXPECT_FALSE(FileExists(dir.path("a")));
+        EXPECT_EQ(deep + "/", results_pending) << asked;
+        char why[256];
+        ASSERT_EQ(1, ChooseResultsFolder(why, sizeof why)) << why; // neither bundle nor data
+        EXPECT_EQ('\0', results_folder[0]);
+    }
+    FILE *err = tmpfile();
+    EXPECT_EQ(1, MakePendingResultsFolder(err));
+    EXPECT_EQ("kelvane: made the results folder " + deep + "/\n", Slurp(err));
     EXPECT_EQ(deep + "/", results_folder);
-    EXPECT_NE(std::string::npos, p.err.find("made the results folder " + deep + "/")) << p.err;
+    EXPECT_EQ(deep + "/", app_folder);
+    EXPECT_EQ('\0', results_pending[0]);
     struct stat st;
     EXPECT_TRUE(stat(deep.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
     EXPECT_EQ("", ParseWords({"--test", "--results", deep}).err); // there now: nothing to say
+    EXPECT_EQ('\0', results_pending[0]);
+    ASSERT_EQ(0, chdir(here));
 }
 
 // Folders nested under the temporary one until the path is exactly len bytes long.
@@ -241,11 +258,14 @@ TEST_F(CommandLineTest, ResultsFolderThatWouldNotFitIsRefusedNotCut) {
     TempDir other; // one byte more: its "/" would leave no room for the NUL
     std::string longer = DeepFolder(other, kFolderSize - 1);
     ASSERT_EQ(kFolderSize - 1, (int)longer.size());
-    p = ParseWords({"--results", longer});
-    EXPECT_EQ(0, p.run);
-    EXPECT_EQ(kExitUsage, p.status);
-    EXPECT_EQ('\0', results_folder[0]);
-    EXPECT_NE(std::string::npos, p.err.find("longer"));
+    for (std::string asked : {longer, fits + "/x"}) { // the second still to be made
+        p = ParseWords({"--results", asked});
+        EXPECT_EQ(0, p.run);
+        EXPECT_EQ(kExitUsage, p.status);
+        EXPECT_EQ('\0', results_folder[0]);
+        EXPECT_EQ('\0', results_pending[0]);
+        EXPECT_NE(std::string::npos, p.err.find("longer")) << p.err;
+    }
 }
 
 TEST_F(CommandLineTest, RepeatCountsFromOneToAHundredAndOnlyWithATest) {

@@ -38,7 +38,10 @@ struct Model {
     int slowAfterStart[2] = {0, 0}; // and its first turns after every start, three times slow
     int inFlight[2] = {1, 1};       // frames each side keeps in flight
     unsigned seed = 1;
-    bool window = false; // the sides in windows, which say the display's size
+    bool window = false;        // the sides in windows, which say the display's size
+    bool plotBlocked = false;   // a folder where the plot goes
+    double failIfSlower = -1;   // the gate's, or none
+    bool folderRefused = false; // the results folder cannot be made once the sides are ready
 };
 
 Model model;
@@ -124,8 +127,17 @@ struct Ran {
     double truth;
 };
 
-Ran RunModel(const Model &m, double timeLimitS = 60, double precision = 0.01,
-             bool plotBlocked = false, double failIfSlower = -1) {
+// Whether both sides had said they were ready when the pair was told so; and how often.
+bool readyWhenAsked;
+int readyAsked;
+
+int WhenReady(FILE *) {
+    readyAsked++;
+    readyWhenAsked = alive[0] && alive[1] && reports[0].empty() && reports[1].empty();
+    return !model.folderRefused;
+}
+
+Ran RunModel(const Model &m, double timeLimitS = 60, double precision = 0.01) {
     model = m;
     clockS = 1000;
     level = 0;
@@ -133,9 +145,11 @@ Ran RunModel(const Model &m, double timeLimitS = 60, double precision = 0.01,
     turnsAnswered[0] = turnsAnswered[1] = 0;
     cpusAsked.clear();
     TempDir dir;
-    PairAsk ask = {{"", ""},    64, 48, m.window, precision, timeLimitS, dir.prefix().c_str(),
-                   failIfSlower};
-    if (plotBlocked) mkdir(dir.path(kPairSvgName).c_str(), 0755); // a folder in its place
+    readyAsked = 0;
+    PairAsk ask = {
+        {"", ""},       64,       48, m.window, precision, timeLimitS, dir.prefix().c_str(),
+        m.failIfSlower, WhenReady};
+    if (m.plotBlocked) mkdir(dir.path(kPairSvgName).c_str(), 0755); // a folder in its place
     char *out = nullptr, *err = nullptr;
     size_t outSize = 0, errSize = 0;
     FILE *o = open_memstream(&out, &outSize), *e = open_memstream(&err, &errSize);
@@ -211,8 +225,11 @@ TEST(PairCoordinator, JudgesTheStreamOfFramesOnABusyMachineToo) {
 TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
     Model ranOn;
     ranOn.ranOn[1] = true;
-    Ran r = RunModel(ranOn, 60, 0.01, false, 0.05); // under a gate: nothing it can judge
+    ranOn.failIfSlower = 0.05; // under a gate: nothing it can judge
+    Ran r = RunModel(ranOn);
     ASSERT_EQ(kPairUnjudged, r.outcome) << Said(r);
+    EXPECT_EQ(1, readyAsked);
+    EXPECT_TRUE(readyWhenAsked);
     EXPECT_FALSE(r.result.judgement.known);
     EXPECT_NE(std::string::npos, r.out.find("side B's threads were still at work")) << Said(r);
     for (const PairTurn &t : r.result.turns)
@@ -221,7 +238,9 @@ TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
     TempDir data;
     std::string before = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
     setenv("XDG_DATA_HOME", data.prefix().c_str(), 1);
-    r = RunModel(Model(), 60, 0.01, true);
+    Model blocked;
+    blocked.plotBlocked = true;
+    r = RunModel(blocked);
     std::vector<HistoryRun> listed;
     std::string why, path;
     EXPECT_TRUE(HistoryPath(&path, false, &why) && OpenHistory(path.c_str(), kHistoryRead, &why) &&
@@ -233,6 +252,13 @@ TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
     EXPECT_NE(std::string::npos, r.err.find(std::string(kPairSvgName) + ": ")) << Said(r);
     EXPECT_TRUE(r.result.judgement.known) << Said(r); // its JSON, read back
     EXPECT_EQ(1u, listed.size());
+    // A results folder that cannot be made, found once the sides are ready: nothing measured.
+    Model refused;
+    refused.folderRefused = true;
+    r = RunModel(refused);
+    EXPECT_EQ(kPairBadSetting, r.outcome) << Said(r);
+    EXPECT_EQ(0u, r.result.turns.size()) << Said(r);
+    EXPECT_EQ(std::string::npos, r.out.find("probe")) << Said(r);
     // In windows, the surface recorded is the one the sides drew on, the display's.
     Model windows;
     windows.window = true;
@@ -240,7 +266,7 @@ TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
     EXPECT_EQ("x11 800x600", r.result.driver + " " + std::to_string(r.result.width) + "x" +
                                  std::to_string(r.result.height));
     // A side its own command line would refuse is refused before anything starts.
-    PairAsk windowed = {{"--device 0", ""}, 64, 48, true, 0.01, 60, "/nonexistent/", -1};
+    PairAsk windowed = {{"--device 0", ""}, 64, 48, true, 0.01, 60, "/nonexistent/", -1, nullptr};
     FILE *err = tmpfile();
     EXPECT_EQ(kPairBadSetting, RunPair(windowed, err, err));
     fclose(err);

@@ -462,10 +462,10 @@ validate_fails)
   unset DISPLAY WAYLAND_DISPLAY
   refs="$bundle/Contents/Resources/validation"
   cp "$refs/grid04.tga" "$refs/grid12.tga"
-  out="$work/results"
-  mkdir "$out"
+  out="$work/results/made" # made by the run, with its parent
   run_app --validate --offscreen --results "$out"
   expect_status 5
+  grep -qx "kelvane: made the results folder $(realpath -m "$out")/" "$work/stderr" || fail "$(cat "$work/stderr")"
   grep -q '^validation grid 12: fail (' "$work/stdout" || fail "no failing line: $(cat "$work/stdout")"
   [[ $(grep -c ': pass (' "$work/stdout") -eq 2 ]] || fail "the other frames: $(cat "$work/stdout")"
   grep -q '^validation: FAILED' "$work/stdout" || fail "no verdict: $(cat "$work/stdout")"
@@ -780,9 +780,10 @@ cmdline_statuses)
   expect_status 4
   grep -q 'validation: passed' "$work/stdout" && fail "--validate without a display passed"
   # A device that does not exist: nothing to render on, offscreen or not; how many there are
-  # is said, as --list-devices lists them.
-  run_app --validate --offscreen=64x48 --device 99
+  # is said, as --list-devices lists them. The results folder asked for is not made for it.
+  run_app --validate --offscreen=64x48 --device 99 --results "$work/never/made"
   expect_status 4
+  [[ -e "$work/never" ]] && fail "a refused run made its results folder"
   devices=$(grep -Eo '^kelvane: there is no device 99: EGL lists ([0-9]+|one)' "$work/stderr") ||
     fail "not how many devices there are: $(cat "$work/stderr")"
   # What --device N picks is listed without a display: each device with its renderer.
@@ -1053,14 +1054,18 @@ pair_bad_side)
   # a pair part-way (a side killed, Ctrl+C, the coordinator killed), nothing is written and no
   # process or file is left. The sides' size is the case's own, so that they are told apart
   # from another case's.
-  export TMPDIR="$work/tmp"
-  mkdir -p "$TMPDIR" "$work/out"
+  # A TMPDIR of 240 bytes is no obstacle: the sides make nothing there.
+  TMPDIR="$work/tmp/"
+  while ((${#TMPDIR} < 240)); do TMPDIR+=t; done
+  export TMPDIR
+  mkdir -p "$TMPDIR"
   pair=(--offscreen=66x50 --results "$work/out")
   sides() { pgrep -f -- "--offscreen=66x50 .*--pair-side"; }
   run_app --pair '' '--device 99' "${pair[@]}"
   expect_status 6
   grep -q "^kelvane: side B (--device 99) could not start: .*Invalid EGL device" "$work/stderr" ||
     fail "no reason: $(cat "$work/stderr")"
+  [[ -e "$work/out" ]] && fail "a pair that could not start made its results folder"
   # The coordinator started in the background; once both sides render, each way of ending.
   for end in side INT KILL; do
     GALLIUM_DRIVER=$renderer LIBGL_ALWAYS_SOFTWARE=1 "$exe" --pair '' - "${pair[@]}" \
@@ -1084,6 +1089,19 @@ pair_bad_side)
     KILL) [[ $status -eq 137 ]] || fail "killed, yet status $status" ;;
     esac
   done
+  # Killed while its sides are in frames of ten seconds each: they end with it, not after.
+  KELVANE_FRAME_US=10000000 KELVANE_FRAME_SPHERE_US=0.001 LD_PRELOAD="$build/tests/e2e/libsphere_cost.so" \
+    GALLIUM_DRIVER=$renderer LIBGL_ALWAYS_SOFTWARE=1 "$exe" --pair '' - "${pair[@]}" \
+    >"$work/stdout" 2>"$work/stderr" &
+  coordinator=$!
+  for _ in $(seq 100); do [[ $(sides | wc -l) -eq 2 ]] && break; sleep 0.1; done
+  sleep 1
+  kill -KILL "$coordinator"
+  wait "$coordinator"
+  for _ in $(seq 20); do [[ -z $(sides) ]] && break; sleep 0.1; done
+  left=$(sides)
+  # shellcheck disable=SC2086 # one pid a word
+  [[ -z $left ]] || { kill -KILL $left; fail "sides outlived a coordinator killed in their frame"; }
   [[ -z $(ls -A "$work/out") ]] || fail "written: $(ls "$work/out")"
   [[ -z $(ls -A "$TMPDIR") ]] || fail "left behind: $(ls "$TMPDIR")"
   ;;
