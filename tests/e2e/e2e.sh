@@ -779,18 +779,18 @@ cmdline_statuses)
   run_app --validate
   expect_status 4
   grep -q 'validation: passed' "$work/stdout" && fail "--validate without a display passed"
-  # A device that does not exist: nothing to render on, offscreen or not; how many there are
-  # is said, as --list-devices lists them. The results folder asked for is not made for it.
-  run_app --validate --offscreen=64x48 --device 99 --results "$work/never/made"
-  expect_status 4
-  [[ -e "$work/never" ]] && fail "a refused run made its results folder"
-  devices=$(grep -Eo '^kelvane: there is no device 99: EGL lists ([0-9]+|one)' "$work/stderr") ||
-    fail "not how many devices there are: $(cat "$work/stderr")"
   # What --device N picks is listed without a display: each device with its renderer.
   run_app --list-devices
   expect_status 0
   grep -q '^--device 0: [a-z]' "$work/stdout" || fail "--list-devices: $(cat "$work/stdout")"
   listed=$(grep -c '^--device [0-9]*: ' "$work/stdout")
+  # A device that does not exist, the first past the last: nothing to render on, offscreen or
+  # not; how many there are is said, as listed. The results folder asked for is not made.
+  run_app --validate --offscreen=64x48 --device "$listed" --results "$work/never/made"
+  expect_status 4
+  [[ -e "$work/never" ]] && fail "a refused run made its results folder"
+  devices=$(grep -Eo "^kelvane: there is no device $listed: EGL lists ([0-9]+|one)" "$work/stderr") ||
+    fail "not how many devices there are: $(cat "$work/stderr")"
   [[ ${devices##* } == "$listed" || (${devices##* } == one && $listed == 1) ]] ||
     fail "$devices, and --list-devices lists $listed"
   run_app
