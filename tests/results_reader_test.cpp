@@ -8,12 +8,17 @@
 #include "record/pair_record.h"
 #include "record/reader.h"
 #include "validation/validation.h"
+#include "watch/gpu.h"
+#include "watch/gpusteps.h"
+#include "watch/trust.h"
+#include "tests/support/gpu_tree.h"
 #include "tests/support/result_runs.h"
 #include "tests/support/temp_dir.h"
 
 #include <ctype.h>
 #include <gtest/gtest.h>
 #include <functional>
+#include <random>
 #include <nlohmann/json.hpp>
 #include <stdio.h>
 #include <stdlib.h>
@@ -188,6 +193,81 @@ TEST(ReaderTest, AWrittenResultReadsBackAsItWas) {
     text = doc.dump();
     ASSERT_EQ(1, ParseResult(text.data(), text.size(), &r, &why)) << why;
     EXPECT_EQ("", r.renderer);
+}
+
+// Whatever a GPU's files say, what the watch makes of it is written as a figure the reader
+// and validate.py both take, and read back as written: generated cards of each driver whose
+// files hold numbers of every kind, the absurd among them.
+TEST(ReaderTest, WhatTheGpuWatchReadsIsWrittenAndReadBackAsItWas) {
+    const char *kTexts[] = {"0",
+                            "1",
+                            "97",
+                            "100",
+                            "150",
+                            "-5",
+                            "2450",
+                            "1e400",
+                            "-1e400",
+                            "inf",
+                            "nan",
+                            "2e19",
+                            "18446744073709551615",
+                            "0.5",
+                            "x",
+                            "",
+                            "94000",
+                            "1e-320"};
+    std::mt19937 rng(11);
+    auto any = [&] { return std::string(kTexts[rng() % std::size(kTexts)]); };
+    const std::string xe = "device/tile0/gt0/freq0/";
+    TempDir dir;
+    std::vector<ResultRun> runs;
+    for (int i = 0; i < 60; i++) {
+        std::string hwmon = "|H/temp1_input=" + any() + "|H/temp1_crit=" + any() +
+                            "|H/temp2_input=" + any() + "|H/power1_average=" + any() +
+                            "|H/power1_cap=" + any() + "|H/freq1_input=" + any();
+        std::string files[] = {
+            "driver=amdgpu|device/pp_dpm_sclk=0: " + any() + "Mhz\n1: " + any() + "Mhz *" +
+                "|device/pp_dpm_mclk=0: " + any() + "Mhz *|device/gpu_busy_percent=" + any(),
+            "driver=i915|gt_act_freq_mhz=" + any() + "|gt_RP0_freq_mhz=" + any(),
+            "driver=xe|" + xe + "act_freq=" + any() + "|" + xe + "rp0_freq=" + any(),
+        };
+        std::string card = dir.path("card" + std::to_string(i));
+        Lay(card, files[i % 3] + hwmon);
+        GpuFiles f;
+        GpuSample looks[2];
+        if (!FindGpuFiles(card.c_str(), &f)) continue;
+        ReadGpuSample(f, &looks[0]);
+        Lay(card, "H/temp1_input=" + any() + "|H/power1_average=" + any());
+        ReadGpuSample(f, &looks[1]);
+        ResultRun run = Measured({600, 90, 9}, true);
+        for (ResultStep &s : run.steps)
+            s.gpu = GpuFigures(looks, 1 + (int)(rng() % 2));
+        std::vector<ResultGpu> steps;
+        for (const ResultStep &s : run.steps)
+            steps.push_back(s.gpu);
+        run.held = JudgeGpu(steps.data(), (int)steps.size(), false);
+        runs.push_back(run);
+    }
+    ASSERT_GE(runs.size(), 50u);
+    std::string text = Text(runs), why;
+    ResultFile r;
+    ASSERT_EQ(1, ParseResult(text.data(), text.size(), &r, &why)) << why;
+    auto figures = [](const ResultGpu &g) {
+        return std::vector<double>{(double)g.known, (double)g.samples,
+                                   g.medianMhz,     g.lowestMhz,
+                                   g.maxMhz,        g.busy,
+                                   g.hottestC,      std::isnan(g.headroomC) ? -999 : g.headroomC,
+                                   g.powerW,        (double)g.throttle,
+                                   g.memoryMhz,     g.powerCapW};
+    };
+    ASSERT_EQ(runs.size(), r.runs.size());
+    for (size_t i = 0; i < runs.size(); i++)
+        for (size_t s = 0; s < runs[i].steps.size(); s++)
+            EXPECT_EQ(figures(runs[i].steps[s].gpu), figures(r.runs[i].steps[s].gpu)) << i;
+    ASSERT_EQ(1, WriteWhole(dir.path("gpus.json").c_str(), text));
+    std::string validate = std::string("python3 ") + KELVANE_SOURCE_DIR + "/record/validate.py ";
+    EXPECT_EQ(0, system((validate + dir.path("gpus.json")).c_str()));
 }
 
 // A document one change away from a good one: where it changed, and how; or its text.
