@@ -111,8 +111,9 @@ static std::vector<std::string> SideArgs(const PairAsk &ask, int s) {
     return args;
 }
 
-static int StartBoth(const PairAsk &ask, FILE *err) {
-    for (int s = 0; s < 2; s++) {
+static int StartBoth(const PairAsk &ask, FILE *err, int lead = 0) {
+    for (int k = 0; k < 2; k++) {
+        int s = k == 0 ? lead : 1 - lead;
         std::string why;
         if (!pairSides->start(s, SideArgs(ask, s), result.sides[s].env, &why)) {
             SideFailed(s, "could not start: " + why, err);
@@ -394,10 +395,10 @@ static std::vector<int> PairCpus(void) {
     return cpus;
 }
 
-// Both sides ended and started afresh for another round.
-static int Restart(const PairAsk &ask, FILE *err) {
+// Both sides ended and started afresh for another round, lead first.
+static int Restart(const PairAsk &ask, FILE *err, int lead) {
     EndBoth();
-    if (!StartBoth(ask, err)) return 0;
+    if (!StartBoth(ask, err, lead)) return 0;
     for (int s = 0; s < 2; s++)
         if (!WaitReady(s, err)) return 0;
     return 1;
@@ -407,13 +408,15 @@ double PairRoundSeconds(double timeLimitS) {
     return std::min(std::max(timeLimitS / 24, 3.0), 30.0);
 }
 
-// Rounds of pairs of turns, each round's in the order AB BA AB BA ..., the sides started
-// afresh for each, until the interval over the rounds is as narrow as asked or the time is
-// up. Others' load falls on both turns of a pair alike and is kept: it widens the interval
-// and biases nothing. A pair whose side ran on past its turn, into its partner's, is kept in
-// the record, left out of the judgement, and run again in the same order. Each round begins
-// with a turn of each side unmeasured: a fresh side's first frame at the grid carries the
-// building of what it draws.
+// Rounds of pairs of turns, each round's in the order AB BA AB BA ... or, every other round,
+// BA AB BA AB ..., the sides started afresh for each, until the interval over the rounds is
+// as narrow as asked or the time is up. Which side leads a round (started, warmed and
+// measured first) alternates: A against A here read B 0.8 % faster over 312 rounds that A
+// led, 2.7 % in their first blocks, a lead a block cannot cancel. Others' load falls on both turns
+// of a pair alike and is kept: it widens the interval and biases nothing. A pair whose side ran on
+// past its turn, into its partner's, is kept in the record, left out of the judgement, and run
+// again in the same order. Each round begins with a turn of each side unmeasured: a fresh side's
+// first frame at the grid carries the building of what it draws.
 static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE *err) {
     PairTurnWord shape[2];
     TurnShapes(frameMs, shape);
@@ -432,14 +435,15 @@ static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE
         // The probe's sides too are ended unjudged: the side that tried several grids ran
         // slower than the other for seconds after.
         double roundStart = Now();
+        int lead = round % 2;
         doing = "round " + std::to_string(round + 1) + ", starting the sides";
-        if (!Restart(ask, err)) return 0;
+        if (!Restart(ask, err, lead)) return 0;
         double startS = Now() - roundStart;
         doing = "round " + std::to_string(round + 1);
         // Until a side's turn reads near what the probe found: a fresh side's first turns at
         // the grid carry the building of what it draws, and here now and then run three times
         // slow for a turn or two more.
-        for (int s = 0; s < 2; s++) {
+        for (int s : {lead, 1 - lead}) {
             PairTurn warm;
             for (int k = 0; k < kWarmTurnsMax; k++) {
                 if (!Turn(s, result.grid, shape[s].fill, shape[s].measure, &warm, err,
@@ -453,7 +457,7 @@ static int RunTurns(const PairAsk &ask, const double frameMs[2], FILE *out, FILE
         while (Now() - turnsStart < roundS) {
             if (Now() - startedAt + lastPairS > ask.timeLimitS) return 1;
             double pairStart = Now();
-            int first = kept % 2 == 0 ? 0 : 1;
+            int first = kept % 2 == 0 ? lead : 1 - lead;
             int cpu = cpus.empty() ? -1 : cpus[run % cpus.size()];
             PairTurn t[2];
             for (int k = 0; k < 2; k++) {

@@ -11,40 +11,22 @@ static bool Usable(const TurnPair &p) {
     return isfinite(p.aMs) && isfinite(p.bMs) && p.aMs > 0 && p.bMs > 0;
 }
 
-// The point of the standard normal distribution with the share tail above it.
-static double NormalAbove(double tail) {
-    double low = 0, high = 10;
-    for (int i = 0; i < 100; i++) {
-        double mid = (low + high) / 2;
-        (erfc(mid / sqrt(2.0)) / 2 > tail ? low : high) = mid;
-    }
-    return (low + high) / 2;
-}
-
-// The rank, counted from 1, of the Walsh averages of n values that bounds their interval
-// with tail outside it on either side: the largest c with P(T < c) <= tail for Wilcoxon's
-// signed-rank statistic T, from its exact distribution up to 200 values (each rank's sign
-// halves the chances), from the normal one beyond; 0 where no such interval exists (fewer
-// than 6 values at 95 %).
+// The rank, counted from 1, of the order statistic of n values that bounds their median's
+// interval with tail outside it on either side: the largest k with P(S < k) <= tail for the
+// count S of values below the median, binomial with chances of a half each; 0 where no such
+// interval exists (fewer than 6 values at 95 %). Worked out in logs, which hold any n.
 static int WorkOutBound(int n, double tail) {
-    if (n > 200) {
-        double mean = n * (n + 1) / 4.0, sd = sqrt(n * (n + 1) * (2.0 * n + 1) / 24);
-        return (int)floor(mean - NormalAbove(tail) * sd + 0.5);
-    }
-    int most = n * (n + 1) / 2;
-    std::vector<double> p(most + 1, 0.0);
-    p[0] = 1;
-    for (int r = 1; r <= n; r++)
-        for (int t = most; t >= 0; t--)
-            p[t] = (p[t] + (t >= r ? p[t - r] : 0)) / 2;
     double below = 0;
-    int c = 0;
-    while (c <= most && below + p[c] <= tail)
-        below += p[c++];
-    return c;
+    int k = 0;
+    for (; k <= n; k++) {
+        double p = exp(lgamma(n + 1.0) - lgamma(k + 1.0) - lgamma(n - k + 1.0) - n * log(2.0));
+        if (below + p > tail) break;
+        below += p;
+    }
+    return k;
 }
 
-static int SignedRankBound(int n, double tail) {
+static int SignBound(int n, double tail) {
     // Each is worked out once: a pair judges its rounds again after every round.
     static std::map<std::pair<int, double>, int> known;
     auto at = known.find({n, tail});
@@ -82,19 +64,15 @@ PairJudgement JudgePairs(const TurnPair *pairs, int n, double confidence) {
     }
     j.pairs = 2 * j.blocks;
     j.rounds = (int)rounds.size();
-    int c = SignedRankBound(j.rounds, (1 - confidence) / 2);
-    if (j.rounds < kPairRoundsMin || c < 1) return j;
-    // The Walsh averages: the median is the estimate, their c-th from either end the bounds.
-    std::vector<double> w;
-    for (size_t x = 0; x < rounds.size(); x++)
-        for (size_t y = x; y < rounds.size(); y++)
-            w.push_back((rounds[x] + rounds[y]) / 2);
-    std::sort(w.begin(), w.end());
-    size_t m = w.size();
+    int k = SignBound(j.rounds, (1 - confidence) / 2);
+    if (j.rounds < kPairRoundsMin || k < 1) return j;
+    // The median is the estimate, the k-th round from either end the bounds.
+    std::sort(rounds.begin(), rounds.end());
+    size_t m = rounds.size();
     j.known = true;
-    j.ratio = exp(m % 2 ? w[m / 2] : (w[m / 2 - 1] + w[m / 2]) / 2);
-    j.low = exp(w[c - 1]);
-    j.high = exp(w[m - c]);
+    j.ratio = exp(m % 2 ? rounds[m / 2] : (rounds[m / 2 - 1] + rounds[m / 2]) / 2);
+    j.low = exp(rounds[k - 1]);
+    j.high = exp(rounds[m - k]);
     return j;
 }
 

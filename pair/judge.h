@@ -7,10 +7,11 @@
 // where, and no number of blocks from the same two processes can see it. So the pair is run
 // in rounds, each with both sides started afresh, and the rounds are the units judged: each
 // round's mean over its blocks. Now and then a round runs a fifth off the others (one of its
-// processes far from its setting's usual speed), so the rounds are judged by their ranks: the
-// estimate is the median of their Walsh averages (each two rounds' mean, each round's own
-// included), and the 95 % interval is the one of Wilcoxon's signed-rank test, which one such
-// round neither moves nor widens fivefold as it would a mean and a Student t interval.
+// processes far from its setting's usual speed), now and then three to five times slow, and
+// not alike on both sides: the estimate is the rounds' median, and the 95 % interval the sign
+// test's, from the k-th round to the k-th from the top, which holds its confidence whatever
+// their spread, where a mean and a Student t interval would move and widen fivefold and
+// Wilcoxon's signed-rank interval would lean towards the slow rounds.
 #pragma once
 
 #include "record/pair.h"

@@ -37,6 +37,7 @@ struct Model {
     int slowFirst[2] = {0, 0}; // a side's first turns, four times slow (a process just started)
     int slowAfterStart[2] = {0, 0}; // and its first turns after every start, three times slow
     int inFlight[2] = {1, 1};       // frames each side keeps in flight
+    double leadSlow = 0; // the side started first: its first three turns that much slower
     unsigned seed = 1;
     bool window = false;        // the sides in windows, which say the display's size
     bool plotBlocked = false;   // a folder where the plot goes
@@ -51,11 +52,13 @@ double level; // the machine's speed, a log factor
 std::deque<std::string> reports[2];
 bool alive[2];
 int turnsAnswered[2], sinceStart[2];
+bool led[2];             // started while the other side was not running
 std::set<int> cpusAsked; // the processors the words named (-1: none)
 
 int Start(int s, const std::vector<std::string> &, const std::vector<std::string> &,
           std::string *) {
     clockS += 0.5;
+    led[s] = !alive[1 - s];
     alive[s] = true;
     sinceStart[s] = 0;
     reports[s] = {std::string("ready\tStand-in\tside ") + "AB"[s] + "\t4.5\t800x600\tx11"};
@@ -79,7 +82,8 @@ int Send(int s, const std::string &word) {
     std::normal_distribution<double> walk(0, 0.01), noise(0, 0.02);
     level += walk(rng);
     double speed = exp(level + noise(rng)) * (turnsAnswered[s] <= model.slowFirst[s] ? 4 : 1) *
-                   (sinceStart[s] <= model.slowAfterStart[s] ? 3 : 1);
+                   (sinceStart[s] <= model.slowAfterStart[s] ? 3 : 1) *
+                   (led[s] && sinceStart[s] <= 3 ? 1 + model.leadSlow : 1);
     char head[128];
     auto mhz = [](double v) { return v < 0 ? std::string("-") : std::to_string(v); };
     snprintf(head, sizeof head, "turn %d %g 0 0.3 %g 0.1 %d %s %s", w.measure, model.others,
@@ -194,6 +198,13 @@ TEST(PairCoordinator, JudgesTheStreamOfFramesOnABusyMachineToo) {
         {"B's GPU part 10 % more", {{20, 20}, {100, 110}}, true},
         {"B's GPU part 10 % less", {{20, 20}, {110, 100}}, true},
         {"others take 60 % of the machine in every turn", {{20, 20}, {100, 110}, 1, 0.6}, true},
+        {"A against A, the side started first in a round half as slow again at first",
+         [] {
+             Model m;
+             m.leadSlow = 0.5;
+             return m;
+         }(),
+         false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
