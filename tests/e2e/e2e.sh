@@ -1031,14 +1031,15 @@ offscreen_pair)
   awk -v x="$slower" 'BEGIN { exit !(x >= 5 && x <= 14) }' || fail "B $slower % slower"
   grep -q '^pair: probe: A at grid' "$work/stdout" || fail "no progress"
   python3 "$validate" "$work/out/Kelvane pair.json" || fail "not valid"
-  # Within a round the kept pairs go AB, BA, AB, ...: a steady drift cancels over each two.
+  # Within a round the kept pairs go AB, BA, AB, ... (BA, AB, ... every other round, so that
+  # the sides take the lead in turn): a steady drift cancels over each two.
   python3 -c 'import json, sys
 kept = {}
 for t in json.load(open(sys.argv[1]))["turns"]:
     if not t["dropped"]: kept.setdefault((t["round"], t["pair"]), t["side"])
 rounds = {}
 for (r, _), first in sorted(kept.items()): rounds.setdefault(r, []).append(first)
-sys.exit(any(f != "AB"[k % 2] for fs in rounds.values() for k, f in enumerate(fs)))' \
+sys.exit(any(f != "AB"[(r + k) % 2] for r, fs in rounds.items() for k, f in enumerate(fs)))' \
     "$work/out/Kelvane pair.json" || fail "not in the order AB, BA within each round"
   python3 -c 'import json, sys
 doc = json.load(open(sys.argv[1]))
