@@ -39,7 +39,9 @@ static void SayQuotable(FILE *out, const ResultRun &run) {
         fputs(", the figure to quote\n", out);
         return;
     }
-    bool gpuOnly = flags == "held back";
+    // Only a GPU kept from its clock: another machine would not help, a cool GPU would.
+    bool gpuOnly =
+        !(run.verdict.known && run.verdict.disturbed) && !(run.drift.known && run.drift.drifted);
     fprintf(out,
             ", %s: not a figure to quote or compare; run it again %s, or compare two "
             "settings with --pair\n",

@@ -198,7 +198,7 @@ SInt32 NextQuickGrid(const SteadyPoint *points, const SInt32 *grids, int n, SInt
     bool faster = side == kSteadyNoneFaster;
     // The band without a step lies between the largest grid faster than it and the smallest
     // slower: the grid sought is between them too.
-    double lo = faster ? kSteadyFrameMs / kBracketFactor : kSteadyFrameMs;
+    double lo = BandLow(side);
     SInt32 fast = 0, slow = maxGrid + 1;
     double fastMs = 0, slowMs = 0;
     std::vector<double> x, y;
@@ -206,8 +206,7 @@ SInt32 NextQuickGrid(const SteadyPoint *points, const SInt32 *grids, int n, SInt
         if (!(points[i].triangles > 0) || !(points[i].frameMs > 0)) continue;
         if (points[i].frameMs < lo && grids[i] > fast) fast = grids[i], fastMs = points[i].frameMs;
         if (points[i].frameMs >= lo && grids[i] < slow) slow = grids[i], slowMs = points[i].frameMs;
-        if (points[i].frameMs >= kNearStopMs &&
-            points[i].frameMs <= kSteadyFrameMs * kBracketFactor) { // as the fit reads them
+        if (points[i].frameMs >= kNearStopMs && points[i].frameMs <= kQuickFarMs) { // as FitQuick
             x.push_back(points[i].triangles);
             y.push_back(points[i].frameMs);
         }

@@ -102,16 +102,19 @@ std::string SteadyRefusalWords(const SteadyFigure &f) {
 
 static_assert(kBracketFactor == 2, "the refusals' words name 50 and 200 ms");
 
+double BandLow(int side) {
+    return side == kSteadyNoneFaster ? kSteadyFrameMs / kBracketFactor : kSteadyFrameMs;
+}
+
 // A side's band: from half of 100 ms up to it, or from it up to twice it.
 static bool InBand(double ms, int side) {
-    if (side == kSteadyNoneFaster)
-        return ms >= kSteadyFrameMs / kBracketFactor && ms < kSteadyFrameMs;
-    return ms >= kSteadyFrameMs && ms <= kSteadyFrameMs * kBracketFactor;
+    return ms >= BandLow(side) &&
+           (side == kSteadyNoneFaster ? ms < kSteadyFrameMs : ms <= kQuickFarMs);
 }
 
 // A frame time's distance from a side's band, as a ratio of it to the nearer end.
 static double FromBand(double ms, int side) {
-    double lo = side == kSteadyNoneFaster ? kSteadyFrameMs / kBracketFactor : kSteadyFrameMs;
+    double lo = BandLow(side);
     return ms < lo ? lo / ms : ms / (lo * kBracketFactor);
 }
 

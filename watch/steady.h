@@ -47,6 +47,8 @@ enum { kSteadyPointsMin = 4 }; // fewer steps near the stop give no figure
 // within this factor of it in frame time: a line carried further reads a figure where
 // nothing was measured (a renderer that slowed after the grids were planned).
 constexpr double kBracketFactor = 2;
+// The farthest a quick run's fit reads, and the slower band's end.
+constexpr double kQuickFarMs = kSteadyFrameMs * kBracketFactor;
 
 // The middle value, or the mean of the middle two; 0 for none.
 double Median(std::vector<double> v);
@@ -65,14 +67,15 @@ SteadyFigure FitSteadyNear(const SteadyPoint *steps, int n, double nearStopMs,
 // 100 / kBracketFactor ms up to 100, else kSteadyNoneSlower when none took from 100 up to
 // 100 * kBracketFactor, else kSteadyFitted.
 int UnbracketedSide(const SteadyPoint *steps, int n);
+// Where a side's band begins: 100 / kBracketFactor ms for the faster, 100 for the slower.
+double BandLow(int side);
 // A quick run's figure: f, or none where its steps do not bracket 100 ms.
 SteadyFigure Bracketed(SteadyFigure f, const SteadyPoint *steps, int n);
 // A quick run's figure, fitted over its steps from kNearStopMs up to kBracketFactor times
 // 100 ms and bracketed: a climb never measures slower than that, and steps far slower than
 // the stop (a renderer slowed after the plan) bend a line of a curved frame time away from it.
 inline SteadyFigure FitQuick(const SteadyPoint *steps, int n) {
-    return Bracketed(FitSteadyNear(steps, n, kNearStopMs, kSteadyFrameMs * kBracketFactor), steps,
-                     n);
+    return Bracketed(FitSteadyNear(steps, n, kNearStopMs, kQuickFarMs), steps, n);
 }
 // The reason in words, for "steady figure: none (...)".
 const char *SteadyRefusalText(int why);
