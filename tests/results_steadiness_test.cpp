@@ -578,6 +578,9 @@ TEST(Steady, NoFigureRatherThanAWrongOne) {
     slow.push_back({1000, 30}); // far faster than the band: 110 ms is nearer
     EXPECT_EQ("no grid took from 50 up to 100 ms a frame; the nearest took 110 ms",
               SteadyRefusalWords(Bracketed(FitSteady(slow.data(), 6), slow.data(), 6)));
+    SteadyFigure nothing = {};
+    nothing.why = kSteadyNoneSlower; // no step at all, so none nearest
+    EXPECT_EQ("no grid took from 100 up to 200 ms a frame", SteadyRefusalWords(nothing));
     EXPECT_EQ(3, FitSteady(few.data(), 7).points);
     EXPECT_EQ(kSteadyTooFewSteps, FitSteady(nullptr, 0).why);
 
