@@ -223,7 +223,10 @@ SInt32 NextQuickGrid(const SteadyPoint *points, const SInt32 *grids, int n, SInt
     if (!(grid > 0)) return 0;
     // Rounded first: a crossing less than half a grid past a measured grid would repeat it.
     grid = std::min(std::max(floor(grid + 0.5), fast + 1.0), slow - 1.0);
-    return (SInt32)std::min(std::max(grid, 1.0), (double)maxGrid);
+    SInt32 next = (SInt32)std::min(std::max(grid, 1.0), (double)maxGrid);
+    // A grid measured already says nothing new (one slower than a frame a second bounds
+    // nothing: its rate reads 0).
+    return std::find(grids, grids + n, next) == grids + n ? next : 0;
 }
 
 // The run's steps so far as the fit sees them, and the grid near the figure from them.

@@ -1213,4 +1213,25 @@ TEST(Quick, ARunOfASeriesPlansFromItsOwnProbe) {
     resultRuns.clear();
 }
 
+// Renderers whose frame time jumps past a band: more grids, each nearer, until the extra
+// ones run out; none measured again (where it read slower than a frame a second, its rate
+// was 0 and it bounded nothing).
+TEST(Quick, TheExtraGridsStopAtTheirCountAndRepeatNone) {
+    struct Row {
+        double (*ms)(SInt32);
+        std::vector<SInt32> extra;
+    } rows[] = {
+        {[](SInt32 n) { return n <= 6 ? 30 + 0.5 * n * n : 400.0; }, {13, 12, 11, 10}},
+        {[](SInt32 n) { return n <= 10 ? 55 + 0.01 * n * n : 300.0 + n * n; }, {46}},
+    };
+    for (const Row &r : rows) {
+        std::vector<SInt32> grids = QuickRunOn(r.ms);
+        ASSERT_EQ(kQuickGrids + r.extra.size(), grids.size());
+        EXPECT_EQ(r.extra, std::vector<SInt32>(grids.begin() + kQuickGrids, grids.end()));
+    }
+    quickTests = fullscreen = false;
+    ResetHold();
+    resultRuns.clear();
+}
+
 } // namespace
