@@ -669,7 +669,7 @@ TEST(CompareTest, TheGateFailsOnlyPastTheAllowedAndTheUncertainty) {
     // disturbed, or the two are not comparable, and "beyond" exactly where the gate's
     // interval leaves 1.
     for (int disturbed = 0; disturbed < 8; disturbed++)
-        for (double figure : {90.0, 99.0}) {
+        for (double figure : {80.0, 90.0, 99.0, 120.0}) {
             ResultFile x = a, y = b;
             y.runs[0].steady.score = figure;
             if (disturbed & 1) x.runs[0] = Disturbed(x.runs[0]);
