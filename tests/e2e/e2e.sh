@@ -260,6 +260,10 @@ run_app() {
   [[ $status -ne 124 ]] || fail "still running after ${limit:-200} s: $(cat "$work/stderr")"
 }
 
+# Whether others keep the machine busy: its load over the last minute above twice its
+# processors (make test's own two cases at a time stay below that).
+busy_machine() { awk -v n="$(nproc)" '{ exit !($1 > 2 * n) }' /proc/loadavg; }
+
 # A test that stops within seconds: every sphere costs 30 ms more (tests/e2e/sphere_cost.c).
 short_test() {
   local -a preload=("${short[@]}")
@@ -1022,6 +1026,12 @@ offscreen_pair)
     echo "SKIP: the machine was too busy for a verdict in 60 s: $(grep '^pair: grid' "$work/stdout")"
     exit 77
   fi
+  # Its interval is honest, not narrow: on a busy machine 60 s may not tell 9 % apart.
+  if grep -q '^no difference of more than' "$work/stdout" && busy_machine; then
+    echo "SKIP: the machine was too busy (load $(cut -d' ' -f1 /proc/loadavg)) to tell 9 % apart" \
+      "in 60 s: $(grep -E '^(pair: grid|no difference)' "$work/stdout" | tr '\n' ' ')"
+    exit 77
+  fi
   high=$(sed -n 's/^gate: B against A: .* to \([-+0-9.]*\) %), .*$/\1/p' "$work/stdout")
   [[ -n $high ]] || fail "no gate: $(cat "$work/stdout")"
   expect_status "$(awk -v h="$high" 'BEGIN { print (h < -1 ? 8 : 0) }')"
@@ -1184,7 +1194,8 @@ offscreen_pair_overlap)
   # Each row: A's CPU and GPU µs a sphere, B's, then "same" or B's true change in per cent,
   # which the estimate must lie within a point of (the program's own work on each frame, the
   # same on both sides, brings it a little towards none; tests/pair_coordinate_test.cpp holds
-  # the exact rows). A machine so busy that no verdict came is said, as a skip.
+  # the exact rows). A machine so busy that no verdict came, or too busy to tell the
+  # difference, is said, as a skip.
   rows=("20 100 60 100 same" "20 100 20 110 -9.09")
   side() { echo "LD_PRELOAD=$sphere_cost KELVANE_CPU_SPHERE_US=$1 KELVANE_GPU_SPHERE_US=$2"; }
   # Status 0 when a verdict says what its row says.
@@ -1214,7 +1225,13 @@ offscreen_pair_overlap)
       [[ $verdict != "no verdict"* ]] || { busy+=("$what") && break; }
       right "$verdict" "$truth" && break
       sed "s/^/  | /" "$work/stdout" "$work/stderr" >&2
-      ((try == 1)) || wrong+=("$what")
+      ((try == 1)) && continue
+      # An honest interval too wide to tell the difference, on a busy machine: too busy.
+      if [[ $truth != same && $verdict == "no difference"* ]] && busy_machine; then
+        busy+=("$what")
+      else
+        wrong+=("$what")
+      fi
     done
   done
   ((${#wrong[@]} == 0)) || fail "not the stream's difference: ${wrong[*]}"
