@@ -80,12 +80,16 @@ static const char *Or(const char *s) {
     return s ? s : "";
 }
 
+std::string ReadyLine(const char *vendor, const char *renderer, const char *version, int width,
+                      int height, const char *driver) {
+    return std::string("ready\t") + Or(vendor) + "\t" + Or(renderer) + "\t" + Or(version) + "\t" +
+           std::to_string(width) + "x" + std::to_string(height) + "\t" + Or(driver) + "\n";
+}
+
 // The renderer's strings and the surface drawn on, as the test records them: a window's is
 // the display's, which only the side can see.
 static void SayReady(void) {
-    Say(std::string("ready\t") + Or(gl_vendor) + "\t" + Or(gl_renderer) + "\t" + Or(gl_version) +
-        "\t" + std::to_string(finalResX) + "x" + std::to_string(finalResY) + "\t" +
-        Or(VideoDriverName()) + "\n");
+    Say(ReadyLine(gl_vendor, gl_renderer, gl_version, finalResX, finalResY, VideoDriverName()));
 }
 
 std::string TurnReport(const CpuShare &load, bool ranOn, double clockFromMhz, double clockToMhz,

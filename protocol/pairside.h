@@ -5,7 +5,8 @@
 // windows: the machine's speed moves within a second here, and only turns as short as a
 // frame or two fall on the same moment of it. The coordinator writes words on the side's
 // standard input and reads its reports on kPairReportFd; every word and report is a line:
-//   side -> "ready\t<vendor>\t<renderer>\t<version>"   once its test has started
+//   side -> "ready\t<vendor>\t<renderer>\t<version>\t<W>x<H>\t<driver>"   once its test has
+//        started: the renderer's strings and the surface it draws on
 //   coordinator -> "turn <grid> <fill> <measure> [<cpu>]"   a turn: the grid, fill frames drawn
 //        unmeasured (as many as the renderer keeps in flight, so that the pipeline is full),
 //        then measure frames measured, on the processor numbered cpu (the rendering thread
@@ -41,6 +42,10 @@ extern bool pairSide; // this process is a side of a pair (--pair-side)
 // After every frame of a test, outside it: says the side is ready, times the turn it was
 // given, reports it, and waits for the next.
 void DrivePairSide(void);
+
+// The side's "ready" line, with its newline.
+std::string ReadyLine(const char *vendor, const char *renderer, const char *version, int width,
+                      int height, const char *driver);
 
 // The report of a turn's measured frames (the "turn ..." line above): the shares of load,
 // whether the side's threads ran on, the GPU's clock as they began and ended (-1: unknown)

@@ -61,7 +61,9 @@ int Start(int s, const std::vector<std::string> &, const std::vector<std::string
     led[s] = !alive[1 - s];
     alive[s] = true;
     sinceStart[s] = 0;
-    reports[s] = {std::string("ready\tStand-in\tside ") + "AB"[s] + "\t4.5\t800x600\tx11"};
+    // As the side says it (its newline is the reader's to take off).
+    std::string ready = ReadyLine("Stand-in", s ? "side B" : "side A", "4.5", 800, 600, "x11");
+    reports[s] = {ready.substr(0, ready.size() - 1)};
     return 1;
 }
 
@@ -276,6 +278,10 @@ TEST(PairCoordinator, WhatGoesWrongIsBoundedAndSaid) {
     r = RunModel(windows);
     EXPECT_EQ("x11 800x600", r.result.driver + " " + std::to_string(r.result.width) + "x" +
                                  std::to_string(r.result.height));
+    for (int s = 0; s < 2; s++) // each side's strings where they belong
+        EXPECT_EQ(std::string("Stand-in|side ") + "AB"[s] + "|4.5",
+                  r.result.sides[s].vendor + "|" + r.result.sides[s].renderer + "|" +
+                      r.result.sides[s].glVersion);
     // A side its own command line would refuse is refused before anything starts.
     PairAsk windowed = {{"--device 0", ""}, 64, 48, true, 0.01, 60, "/nonexistent/", -1, nullptr};
     FILE *err = tmpfile();
