@@ -871,10 +871,10 @@ history_life)
   # Two tests recorded as they end, whatever folder their files went to; listed, compared,
   # exported as a result file and imported again without being recorded twice.
   surface=64x48
-  out="$work/out"
-  mkdir -p "$out"
+  out="$work/out" # made by the test, which names it before it is made
   short_test --repeat 2 --results "$out"
   expect_status 0
+  grep -qx "kelvane: results in $out/" "$work/stdout" || fail "not where: $(cat "$work/stdout")"
   python3 - "$out/Kelvane result.json" "$work/stdout" "$sphere_cost" <<'PY' || fail "not the GL environment the test had: $(cat "$work/stdout")"
 import json, sys
 env, said = json.load(open(sys.argv[1]))["environment"], open(sys.argv[2]).read().splitlines()
