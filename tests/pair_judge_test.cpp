@@ -93,6 +93,31 @@ TEST(Pairs, IntervalCoversTheTrueRatioWhereTheOldWayDoesNot) {
     EXPECT_LT(naive, 0.8 * compared);
 }
 
+// Rounds at 0, 1, ..., n - 1 % (log): the bounds are the k-th round from either end, k the
+// largest with P(S < k) <= the tail for S binomial(n, 1/2), counted here term by term.
+TEST(Pairs, TheBoundsAreTheSignTestsForEveryCount) {
+    for (double confidence : {kPairConfidence, kPairStoppedConfidence})
+        for (int n = 1; n <= 40; n++) {
+            std::vector<TurnPair> v;
+            for (int r = 0; r < n; r++)
+                for (int twice = 0; twice < 2; twice++)
+                    v.push_back({100 * exp(0.01 * r), 100, r});
+            int k = 0;
+            double below = 0, each = ldexp(1, -n); // P(S = k)
+            for (; below + each <= (1 - confidence) / 2; k++) {
+                below += each;
+                each *= (double)(n - k) / (k + 1);
+            }
+            PairJudgement j = JudgePairs(v.data(), (int)v.size(), confidence);
+            SCOPED_TRACE(std::to_string(n) + " rounds at " + std::to_string(confidence));
+            ASSERT_EQ(n >= kPairRoundsMin && k >= 1, j.known);
+            if (!j.known) continue;
+            EXPECT_NEAR(exp(0.01 * (k - 1)), j.low, 1e-12);
+            EXPECT_NEAR(exp(0.01 * (n - k)), j.high, 1e-12);
+            EXPECT_NEAR(exp(0.01 * (n - 1) / 2), j.ratio, 1e-12);
+        }
+}
+
 // The judgement of hand-made turns, and the verdict of it; rows without turns judge nothing
 // and word the judgement given.
 TEST(Pairs, JudgementAndVerdict) {
