@@ -11,8 +11,9 @@
 #   turns      the accuracy pairs again with turns of TURNS ms (default "100 300 1000"), RUNS
 #              of each length, taken in turn
 #   busy       with two busy loops and a build running (a compile of the JSON reader, again
-#              and again): A against A (SAME pairs), llvmpipe against softpipe and
-#              mesa_glthread off against on (RUNS pairs each)
+#              and again, unless BUILDING=elsewhere says another build runs beside): A
+#              against A (SAME pairs), llvmpipe against softpipe and mesa_glthread off
+#              against on (RUNS pairs each)
 # then perf/pair_goals.py over every result.
 #   perf/pair_goals.sh OUT-DIR [RUNS] [PART...]   (default 10 runs, every part)
 set -uo pipefail
@@ -84,8 +85,10 @@ for part in "${parts[@]}"; do
   busy)
     load=()
     for _ in 1 2; do (while :; do :; done) & load+=($!); done
-    (while :; do clang++ -std=c++17 -O2 -I"$here" -c "$here/record/reader.cpp" -o /dev/null; done) &
-    load+=($!)
+    if [[ ${BUILDING:-} != elsewhere ]]; then
+      (while :; do clang++ -std=c++17 -O2 -I"$here" -c "$here/record/reader.cpp" -o /dev/null; done) &
+      load+=($!)
+    fi
     (while :; do cat /proc/loadavg; sleep 10; done) >"$out/busy-load" &
     load+=($!)
     for i in $(seq "$same"); do pair "busy-same-$i" "$base" "$base"; done
