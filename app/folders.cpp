@@ -72,12 +72,13 @@ static int KeepPending(const char *dir, char *why, size_t whySize) {
     char up[PATH_MAX];
     memcpy(up, full, n + 1);
     struct stat st;
-    while (stat(up, &st) != 0) {
+    int missing;
+    while ((missing = stat(up, &st) != 0)) {
         char *slash = strrchr(up, '/');
         if (errno != ENOENT || !slash) break;
         slash == up ? (void)strcpy(up, "/") : (void)(*slash = 0);
     }
-    int error = stat(up, &st) != 0        ? errno
+    int error = missing                   ? errno
                 : !S_ISDIR(st.st_mode)    ? ENOTDIR
                 : access(up, W_OK | X_OK) ? errno
                                           : 0;

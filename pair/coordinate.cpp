@@ -111,7 +111,7 @@ static std::vector<std::string> SideArgs(const PairAsk &ask, int s) {
     return args;
 }
 
-static int StartBoth(const PairAsk &ask, FILE *err, int lead = 0) {
+static int StartBoth(const PairAsk &ask, FILE *err, int lead) {
     for (int k = 0; k < 2; k++) {
         int s = k == 0 ? lead : 1 - lead;
         std::string why;
@@ -574,7 +574,8 @@ static bool SameRenderer(void) {
 }
 
 static PairOutcome Coordinate(const PairAsk &ask, FILE *out, FILE *err) {
-    if (!StartBoth(ask, err)) return kPairSideFailed;
+    // The probe's first side leads; the rounds after take the lead in turn.
+    if (!StartBoth(ask, err, 0)) return kPairSideFailed;
     for (int s = 0; s < 2; s++)
         if (!WaitReady(s, err)) return pairInterrupted ? kPairInterrupted : kPairSideFailed;
     if (ask.whenReady && !ask.whenReady(err)) return kPairBadSetting;

@@ -352,9 +352,9 @@ TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
     EXPECT_EQ((std::vector<std::string>{"GALLIUM_DRIVER=zink", "X_1=a=b"}), side.env);
     EXPECT_EQ(3, side.device);
     // A name given twice takes its last value, as a shell does.
-    ASSERT_TRUE(
-        ParseSideSetting("GALLIUM_DRIVER=llvmpipe X=1 GALLIUM_DRIVER=softpipe", &side, &why));
-    EXPECT_EQ((std::vector<std::string>{"X=1", "GALLIUM_DRIVER=softpipe"}), side.env);
+    ASSERT_TRUE(ParseSideSetting("GALLIUM_DRIVER=llvmpipe X=1 XY=2 GALLIUM_DRIVER=softpipe X=3",
+                                 &side, &why));
+    EXPECT_EQ((std::vector<std::string>{"XY=2", "GALLIUM_DRIVER=softpipe", "X=3"}), side.env);
     // Only settings that choose the renderer make the same GL strings worth a word.
     struct {
         const char *a, *b;
@@ -396,10 +396,26 @@ TEST_F(CommandLineTest, PairTakesTwoSidesEvenWhenTheyLookLikeOptions) {
                    {{20, 80, 100, 100, 100}, 1},     // 0.8 of the median is no longer quick
                    {{100, 100, 100}, 1}, // bound by the processor: one filled all the same
                    {{5, 5, 5, 5, 5, 5, 100, 100, 100, 100, 100, 100, 100}, kPairFillMax},
-                   {{20, 20, 100, 100}, 2}, // an even count's median between its middle two
+                   {{20, 20, 100, 100}, 2},      // an even count's median between its middle two
+                   {{20, 100, 30, 100, 100}, 1}, // a quick frame later on leads nothing
                    {{20}, 1}};
     for (auto &s : streams)
         EXPECT_EQ(s.inFlight, FramesInFlight(s.ms.data(), (int)s.ms.size())) << s.ms[0];
+    // The grid whose frame takes 100 ms: on the line through two looks where it rises, else
+    // in proportion from the look that took longer.
+    const struct {
+        int gridA;
+        double msA;
+        int gridB;
+        double msB;
+        int grid;
+    } looks[] = {{10, 25, 20, 100, 20},  // the line: 75 ms over 300 more spheres
+                 {10, 50, 20, 40, 14},   // falling: A's 50 ms on 100 spheres
+                 {20, 40, 10, 50, 14},   // the same, the sides the other way round
+                 {10, 50, 0, 0, 14},     // one look
+                 {10, 0.01, 0, 0, 200}}; // at most the largest grid
+    for (auto &l : looks)
+        EXPECT_EQ(l.grid, GridForFrameTime(l.gridA, l.msA, l.gridB, l.msB, 100, 200)) << l.msA;
 }
 
 // Where results go without --results. Root may write anywhere, so an unwritable folder is

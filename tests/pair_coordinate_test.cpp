@@ -199,6 +199,7 @@ TEST(PairCoordinator, JudgesTheStreamOfFramesOnABusyMachineToo) {
         {"processor-bound both; B's GPU part three times A's", {{100, 100}, {20, 60}}, false},
         {"B's GPU part 10 % more", {{20, 20}, {100, 110}}, true},
         {"B's GPU part 10 % less", {{20, 20}, {110, 100}}, true},
+        {"B's GPU part four times A's", {{20, 20}, {25, 100}}, true},
         {"others take 60 % of the machine in every turn", {{20, 20}, {100, 110}, 1, 0.6}, true},
         {"A against A, the side started first in a round half as slow again at first",
          [] {
@@ -219,6 +220,17 @@ TEST(PairCoordinator, JudgesTheStreamOfFramesOnABusyMachineToo) {
         EXPECT_EQ(row.differs, j.low > 1 || j.high < 1) << Said(r);
         for (const PairTurn &t : r.result.turns)
             EXPECT_TRUE(t.fill == 1 && !t.dropped && t.disturbed == (row.m.others > 0.1));
+        // A round's pairs go AB, BA, ... led by A in even rounds and by B in odd ones; each
+        // side's turn takes about the same time, however its frames differ.
+        int inRound = 0, round = -1;
+        for (size_t i = 0; i + 1 < r.result.turns.size(); i += 2) {
+            const PairTurn &t = r.result.turns[i];
+            inRound = t.round == round ? inRound + 1 : 0;
+            round = t.round;
+            ASSERT_EQ((round + inRound) % 2, t.side) << "pair " << t.pair << Said(r);
+            const PairTurn &u = r.result.turns[i + 1];
+            EXPECT_NEAR(0, log(t.frames * t.meanMs / (u.frames * u.meanMs)), log(2)) << Said(r);
+        }
         // A's ramp reads each grid once where every look agrees with the line: only the
         // settling's first look repeats its last grid.
         int repeats = 0, lastGrid = -1, grid;
