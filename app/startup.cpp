@@ -242,6 +242,7 @@ static int RunPairSide(void) {
         StartGpuWatch(node, getenv("KELVANE_GPU_CARD"), quiet);
         fclose(quiet);
     }
+    ResetPairSide();
     pairSide = true;
     PostTestCommand();
     RunApplicationEventLoop();

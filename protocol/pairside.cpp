@@ -24,6 +24,7 @@
 bool pairSide;
 
 static bool ready;                 // the coordinator has been told
+static bool left;                  // the side has ended (a test's stand-in returns from it)
 static PairTurnWord turn;          // the turn going on
 static int fillLeft;               // frames still to draw before measuring
 static UInt64 startUs;             // when its measuring began
@@ -70,7 +71,7 @@ static std::string Hear(void) {
     for (;;) {
         ssize_t n = read(0, &c, 1);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) _exit(0); // the coordinator has ended the pair
+        if (n <= 0) return "end"; // the coordinator has ended the pair
         if (c == '\n') return line;
         if (line.size() < 256) line += c;
     }
@@ -89,7 +90,8 @@ std::string ReadyLine(const char *vendor, const char *renderer, const char *vers
 // The renderer's strings and the surface drawn on, as the test records them: a window's is
 // the display's, which only the side can see.
 static void SayReady(void) {
-    Say(ReadyLine(gl_vendor, gl_renderer, gl_version, finalResX, finalResY, VideoDriverName()));
+    pairSideIo->say(
+        ReadyLine(gl_vendor, gl_renderer, gl_version, finalResX, finalResY, VideoDriverName()));
 }
 
 std::string TurnReport(const CpuShare &load, bool ranOn, double clockFromMhz, double clockToMhz,
@@ -116,8 +118,21 @@ std::string TurnReport(const CpuShare &load, bool ranOn, double clockFromMhz, do
 // The measured frames of the turn, as one report: what others took while they were drawn,
 // whether this side's own threads worked on past them, and each one's time.
 static void Report(const CpuShare &load, bool ranOn) {
-    Say(TurnReport(load, ranOn, clockFrom, clockTo, startUs, endsUs) + "\n");
+    pairSideIo->say(TurnReport(load, ranOn, clockFrom, clockTo, startUs, endsUs) + "\n");
 }
+
+static int DrainProcess(void) {
+    FinishGL();
+    double waitedMs;
+    return WaitOthersQuiet(kPairQuietMs, &waitedMs);
+}
+
+static void LeaveProcess(int status) {
+    _exit(status);
+}
+
+const PairSideIo kPairSideProcess = {Hear, Say, DrainProcess, NowUs, LeaveProcess};
+const PairSideIo *pairSideIo = &kPairSideProcess;
 
 // The clock the watched GPU runs at now; -1 where none is watched or it cannot be read.
 static double GpuClock(void) {
@@ -166,21 +181,26 @@ static void RenderOn(int cpu) {
     }
 }
 
+static void Leave(int status) {
+    left = true;
+    pairSideIo->leave(status);
+}
+
 // Waits for the next word and starts the turn it gives.
 static void NextTurn(void) {
-    std::string line = Hear();
-    if (line == "end") _exit(0);
+    std::string line = pairSideIo->hear();
+    if (line == "end") return Leave(0);
     PairTurnWord word;
     if (!ParseTurnWord(line.c_str(), &word)) {
         fprintf(stderr, "kelvane: a side of a pair cannot read \"%s\"\n", line.c_str());
-        _exit(kPairSideBadWord);
+        return Leave(kPairSideBadWord);
     }
     turn = word;
     if (word.cpu >= 0) RenderOn(word.cpu);
     // Held for good: the test's windows go on closing, and none of them counts.
     if (holdGrid != word.grid) HoldGrid(word.grid, kPairWordMax * 100, false);
     fillLeft = word.fill;
-    if (!fillLeft) StartMeasuring(NowUs());
+    if (!fillLeft) StartMeasuring(pairSideIo->nowUs());
 }
 
 // The end of a turn's measured frames: what others took meanwhile, then the drain, unmeasured:
@@ -191,9 +211,7 @@ static void EndTurn(void) {
     CpuSnapshot to;
     if (loadRead && ReadCpuSnapshot(&to)) load = ShareBetween(loadFrom, to);
     clockTo = GpuClock();
-    FinishGL();
-    double waitedMs;
-    bool quiet = WaitOthersQuiet(kPairQuietMs, &waitedMs);
+    bool quiet = pairSideIo->drain() != 0;
     Report(load, !quiet);
     NextTurn();
 }
@@ -203,18 +221,25 @@ static void EndTurn(void) {
 // stream's period, the processor's work for one frame overlapping the GPU's for the one
 // before. The fill's last return starts the first measured frame.
 void DrivePairSide(void) {
-    if (!pairSide || !fullscreen) return;
+    if (!pairSide || !fullscreen || left) return;
     if (!ready) {
         ready = true;
         SayReady();
         NextTurn();
         return;
     }
-    UInt64 now = NowUs();
+    UInt64 now = pairSideIo->nowUs();
     if (fillLeft > 0) {
         if (--fillLeft == 0) StartMeasuring(now);
         return;
     }
     endsUs.push_back(now);
     if ((int)endsUs.size() >= turn.measure) EndTurn();
+}
+
+void ResetPairSide(void) {
+    ready = left = false;
+    turn = PairTurnWord{};
+    fillLeft = 0;
+    endsUs.clear();
 }

@@ -42,6 +42,20 @@ extern bool pairSide; // this process is a side of a pair (--pair-side)
 // After every frame of a test, outside it: says the side is ready, times the turn it was
 // given, reports it, and waits for the next.
 void DrivePairSide(void);
+// Forgets the turns and the word that the side is ready, as a side that starts afresh.
+void ResetPairSide(void);
+
+// What a side does beyond its turns' bookkeeping, one table: the process's own, or a test's
+// stand-ins driving DrivePairSide in-process.
+struct PairSideIo {
+    std::string (*hear)(void);            // the next word; "end" once the coordinator is gone
+    void (*say)(const std::string &line); // a line to the coordinator, with its newline
+    int (*drain)(void);        // the GL finished, then its threads: non-zero when they went quiet
+    uint64_t (*nowUs)(void);   // on a clock that never goes back
+    void (*leave)(int status); // the side ends: 0 at "end", kPairSideBadWord
+};
+extern const PairSideIo kPairSideProcess;
+extern const PairSideIo *pairSideIo; // kPairSideProcess unless a test says
 
 // The side's "ready" line, with its newline.
 std::string ReadyLine(const char *vendor, const char *renderer, const char *version, int width,

@@ -2,6 +2,8 @@
 #include "history/history.h"
 #include "history/store.h"
 #include "pair/sides.h"
+#include "bench/hold.h"
+#include "bench/state.h"
 #include "protocol/pairside.h"
 #include "record/pair_record.h"
 #include "record/reader.h"
@@ -15,6 +17,7 @@
 #include <deque>
 #include <random>
 #include <sched.h>
+#include <signal.h>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -390,6 +393,99 @@ TEST(PairCoordinator, ATurnIsReadAsItsSideReportsIt) {
         EXPECT_TRUE(t.clockFromMhz == row.from && t.clockToMhz == row.to && t.ranOn == row.ranOn)
             << line;
         EXPECT_EQ((std::vector<double>{100, 100.5}), t.frameMs) << line;
+    }
+}
+
+// The side's end, driven in-process: the words it hears, what it says, its clock.
+std::deque<std::string> sideWords;
+std::deque<int> sideQuiet;
+std::vector<std::string> sideSaid;
+uint64_t sideUs;
+int sideLeft;
+const PairSideIo kSideStandIn = {[] {
+                                     std::string w = sideWords.empty() ? "end" : sideWords.front();
+                                     if (!sideWords.empty()) sideWords.pop_front();
+                                     return w;
+                                 },
+                                 [](const std::string &line) { sideSaid.push_back(line); },
+                                 [] {
+                                     int q = sideQuiet.front();
+                                     sideQuiet.pop_front();
+                                     return q;
+                                 },
+                                 [] { return sideUs; }, [](int status) { sideLeft = status; }};
+
+// Frame k of a side takes k + 1 ms: each turn reports as many frames as asked, after as many
+// unmeasured, each timed from the return before it (the fill's last, or the word's arrival
+// without a fill), whether its threads went quiet, and nothing of the turn before; a word it
+// cannot read ends it as "end" does, with a status of its own.
+TEST(PairCoordinator, ASideTimesEachTurnFromItsOwnStart) {
+    const struct {
+        std::deque<std::string> words;
+        std::deque<int> quiet;
+        int leaves;
+        std::vector<std::vector<double>> frameMs;
+    } rows[] = {
+        {{"turn 3 1 2", "turn 3 0 3", "turn 4 2 1", "turn 4 0 1"},
+         {1, 0, 1, 1},
+         0,
+         {{3, 4}, {5, 6, 7}, {10}, {11}}},
+        {{"turn 2 0 2", "turn 0 1 1"}, {0}, kPairSideBadWord, {{2, 3}}},
+    };
+    bool wasSide = pairSide, wasFull = fullscreen;
+    pairSide = fullscreen = true;
+    pairSideIo = &kSideStandIn;
+    for (auto &row : rows) {
+        ResetPairSide();
+        sideWords = row.words, sideQuiet = row.quiet, sideSaid.clear();
+        sideUs = 1000000, sideLeft = -1;
+        for (int k = 0; k < 100 && sideLeft < 0; k++) {
+            sideUs += (k + 1) * 1000;
+            DrivePairSide();
+        }
+        EXPECT_EQ(row.leaves, sideLeft);
+        ASSERT_EQ(row.frameMs.size() + 1, sideSaid.size());
+        EXPECT_EQ(0u, sideSaid[0].find("ready\t"));
+        for (size_t t = 0; t < row.frameMs.size(); t++) {
+            PairTurn turn = {};
+            ASSERT_TRUE(ParseTurnReport(sideSaid[t + 1], &turn)) << sideSaid[t + 1];
+            EXPECT_EQ(row.frameMs[t], turn.frameMs) << sideSaid[t + 1];
+            EXPECT_EQ((int)row.frameMs[t].size(), turn.frames);
+            EXPECT_EQ(!row.quiet[t], turn.ranOn) << sideSaid[t + 1];
+        }
+    }
+    EXPECT_EQ(2, holdGrid);
+    ResetHold();
+    ResetPairSide();
+    pairSideIo = &kPairSideProcess;
+    pairSide = wasSide, fullscreen = wasFull;
+}
+
+// A side as a real process (a shell in its place): its report heard with the environment it
+// was given, and however it ends, how it ended named in the words the pair prints.
+TEST(PairCoordinator, ASideIsHeardAndItsEndingNamed) {
+    const struct {
+        const char *script;
+        bool heard;
+        const char *words; // the line heard, or why none was; then how EndSide found it
+        const char *ending;
+    } rows[] = {
+        {"echo \"ready $KV_SIDE\" >&3; read w; [ \"$w\" = end ] && exit 5", true, "ready B",
+         "exit status 5"},
+        {"echo cannot draw >&2; exit 2", false, "it ended (exit status 2)", "exit status 2"},
+        {"kill -9 $$", false, "it ended (killed by signal 9 (Killed))", "killed by signal 9"},
+        {"read w; exit 4", false, "no word from it in 1 s", "exit status 4"},
+    };
+    signal(SIGPIPE, SIG_IGN); // as the coordinator has it: a side gone is found otherwise
+    for (auto &row : rows) {
+        SideProcess p;
+        std::string line, why;
+        ASSERT_TRUE(StartSide(&p, "/bin/sh", "sh", {"-c", row.script}, {"KV_SIDE=B"}, &why)) << why;
+        EXPECT_EQ(row.heard, ReadReport(&p, 1, &line, &why) != 0) << row.script;
+        EXPECT_EQ(row.words, row.heard ? line : why) << row.script;
+        EndSide(&p);
+        EXPECT_EQ(0u, SideEnding(p).find(row.ending)) << row.script;
+        if (strstr(row.script, "draw")) EXPECT_EQ("cannot draw", SideSaid(p));
     }
 }
 
