@@ -466,22 +466,23 @@ TEST(PairCoordinator, ASideTimesEachTurnFromItsOwnStart) {
 TEST(PairCoordinator, ASideIsHeardAndItsEndingNamed) {
     const struct {
         const char *script;
+        double waitS;
         bool heard;
         const char *words; // the line heard, or why none was; then how EndSide found it
         const char *ending;
     } rows[] = {
-        {"echo \"ready $KV_SIDE\" >&3; read w; [ \"$w\" = end ] && exit 5", true, "ready B",
+        {"echo \"ready $KV_SIDE\" >&3; read w; [ \"$w\" = end ] && exit 5", 30, true, "ready B",
          "exit status 5"},
-        {"echo cannot draw >&2; exit 2", false, "it ended (exit status 2)", "exit status 2"},
-        {"kill -9 $$", false, "it ended (killed by signal 9 (Killed))", "killed by signal 9"},
-        {"read w; exit 4", false, "no word from it in 1 s", "exit status 4"},
+        {"echo cannot draw >&2; exit 2", 30, false, "it ended (exit status 2)", "exit status 2"},
+        {"kill -9 $$", 30, false, "it ended (killed by signal 9 (Killed))", "killed by signal 9"},
+        {"read w; exit 4", 1, false, "no word from it in 1 s", "exit status 4"},
     };
     signal(SIGPIPE, SIG_IGN); // as the coordinator has it: a side gone is found otherwise
     for (auto &row : rows) {
         SideProcess p;
         std::string line, why;
         ASSERT_TRUE(StartSide(&p, "/bin/sh", "sh", {"-c", row.script}, {"KV_SIDE=B"}, &why)) << why;
-        EXPECT_EQ(row.heard, ReadReport(&p, 1, &line, &why) != 0) << row.script;
+        EXPECT_EQ(row.heard, ReadReport(&p, row.waitS, &line, &why) != 0) << row.script;
         EXPECT_EQ(row.words, row.heard ? line : why) << row.script;
         EndSide(&p);
         EXPECT_EQ(0u, SideEnding(p).find(row.ending)) << row.script;
